@@ -1,0 +1,12 @@
+#include "DeviceRecord.h"
+
+DeviceRecord::DeviceRecord(const char* keyName)
+{
+    entry.setIdsFromKeyName(keyName);
+}
+
+void DeviceRecord::matchDatabase(const HardwareDatabase& database)
+{
+    if (const HardwareEntry* found = database.find(entry.getVendorId(), entry.getDeviceId()))
+        entry = *found;
+}

@@ -1,0 +1,45 @@
+#include "flException.h"
+
+#include "platform/platform.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#ifndef CORVANE_MAINTAINER_EMAIL
+#define CORVANE_MAINTAINER_EMAIL "support@corvane.org"
+#endif
+
+const char* const buildStamp = __TIMESTAMP__;
+
+flException::flException(const char* file, std::int32_t line, const char* message)
+    : std::exception(), file(file), line(line), message(message ? message : "")
+{
+}
+
+bool flException::writeLog() const
+{
+    std::FILE* log = std::fopen("error.log", "a");
+    if (!log)
+        return false;
+    std::fprintf(log, "%s (%s) (%s: %d) [%s]\n", message.c_str(), what(), file,
+                 static_cast<int>(line), buildStamp);
+    std::fclose(log);
+    return true;
+}
+
+std::string fatalErrorBoxText()
+{
+    return "A bug log has been generated as 'error.log'.\n"
+           "Try running the updater utility.\n"
+           "If the errors persist please forward 'error.log' along with 'devices.lst' to "
+           CORVANE_MAINTAINER_EMAIL ".";
+}
+
+void flException::reportAndExit() const
+{
+    if (writeLog())
+        platform::showMessageBox("Oops!", fatalErrorBoxText().c_str());
+    std::fprintf(stderr, "Error: (%s, %d) %s", file, static_cast<int>(line), what());
+    std::fflush(stderr);
+    std::exit(-1);
+}

@@ -1,0 +1,34 @@
+#ifndef CORVANE_FLEXCEPTION_H
+#define CORVANE_FLEXCEPTION_H
+
+#include <cstdint>
+#include <exception>
+#include <string>
+
+// The program's one exception type. Every anticipated failure is raised as an
+// flException carrying the raise site, and only the entry point catches it:
+// every one is fatal and ends in reportAndExit.
+class flException : public std::exception {
+public:
+    flException(const char* file, std::int32_t line, const char* message);
+
+    // Appends one line to error.log in the working directory; false when the
+    // file cannot be opened.
+    bool writeLog() const;
+
+    // error.log line, "Oops!" box (only when the log was written), one line on
+    // standard error without a line end, then exit(-1).
+    [[noreturn]] void reportAndExit() const;
+
+    const char* file;      // not owned: __FILE__ of the raise site
+    std::int32_t line;
+    std::string message;
+};
+
+// When the program was built, in the form "Sat Dec 17 21:20:44 2011".
+extern const char* const buildStamp;
+
+// The three lines of the fatal-error box.
+std::string fatalErrorBoxText();
+
+#endif

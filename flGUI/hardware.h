@@ -1,0 +1,57 @@
+#ifndef CORVANE_HARDWARE_H
+#define CORVANE_HARDWARE_H
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// One PCI hardware identity: a devices.lst line, or the identifiers taken
+// from a device's registry key name. All five fields are kept byte for byte.
+class HardwareEntry {
+public:
+    HardwareEntry() = default;
+
+    // A devices.lst line without its line end. Fields are found by position:
+    // the text after position 0 up to the next '"' is the vendor id, and every
+    // later field starts three characters after the previous closing quote.
+    // Never reads outside the line: a field without a closing quote runs to
+    // the end of the line, and the fields after it are empty.
+    explicit HardwareEntry(std::string_view line);
+
+    // vendorId = "0x" + characters 4..7 of the key name, deviceId = "0x" +
+    // characters 13..16 (fewer when the name is shorter). Texts are untouched.
+    void setIdsFromKeyName(const char* keyName);
+
+    std::string getVendorId() const { return vendorId; }
+    std::string getDeviceId() const { return deviceId; }
+    std::string getText1() const { return text1; }
+    std::string getText2() const { return text2; }
+    std::string getText3() const { return text3; }
+
+    std::string vendorId;
+    std::string deviceId;
+    std::string text1;
+    std::string text2;
+    std::string text3;
+};
+
+// devices.lst, loaded whole at construction, entries in file order.
+class HardwareDatabase {
+public:
+    // Raises flException "Failed to open <name> for read accesss " when the
+    // file cannot be opened or is a directory, and "Failed to read <name>"
+    // when reading it fails. Writes one "\n" to standard output once read.
+    explicit HardwareDatabase(const std::string& fileName);
+
+    // The first entry in file order with exactly these identifiers, or null.
+    const HardwareEntry* find(const std::string& vendorId, const std::string& deviceId) const;
+
+    std::size_t size() const { return entries.size(); }
+
+private:
+    void addLines(std::string_view text);
+
+    std::vector<HardwareEntry> entries;
+};
+
+#endif

@@ -1,0 +1,37 @@
+#ifndef CORVANE_REGISTRY_H
+#define CORVANE_REGISTRY_H
+
+#include <cstdint>
+
+// The four operations of the Windows registry that the PCI scan uses, with
+// their Win32 semantics. One backend per platform, chosen at build time.
+class Registry {
+public:
+    using Key = std::uintptr_t;                      // an open key, as a backend hands it out
+    static constexpr Key localMachine = 0x80000002;  // stands for HKEY_LOCAL_MACHINE
+    virtual ~Registry() = default;
+    // Win32 semantics: 0 on success, a Win32 error code otherwise.
+    virtual long openKey(Key parent, const char* subKey, Key* result) = 0;                      // RegOpenKeyA
+    virtual long enumKey(Key key, std::uint32_t index, char* name, std::uint32_t nameSize) = 0;  // RegEnumKeyA
+    virtual long queryValue(Key key, const char* valueName,
+                            unsigned char* data, std::uint32_t* dataSize) = 0;                   // RegQueryValueExA
+    virtual long closeKey(Key key) = 0;                                                          // RegCloseKey
+};
+
+// The Win32 error codes the backends answer with.
+namespace registryError {
+constexpr long success = 0;
+constexpr long fileNotFound = 2;     // ERROR_FILE_NOT_FOUND
+constexpr long invalidHandle = 6;    // ERROR_INVALID_HANDLE
+constexpr long genFailure = 31;      // ERROR_GEN_FAILURE
+constexpr long invalidParameter = 87;  // ERROR_INVALID_PARAMETER
+constexpr long moreData = 234;       // ERROR_MORE_DATA
+constexpr long noMoreItems = 259;    // ERROR_NO_MORE_ITEMS
+}
+
+// The path of the PCI branch below localMachine.
+constexpr const char* pciBranchPath = "SYSTEM\\CurrentControlSet\\Enum\\PCI";
+
+Registry& systemRegistry();  // this platform's registry
+
+#endif

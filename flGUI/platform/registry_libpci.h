@@ -1,0 +1,43 @@
+#ifndef CORVANE_REGISTRY_LIBPCI_H
+#define CORVANE_REGISTRY_LIBPCI_H
+
+#include "registry_tree.h"
+
+#include <string>
+
+// Linux: answers for the PCI branch below localMachine from libpci, the way
+// Windows lays it out. Device keys are named
+// VEN_vvvv&DEV_dddd&SUBSYS_ssssSSSS&REV_rr; each function is an instance
+// sub-key named after its address ("0000:00:1f.3"), holding "Class", "Mfg"
+// (when the vendor is known) and "DeviceDesc" (driver;device name, when the
+// device is known). The bus is read when the branch is first opened.
+class LibpciRegistry : public Registry {
+public:
+    struct Options {
+        std::string sysfsPath;    // empty: libpci's own choice of access method
+        std::string idsPath;      // empty: libpci's pci.ids
+        bool useHwdb = true;      // names from udev's hardware database too
+    };
+
+    LibpciRegistry() = default;
+    explicit LibpciRegistry(Options options) : options(std::move(options)) {}
+
+    long openKey(Key parent, const char* subKey, Key* result) override;
+    long enumKey(Key key, std::uint32_t index, char* name, std::uint32_t nameSize) override;
+    long queryValue(Key key, const char* valueName,
+                    unsigned char* data, std::uint32_t* dataSize) override;
+    long closeKey(Key key) override;
+
+    // What libpci said when reading the bus failed last.
+    const std::string& lastError() const { return error; }
+
+private:
+    bool load();
+
+    Options options;
+    KeyTreeRegistry tree;
+    bool loaded = false;
+    std::string error;
+};
+
+#endif

@@ -1,0 +1,150 @@
+#include "registry_tree.h"
+
+#include <cstring>
+
+namespace {
+
+bool sameName(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        unsigned char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x += 'a' - 'A';
+        if (y >= 'A' && y <= 'Z') y += 'a' - 'A';
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+// Splits "A\B\C" into its names; empty names (doubled or outer backslashes) drop out.
+std::vector<std::string> splitPath(const std::string& path)
+{
+    std::vector<std::string> names;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find('\\', start);
+        if (end == std::string::npos)
+            end = path.size();
+        if (end > start)
+            names.push_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    return names;
+}
+
+}
+
+KeyTreeRegistry::Node* KeyTreeRegistry::Node::subKey(const std::string& keyName) const
+{
+    for (const auto& key : subKeys)
+        if (sameName(key->name, keyName))
+            return key.get();
+    return nullptr;
+}
+
+KeyTreeRegistry::Node& KeyTreeRegistry::Node::addSubKey(const std::string& keyName)
+{
+    if (Node* existing = subKey(keyName))
+        return *existing;
+    subKeys.push_back(std::make_unique<Node>());
+    subKeys.back()->name = keyName;
+    return *subKeys.back();
+}
+
+void KeyTreeRegistry::Node::setValue(const std::string& valueName, std::string data)
+{
+    for (auto& value : values) {
+        if (sameName(value.first, valueName)) {
+            value.second = std::move(data);
+            return;
+        }
+    }
+    values.emplace_back(valueName, std::move(data));
+}
+
+void KeyTreeRegistry::Node::setString(const std::string& valueName, const std::string& text)
+{
+    setValue(valueName, text + '\0');
+}
+
+KeyTreeRegistry::Node& KeyTreeRegistry::addKey(const std::string& path)
+{
+    Node* node = &localMachineNode;
+    for (const std::string& name : splitPath(path))
+        node = &node->addSubKey(name);
+    return *node;
+}
+
+KeyTreeRegistry::Node* KeyTreeRegistry::nodeOf(Key key)
+{
+    if (key == localMachine)
+        return &localMachineNode;
+    auto open = openKeys.find(key);
+    return open == openKeys.end() ? nullptr : open->second;
+}
+
+long KeyTreeRegistry::openKey(Key parent, const char* subKey, Key* result)
+{
+    if (!result)
+        return registryError::invalidParameter;
+    Node* node = nodeOf(parent);
+    if (!node)
+        return registryError::invalidHandle;
+    for (const std::string& name : splitPath(subKey ? subKey : "")) {
+        node = node->subKey(name);
+        if (!node)
+            return registryError::fileNotFound;
+    }
+    *result = nextHandle;
+    openKeys[nextHandle] = node;
+    nextHandle += 4;  // like real handles: never 0, never reused
+    return registryError::success;
+}
+
+long KeyTreeRegistry::enumKey(Key key, std::uint32_t index, char* name, std::uint32_t nameSize)
+{
+    Node* node = nodeOf(key);
+    if (!node)
+        return registryError::invalidHandle;
+    if (index >= node->subKeys.size())
+        return registryError::noMoreItems;
+    const std::string& keyName = node->subKeys[index]->name;
+    if (!name || keyName.size() + 1 > nameSize)
+        return registryError::moreData;
+    std::memcpy(name, keyName.c_str(), keyName.size() + 1);
+    return registryError::success;
+}
+
+long KeyTreeRegistry::queryValue(Key key, const char* valueName,
+                                 unsigned char* data, std::uint32_t* dataSize)
+{
+    Node* node = nodeOf(key);
+    if (!node)
+        return registryError::invalidHandle;
+    const std::string wanted = valueName ? valueName : "";
+    for (const auto& value : node->values) {
+        if (!sameName(value.first, wanted))
+            continue;
+        const std::string& bytes = value.second;
+        if (!dataSize)
+            return data ? registryError::invalidParameter : registryError::success;
+        const std::uint32_t available = *dataSize;
+        *dataSize = static_cast<std::uint32_t>(bytes.size());
+        if (!data)
+            return registryError::success;
+        if (bytes.size() > available)
+            return registryError::moreData;
+        std::memcpy(data, bytes.data(), bytes.size());
+        return registryError::success;
+    }
+    return registryError::fileNotFound;
+}
+
+long KeyTreeRegistry::closeKey(Key key)
+{
+    if (key == localMachine)
+        return registryError::success;
+    return openKeys.erase(key) ? registryError::success : registryError::invalidHandle;
+}

@@ -1,0 +1,49 @@
+#ifndef CORVANE_REGISTRY_TREE_H
+#define CORVANE_REGISTRY_TREE_H
+
+#include "registry.h"
+
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+// A registry held in memory: a tree of keys below localMachine, each with
+// named values of any bytes. Sub-keys enumerate in the order they were added;
+// names compare without regard to ASCII letter case, as in the registry.
+class KeyTreeRegistry : public Registry {
+public:
+    struct Node {
+        std::string name;
+        std::vector<std::unique_ptr<Node>> subKeys;
+        std::vector<std::pair<std::string, std::string>> values;  // name, data bytes
+
+        Node* subKey(const std::string& keyName) const;
+        Node& addSubKey(const std::string& keyName);  // the existing one if there is one
+        void setValue(const std::string& valueName, std::string data);
+        // A REG_SZ as the registry keeps it: the text and its terminating zero.
+        void setString(const std::string& valueName, const std::string& text);
+    };
+
+    // The key at a backslash-separated path below localMachine, made with
+    // every key on the way when missing.
+    Node& addKey(const std::string& path);
+
+    long openKey(Key parent, const char* subKey, Key* result) override;
+    long enumKey(Key key, std::uint32_t index, char* name, std::uint32_t nameSize) override;
+    long queryValue(Key key, const char* valueName,
+                    unsigned char* data, std::uint32_t* dataSize) override;
+    long closeKey(Key key) override;
+
+    std::size_t openHandleCount() const { return openKeys.size(); }
+
+private:
+    Node* nodeOf(Key key);
+
+    Node localMachineNode;
+    std::map<Key, Node*> openKeys;
+    Key nextHandle = 0x1000;
+};
+
+#endif

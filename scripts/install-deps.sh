@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs every Debian 12 package the build, the program and the tests need.
+set -euo pipefail
+packages=(
+  build-essential cmake pkg-config
+  libfltk1.3-dev fluid libx11-dev
+  libpci-dev pciutils pci.ids
+  libgtest-dev libbenchmark-dev
+  xvfb xauth xdotool x11-utils imagemagick
+)
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${packages[@]}" >/dev/null

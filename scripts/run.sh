@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and starts Corvane in the project root,
+# where it reads devices.lst.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+scripts/build.sh
+[ -f devices.lst ] || cp tests/data/devices.lst devices.lst
+exec build/corvane

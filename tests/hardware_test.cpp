@@ -1,0 +1,227 @@
+#include "TempDir.h"
+#include "flException.h"
+#include "hardware.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct LineCase {
+    const char* name;
+    std::string line;
+    std::vector<std::string> fields;  // vendorId, deviceId, text1, text2, text3
+};
+
+std::vector<std::string> fieldsOf(const HardwareEntry& entry)
+{
+    return {entry.getVendorId(), entry.getDeviceId(), entry.getText1(), entry.getText2(),
+            entry.getText3()};
+}
+
+class LineAlgorithm : public testing::TestWithParam<LineCase> {};
+
+TEST_P(LineAlgorithm, GivesTheFieldsByPosition)
+{
+    EXPECT_EQ(fieldsOf(HardwareEntry(GetParam().line)), GetParam().fields);
+}
+
+const LineCase lineCases[] = {
+    {"Standard", R"("0x8086","0x10D3","Intel","Network","82574L")",
+     {"0x8086", "0x10D3", "Intel", "Network", "82574L"}},
+    {"AllEmpty", R"("","","","","")", {"", "", "", "", ""}},
+    {"CommasAndBlanksKept", R"(" 0x8086","0x10D3 ","a, b","  ,","c ,d")",
+     {" 0x8086", "0x10D3 ", "a, b", "  ,", "c ,d"}},
+    {"TextAfterLastQuoteIgnored", "\"a\",\"b\",\"c\",\"d\",\"e\",remark\r", {"a", "b", "c", "d", "e"}},
+    {"FifthUnclosedRunsToEnd", R"("a","b","c","d","e and more)", {"a", "b", "c", "d", "e and more"}},
+    // A blank after the first comma shifts every later field by one character.
+    {"BlankAfterFirstComma", R"("0x8086", "0x10D3","Intel","Network","82574L")",
+     {"0x8086", "", "10D3", "Intel", "Network"}},
+    {"FirstCharacterNotExamined", R"(#0x8086","0x10D3","t1","t2","t3")",
+     {"0x8086", "0x10D3", "t1", "t2", "t3"}},
+    {"OtherTwoCharacterSeparators", R"("a";;b"xyc"..d"--e")", {"a", "b", "c", "d", "e"}},
+    {"SecondFieldUnclosed", R"("a","b and the rest)", {"a", "b and the rest", "", "", ""}},
+    {"FirstFieldUnclosed", R"("abc)", {"abc", "", "", "", ""}},
+    {"EndsRightAfterAQuote", R"("a","b")", {"a", "b", "", "", ""}},
+    {"EndsOneAfterAQuote", R"("a","b",)", {"a", "b", "", "", ""}},
+    {"StartsOnTheLastCharacter", R"("a","b","c","d",")", {"a", "b", "c", "d", ""}},
+    {"OneCharacter", "\"", {"", "", "", "", ""}},
+    {"TwoQuotes", "\"\"", {"", "", "", "", ""}},
+    {"Empty", "", {"", "", "", "", ""}},
+    {"BytesKept", "\"0x10de\",\"\xe9\xff\",\"caf\xc3\xa9\",\"%s%n\",\"\\\"", {"0x10de", "\xe9\xff", "caf\xc3\xa9", "%s%n", "\\"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Lines, LineAlgorithm, testing::ValuesIn(lineCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct KeyNameCase {
+    std::string keyName;
+    std::string vendorId, deviceId;
+};
+
+class KeyName : public testing::TestWithParam<KeyNameCase> {};
+
+TEST_P(KeyName, TakesTheIdentifierPositions)
+{
+    HardwareEntry entry(R"("v","d","t1","t2","t3")");
+    entry.setIdsFromKeyName(GetParam().keyName.c_str());
+    EXPECT_EQ(entry.vendorId, GetParam().vendorId);
+    EXPECT_EQ(entry.deviceId, GetParam().deviceId);
+    EXPECT_EQ(entry.text1, "t1");
+    EXPECT_EQ(entry.text2, "t2");
+    EXPECT_EQ(entry.text3, "t3");
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, KeyName, testing::Values(
+    KeyNameCase{"", "0x", "0x"},
+    KeyNameCase{"VEN_", "0x", "0x"},
+    KeyNameCase{"VEN_80", "0x80", "0x"},
+    KeyNameCase{"VEN_8086&", "0x8086", "0x"},          // 9: the scan skips these
+    KeyNameCase{"VEN_8086&D", "0x8086", "0x"},         // 10
+    KeyNameCase{"VEN_8086&DEV", "0x8086", "0x"},       // 12
+    KeyNameCase{"VEN_8086&DEV_", "0x8086", "0x"},      // 13
+    KeyNameCase{"VEN_8086&DEV_1", "0x8086", "0x1"},    // 14
+    KeyNameCase{"VEN_8086&DEV_10D", "0x8086", "0x10D"},  // 16
+    KeyNameCase{"VEN_8086&DEV_10D3", "0x8086", "0x10D3"},
+    KeyNameCase{"VEN_8086&DEV_10D3&SUBSYS_00008086&REV_00", "0x8086", "0x10D3"},
+    KeyNameCase{"ven_abcd&dev_ef01", "0xabcd", "0xef01"},
+    KeyNameCase{"XXXX1234YYYYY5678", "0x1234", "0x5678"}));
+
+TEST(KeyName, NullNameGivesBarePrefixes)
+{
+    HardwareEntry entry;
+    entry.setIdsFromKeyName(nullptr);
+    EXPECT_EQ(entry.vendorId, "0x");
+    EXPECT_EQ(entry.deviceId, "0x");
+}
+
+TEST(KeyName, MatchesTheStandardLineOfTheSameDevice)
+{
+    HardwareEntry fromKey;
+    fromKey.setIdsFromKeyName("VEN_10EC&DEV_8168&SUBSYS_01231028&REV_06");
+    const HardwareEntry fromLine(R"("0x10EC","0x8168","Realtek","","RTL8111")");
+    EXPECT_EQ(fromKey.vendorId, fromLine.vendorId);
+    EXPECT_EQ(fromKey.deviceId, fromLine.deviceId);
+}
+
+// --- the file ---------------------------------------------------------------
+
+class DatabaseFile : public testing::Test {
+protected:
+    HardwareDatabase load(const std::string& bytes)
+    {
+        return HardwareDatabase(dir.write("devices.lst", bytes));
+    }
+    TempDir dir;
+};
+
+TEST_F(DatabaseFile, KeepsFileOrderAndFirstMatchWins)
+{
+    const auto db = load("\"0x1\",\"0x2\",\"first\",\"\",\"\"\n"
+                         "\"0x3\",\"0x4\",\"other\",\"\",\"\"\n"
+                         "\"0x1\",\"0x2\",\"second\",\"\",\"\"\n");
+    EXPECT_EQ(db.size(), 3u);
+    ASSERT_NE(db.find("0x1", "0x2"), nullptr);
+    EXPECT_EQ(db.find("0x1", "0x2")->text1, "first");
+    EXPECT_EQ(db.find("0x3", "0x4")->text1, "other");
+}
+
+TEST_F(DatabaseFile, ComparesBytesExactly)
+{
+    const auto db = load("\"0x10de\",\"0x1c82\",\"lower\",\"\",\"\"\n\"\",\"\",\"empty ids\",\"\",\"\"\n");
+    EXPECT_EQ(db.find("0x10DE", "0x1C82"), nullptr);
+    EXPECT_EQ(db.find("0x10de", "0x1c82 "), nullptr);
+    EXPECT_EQ(db.find("0x10de", "0x1c8"), nullptr);
+    ASSERT_NE(db.find("", ""), nullptr);
+    EXPECT_EQ(db.find("", "")->text1, "empty ids");
+    EXPECT_EQ(db.find("0x1c82", "0x10de"), nullptr);  // vendor first
+}
+
+TEST_F(DatabaseFile, LineEndsAndBlankLines)
+{
+    const std::vector<std::string> sameEntries = {
+        "\"a\",\"b\",\"c\",\"d\",\"e\"\n\"f\",\"g\",\"h\",\"i\",\"j\"\n",
+        "\"a\",\"b\",\"c\",\"d\",\"e\"\r\n\"f\",\"g\",\"h\",\"i\",\"j\"\r\n",
+        "\"a\",\"b\",\"c\",\"d\",\"e\"\n\"f\",\"g\",\"h\",\"i\",\"j\"",
+        "\n\n\"a\",\"b\",\"c\",\"d\",\"e\"\r\n\r\n\n\"f\",\"g\",\"h\",\"i\",\"j\"\n\n\r\n",
+    };
+    for (const std::string& bytes : sameEntries) {
+        SCOPED_TRACE(testing::PrintToString(bytes));
+        const auto db = load(bytes);
+        EXPECT_EQ(db.size(), 2u);
+        ASSERT_NE(db.find("a", "b"), nullptr);
+        EXPECT_EQ(db.find("a", "b")->text3, "e");
+        ASSERT_NE(db.find("f", "g"), nullptr);
+        EXPECT_EQ(db.find("f", "g")->text3, "j");
+    }
+}
+
+TEST_F(DatabaseFile, CarriageReturnOnlyDroppedBeforeLineFeed)
+{
+    const auto db = load("\"a\",\"b\",\"c\",\"d\",\"e\r\"\n\"x\r\",\"y\",\"\",\"\",\"z\r");
+    ASSERT_NE(db.find("a", "b"), nullptr);
+    EXPECT_EQ(db.find("a", "b")->text3, "e\r");
+    ASSERT_NE(db.find("x\r", "y"), nullptr);
+    EXPECT_EQ(db.find("x\r", "y")->text3, "z\r");
+}
+
+TEST_F(DatabaseFile, EmptyFileGivesEmptyDatabase)
+{
+    const auto db = load("");
+    EXPECT_EQ(db.size(), 0u);
+    EXPECT_EQ(db.find("", ""), nullptr);
+}
+
+TEST_F(DatabaseFile, FirstLineIsAnEntry)
+{
+    const auto db = load("#0x1\",\"0x2\",\"header?\",\"\",\"\"\n");
+    ASSERT_NE(db.find("0x1", "0x2"), nullptr);
+}
+
+TEST_F(DatabaseFile, ReadsLinesOfAnyLength)
+{
+    const std::string longText(100000, 'x');
+    const auto db = load("\"a\",\"b\",\"" + longText + "\",\"d\",\"e\"\n\"f\",\"g\",\"\",\"\",\"\"\n");
+    ASSERT_NE(db.find("a", "b"), nullptr);
+    EXPECT_EQ(db.find("a", "b")->text1, longText);
+    EXPECT_EQ(db.find("a", "b")->text3, "e");
+    EXPECT_NE(db.find("f", "g"), nullptr);
+}
+
+TEST_F(DatabaseFile, WritesOneLineFeedToStandardOutput)
+{
+    for (const char* bytes : {"", "\"a\",\"b\",\"c\",\"d\",\"e\"\n\"f\",\"g\",\"h\",\"i\",\"j\"\n"}) {
+        testing::internal::CaptureStdout();
+        load(bytes);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "\n");
+    }
+}
+
+void expectOpenFailure(const std::string& path)
+{
+    testing::internal::CaptureStdout();
+    try {
+        HardwareDatabase db(path);
+        ADD_FAILURE() << "no exception for " << path;
+    } catch (const flException& error) {
+        EXPECT_EQ(error.message, "Failed to open " + path + " for read accesss ");
+        EXPECT_STREQ(error.file, "flGUI/hardware.cpp");
+        EXPECT_GT(error.line, 0);
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "nothing written before a failure";
+}
+
+TEST_F(DatabaseFile, MissingFileRaisesTheOpenFailure)
+{
+    expectOpenFailure(dir.file("devices.lst"));
+}
+
+TEST_F(DatabaseFile, DirectoryRaisesTheOpenFailure)
+{
+    dir.write("devices.lst/inside", "");
+    expectOpenFailure(dir.file("devices.lst"));
+}
+
+}
