@@ -38,9 +38,11 @@ public:
 
     std::size_t openHandleCount() const { return openKeys.size(); }
 
-private:
+protected:
+    // The key behind an open handle (or localMachine), or null.
     Node* nodeOf(Key key);
 
+private:
     Node localMachineNode;
     std::map<Key, Node*> openKeys;
     Key nextHandle = 0x1000;

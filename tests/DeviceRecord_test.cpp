@@ -1,0 +1,52 @@
+#include "DeviceRecord.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct MatchCase {
+    const char* name;
+    const char* database;
+    const char* keyName;
+    std::vector<std::string> entry;  // vendorId, deviceId, text1, text2, text3
+};
+
+class Matching : public testing::TestWithParam<MatchCase> {};
+
+TEST_P(Matching, CopiesTheFirstMatchingEntry)
+{
+    TempDir dir;
+    testing::internal::CaptureStdout();
+    const HardwareDatabase database(dir.write("devices.lst", GetParam().database));
+    testing::internal::GetCapturedStdout();
+
+    DeviceRecord record(GetParam().keyName);
+    EXPECT_EQ(record.deviceClass, "");
+    EXPECT_EQ(record.manufacturer, "");
+    EXPECT_EQ(record.description, "");
+    record.matchDatabase(database);
+    const HardwareEntry& e = record.entry;
+    EXPECT_EQ((std::vector<std::string>{e.vendorId, e.deviceId, e.text1, e.text2, e.text3}),
+              GetParam().entry);
+    EXPECT_EQ(record.description, "");
+}
+
+const char* const sampleDatabase =
+    "\"0x8086\",\"0x10D3\",\"Intel\",\"first\",\"82574L\"\n"
+    "\"0x10de\",\"0x1c82\",\"NVIDIA\",\"lower case\",\"GP107\"\n"
+    "\"0x8086\",\"0x10D3\",\"Intel\",\"second\",\"82574L again\"\n";
+
+INSTANTIATE_TEST_SUITE_P(Records, Matching, testing::Values(
+    MatchCase{"Matched", sampleDatabase, "VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00",
+              {"0x8086", "0x10D3", "Intel", "first", "82574L"}},
+    MatchCase{"Unmatched", sampleDatabase, "VEN_10EC&DEV_8168&SUBSYS_01231028&REV_06",
+              {"0x10EC", "0x8168", "", "", ""}},
+    MatchCase{"CaseDiffers", sampleDatabase, "VEN_10DE&DEV_1C82&SUBSYS_00000000&REV_A1",
+              {"0x10DE", "0x1C82", "", "", ""}},
+    MatchCase{"EmptyDatabase", "", "VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00",
+              {"0x8086", "0x10D3", "", "", ""}},
+    MatchCase{"ShortName", sampleDatabase, "VEN_8086&D", {"0x8086", "0x", "", "", ""}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}

@@ -1,0 +1,194 @@
+// What the PCI scan relies on of a registry, checked on every backend.
+#include "FakeSysfs.h"
+#include "MemoryRegistry.h"
+#include "platform/registry_libpci.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Backend {
+    std::shared_ptr<void> keepAlive;  // whatever the registry reads from
+    Registry* registry = nullptr;
+    std::unique_ptr<Registry> owned;
+};
+
+struct BackendCase {
+    const char* name;
+    std::function<Backend()> make;
+};
+
+Backend memoryBackend()
+{
+    auto registry = std::make_unique<MemoryRegistry>();
+    registry->addDevice("VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00", "Ethernet controller",
+                        "Intel Corporation", "e1000e;82574L Gigabit Network Connection");
+    registry->addDevice("VEN_10EC&DEV_8168&SUBSYS_01231028&REV_06", "Ethernet controller", nullptr,
+                        nullptr);
+    Backend backend;
+    backend.registry = registry.get();
+    backend.owned = std::move(registry);
+    return backend;
+}
+
+Backend fakeSysfsBackend()
+{
+    auto sysfs = std::make_shared<FakeSysfs>();
+    sysfs->add({"0000:00:00.0", 0x8086, 0x1237, 0, 0, 2, 0x060000, nullptr});
+    sysfs->add({"0000:02:00.0", 0x8086, 0x10d3, 0x8086, 0xa01f, 0, 0x020000, "e1000e"});
+    Backend backend;
+    backend.owned = std::make_unique<LibpciRegistry>(
+        LibpciRegistry::Options{sysfs->sysfsPath(), sysfs->idsPath(), false});
+    backend.registry = backend.owned.get();
+    backend.keepAlive = sysfs;
+    return backend;
+}
+
+Backend liveBackend()
+{
+    Backend backend;
+    backend.registry = &systemRegistry();
+    return backend;
+}
+
+class RegistryContract : public testing::TestWithParam<BackendCase> {
+protected:
+    void SetUp() override
+    {
+        if (std::string(GetParam().name) == "Live" &&
+            (!std::filesystem::exists("/sys/bus/pci/devices") ||
+             std::filesystem::is_empty("/sys/bus/pci/devices"))) {
+            GTEST_SKIP() << "this machine shows no PCI devices";
+        }
+        backend = GetParam().make();
+        ASSERT_EQ(reg().openKey(Registry::localMachine, pciBranchPath, &branch), 0);
+    }
+    void TearDown() override
+    {
+        if (branch) {
+            EXPECT_EQ(reg().closeKey(branch), 0);
+        }
+    }
+    Registry& reg() { return *backend.registry; }
+
+    std::vector<std::string> subKeys(Registry::Key key)
+    {
+        std::vector<std::string> names;
+        char name[256];
+        long status;
+        std::uint32_t index = 0;
+        while ((status = reg().enumKey(key, index++, name, sizeof name)) == 0) {
+            EXPECT_LT(std::strlen(name), sizeof name);
+            names.push_back(name);
+        }
+        EXPECT_EQ(status, 259);
+        return names;
+    }
+
+    // The first instance key of the first device.
+    Registry::Key openFirstInstance(Registry::Key& device)
+    {
+        const auto devices = subKeys(branch);
+        EXPECT_FALSE(devices.empty());
+        EXPECT_EQ(reg().openKey(branch, devices.at(0).c_str(), &device), 0);
+        const auto instances = subKeys(device);
+        EXPECT_FALSE(instances.empty());
+        Registry::Key instance = 0;
+        EXPECT_EQ(reg().openKey(device, instances.at(0).c_str(), &instance), 0);
+        return instance;
+    }
+
+    Backend backend;
+    Registry::Key branch = 0;
+};
+
+TEST_P(RegistryContract, BranchEnumeratesToNoMoreItems)
+{
+    const auto devices = subKeys(branch);
+    ASSERT_FALSE(devices.empty());
+    for (const std::string& name : devices) {
+        Registry::Key device;
+        ASSERT_EQ(reg().openKey(branch, name.c_str(), &device), 0) << name;
+        EXPECT_FALSE(subKeys(device).empty()) << name;
+        EXPECT_EQ(reg().closeKey(device), 0);
+    }
+}
+
+TEST_P(RegistryContract, PathsCompareWithoutLetterCase)
+{
+    Registry::Key again;
+    ASSERT_EQ(reg().openKey(Registry::localMachine, "system\\CURRENTCONTROLSET\\enum\\Pci", &again), 0);
+    EXPECT_EQ(subKeys(again), subKeys(branch));
+    EXPECT_EQ(reg().closeKey(again), 0);
+}
+
+TEST_P(RegistryContract, NameThatDoesNotFitIsMoreData)
+{
+    char name[256];
+    ASSERT_EQ(reg().enumKey(branch, 0, name, sizeof name), 0);
+    const std::string first = name;
+    EXPECT_EQ(reg().enumKey(branch, 0, name, static_cast<std::uint32_t>(first.size())), 234);
+    EXPECT_EQ(reg().enumKey(branch, 0, name, static_cast<std::uint32_t>(first.size() + 1)), 0);
+    EXPECT_EQ(name, first);
+}
+
+TEST_P(RegistryContract, ValuesReadWholeOrReportTheSizeNeeded)
+{
+    Registry::Key device = 0;
+    const Registry::Key instance = openFirstInstance(device);
+    std::uint32_t size = 0;
+    ASSERT_EQ(reg().queryValue(instance, "Class", nullptr, &size), 0);
+    ASSERT_GT(size, 1u);
+
+    std::vector<unsigned char> data(size + 10, 'x');
+    std::uint32_t given = size;
+    ASSERT_EQ(reg().queryValue(instance, "Class", data.data(), &given), 0);
+    EXPECT_EQ(given, size);
+    EXPECT_EQ(data[size - 1], '\0');
+    EXPECT_EQ(std::strlen(reinterpret_cast<char*>(data.data())), size - 1);
+
+    std::uint32_t tooSmall = size - 1;
+    EXPECT_EQ(reg().queryValue(instance, "Class", data.data(), &tooSmall), 234);
+    EXPECT_EQ(tooSmall, size);
+
+    std::uint32_t unused = 1024;
+    EXPECT_EQ(reg().queryValue(instance, "NoSuchValue", data.data(), &unused), 2);
+    EXPECT_EQ(reg().closeKey(instance), 0);
+    EXPECT_EQ(reg().closeKey(device), 0);
+}
+
+TEST_P(RegistryContract, MissingKeysAreFileNotFound)
+{
+    Registry::Key key;
+    EXPECT_EQ(reg().openKey(branch, "VEN_FFFF&DEV_FFFF&SUBSYS_00000000&REV_00", &key), 2);
+    EXPECT_EQ(reg().openKey(Registry::localMachine, "SYSTEM\\CurrentControlSet\\Enum\\NoSuchBus", &key), 2);
+}
+
+TEST_P(RegistryContract, ClosedHandlesAreGone)
+{
+    Registry::Key device = 0;
+    const Registry::Key instance = openFirstInstance(device);
+    EXPECT_EQ(reg().closeKey(instance), 0);
+    EXPECT_EQ(reg().closeKey(device), 0);
+    char name[256];
+    EXPECT_NE(reg().enumKey(device, 0, name, sizeof name), 0);
+    std::uint32_t size = 1024;
+    unsigned char data[1024];
+    EXPECT_NE(reg().queryValue(instance, "Class", data, &size), 0);
+    EXPECT_NE(reg().closeKey(device), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, RegistryContract,
+                         testing::Values(BackendCase{"Memory", memoryBackend},
+                                         BackendCase{"LibpciFakeSysfs", fakeSysfsBackend},
+                                         BackendCase{"Live", liveBackend}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}

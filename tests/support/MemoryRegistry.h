@@ -1,0 +1,44 @@
+#ifndef CORVANE_TESTS_MEMORYREGISTRY_H
+#define CORVANE_TESTS_MEMORYREGISTRY_H
+
+#include "platform/registry_tree.h"
+
+#include <map>
+#include <string>
+
+// An in-memory registry whose operations can be made to fail: opening a key
+// of a given name, enumerating the sub-keys of a key of a given name (at one
+// index or all), or reading a value of a given name.
+class MemoryRegistry : public KeyTreeRegistry {
+public:
+    // A device key below the PCI branch with one instance key "0000" holding
+    // the given values (a value is left out when its text is null).
+    Node& addDevice(const std::string& keyName, const char* deviceClass, const char* manufacturer,
+                    const char* deviceDesc);
+
+    void failOpen(const std::string& keyName, long code) { openFailures[keyName] = code; }
+    void failEnum(const std::string& keyName, long code, long atIndex = -1)
+    {
+        enumFailures[keyName] = {code, atIndex};
+    }
+    void failQuery(const std::string& valueName, long code) { queryFailures[valueName] = code; }
+
+    long openKey(Key parent, const char* subKey, Key* result) override;
+    long enumKey(Key key, std::uint32_t index, char* name, std::uint32_t nameSize) override;
+    long queryValue(Key key, const char* valueName, unsigned char* data,
+                    std::uint32_t* dataSize) override;
+    long closeKey(Key key) override;
+
+    int opened = 0, closed = 0;
+
+private:
+    struct EnumFailure {
+        long code;
+        long atIndex;
+    };
+    std::map<std::string, long> openFailures;
+    std::map<std::string, EnumFailure> enumFailures;
+    std::map<std::string, long> queryFailures;
+};
+
+#endif
