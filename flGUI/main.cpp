@@ -1,10 +1,18 @@
 #include "flException.h"
-#include "hardware.h"
+#include "flMainForm.h"
+#include "platform/platform.h"
+
+#include <FL/Fl.H>
+
+#include <memory>
 
 int main()
 {
     try {
-        HardwareDatabase database("devices.lst");
+        platform::hideConsole();
+        auto form = std::make_unique<flMainForm>();
+        form->show();
+        Fl::run();
     } catch (const flException& caught) {
         flException copy = caught;
         copy.reportAndExit();

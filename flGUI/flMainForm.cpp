@@ -1,0 +1,69 @@
+#include "flMainForm.h"
+
+#include "DeviceTree.h"
+#include "appIcon.h"
+#include "platform/registry.h"
+
+#include <FL/Fl_Double_Window.H>
+#include <FL/Fl_RGB_Image.H>
+
+namespace {
+
+const char* const windowTitle = "Corvane 1.5.1 Release 12/17/2011'";
+
+// Raw RGBA images need no display; the window copies them.
+void setWindowIcons(Fl_Window& window)
+{
+    const std::vector<unsigned char> small = iconRgba(smallIcon()), large = iconRgba(largeIcon());
+    const Fl_RGB_Image smallImage(small.data(), smallIcon().size, smallIcon().size, 4);
+    const Fl_RGB_Image largeImage(large.data(), largeIcon().size, largeIcon().size, 4);
+    const Fl_RGB_Image* images[] = {&smallImage, &largeImage};
+    window.icons(images, 2);
+}
+
+}
+
+flMainForm::flMainForm() : flMainForm(systemRegistry())
+{
+}
+
+flMainForm::flMainForm(Registry& registry)
+    : flBaseForm(800, 600, windowTitle), registry(registry)
+{
+    setWindowIcons(*window);
+    database = std::make_unique<HardwareDatabase>("devices.lst");
+    scanPciRegistry();
+    flMainForm::createWidgets();
+}
+
+flMainForm::~flMainForm() = default;
+
+void flMainForm::createWidgets()
+{
+    browser = new DeviceTree(10, 15, 785, 525, "Hardware Devices");
+    window->add(browser);
+    browser->showroot(0);
+    browser->sortorder(FL_TREE_SORT_NONE);
+    browser->show();
+
+    // Fl_Tree items copy their labels and draw them literally.
+    for (const auto& record : devices) {
+        Fl_Tree_Item* device = browser->add(browser->root(), record->description.c_str());
+        Fl_Tree_Item* windows = browser->add(device, "Windows");
+        browser->add(windows, record->deviceClass.c_str());
+        browser->add(windows, record->manufacturer.c_str());
+        Fl_Tree_Item* databaseGroup = browser->add(device, "Database");
+        const HardwareEntry& entry = record->entry;
+        for (const std::string& text : {entry.getVendorId(), entry.getDeviceId(), entry.getText1(),
+                                        entry.getText3(), entry.getText2()})
+            browser->add(databaseGroup, text.c_str());
+        // New items start open; the item's own close() fires no callback.
+        windows->close();
+        databaseGroup->close();
+        device->close();
+    }
+}
+
+void flMainForm::handleCallback(Fl_Widget*)
+{
+}
