@@ -1,0 +1,40 @@
+# Sourced by the end-to-end scripts: starts a private Xvfb and sets DISPLAY,
+# a scratch directory in $work, and check helpers. Everything goes on exit.
+failures=0
+work=$(mktemp -d)
+xvfb_pid=""
+cleanup() {
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+pass() { echo "ok: $*"; }
+check() {  # check DESCRIPTION EXPECTED ACTUAL
+  if [ "$2" = "$3" ]; then pass "$1"; else fail "$1: expected [$2], got [$3]"; fi
+}
+
+start_xvfb() {
+  local n
+  for n in $(seq 90 190); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
+  done
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 100); do
+    [ -e "/tmp/.X11-unix/X$n" ] && break
+    sleep 0.05
+  done
+  export DISPLAY=":$n"
+}
+
+# The id of the first window whose name matches, waiting up to 20 s.
+find_window() {
+  timeout 20 xdotool search --sync --name "$1" 2>/dev/null | head -1
+}
+
+finish() {
+  if [ "$failures" -eq 0 ]; then echo "all checks passed"; exit 0; fi
+  echo "$failures check(s) failed"; exit 1
+}

@@ -1,0 +1,33 @@
+#ifndef CORVANE_TESTS_FORMFIXTURE_H
+#define CORVANE_TESTS_FORMFIXTURE_H
+
+#include "MemoryRegistry.h"
+#include "TempDir.h"
+#include "flMainForm.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+// Runs in a temporary working directory holding a devices.lst, so that a
+// main form can be built there on a MemoryRegistry. No display is needed
+// until a window is shown.
+class FormFixture : public testing::Test {
+protected:
+    FormFixture();
+    ~FormFixture() override;
+
+    void writeDatabase(const std::string& bytes) { dir.write("devices.lst", bytes); }
+    // Builds the form; what it writes to standard output is kept in `output`.
+    std::unique_ptr<flMainForm> makeForm();
+
+    TempDir dir;
+    MemoryRegistry registry;
+    std::string output;
+
+private:
+    std::string previousDirectory;
+};
+
+#endif

@@ -1,0 +1,107 @@
+// The device tree the main form builds, inspected without a display.
+#include <gtest/gtest.h>  // before X11's macros
+
+#include "DeviceTree.h"
+#include "FormFixture.h"
+
+#include <FL/Fl_Double_Window.H>
+#include <FL/Fl_Tree_Item.H>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> childLabels(const Fl_Tree_Item* item)
+{
+    std::vector<std::string> labels;
+    for (int i = 0; i < item->children(); ++i)
+        labels.push_back(item->child(i)->label() ? item->child(i)->label() : "(null)");
+    return labels;
+}
+
+class Tree : public FormFixture {};
+
+TEST_F(Tree, WindowAndBrowserHaveTheirPlaces)
+{
+    registry.addKey(pciBranchPath);
+    const auto form = makeForm();
+    EXPECT_EQ(form->window->w(), 800);
+    EXPECT_EQ(form->window->h(), 600);
+    EXPECT_STREQ(form->window->label(), "Corvane 1.5.1 Release 12/17/2011'");
+    EXPECT_FALSE(form->window->shown());
+    ASSERT_EQ(form->window->children(), 1);
+    EXPECT_EQ(form->window->child(0), form->browser);
+    EXPECT_EQ(form->browser->x(), 10);
+    EXPECT_EQ(form->browser->y(), 15);
+    EXPECT_EQ(form->browser->w(), 785);
+    EXPECT_EQ(form->browser->h(), 525);
+    EXPECT_STREQ(form->browser->label(), "Hardware Devices");
+    EXPECT_EQ(form->browser->align(), FL_ALIGN_TOP);
+    EXPECT_FALSE(form->browser->showroot());
+    EXPECT_EQ(form->window->resizable(), nullptr);
+}
+
+TEST_F(Tree, EmptyListGivesAnEmptyTree)
+{
+    registry.addKey(pciBranchPath);
+    const auto form = makeForm();
+    EXPECT_EQ(form->browser->root()->children(), 0);
+}
+
+TEST_F(Tree, EachDeviceHoldsWindowsAndDatabaseLinesInOrder)
+{
+    registry.addDevice("VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00", "Ethernet controller",
+                       "Intel", "e1000e;Intel & Co @C0 100%");
+    registry.addDevice("VEN_10EC&DEV_8168&SUBSYS_01231028&REV_06", "", "", "no separator");
+    registry.addDevice("VEN_8086&DEV_10D3&SUBSYS_00001028&REV_01", "c", "m", ";Intel & Co @C0 100%");
+    const auto form = makeForm();
+    const Fl_Tree_Item* root = form->browser->root();
+    EXPECT_EQ(childLabels(root), (std::vector<std::string>{
+        "Intel & Co @C0 100%", "unknown value", "Intel & Co @C0 100%"}));
+
+    const Fl_Tree_Item* matched = root->child(0);
+    EXPECT_EQ(childLabels(matched), (std::vector<std::string>{"Windows", "Database"}));
+    EXPECT_EQ(childLabels(matched->child(0)), (std::vector<std::string>{"Ethernet controller", "Intel"}));
+    // vendorId, deviceId, text1, then text3 before text2
+    EXPECT_EQ(childLabels(matched->child(1)), (std::vector<std::string>{
+        "0x8086", "0x10D3", "Intel Corporation", "82574L", "sample"}));
+
+    const Fl_Tree_Item* unknown = root->child(1);
+    EXPECT_EQ(childLabels(unknown->child(0)), (std::vector<std::string>{"", ""}));
+    EXPECT_EQ(childLabels(unknown->child(1)), (std::vector<std::string>{"0x10EC", "0x8168", "", "", ""}));
+}
+
+TEST_F(Tree, EveryGroupStartsClosedShowingOneLinePerDevice)
+{
+    for (int i = 0; i < 5; ++i)
+        registry.addDevice("VEN_8086&DEV_10D3&SUBSYS_0000000" + std::to_string(i) + "&REV_00", "c", "m", ";d");
+    const auto form = makeForm();
+    int visibleLines = 0, items = 0;
+    for (Fl_Tree_Item* item = form->browser->first(); item; item = item->next()) {
+        if (item == form->browser->root())
+            continue;
+        ++items;
+        if (item->has_children()) {
+            EXPECT_TRUE(item->is_close()) << item->label();
+        }
+        visibleLines += item->visible_r();
+    }
+    EXPECT_EQ(items, 5 * 10);
+    EXPECT_EQ(visibleLines, 5);
+}
+
+TEST_F(Tree, LongLabelsStandWhole)
+{
+    const std::string longText(3000, 'w');
+    registry.addDevice("VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00", longText.c_str(), "m",
+                       (";" + longText + "/with/slashes").c_str());
+    const auto form = makeForm();
+    const Fl_Tree_Item* device = form->browser->root()->child(0);
+    EXPECT_EQ(device->label(), longText + "/with/slashes");
+    EXPECT_EQ(device->child(0)->child(0)->label(), longText);
+}
+
+}
