@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libfltk1.3-dev fluid libx11-dev
-  libpci-dev pciutils pci.ids
+  libpci-dev pciutils pci.ids zlib1g-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils imagemagick
 )

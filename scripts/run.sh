@@ -5,5 +5,5 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh
-[ -f devices.lst ] || cp tests/data/devices.lst devices.lst
+[ -f devices.lst ] || build/corvane-update
 exec build/corvane

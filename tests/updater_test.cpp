@@ -1,0 +1,227 @@
+// corvane-update: pci.ids in, devices.lst out.
+#include "TempDir.h"
+#include "hardware.h"
+#include "pciIds.h"
+#include "platform/registry_libpci.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const smallList =
+    "#\n"
+    "#\tList of PCI ID's\n"
+    "#\n"
+    "#\tVersion: 2023.04.10\n"
+    "#\tDate:    2023-04-10 20:08:02\n"
+    "\n"
+    "# Vendors, devices and subsystems.\n"
+    "0010  Allied Telesis, Inc (Wrong ID)\n"
+    "# This is a relabelled RTL-8139\n"
+    "\t8139  AT-2500TX V3 Ethernet\n"
+    "10ec  Realtek Semiconductor Co., Ltd.\n"
+    "\t8168  RTL8111/8168/8411 PCI Express Gigabit Ethernet Controller\n"
+    "\t\t1028 0123  Dell subsystem\n"
+    "\t816g  not hexadecimal\n"
+    "\t9999  Monster \"sound\" chip\n"
+    "1c63  Centre (JSC \"NICEVT\")\n"
+    "\t0008  K1891VM8YA\n"
+    "1d1d  Caf\xc3\xa9 Devices\n"
+    "\tabcd  Gr\xc3\xbc\xc3\x9f" "e\n"
+    "dead\n"
+    "\n"
+    "# List of known device classes, subclasses and programming interfaces\n"
+    "C 02  Network controller\n"
+    "\t00  Ethernet controller\n"
+    "C 0c  Serial bus controller\n"
+    "\t03  USB controller\n"
+    "\t\t30  XHCI\n";
+
+const char* const smallListConverted =
+    "\"0x0010\",\"0x8139\",\"Allied Telesis, Inc (Wrong ID)\",\"pci.ids 2023.04.10\",\"AT-2500TX V3 Ethernet\"\n"
+    "\"0x10EC\",\"0x8168\",\"Realtek Semiconductor Co., Ltd.\",\"pci.ids 2023.04.10\",\"RTL8111/8168/8411 PCI Express Gigabit Ethernet Controller\"\n"
+    "\"0x10EC\",\"0x9999\",\"Realtek Semiconductor Co., Ltd.\",\"pci.ids 2023.04.10\",\"Monster 'sound' chip\"\n"
+    "\"0x1C63\",\"0x0008\",\"Centre (JSC 'NICEVT')\",\"pci.ids 2023.04.10\",\"K1891VM8YA\"\n"
+    "\"0x1D1D\",\"0xABCD\",\"Caf\xc3\xa9 Devices\",\"pci.ids 2023.04.10\",\"Gr\xc3\xbc\xc3\x9f" "e\"\n";
+
+HardwareDatabase loadQuietly(const std::string& path)
+{
+    testing::internal::CaptureStdout();
+    HardwareDatabase database(path);
+    testing::internal::GetCapturedStdout();
+    return database;
+}
+
+TEST(Updater, ConvertsVendorsAndDevicesOnly)
+{
+    const Conversion conversion = convertPciIds(smallList);
+    EXPECT_EQ(conversion.devicesList, smallListConverted);
+    EXPECT_EQ(conversion.vendors, 4);
+    EXPECT_EQ(conversion.devices, 5);
+    EXPECT_EQ(conversion.linesChanged, 2);
+    EXPECT_EQ(conversion.version, "2023.04.10");
+    EXPECT_EQ(conversion.problems, (std::vector<std::string>{"line 14: not a device line",
+                                                             "line 20: not a vendor line"}));
+}
+
+TEST(Updater, OutputLoadsBackAndMatchesKeyNames)
+{
+    TempDir dir;
+    std::string error;
+    ASSERT_TRUE(replaceFile(dir.file("devices.lst"), convertPciIds(smallList).devicesList, error)) << error;
+    const HardwareDatabase database = loadQuietly(dir.file("devices.lst"));
+    EXPECT_EQ(database.size(), 5u);
+    HardwareEntry key;
+    key.setIdsFromKeyName("VEN_10EC&DEV_8168&SUBSYS_01231028&REV_06");
+    const HardwareEntry* found = database.find(key.vendorId, key.deviceId);
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(found->text1, "Realtek Semiconductor Co., Ltd.");
+    EXPECT_EQ(found->text2, "pci.ids 2023.04.10");
+    EXPECT_EQ(found->text3, "RTL8111/8168/8411 PCI Express Gigabit Ethernet Controller");
+    key.setIdsFromKeyName("VEN_1D1D&DEV_ABCD&SUBSYS_00000000&REV_00");
+    ASSERT_NE(database.find(key.vendorId, key.deviceId), nullptr);
+    EXPECT_EQ(database.find(key.vendorId, key.deviceId)->text3, "Gr\xc3\xbc\xc3\x9f" "e");
+}
+
+TEST(Updater, ReadsCompressedAndPlainListsAlike)
+{
+    TempDir dir;
+    const std::string plain = dir.write("pci.ids", smallList);
+    gzFile compressed = gzopen(dir.file("pci.ids.gz").c_str(), "wb");
+    ASSERT_NE(compressed, nullptr);
+    gzwrite(compressed, smallList, static_cast<unsigned>(std::string(smallList).size()));
+    gzclose(compressed);
+    std::string fromPlain, fromCompressed, error;
+    ASSERT_TRUE(readListFile(plain, fromPlain, error)) << error;
+    ASSERT_TRUE(readListFile(dir.file("pci.ids.gz"), fromCompressed, error)) << error;
+    EXPECT_EQ(fromPlain, smallList);
+    EXPECT_EQ(fromCompressed, smallList);
+    EXPECT_FALSE(readListFile(dir.file("missing"), fromPlain, error));
+    EXPECT_FALSE(readListFile(dir.path(), fromPlain, error));
+    EXPECT_NE(error.find("not a file"), std::string::npos);
+}
+
+TEST(Updater, KilledBeforeTheRenameLeavesTheOldFileWhole)
+{
+    TempDir dir;
+    const std::string old = "\"0x1\",\"0x2\",\"old\",\"\",\"\"\n";
+    const std::string path = dir.write("devices.lst", old);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::string error;
+        replaceFile(path, std::string(1 << 20, 'x'), error, [] { raise(SIGKILL); });
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(readFile(path), old);
+}
+
+// Every device of this machine that the system's pci.ids names is found,
+// with the identifiers its key name gives, and carries that name.
+TEST(Updater, FindsEveryNamedDeviceOfThisMachine)
+{
+    const char* systemList = "/usr/share/misc/pci.ids";
+    if (!std::filesystem::exists(systemList) || !std::filesystem::exists("/sys/bus/pci/devices"))
+        GTEST_SKIP() << "no pci.ids or no PCI devices here";
+    std::string list, error;
+    ASSERT_TRUE(readListFile(systemList, list, error)) << error;
+    TempDir dir;
+    ASSERT_TRUE(replaceFile(dir.file("devices.lst"), convertPciIds(list).devicesList, error)) << error;
+    const HardwareDatabase database = loadQuietly(dir.file("devices.lst"));
+
+    LibpciRegistry registry({"", systemList, false});
+    Registry::Key root;
+    ASSERT_EQ(registry.openKey(Registry::localMachine, pciBranchPath, &root), 0);
+    char name[256];
+    int named = 0;
+    for (std::uint32_t index = 0; registry.enumKey(root, index, name, sizeof name) == 0; ++index) {
+        Registry::Key device, instance;
+        ASSERT_EQ(registry.openKey(root, name, &device), 0);
+        char instanceName[256];
+        ASSERT_EQ(registry.enumKey(device, 0, instanceName, sizeof instanceName), 0);
+        ASSERT_EQ(registry.openKey(device, instanceName, &instance), 0);
+        unsigned char value[1024];
+        std::uint32_t size = sizeof value;
+        if (registry.queryValue(instance, "DeviceDesc", value, &size) == 0) {
+            ++named;
+            std::string deviceName(reinterpret_cast<char*>(value));
+            deviceName = deviceName.substr(deviceName.find(';') + 1);
+            for (char& c : deviceName)
+                if (c == '"') c = '\'';
+            HardwareEntry key;
+            key.setIdsFromKeyName(name);
+            const HardwareEntry* found = database.find(key.vendorId, key.deviceId);
+            ASSERT_NE(found, nullptr) << name;
+            EXPECT_EQ(found->text3, deviceName) << name;
+        }
+        registry.closeKey(instance);
+        registry.closeKey(device);
+    }
+    registry.closeKey(root);
+    std::printf("%d named devices of this machine found\n", named);
+}
+
+// The program itself: arguments, status and what it leaves behind.
+class UpdaterProgram : public testing::Test {
+protected:
+    int run(const std::string& arguments, std::string* output = nullptr)
+    {
+        const std::string command = "cd '" + dir.path() + "' && '" CORVANE_UPDATE "' " + arguments +
+                                    " >out.txt 2>err.txt";
+        const int status = std::system(command.c_str());
+        if (output)
+            *output = readFile(dir.file("out.txt")) + readFile(dir.file("err.txt"));
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    TempDir dir;
+};
+
+TEST_F(UpdaterProgram, WritesDevicesListAndOneSummaryLine)
+{
+    dir.write("pci.ids", smallList);
+    std::string output;
+    EXPECT_EQ(run("--input pci.ids", &output), 0);
+    EXPECT_EQ(readFile(dir.file("devices.lst")), smallListConverted);
+    EXPECT_NE(output.find("4 vendors, 5 devices, 2 lines changed"), std::string::npos) << output;
+    EXPECT_NE(output.find("version 2023.04.10"), std::string::npos) << output;
+    EXPECT_NE(output.find("line 20: not a vendor line"), std::string::npos) << output;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_EQ(entry.path().filename().string().find(".new-"), std::string::npos) << "temporary file left";
+}
+
+TEST_F(UpdaterProgram, UnreadableInputLeavesTheOldFile)
+{
+    dir.write("devices.lst", "old\n");
+    dir.write("a-directory/x", "");
+    for (const char* input : {"missing.ids", "a-directory"}) {
+        EXPECT_EQ(run(std::string("-i ") + input + " -o devices.lst"), 1) << input;
+        EXPECT_EQ(readFile(dir.file("devices.lst")), "old\n");
+    }
+}
+
+TEST_F(UpdaterProgram, ArgumentsAreChecked)
+{
+    std::string output;
+    EXPECT_EQ(run("--help", &output), 0);
+    EXPECT_NE(output.find("Usage: corvane-update"), std::string::npos);
+    EXPECT_EQ(run("--frobnicate", &output), 2);
+    EXPECT_NE(output.find("unknown argument '--frobnicate'"), std::string::npos);
+    EXPECT_EQ(run("--output", &output), 2);
+    EXPECT_NE(output.find("--output needs a file name"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("devices.lst")));
+}
+
+}

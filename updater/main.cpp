@@ -1,0 +1,83 @@
+// corvane-update: writes devices.lst from the PCI ID Repository's list.
+#include "pciIds.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <sys/stat.h>
+
+namespace {
+
+const char* const usage =
+    "Usage: corvane-update [--input PCI_IDS] [--output DEVICES_LST]\n"
+    "\n"
+    "Writes Corvane's hardware database, devices.lst, from the PCI ID Repository's\n"
+    "list of vendors and devices: one line per device, in the list's order.\n"
+    "\n"
+    "  -i, --input PCI_IDS       the list to read, plain or gzip-compressed\n"
+    "                            (default: /usr/share/misc/pci.ids, or pci.ids.gz\n"
+    "                            there when only that exists)\n"
+    "  -o, --output DEVICES_LST  the file to write (default: devices.lst in the\n"
+    "                            working directory); it is replaced only once the\n"
+    "                            new one is complete\n"
+    "  -h, --help                this text\n"
+    "\n"
+    "Malformed lines of the list are reported with their numbers and skipped.\n"
+    "Exit status: 0 on success, 1 when the list cannot be read or the output not\n"
+    "written, 2 for bad arguments.\n";
+
+std::string defaultList()
+{
+    struct stat status;
+    const char* plain = "/usr/share/misc/pci.ids";
+    const char* compressed = "/usr/share/misc/pci.ids.gz";
+    return stat(plain, &status) != 0 && stat(compressed, &status) == 0 ? compressed : plain;
+}
+
+int badArguments(const std::string& problem)
+{
+    std::fprintf(stderr, "corvane-update: %s\nTry 'corvane-update --help'.\n", problem.c_str());
+    return 2;
+}
+
+}
+
+int main(int argc, char** argv)
+{
+    std::string input = defaultList(), output = "devices.lst";
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "-h" || argument == "--help") {
+            std::fputs(usage, stdout);
+            return 0;
+        }
+        std::string* target = argument == "-i" || argument == "--input"    ? &input
+                              : argument == "-o" || argument == "--output" ? &output
+                                                                           : nullptr;
+        if (!target)
+            return badArguments("unknown argument '" + argument + "'");
+        if (i + 1 >= argc || argv[i + 1][0] == '\0')
+            return badArguments(argument + " needs a file name");
+        *target = argv[++i];
+    }
+
+    const auto start = std::chrono::steady_clock::now();
+    std::string list, error;
+    if (!readListFile(input, list, error)) {
+        std::fprintf(stderr, "corvane-update: cannot read %s\n", error.c_str());
+        return 1;
+    }
+    const Conversion conversion = convertPciIds(list);
+    for (const std::string& problem : conversion.problems)
+        std::fprintf(stderr, "corvane-update: %s: %s, skipped\n", input.c_str(), problem.c_str());
+    if (!replaceFile(output, conversion.devicesList, error)) {
+        std::fprintf(stderr, "corvane-update: %s\n", error.c_str());
+        return 1;
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("%s: %d vendors, %d devices, %d lines changed (\" made '), pci.ids version %s, in %.3f s\n",
+                output.c_str(), conversion.vendors, conversion.devices, conversion.linesChanged,
+                conversion.version.empty() ? "unknown" : conversion.version.c_str(), seconds);
+    return 0;
+}
