@@ -34,4 +34,9 @@ private:
     Registry& registry;
 };
 
+// The scan itself, which needs no window: the main form runs it on its own
+// registry, database and device list.
+void scanPciBranch(Registry& registry, const HardwareDatabase& database,
+                   std::vector<std::unique_ptr<DeviceRecord>>& devices);
+
 #endif

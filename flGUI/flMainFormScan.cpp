@@ -80,6 +80,12 @@ std::string descriptionOf(const std::string& deviceDesc)
 
 void flMainForm::scanPciRegistry()
 {
+    scanPciBranch(registry, *database, devices);
+}
+
+void scanPciBranch(Registry& registry, const HardwareDatabase& database,
+                   std::vector<std::unique_ptr<DeviceRecord>>& devices)
+{
     const OpenKey root(registry, Registry::localMachine, pciBranchPath);
     if (!root.isOpen())
         throw flException(__FILE__, __LINE__, "Failed to open PCI Root key.");
@@ -101,7 +107,7 @@ void flMainForm::scanPciRegistry()
         if (name.size() < 10)
             continue;
         auto record = std::make_unique<DeviceRecord>(name.c_str());
-        record->matchDatabase(*database);
+        record->matchDatabase(database);
 
         // A device whose keys cannot be read is left out; the others still count.
         const OpenKey device(registry, root.get(), name.c_str());

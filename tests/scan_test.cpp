@@ -1,6 +1,8 @@
 // The main form's scan of the PCI branch, against an in-memory registry.
-#include "FormFixture.h"
+#include "MemoryRegistry.h"
+#include "TempDir.h"
 #include "flException.h"
+#include "flMainForm.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +11,27 @@
 
 namespace {
 
-class Scan : public FormFixture {
+class Scan : public testing::Test {
 protected:
+    Scan()
+    {
+        testing::internal::CaptureStdout();
+        database = std::make_unique<HardwareDatabase>(dir.write(
+            "devices.lst", "\"0x8086\",\"0x10D3\",\"Intel Corporation\",\"sample\",\"82574L\"\n"));
+        testing::internal::GetCapturedStdout();
+    }
+
+    // What the main form's scan makes of the registry.
+    struct Form {
+        std::vector<std::unique_ptr<DeviceRecord>> devices;
+    };
+    std::unique_ptr<Form> makeForm()
+    {
+        auto form = std::make_unique<Form>();
+        scanPciBranch(registry, *database, form->devices);
+        return form;
+    }
+
     std::vector<std::string> descriptions()
     {
         std::vector<std::string> texts;
@@ -38,6 +59,10 @@ protected:
         }
         EXPECT_EQ(registry.openHandleCount(), 0u);
     }
+
+    TempDir dir;
+    MemoryRegistry registry;
+    std::unique_ptr<HardwareDatabase> database;
 };
 
 const std::string nameA = "VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00";
@@ -48,7 +73,6 @@ TEST_F(Scan, EmptyBranchGivesNoDevices)
 {
     registry.addKey(pciBranchPath);
     EXPECT_TRUE(descriptions().empty());
-    EXPECT_EQ(output, "\n");
 }
 
 TEST_F(Scan, KeepsRegistryOrderWithoutSortingOrMerging)
@@ -208,19 +232,6 @@ TEST_F(Scan, EnumerationFailureListsNothing)
     expectRaised("Failed to enumerate PCI root key (1018) ");
     registry.failEnum("PCI", 234, 0);
     expectRaised("Failed to enumerate PCI root key (234) ");
-}
-
-TEST_F(Scan, MissingDatabaseStopsBeforeTheRegistry)
-{
-    std::remove("devices.lst");
-    addDevices({nameA});
-    try {
-        makeForm();
-        ADD_FAILURE() << "nothing raised";
-    } catch (const flException& error) {
-        EXPECT_EQ(error.message, "Failed to open devices.lst for read accesss ");
-    }
-    EXPECT_EQ(registry.opened, 0);
 }
 
 }

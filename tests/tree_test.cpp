@@ -1,8 +1,10 @@
-// The device tree the main form builds, inspected without a display.
+// The main form: what its constructor does, and the device tree it builds,
+// inspected without a display.
 #include <gtest/gtest.h>  // before X11's macros
 
 #include "DeviceTree.h"
 #include "FormFixture.h"
+#include "flException.h"
 
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Tree_Item.H>
@@ -23,6 +25,29 @@ std::vector<std::string> childLabels(const Fl_Tree_Item* item)
 }
 
 class Tree : public FormFixture {};
+
+TEST_F(Tree, FormLoadsTheDatabaseThenScans)
+{
+    registry.addDevice("VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00", "c", "m", ";d");
+    const auto form = makeForm();
+    EXPECT_EQ(output, "\n");
+    ASSERT_EQ(form->devices.size(), 1u);
+    EXPECT_EQ(form->devices[0]->entry.text3, "82574L");
+    EXPECT_EQ(registry.openHandleCount(), 0u);
+}
+
+TEST_F(Tree, MissingDatabaseStopsBeforeTheRegistry)
+{
+    std::remove("devices.lst");
+    registry.addDevice("VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00", "c", "m", ";d");
+    try {
+        makeForm();
+        ADD_FAILURE() << "nothing raised";
+    } catch (const flException& error) {
+        EXPECT_EQ(error.message, "Failed to open devices.lst for read accesss ");
+    }
+    EXPECT_EQ(registry.opened, 0);
+}
 
 TEST_F(Tree, WindowAndBrowserHaveTheirPlaces)
 {
