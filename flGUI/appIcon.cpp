@@ -1,5 +1,7 @@
 #include "appIcon.h"
 
+#include <algorithm>
+
 namespace {
 
 const char* const smallRows[] = {
@@ -104,4 +106,83 @@ std::vector<unsigned char> iconRgba(const IconPicture& picture)
         }
     }
     return rgba;
+}
+
+namespace {
+
+void put16(std::string& out, unsigned value)
+{
+    out += static_cast<char>(value & 0xFF);
+    out += static_cast<char>((value >> 8) & 0xFF);
+}
+
+void put32(std::string& out, unsigned value)
+{
+    put16(out, value & 0xFFFF);
+    put16(out, value >> 16);
+}
+
+// One image of the icon file: header, palette, colour rows and mask rows,
+// rows bottom-up and padded to four bytes.
+std::string iconImage(const IconPicture& picture)
+{
+    const int size = picture.size;
+    const int colourRow = (size / 2 + 3) / 4 * 4, maskRow = (size / 8 + 3) / 4 * 4;
+    std::string image;
+    put32(image, 40);
+    put32(image, static_cast<unsigned>(size));
+    put32(image, static_cast<unsigned>(2 * size));  // colours and mask together
+    put16(image, 1);
+    put16(image, 4);
+    put32(image, 0);
+    put32(image, static_cast<unsigned>((colourRow + maskRow) * size));
+    for (int i = 0; i < 4; ++i)
+        put32(image, 0);
+    for (const IconColour& colour : palette) {
+        image += static_cast<char>(colour.blue);
+        image += static_cast<char>(colour.green);
+        image += static_cast<char>(colour.red);
+        image += '\0';
+    }
+    for (int y = size - 1; y >= 0; --y) {
+        std::string row(static_cast<std::size_t>(colourRow), '\0');
+        for (int x = 0; x < size; ++x) {
+            const int index = std::max(0, colourIndex(picture.rows[y][x]));
+            row[x / 2] = static_cast<char>(row[x / 2] | (x % 2 ? index : index << 4));
+        }
+        image += row;
+    }
+    for (int y = size - 1; y >= 0; --y) {
+        std::string row(static_cast<std::size_t>(maskRow), '\0');
+        for (int x = 0; x < size; ++x)
+            if (colourIndex(picture.rows[y][x]) < 0)
+                row[x / 8] = static_cast<char>(row[x / 8] | (0x80 >> (x % 8)));
+        image += row;
+    }
+    return image;
+}
+
+}
+
+std::string iconFile()
+{
+    const IconPicture* pictures[] = {&smallIcon(), &largeIcon()};
+    std::string file;
+    put16(file, 0);
+    put16(file, 1);  // an icon
+    put16(file, 2);
+    std::string images;
+    for (const IconPicture* picture : pictures) {
+        const std::string image = iconImage(*picture);
+        file += static_cast<char>(picture->size);
+        file += static_cast<char>(picture->size);
+        file += static_cast<char>(16);
+        file += '\0';
+        put16(file, 1);
+        put16(file, 4);
+        put32(file, static_cast<unsigned>(image.size()));
+        put32(file, static_cast<unsigned>(6 + 16 * 2 + images.size()));
+        images += image;
+    }
+    return file + images;
 }

@@ -1,6 +1,7 @@
 #ifndef CORVANE_APPICON_H
 #define CORVANE_APPICON_H
 
+#include <string>
 #include <vector>
 
 // The program's icon, a PCI card, in 16 colours: one picture of 16 by 16
@@ -21,5 +22,9 @@ IconColour iconPalette(int index);
 
 // The picture as rows of red, green, blue, alpha bytes, top row first.
 std::vector<unsigned char> iconRgba(const IconPicture& picture);
+
+// Both pictures as a Windows icon file (.ico, 4 bits per pixel with a
+// transparency mask), the program's icon resource.
+std::string iconFile();
 
 #endif

@@ -3,7 +3,7 @@
 #include "flMainForm.h"
 #include "platform/registry.h"
 
-#include <cstring>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -44,7 +44,7 @@ long subKeyName(Registry& registry, Registry::Key key, std::uint32_t index, std:
     char buffer[nameBufferSize];
     const long status = registry.enumKey(key, index, buffer, sizeof buffer);
     if (status == 0)
-        name.assign(buffer, strnlen(buffer, sizeof buffer));
+        name.assign(buffer, std::find(buffer, buffer + sizeof buffer, '\0'));
     return status;
 }
 
@@ -58,9 +58,9 @@ std::string readValue(Registry& registry, Registry::Key key, const char* valueNa
         std::uint32_t size = static_cast<std::uint32_t>(data.size());
         const long status = registry.queryValue(key, valueName, data.data(), &size);
         if (status == 0) {
-            const std::size_t length = std::min<std::size_t>(size, data.size());
             const auto* text = reinterpret_cast<const char*>(data.data());
-            return std::string(text, strnlen(text, length));
+            const auto* end = text + std::min<std::size_t>(size, data.size());
+            return std::string(text, std::find(text, end, '\0'));
         }
         if (status != registryError::moreData || size <= data.size() || size > largestValue)
             break;

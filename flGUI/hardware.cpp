@@ -44,8 +44,13 @@ struct FileCloser {
 
 bool isDirectory(std::FILE* file)
 {
+#ifdef _WIN32
+    struct _stat status;
+    return _fstat(_fileno(file), &status) == 0 && (status.st_mode & _S_IFDIR);
+#else
     struct stat status;
     return fstat(fileno(file), &status) == 0 && S_ISDIR(status.st_mode);
+#endif
 }
 
 }

@@ -7,6 +7,7 @@ packages=(
   libpci-dev pciutils pci.ids zlib1g-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils imagemagick
+  wine wine64 g++-mingw-w64-x86-64 g++-mingw-w64-i686 googletest icoutils
 )
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"

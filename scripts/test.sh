@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds both builds and runs every test in each: plain, then sanitized.
+# Builds and runs every test: the plain and the sanitized Linux build, then
+# the Windows builds (64-bit tests under Wine, 32-bit compiled and linked).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/build.sh --sanitize
@@ -9,4 +10,5 @@ for dir in build build-sanitize; do
   echo "== tests in $dir"
   (cd "$dir" && ctest --output-on-failure -j"$jobs") || status=1
 done
+scripts/test-windows.sh || status=1
 exit $status

@@ -4,20 +4,37 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 
 namespace fs = std::filesystem;
 
 TempDir::TempDir()
 {
-    std::string pattern = (fs::temp_directory_path() / "corvane-test-XXXXXX").string();
-    if (!mkdtemp(pattern.data()))
-        throw std::runtime_error("cannot make a temporary directory");
-    root = pattern;
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const fs::path candidate = fs::temp_directory_path() / ("corvane-test-" + std::to_string(random()));
+        if (fs::create_directory(candidate)) {
+            root = candidate.generic_string();
+            return;
+        }
+    }
+    throw std::runtime_error("cannot make a temporary directory");
+}
+
+TempDir::TempDir(const std::string& name, bool owner)
+    : root((fs::temp_directory_path() / name).generic_string()), owner(owner)
+{
+    if (owner) {
+        fs::remove_all(root);
+        fs::create_directories(root);
+    }
 }
 
 TempDir::~TempDir()
 {
+    if (!owner)
+        return;
     std::error_code ignored;
     fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, ignored);
     fs::remove_all(root, ignored);

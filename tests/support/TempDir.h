@@ -8,6 +8,9 @@
 class TempDir {
 public:
     TempDir();
+    // The directory of this name under the temporary directory. Its owner
+    // makes it afresh and removes it; others only use it.
+    TempDir(const std::string& name, bool owner);
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -19,6 +22,7 @@ public:
 
 private:
     std::string root;
+    bool owner = true;
 };
 
 std::string readFile(const std::string& path);

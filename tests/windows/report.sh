@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# corvane-list.exe under Wine: the fatal-error report without and with a
+# display, and the device listing. Usage: report.sh CORVANE_LIST_EXE SOURCE_DIR
+# Wine programs write to files here: a pipe would be inherited by Wine's
+# background processes and never close.
+set -u
+: "${CORVANE_WINE_DIR:?set it to the Wine directory of the build}"
+program=$(realpath "$1") source=$(realpath "$2")
+. "$source/tests/e2e/xvfb.sh"
+run=$source/scripts/wine-run.sh
+
+# No display: the box is skipped, the rest of the report happens.
+mkdir "$work/plain"
+(cd "$work/plain" && env -u DISPLAY "$run" "$program" >stdout 2>stderr </dev/null)
+check "exit status without devices.lst" "255" "$?"
+check "error.log lines" "1" "$(wc -l <"$work/plain/error.log" 2>/dev/null)"
+grep -Eq "^Failed to open devices\.lst for read accesss  \(std::exception\) \(flGUI/hardware\.cpp: [0-9]+\) \[.+\]"$'\r'"?\$" \
+  "$work/plain/error.log" || fail "error.log line: $(cat -A "$work/plain/error.log")"
+stderr=$(cat "$work/plain/stderr")
+[[ "$stderr" =~ ^Error:\ \(flGUI/hardware\.cpp,\ [0-9]+\)\ std::exception$ ]] || fail "stderr line: [$stderr]"
+
+# A second failure appends.
+(cd "$work/plain" && env -u DISPLAY "$run" "$program" >stdout 2>stderr </dev/null)
+check "error.log lines after a second failure" "2" "$(wc -l <"$work/plain/error.log")"
+
+# With a display: the "Oops!" box, dismissed with Return. Wine's desktop
+# process keeps the display it was started with: start afresh.
+WINEPREFIX=$CORVANE_WINE_DIR/prefix /usr/lib/wine/wineserver64 -k 2>/dev/null
+WINEPREFIX=$CORVANE_WINE_DIR/prefix /usr/lib/wine/wineserver64 -w 2>/dev/null
+start_xvfb
+mkdir "$work/box"
+(cd "$work/box" && exec "$run" "$program" >stdout 2>stderr </dev/null) &
+pid=$!
+box=$(find_window '^Oops!$')
+if [ -z "$box" ]; then fail "no Oops! box"; kill "$pid"; else
+  pass "Oops! box shown"
+  sleep 0.5
+  xdotool key --window "$box" Return 2>/dev/null
+fi
+timeout 30 tail --pid="$pid" -f /dev/null
+wait "$pid"
+check "exit status after the box" "255" "$?"
+
+# With devices.lst: the devices of Wine's registry, as the window would show them.
+mkdir "$work/list" && cp "$source/tests/data/devices.lst" "$work/list/"
+(cd "$work/list" && env -u DISPLAY "$run" "$program" >stdout 2>stderr </dev/null)
+check "exit status with devices.lst" "0" "$?"
+grep -q "Intel(R) 82574L Gigabit Network Connection" "$work/list/stdout" || fail "listing: $(cat "$work/list/stdout")"
+grep -q "82574L Gigabit Network Connection"$'\r'"\?$" "$work/list/stdout" || fail "database text in the listing"
+[ -e "$work/list/error.log" ] && fail "error.log written by a normal run"
+
+finish

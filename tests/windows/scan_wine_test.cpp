@@ -1,0 +1,99 @@
+// The scan against Wine's real registry, loaded with the fixture of
+// import-fixture.sh. Wine keeps a key of its own there too.
+#include "TempDir.h"
+#include "flMainForm.h"
+#include "platform/registry.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> branchNames()
+{
+    std::vector<std::string> names;
+    HKEY branch;
+    if (RegOpenKeyA(HKEY_LOCAL_MACHINE, pciBranchPath, &branch) != ERROR_SUCCESS)
+        return names;
+    char name[256];
+    for (DWORD index = 0; RegEnumKeyA(branch, index, name, sizeof name) == ERROR_SUCCESS; ++index)
+        names.push_back(name);
+    RegCloseKey(branch);
+    return names;
+}
+
+class WineScan : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        testing::internal::CaptureStdout();
+        database = std::make_unique<HardwareDatabase>(dir.write(
+            "devices.lst", "\"0x8086\",\"0x10D3\",\"Intel Corporation\",\"sample\",\"82574L\"\n"));
+        testing::internal::GetCapturedStdout();
+        scanPciBranch(systemRegistry(), *database, devices);
+        for (const auto& record : devices)
+            byIds[record->entry.vendorId + ":" + record->entry.deviceId] = record.get();
+    }
+
+    TempDir dir;
+    std::unique_ptr<HardwareDatabase> database;
+    std::vector<std::unique_ptr<DeviceRecord>> devices;
+    std::map<std::string, const DeviceRecord*> byIds;
+};
+
+TEST_F(WineScan, ReadsTheFixtureDevices)
+{
+    ASSERT_EQ(byIds.count("0x8086:0x10D3"), 1u);
+    const DeviceRecord& nic = *byIds["0x8086:0x10D3"];
+    EXPECT_EQ(nic.description, "Intel(R) 82574L Gigabit Network Connection");
+    EXPECT_EQ(nic.deviceClass, "Net");
+    EXPECT_EQ(nic.manufacturer, "Intel");
+    EXPECT_EQ(nic.entry.text3, "82574L");
+
+    ASSERT_EQ(byIds.count("0x8086:0xA2AF"), 1u);
+    EXPECT_EQ(byIds["0x8086:0xA2AF"]->description, "First instance");
+}
+
+TEST_F(WineScan, ReadsLongAndUnterminatedValuesWhole)
+{
+    ASSERT_EQ(byIds.count("0x1B21:0x1242"), 1u);
+    const DeviceRecord& usb = *byIds["0x1B21:0x1242"];
+    EXPECT_EQ(usb.deviceClass, "USB");  // REG_BINARY without a zero
+    EXPECT_EQ(usb.description.size(), 17u * 176u);
+    EXPECT_EQ(usb.description.substr(0, 17), "Long description ");
+}
+
+TEST_F(WineScan, SkipsWhatCannotBeReadAndGoesOn)
+{
+    EXPECT_EQ(byIds.count("0x10EC:0x8168"), 0u);   // no instance key
+    EXPECT_EQ(byIds.count("0x1AF4:0x1041"), 0u);   // a name the ANSI functions cannot open
+    EXPECT_EQ(byIds.count("0x1234:0x"), 0u);       // too short a name
+    // Wine's own adapter: no ';' in its DeviceDesc, no Mfg.
+    ASSERT_EQ(byIds.count("0x0000:0x0000"), 1u);
+    EXPECT_EQ(byIds["0x0000:0x0000"]->description, "unknown value");
+    EXPECT_EQ(byIds["0x0000:0x0000"]->manufacturer, "");
+}
+
+TEST_F(WineScan, KeepsTheRegistryOrder)
+{
+    std::vector<std::string> expected;
+    for (const std::string& name : branchNames()) {
+        HardwareEntry ids;
+        ids.setIdsFromKeyName(name.c_str());
+        const std::string key = ids.vendorId + ":" + ids.deviceId;
+        if (byIds.count(key))
+            expected.push_back(key);
+    }
+    std::vector<std::string> scanned;
+    for (const auto& record : devices)
+        scanned.push_back(record->entry.vendorId + ":" + record->entry.deviceId);
+    EXPECT_EQ(scanned, expected);
+    EXPECT_EQ(devices.size(), 4u);
+}
+
+}
