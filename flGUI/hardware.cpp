@@ -5,25 +5,38 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
-HardwareEntry::HardwareEntry(std::string_view line)
+std::array<std::string_view, 5> splitLine(std::string_view line, std::size_t fieldCount)
 {
-    std::string* const fields[] = {&vendorId, &deviceId, &text1, &text2, &text3};
+    std::array<std::string_view, 5> fields;
     std::size_t start = 1;
-    for (std::string* field : fields) {
+    for (std::size_t index = 0; index < std::min(fieldCount, fields.size()); ++index) {
+        std::string_view& field = fields[index];
         if (start >= line.size())
             break;  // this field and every later one stay empty
         const std::size_t closingQuote = line.find('"', start);
         if (closingQuote == std::string_view::npos) {
-            field->assign(line.substr(start));
+            field = line.substr(start);
             break;
         }
-        field->assign(line.substr(start, closingQuote - start));
+        field = line.substr(start, closingQuote - start);
         // Skip the closing quote and the two characters after it.
         start = closingQuote + 3;
     }
+    return fields;
+}
+
+HardwareEntry::HardwareEntry(std::string_view line)
+{
+    const auto fields = splitLine(line);
+    vendorId = fields[0];
+    deviceId = fields[1];
+    text1 = fields[2];
+    text2 = fields[3];
+    text3 = fields[4];
 }
 
 void HardwareEntry::setIdsFromKeyName(const char* keyName)
@@ -42,15 +55,28 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-bool isDirectory(std::FILE* file)
+struct FileKind {
+    bool directory = false;
+    std::size_t size = 0;  // 0 when unknown
+};
+
+FileKind kindOf(std::FILE* file)
 {
+    FileKind kind;
 #ifdef _WIN32
     struct _stat status;
-    return _fstat(_fileno(file), &status) == 0 && (status.st_mode & _S_IFDIR);
+    if (_fstat(_fileno(file), &status) == 0) {
+        kind.directory = (status.st_mode & _S_IFDIR) != 0;
+        kind.size = (status.st_mode & _S_IFREG) ? static_cast<std::size_t>(status.st_size) : 0;
+    }
 #else
     struct stat status;
-    return fstat(fileno(file), &status) == 0 && S_ISDIR(status.st_mode);
+    if (fstat(fileno(file), &status) == 0) {
+        kind.directory = S_ISDIR(status.st_mode);
+        kind.size = S_ISREG(status.st_mode) ? static_cast<std::size_t>(status.st_size) : 0;
+    }
 #endif
+    return kind;
 }
 
 }
@@ -59,17 +85,25 @@ HardwareDatabase::HardwareDatabase(const std::string& fileName)
 {
     // Binary mode: line ends are handled below, the same on every platform.
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(fileName.c_str(), "rb"));
-    if (!file || isDirectory(file.get())) {
+    const FileKind kind = file ? kindOf(file.get()) : FileKind();
+    if (!file || kind.directory) {
         const std::string message = "Failed to open " + fileName + " for read accesss ";
         throw flException(__FILE__, __LINE__, message.c_str());
     }
 
-    std::string text;
-    text.reserve(500000);
-    char chunk[65536];
-    std::size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0)
-        text.append(chunk, got);
+    // Read straight into the buffer, sized for the whole file where its size
+    // is known; it grows for whatever comes beyond that.
+    text.resize(std::max<std::size_t>(500000, kind.size + 1));
+    std::size_t filled = 0;
+    for (;;) {
+        if (filled == text.size())
+            text.resize(text.size() * 2);
+        const std::size_t got = std::fread(&text[filled], 1, text.size() - filled, file.get());
+        filled += got;
+        if (got == 0)
+            break;
+    }
+    text.resize(filled);
     if (std::ferror(file.get())) {
         const std::string message = "Failed to read " + fileName;
         throw flException(__FILE__, __LINE__, message.c_str());
@@ -79,28 +113,41 @@ HardwareDatabase::HardwareDatabase(const std::string& fileName)
     std::fputs("\n", stdout);
     std::fflush(stdout);
 
-    addLines(text);
+    addLines();
 }
 
-void HardwareDatabase::addLines(std::string_view text)
+// Every non-empty line, in file order; a carriage return before a line feed
+// is not part of its line.
+void HardwareDatabase::addLines()
 {
-    while (!text.empty()) {
-        const std::size_t lineFeed = text.find('\n');
-        std::string_view line = text.substr(0, lineFeed);
-        text.remove_prefix(lineFeed == std::string_view::npos ? text.size() : lineFeed + 1);
-        if (lineFeed != std::string_view::npos && !line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        if (!line.empty())
-            entries.emplace_back(line);
+    const char* const begin = text.data();
+    const char* const end = begin + text.size();
+    lines.reserve(text.size() / 64);  // devices.lst lines are longer than that
+    for (const char* start = begin; start < end;) {
+        const char* lineFeed = static_cast<const char*>(std::memchr(start, '\n', end - start));
+        const char* next = lineFeed ? lineFeed + 1 : end;
+        const char* stop = lineFeed ? lineFeed : end;
+        if (lineFeed && stop > start && stop[-1] == '\r')
+            --stop;
+        if (stop > start)
+            lines.push_back({static_cast<std::size_t>(start - begin), static_cast<std::size_t>(stop - start)});
+        start = next;
     }
+}
+
+std::string_view HardwareDatabase::lineText(std::size_t index) const
+{
+    return std::string_view(text).substr(lines[index].offset, lines[index].length);
 }
 
 const HardwareEntry* HardwareDatabase::find(const std::string& vendorId,
                                             const std::string& deviceId) const
 {
-    for (const HardwareEntry& entry : entries) {
-        if (entry.vendorId == vendorId && entry.deviceId == deviceId)
-            return &entry;
+    for (std::size_t index = 0; index < lines.size(); ++index) {
+        const std::string_view line = lineText(index);
+        const auto ids = splitLine(line, 2);
+        if (ids[0] == vendorId && ids[1] == deviceId)
+            return &found.try_emplace(index, line).first->second;
     }
     return nullptr;
 }

@@ -1,9 +1,20 @@
 #ifndef CORVANE_HARDWARE_H
 #define CORVANE_HARDWARE_H
 
+#include <array>
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
+
+// The five fields of a devices.lst line (without its line end), found by
+// position: the text after position 0 up to the next '"' is the first, and
+// every later field starts three characters after the previous closing
+// quote. Never reaches outside the line: a field without a closing quote
+// runs to the end of the line, and the fields after it are empty.
+// Only the first `fieldCount` are looked for; the rest stay empty.
+std::array<std::string_view, 5> splitLine(std::string_view line, std::size_t fieldCount = 5);
 
 // One PCI hardware identity: a devices.lst line, or the identifiers taken
 // from a device's registry key name. All five fields are kept byte for byte.
@@ -11,11 +22,7 @@ class HardwareEntry {
 public:
     HardwareEntry() = default;
 
-    // A devices.lst line without its line end. Fields are found by position:
-    // the text after position 0 up to the next '"' is the vendor id, and every
-    // later field starts three characters after the previous closing quote.
-    // Never reads outside the line: a field without a closing quote runs to
-    // the end of the line, and the fields after it are empty.
+    // A devices.lst line without its line end, cut by splitLine.
     explicit HardwareEntry(std::string_view line);
 
     // vendorId = "0x" + characters 4..7 of the key name, deviceId = "0x" +
@@ -35,7 +42,9 @@ public:
     std::string text3;
 };
 
-// devices.lst, loaded whole at construction, entries in file order.
+// devices.lst, loaded whole at construction, entries in file order. The
+// file's bytes are kept as read and a line becomes a HardwareEntry only when
+// find returns it, so that loading costs little more than reading.
 class HardwareDatabase {
 public:
     // Raises flException "Failed to open <name> for read accesss " when the
@@ -46,12 +55,19 @@ public:
     // The first entry in file order with exactly these identifiers, or null.
     const HardwareEntry* find(const std::string& vendorId, const std::string& deviceId) const;
 
-    std::size_t size() const { return entries.size(); }
+    std::size_t size() const { return lines.size(); }
 
 private:
-    void addLines(std::string_view text);
+    struct Line {
+        std::size_t offset, length;
+    };
 
-    std::vector<HardwareEntry> entries;
+    void addLines();
+    std::string_view lineText(std::size_t index) const;
+
+    std::string text;
+    std::vector<Line> lines;
+    mutable std::unordered_map<std::size_t, HardwareEntry> found;  // by line; its elements stay put
 };
 
 #endif
