@@ -18,15 +18,20 @@ check() {  # check DESCRIPTION EXPECTED ACTUAL
 start_xvfb() {
   local n
   for n in $(seq 90 190); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    export DISPLAY=":$n"
+    # The socket appears before the server takes clients: ask it. Another
+    # run may have taken the number meanwhile: then the server ends.
+    for _ in $(seq 200); do
+      xdpyinfo >/dev/null 2>&1 && return 0
+      kill -0 "$xvfb_pid" 2>/dev/null || break
+      sleep 0.05
+    done
+    kill "$xvfb_pid" 2>/dev/null
   done
-  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 100); do
-    [ -e "/tmp/.X11-unix/X$n" ] && break
-    sleep 0.05
-  done
-  export DISPLAY=":$n"
+  fail "no Xvfb could be started: $(cat "$work/xvfb.log")"
 }
 
 # The id of the first window whose name matches, waiting up to 20 s.
