@@ -92,18 +92,14 @@ HardwareDatabase::HardwareDatabase(const std::string& fileName)
     }
 
     // Read straight into the buffer, sized for the whole file where its size
-    // is known; it grows for whatever comes beyond that.
-    text.resize(std::max<std::size_t>(500000, kind.size + 1));
-    std::size_t filled = 0;
-    for (;;) {
-        if (filled == text.size())
-            text.resize(text.size() * 2);
-        const std::size_t got = std::fread(&text[filled], 1, text.size() - filled, file.get());
-        filled += got;
-        if (got == 0)
-            break;
-    }
-    text.resize(filled);
+    // is known, then whatever comes beyond that.
+    text.reserve(kind.size + 1);
+    text.resize(kind.size);
+    text.resize(kind.size ? std::fread(&text[0], 1, kind.size, file.get()) : 0);
+    char chunk[65536];
+    std::size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0)
+        text.append(chunk, got);
     if (std::ferror(file.get())) {
         const std::string message = "Failed to read " + fileName;
         throw flException(__FILE__, __LINE__, message.c_str());
@@ -140,14 +136,33 @@ std::string_view HardwareDatabase::lineText(std::size_t index) const
     return std::string_view(text).substr(lines[index].offset, lines[index].length);
 }
 
+namespace {
+
+std::string idKey(std::string_view vendorId, std::string_view deviceId)
+{
+    std::string key;
+    key.reserve(vendorId.size() + deviceId.size() + 1);
+    key.append(vendorId).append(1, '"').append(deviceId);
+    return key;
+}
+
+}
+
 const HardwareEntry* HardwareDatabase::find(const std::string& vendorId,
                                             const std::string& deviceId) const
 {
-    for (std::size_t index = 0; index < lines.size(); ++index) {
-        const std::string_view line = lineText(index);
-        const auto ids = splitLine(line, 2);
-        if (ids[0] == vendorId && ids[1] == deviceId)
-            return &found.try_emplace(index, line).first->second;
+    // Identifiers of a line never hold a '"'; such a question has no answer.
+    if (vendorId.find('"') != std::string::npos || deviceId.find('"') != std::string::npos)
+        return nullptr;
+    if (firstLineOf.empty() && !lines.empty()) {
+        firstLineOf.reserve(lines.size());
+        for (std::size_t index = 0; index < lines.size(); ++index) {
+            const auto ids = splitLine(lineText(index), 2);
+            firstLineOf.try_emplace(idKey(ids[0], ids[1]), index);  // the earliest line stays
+        }
     }
-    return nullptr;
+    const auto line = firstLineOf.find(idKey(vendorId, deviceId));
+    if (line == firstLineOf.end())
+        return nullptr;
+    return &found.try_emplace(line->second, lineText(line->second)).first->second;
 }

@@ -67,6 +67,9 @@ private:
 
     std::string text;
     std::vector<Line> lines;
+    // Made on the first find: the first line for each vendorId + '"' + deviceId
+    // (no field holds a '"', so the key is unambiguous).
+    mutable std::unordered_map<std::string, std::size_t> firstLineOf;
     mutable std::unordered_map<std::size_t, HardwareEntry> found;  // by line; its elements stay put
 };
 

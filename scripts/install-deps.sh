@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils imagemagick
   wine wine64 g++-mingw-w64-x86-64 g++-mingw-w64-i686 googletest icoutils
+  clang libclang-rt-14-dev valgrind
 )
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"

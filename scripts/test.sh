@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the plain and the sanitized Linux build, then
-# the Windows builds (64-bit tests under Wine, 32-bit compiled and linked).
+# Builds and runs every test: the plain and the sanitized Linux build, the
+# Windows builds (64-bit tests under Wine, 32-bit compiled and linked), and a
+# short fuzz run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/build.sh --sanitize
@@ -11,4 +12,6 @@ for dir in build build-sanitize; do
   (cd "$dir" && ctest --output-on-failure -j"$jobs") || status=1
 done
 scripts/test-windows.sh || status=1
+echo "== a short fuzz run"
+scripts/fuzz.sh || status=1
 exit $status

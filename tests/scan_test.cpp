@@ -217,6 +217,19 @@ INSTANTIATE_TEST_SUITE_P(Failures, BrokenDevice,
                          testing::Values(Broken::OpenFails, Broken::NoInstance, Broken::EnumFails,
                                          Broken::InstanceOpenFails));
 
+TEST_F(Scan, TenThousandDeviceKeys)
+{
+    char name[64];
+    for (int i = 0; i < 10000; ++i) {
+        std::snprintf(name, sizeof name, "VEN_%04X&DEV_%04X&SUBSYS_00000000&REV_00", i / 256, i);
+        registry.addDevice(name, "c", "m", (";" + std::to_string(i)).c_str());
+    }
+    const auto texts = descriptions();
+    ASSERT_EQ(texts.size(), 10000u);
+    EXPECT_EQ(texts.front(), "0");
+    EXPECT_EQ(texts.back(), "9999");
+}
+
 TEST_F(Scan, BranchThatCannotBeOpenedIsFatal)
 {
     expectRaised("Failed to open PCI Root key.");  // no PCI branch at all

@@ -27,7 +27,9 @@ struct PciFunction {
 std::jmp_buf* activeJump = nullptr;
 char libpciMessage[512];
 
-[[noreturn]] void onLibpciError(char* format, ...)
+// The handler's type carries GNU's noreturn, which clang counts as part of it.
+void onLibpciError(char* format, ...) __attribute__((noreturn));
+void onLibpciError(char* format, ...)
 {
     va_list arguments;
     va_start(arguments, format);

@@ -4,6 +4,15 @@
 
 namespace {
 
+std::string folded(const std::string& name)
+{
+    std::string lower = name;
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return lower;
+}
+
 bool sameName(const std::string& a, const std::string& b)
 {
     if (a.size() != b.size())
@@ -38,10 +47,8 @@ std::vector<std::string> splitPath(const std::string& path)
 
 KeyTreeRegistry::Node* KeyTreeRegistry::Node::subKey(const std::string& keyName) const
 {
-    for (const auto& key : subKeys)
-        if (sameName(key->name, keyName))
-            return key.get();
-    return nullptr;
+    const auto key = subKeyByFoldedName.find(folded(keyName));
+    return key == subKeyByFoldedName.end() ? nullptr : key->second;
 }
 
 KeyTreeRegistry::Node& KeyTreeRegistry::Node::addSubKey(const std::string& keyName)
@@ -50,6 +57,7 @@ KeyTreeRegistry::Node& KeyTreeRegistry::Node::addSubKey(const std::string& keyNa
         return *existing;
     subKeys.push_back(std::make_unique<Node>());
     subKeys.back()->name = keyName;
+    subKeyByFoldedName[folded(keyName)] = subKeys.back().get();
     return *subKeys.back();
 }
 

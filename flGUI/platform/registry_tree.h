@@ -4,6 +4,7 @@
 #include "registry.h"
 
 #include <map>
+#include <unordered_map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -17,6 +18,7 @@ public:
     struct Node {
         std::string name;
         std::vector<std::unique_ptr<Node>> subKeys;
+        std::unordered_map<std::string, Node*> subKeyByFoldedName;
         std::vector<std::pair<std::string, std::string>> values;  // name, data bytes
 
         Node* subKey(const std::string& keyName) const;

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Fuzzes the devices.lst line splitting, the whole loader and the PCI scan
+# with libFuzzer (clang), under AddressSanitizer and UndefinedBehaviorSanitizer.
+#   scripts/fuzz.sh           a short run: 20 s a target (CI)
+#   scripts/fuzz.sh --long    10 million executions a target
+# New inputs go to a scratch directory; the corpora in tests/fuzz/corpus only seed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+limit=(-max_total_time=20)
+[ "${1:-}" = "--long" ] && limit=(-runs=10000000)
+cmake -S . -B build-fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCORVANE_FUZZ=ON -DCORVANE_TESTS=OFF -DCORVANE_BENCH=OFF >/dev/null
+cmake --build build-fuzz -j"$(nproc)" --target fuzz_line fuzz_loader fuzz_scan >/dev/null
+scratch=$(mktemp -d -p "$([ -d /dev/shm ] && echo /dev/shm || echo /tmp)")
+trap 'rm -rf "$scratch"' EXIT
+export TMPDIR=$scratch
+status=0
+for target in fuzz_line fuzz_loader fuzz_scan; do
+  mkdir "$scratch/$target"
+  echo "== $target"
+  if build-fuzz/tests/fuzz/$target "$scratch/$target" "tests/fuzz/corpus/$target" "${limit[@]}" \
+       -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 >"$scratch/$target.log" 2>&1; then
+    grep -E "^Done|stat::number_of_executed_units|stat::peak_rss_mb" "$scratch/$target.log"
+  else
+    tail -40 "$scratch/$target.log"
+    echo "FAIL: $target"
+    status=1
+  fi
+done
+exit $status

@@ -1,0 +1,86 @@
+// A thousand devices: the tree is built fast, and opening or closing its
+// entries makes or frees nothing.
+#include <gtest/gtest.h>  // before X11's macros
+
+#include "DeviceTree.h"
+#include "FormFixture.h"
+
+#include <FL/Fl_Tree_Item.H>
+
+#include <chrono>
+#include <cstdlib>
+#include <new>
+
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
+namespace {
+long allocations = 0;
+}
+
+// Counts every allocation of the program.
+void* operator new(std::size_t size)
+{
+    ++allocations;
+    if (void* memory = std::malloc(size ? size : 1))
+        return memory;
+    throw std::bad_alloc();
+}
+void operator delete(void* memory) noexcept { std::free(memory); }
+void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr double buildLimitMs = 500;  // the sanitizers slow everything down
+#else
+constexpr double buildLimitMs = 50;
+#endif
+
+class Scale : public FormFixture {
+protected:
+    void addDevices(int count)
+    {
+        char name[64];
+        for (int i = 0; i < count; ++i) {
+            std::snprintf(name, sizeof name, "VEN_8086&DEV_%04X&SUBSYS_%08X&REV_00", i, i);
+            registry.addDevice(name, "Ethernet controller", "Intel", ("e1000e;Device " + std::to_string(i)).c_str());
+        }
+    }
+};
+
+TEST_F(Scale, AThousandDevicesBuildFast)
+{
+    addDevices(1000);
+    const auto start = std::chrono::steady_clock::now();
+    const auto form = makeForm();
+    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    int items = 0;
+    for (Fl_Tree_Item* item = form->browser->first(); item; item = item->next())
+        items += item != form->browser->root();
+    EXPECT_EQ(items, 10000);
+    EXPECT_LT(ms, buildLimitMs) << "load, scan and tree of 1,000 devices";
+    RecordProperty("build_ms", std::to_string(ms));
+    std::printf("1,000 devices, 10,000 items: form built in %.1f ms\n", ms);
+}
+
+TEST_F(Scale, OpeningAndClosingMakesAndFreesNothing)
+{
+    addDevices(1000);
+    const auto form = makeForm();
+    const long before = allocations;
+    for (int round = 0; round < 2; ++round) {
+        for (Fl_Tree_Item* item = form->browser->first(); item; item = item->next())
+            if (item->has_children() && item != form->browser->root())
+                item->open();
+        for (Fl_Tree_Item* item = form->browser->first(); item; item = item->next())
+            if (item->has_children() && item != form->browser->root())
+                item->close();
+    }
+    EXPECT_EQ(allocations, before);
+    int items = 0;
+    for (Fl_Tree_Item* item = form->browser->first(); item; item = item->next())
+        ++items;
+    EXPECT_EQ(items, 10001);
+}
+
+}
