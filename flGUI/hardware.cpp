@@ -138,31 +138,47 @@ std::string_view HardwareDatabase::lineText(std::size_t index) const
 
 namespace {
 
-std::string idKey(std::string_view vendorId, std::string_view deviceId)
+std::size_t idHash(std::string_view vendorId, std::string_view deviceId)
 {
-    std::string key;
-    key.reserve(vendorId.size() + deviceId.size() + 1);
-    key.append(vendorId).append(1, '"').append(deviceId);
-    return key;
+    const std::hash<std::string_view> hash;
+    return hash(vendorId) * 31 + hash(deviceId);
 }
 
+}
+
+void HardwareDatabase::indexLines() const
+{
+    std::size_t slots = 16;
+    while (slots < 2 * lines.size())
+        slots *= 2;
+    firstLineOf.assign(slots, 0);
+    for (std::size_t index = 0; index < lines.size(); ++index) {
+        const auto ids = splitLine(lineText(index), 2);
+        for (std::size_t slot = idHash(ids[0], ids[1]) & (slots - 1);; slot = (slot + 1) & (slots - 1)) {
+            if (firstLineOf[slot] == 0) {
+                firstLineOf[slot] = static_cast<std::uint32_t>(index + 1);
+                break;
+            }
+            const auto held = splitLine(lineText(firstLineOf[slot] - 1), 2);
+            if (held[0] == ids[0] && held[1] == ids[1])
+                break;  // an earlier line has these identifiers: it stays the one found
+        }
+    }
 }
 
 const HardwareEntry* HardwareDatabase::find(const std::string& vendorId,
                                             const std::string& deviceId) const
 {
-    // Identifiers of a line never hold a '"'; such a question has no answer.
-    if (vendorId.find('"') != std::string::npos || deviceId.find('"') != std::string::npos)
+    if (lines.empty())
         return nullptr;
-    if (firstLineOf.empty() && !lines.empty()) {
-        firstLineOf.reserve(lines.size());
-        for (std::size_t index = 0; index < lines.size(); ++index) {
-            const auto ids = splitLine(lineText(index), 2);
-            firstLineOf.try_emplace(idKey(ids[0], ids[1]), index);  // the earliest line stays
-        }
+    if (firstLineOf.empty())
+        indexLines();
+    const std::size_t mask = firstLineOf.size() - 1;
+    for (std::size_t slot = idHash(vendorId, deviceId) & mask; firstLineOf[slot] != 0; slot = (slot + 1) & mask) {
+        const std::size_t index = firstLineOf[slot] - 1;
+        const auto ids = splitLine(lineText(index), 2);
+        if (ids[0] == vendorId && ids[1] == deviceId)
+            return &found.try_emplace(index, lineText(index)).first->second;
     }
-    const auto line = firstLineOf.find(idKey(vendorId, deviceId));
-    if (line == firstLineOf.end())
-        return nullptr;
-    return &found.try_emplace(line->second, lineText(line->second)).first->second;
+    return nullptr;
 }

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -67,9 +68,11 @@ private:
 
     std::string text;
     std::vector<Line> lines;
-    // Made on the first find: the first line for each vendorId + '"' + deviceId
-    // (no field holds a '"', so the key is unambiguous).
-    mutable std::unordered_map<std::string, std::size_t> firstLineOf;
+    void indexLines() const;
+
+    // Made on the first find: an open-addressing table of line numbers + 1
+    // (0: empty), one slot per identifier pair, holding its first line.
+    mutable std::vector<std::uint32_t> firstLineOf;
     mutable std::unordered_map<std::size_t, HardwareEntry> found;  // by line; its elements stay put
 };
 
