@@ -1,3 +1,4 @@
+#include "AllocationHooks.h"
 #include "flBaseForm.h"
 #include "flException.h"
 
@@ -5,29 +6,6 @@
 #include <FL/Fl_Double_Window.H>
 
 #include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <new>
-
-// The next allocation can be made to fail, to see the window's allocation
-// failure. new and delete are replaced together, on malloc and free.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-namespace {
-bool failNextAllocation = false;
-}
-
-void* operator new(std::size_t size)
-{
-    if (failNextAllocation) {
-        failNextAllocation = false;
-        throw std::bad_alloc();
-    }
-    if (void* memory = std::malloc(size ? size : 1))
-        return memory;
-    throw std::bad_alloc();
-}
-void operator delete(void* memory) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
 
 namespace {
 

@@ -2,31 +2,13 @@
 // entries makes or frees nothing.
 #include <gtest/gtest.h>  // before X11's macros
 
+#include "AllocationHooks.h"
 #include "DeviceTree.h"
 #include "FormFixture.h"
 
 #include <FL/Fl_Tree_Item.H>
 
 #include <chrono>
-#include <cstdlib>
-#include <new>
-
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-namespace {
-long allocations = 0;
-}
-
-// Counts every allocation of the program.
-void* operator new(std::size_t size)
-{
-    ++allocations;
-    if (void* memory = std::malloc(size ? size : 1))
-        return memory;
-    throw std::bad_alloc();
-}
-void operator delete(void* memory) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
 
 namespace {
 
@@ -67,7 +49,7 @@ TEST_F(Scale, OpeningAndClosingMakesAndFreesNothing)
 {
     addDevices(1000);
     const auto form = makeForm();
-    const long before = allocations;
+    const long before = allocationCount;
     for (int round = 0; round < 2; ++round) {
         for (Fl_Tree_Item* item = form->browser->first(); item; item = item->next())
             if (item->has_children() && item != form->browser->root())
@@ -76,7 +58,7 @@ TEST_F(Scale, OpeningAndClosingMakesAndFreesNothing)
             if (item->has_children() && item != form->browser->root())
                 item->close();
     }
-    EXPECT_EQ(allocations, before);
+    EXPECT_EQ(allocationCount, before);
     int items = 0;
     for (Fl_Tree_Item* item = form->browser->first(); item; item = item->next())
         ++items;

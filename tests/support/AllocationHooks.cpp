@@ -1,0 +1,32 @@
+#include "AllocationHooks.h"
+
+#include <cstdlib>
+#include <new>
+
+// new and delete are replaced together, on malloc and free.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
+long allocationCount = 0;
+bool failNextAllocation = false;
+
+void* operator new(std::size_t size)
+{
+    if (failNextAllocation) {
+        failNextAllocation = false;
+        throw std::bad_alloc();
+    }
+    ++allocationCount;
+    if (void* memory = std::malloc(size ? size : 1))
+        return memory;
+    throw std::bad_alloc();
+}
+
+void operator delete(void* memory) noexcept
+{
+    std::free(memory);
+}
+
+void operator delete(void* memory, std::size_t) noexcept
+{
+    std::free(memory);
+}
