@@ -1,5 +1,6 @@
 // Loading devices.lst and looking devices up, beside a raw read of the same
 // bytes. Run: build/bench/database_bench (results on standard error).
+// CORVANE_BENCH_FILE=path adds the load and the raw read of that file.
 #include "hardware.h"
 
 #include <benchmark/benchmark.h>
@@ -51,9 +52,9 @@ void load(benchmark::State& state)
         static_cast<double>(state.range(0)) * state.iterations(), benchmark::Counter::kIsRate);
 }
 
-void rawRead(benchmark::State& state)
+// The bytes read in chunks into a string, as a plain program would.
+void readRaw(benchmark::State& state, const std::string& path)
 {
-    const std::string& path = databaseFile(static_cast<int>(state.range(0)));
     std::string bytes;
     for (auto _ : state) {
         bytes.clear();
@@ -65,6 +66,11 @@ void rawRead(benchmark::State& state)
         std::fclose(file);
         benchmark::DoNotOptimize(bytes.data());
     }
+}
+
+void rawRead(benchmark::State& state)
+{
+    readRaw(state, databaseFile(static_cast<int>(state.range(0))));
     state.counters["lines/s"] = benchmark::Counter(
         static_cast<double>(state.range(0)) * state.iterations(), benchmark::Counter::kIsRate);
 }
@@ -110,6 +116,23 @@ int main(int argc, char** argv)
     // Every load writes a line feed to standard output; the results go to
     // standard error instead.
     benchmark::Initialize(&argc, argv);
+    if (const char* file = std::getenv("CORVANE_BENCH_FILE")) {
+        const std::string path = file;
+        benchmark::RegisterBenchmark("loadFile", [path](benchmark::State& state) {
+            for (auto _ : state) {
+                HardwareDatabase database(path);
+                benchmark::DoNotOptimize(database.size());
+            }
+        })->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark("loadFileThenFind", [path](benchmark::State& state) {
+            for (auto _ : state) {
+                HardwareDatabase database(path);
+                benchmark::DoNotOptimize(database.find("0x8086", "0x10D3"));
+            }
+        })->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark("rawReadFile", [path](benchmark::State& state) { readRaw(state, path); })
+            ->Unit(benchmark::kMillisecond);
+    }
     std::fflush(stdout);
     const int devNull = open("/dev/null", O_WRONLY);
     dup2(devNull, STDOUT_FILENO);
