@@ -218,6 +218,22 @@ TEST_F(DatabaseFile, MissingFileRaisesTheOpenFailure)
     expectOpenFailure(dir.file("devices.lst"));
 }
 
+#ifdef __linux__
+// Reading a process's memory from its start fails with EIO once opened.
+TEST_F(DatabaseFile, ReadErrorRaisesTheReadFailure)
+{
+    testing::internal::CaptureStdout();
+    try {
+        HardwareDatabase db("/proc/self/mem");
+        ADD_FAILURE() << "no exception";
+    } catch (const flException& error) {
+        EXPECT_EQ(error.message, "Failed to read /proc/self/mem");
+        EXPECT_STREQ(error.file, "flGUI/hardware.cpp");
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "no partial database announced";
+}
+#endif
+
 TEST_F(DatabaseFile, DirectoryRaisesTheOpenFailure)
 {
     dir.write("devices.lst/inside", "");
