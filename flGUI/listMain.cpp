@@ -6,6 +6,7 @@
 #include "platform/registry.h"
 
 #include <cstdio>
+#include <exception>
 
 int main()
 {
@@ -24,6 +25,8 @@ int main()
     } catch (const flException& caught) {
         flException copy = caught;
         copy.reportAndExit();
+    } catch (const std::exception& unexpected) {
+        flException(__FILE__, __LINE__, unexpected.what()).reportAndExit();
     }
     return 0;
 }
