@@ -25,6 +25,22 @@ public:
     std::string message;
 };
 
+// What the entry points run their work in: a failure that leaves `work`
+// ends in the fatal-error report, an flException as caught (a copy of it),
+// any other standard exception as an flException carrying its text.
+template <typename Work>
+void runReportingFailures(Work work)
+{
+    try {
+        work();
+    } catch (const flException& caught) {
+        flException copy = caught;
+        copy.reportAndExit();
+    } catch (const std::exception& unexpected) {
+        flException(__FILE__, __LINE__, unexpected.what()).reportAndExit();
+    }
+}
+
 // When the program was built, in the form "Sat Dec 17 21:20:44 2011".
 extern const char* const buildStamp;
 

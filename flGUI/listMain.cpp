@@ -6,11 +6,10 @@
 #include "platform/registry.h"
 
 #include <cstdio>
-#include <exception>
 
 int main()
 {
-    try {
+    runReportingFailures([] {
         const HardwareDatabase database("devices.lst");
         std::vector<std::unique_ptr<DeviceRecord>> devices;
         scanPciBranch(systemRegistry(), database, devices);
@@ -22,11 +21,6 @@ int main()
                         entry.getDeviceId().c_str(), entry.getText1().c_str(), entry.getText3().c_str(),
                         entry.getText2().c_str());
         }
-    } catch (const flException& caught) {
-        flException copy = caught;
-        copy.reportAndExit();
-    } catch (const std::exception& unexpected) {
-        flException(__FILE__, __LINE__, unexpected.what()).reportAndExit();
-    }
+    });
     return 0;
 }
