@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs every Debian 12 package the build, the program and the tests need.
+# Does nothing when all are there already, unless given --always (CI).
 set -euo pipefail
 packages=(
   build-essential cmake pkg-config
@@ -10,7 +11,12 @@ packages=(
   wine wine64 g++-mingw-w64-x86-64 g++-mingw-w64-i686 googletest icoutils
   clang libclang-rt-14-dev valgrind
 )
+if [ "${1:-}" != "--always" ] &&
+   dpkg-query -W -f='${Status}\n' "${packages[@]}" 2>/dev/null | grep -c "install ok installed" |
+     grep -qx "${#packages[@]}"; then
+  exit 0
+fi
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 $sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${packages[@]}" >/dev/null
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${packages[@]}" >/dev/null

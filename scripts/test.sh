@@ -4,6 +4,7 @@
 # short fuzz run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+scripts/install-deps.sh
 scripts/build.sh --sanitize
 jobs=$(nproc)
 status=0
