@@ -71,9 +71,7 @@ void DeviceTree::draw()
 
     widest = widestOpenLine();
     const bool needed = widest > viewWidth();
-    if (!needed)
-        offset = 0;
-    offset = std::min(offset, std::max(0, widest - viewWidth()));
+    offset = std::min(offset, std::max(0, widest - viewWidth()));  // 0 when nothing is wider
     if (needed) {
         const int verticalBar = _vscroll->visible() ? Fl::scrollbar_size() : 0;
         scrollbar->resize(x() + Fl::box_dx(box()), y() + fullHeight - Fl::box_dy(box()) - barHeight,
