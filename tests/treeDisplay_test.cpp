@@ -1,0 +1,63 @@
+// The tree on a display (run under xvfb-run): lines wider than the tree get
+// a horizontal scrollbar that reaches their end.
+#include <gtest/gtest.h>  // before X11's macros
+
+#include "DeviceTree.h"
+#include "FormFixture.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Double_Window.H>
+#include <FL/Fl_Scrollbar.H>
+#include <FL/Fl_Tree_Item.H>
+
+#include <cstdlib>
+
+namespace {
+
+class TreeOnDisplay : public FormFixture {
+protected:
+    void SetUp() override
+    {
+        if (!std::getenv("DISPLAY"))
+            GTEST_SKIP() << "no display";
+    }
+    static void settle()
+    {
+        for (int i = 0; i < 20; ++i)
+            Fl::wait(0.01);
+    }
+};
+
+TEST_F(TreeOnDisplay, NarrowLinesNeedNoScrollbar)
+{
+    registry.addDevice("VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00", "c", "m", ";short");
+    const auto form = makeForm();
+    form->show();
+    settle();
+    EXPECT_FALSE(form->browser->horizontalScrollbar().visible());
+    EXPECT_EQ(form->browser->horizontalOffset(), 0);
+}
+
+TEST_F(TreeOnDisplay, WideLinesScrollToTheirEnd)
+{
+    const std::string wide = "A description wider than the tree " + std::string(120, 'W') + " END";
+    registry.addDevice("VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00", "c", "m", (";" + wide).c_str());
+    const auto form = makeForm();
+    form->show();
+    settle();
+    DeviceTree& tree = *form->browser;
+    EXPECT_TRUE(tree.horizontalScrollbar().visible());
+    EXPECT_GT(tree.contentWidth(), tree.w());
+
+    tree.horizontalOffset(1 << 20);  // as far as it goes: the end of the widest line
+    settle();
+    const Fl_Tree_Item* line = tree.root()->child(0);
+    EXPECT_EQ(tree.horizontalOffset(), tree.contentWidth() - (tree.w() - Fl::box_dw(tree.box())));
+    EXPECT_LE(line->label_x(), tree.x());  // its start is scrolled out of sight
+    tree.horizontalOffset(0);
+    settle();
+    EXPECT_GT(tree.root()->child(0)->label_x(), tree.x());
+    form->hide();
+}
+
+}
