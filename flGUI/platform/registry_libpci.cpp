@@ -16,7 +16,7 @@ namespace {
 struct PciFunction {
     int domain;
     unsigned bus, slot, function;
-    unsigned vendorId, deviceId, subsystemVendorId, subsystemId, revision, classId;
+    unsigned vendorId, deviceId, subsystemVendorId, subsystemId, revision;
     std::string driver;
     bool hasVendorName = false, hasDeviceName = false;
     std::string vendorName, deviceName, className;
@@ -82,7 +82,6 @@ bool readPciBus(const LibpciRegistry::Options& options, std::vector<PciFunction>
         function.subsystemVendorId = device->subsys_vendor_id;
         function.subsystemId = device->subsys_id;
         function.revision = device->rev_id;
-        function.classId = device->device_class;
         if (const char* driver = pci_get_string_property(device, PCI_FILL_DRIVER))
             function.driver = driver;
         char name[1024];
