@@ -4,6 +4,7 @@
 
 namespace {
 
+// Registry names compare without regard to ASCII letter case.
 std::string folded(const std::string& name)
 {
     std::string lower = name;
@@ -15,16 +16,7 @@ std::string folded(const std::string& name)
 
 bool sameName(const std::string& a, const std::string& b)
 {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        unsigned char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x += 'a' - 'A';
-        if (y >= 'A' && y <= 'Z') y += 'a' - 'A';
-        if (x != y)
-            return false;
-    }
-    return true;
+    return a.size() == b.size() && folded(a) == folded(b);
 }
 
 // Splits "A\B\C" into its names; empty names (doubled or outer backslashes) drop out.
