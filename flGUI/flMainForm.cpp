@@ -31,7 +31,7 @@ flMainForm::flMainForm(Registry& registry)
     : flBaseForm(800, 600, windowTitle), registry(registry)
 {
     setWindowIcons(*window);
-    database = std::make_unique<HardwareDatabase>("devices.lst");
+    database = std::make_unique<HardwareDatabase>(databasePath());
     scanPciRegistry();
     flMainForm::createWidgets();
 }

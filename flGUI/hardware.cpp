@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 
 std::array<std::string_view, 5> splitLine(std::string_view line, std::size_t fieldCount)
@@ -181,4 +182,27 @@ const HardwareEntry* HardwareDatabase::find(const std::string& vendorId,
             return &found.try_emplace(index, lineText(index)).first->second;
     }
     return nullptr;
+}
+
+std::string databasePath(const std::string& installedCopy)
+{
+    const std::string workingCopy = "devices.lst";
+    // Present means anything but "not found": a copy that cannot even be
+    // looked at is still the one to report.
+    auto present = [](const std::string& path) {
+        std::error_code ignored;
+        return std::filesystem::symlink_status(path, ignored).type() != std::filesystem::file_type::not_found;
+    };
+    if (installedCopy.empty() || present(workingCopy) || !present(installedCopy))
+        return workingCopy;
+    return installedCopy;
+}
+
+std::string databasePath()
+{
+#ifdef CORVANE_INSTALLED_DATABASE
+    return databasePath(CORVANE_INSTALLED_DATABASE);
+#else
+    return databasePath("");
+#endif
 }

@@ -43,6 +43,18 @@ public:
     std::string text3;
 };
 
+// Which devices.lst to load. One in the working directory always wins, even
+// one that cannot be read, so that it is reported under its own name. Without
+// one, an installed copy that exists (readable or not) is taken; without that
+// too, "devices.lst", whose open failure is the usual report. An empty
+// `installedCopy` means there is none.
+std::string databasePath(const std::string& installedCopy);
+
+// The same choice with this build's installed copy: <localstatedir>/lib/corvane/
+// devices.lst of its install prefix on Linux (the package's, /var/lib/corvane/
+// devices.lst, comes from corvane-update); none on Windows, whose build is portable.
+std::string databasePath();
+
 // devices.lst, loaded whole at construction, entries in file order. The
 // file's bytes are kept as read and a line becomes a HardwareEntry only when
 // find returns it, so that loading costs little more than reading.

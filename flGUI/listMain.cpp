@@ -10,7 +10,7 @@
 int main()
 {
     runReportingFailures([] {
-        const HardwareDatabase database("devices.lst");
+        const HardwareDatabase database(databasePath());
         std::vector<std::unique_ptr<DeviceRecord>> devices;
         scanPciBranch(systemRegistry(), database, devices);
         for (const auto& device : devices) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -239,5 +240,65 @@ TEST_F(DatabaseFile, DirectoryRaisesTheOpenFailure)
     dir.write("devices.lst/inside", "");
     expectOpenFailure(dir.file("devices.lst"));
 }
+
+// --- which devices.lst ------------------------------------------------------
+
+struct ChoiceCase {
+    const char* name;
+    const char* workingCopy;    // the working directory's devices.lst: "", "file" or "directory"
+    const char* installedCopy;  // "", "file", "directory", or "none" for a build without one
+    std::string outcome;        // what loading the chosen file gives; {installed} is its path
+};
+
+class DatabaseChoice : public testing::TestWithParam<ChoiceCase> {
+protected:
+    void SetUp() override { std::filesystem::current_path(dir.path()); }
+    void TearDown() override { std::filesystem::current_path(previousDirectory); }
+
+    // Makes a file of these lines or a directory at `path`, or nothing.
+    void make(const std::string& kind, const std::string& path, const std::string& lines)
+    {
+        if (kind == "file")
+            dir.write(path, lines);
+        else if (kind == "directory")
+            dir.write(path + "/inside", "");
+    }
+
+    const std::string previousDirectory = std::filesystem::current_path().string();
+    TempDir dir;
+};
+
+TEST_P(DatabaseChoice, WorkingCopyFirstThenTheInstalledOne)
+{
+    const ChoiceCase& choice = GetParam();
+    make(choice.workingCopy, "devices.lst", "\"0x1\",\"0x1\",\"working\",\"\",\"\"\n");
+    make(choice.installedCopy, "state/devices.lst", "\"0x2\",\"0x2\",\"installed\",\"\",\"\"\n");
+    const std::string installed = std::string(choice.installedCopy) == "none" ? "" : dir.file("state/devices.lst");
+
+    std::string outcome, expected = choice.outcome;
+    if (const auto at = expected.find("{installed}"); at != std::string::npos)
+        expected.replace(at, 11, installed);
+    testing::internal::CaptureStdout();
+    try {
+        const HardwareDatabase database(databasePath(installed));
+        outcome = database.find("0x1", "0x1") ? "working" : database.find("0x2", "0x2") ? "installed" : "?";
+    } catch (const flException& error) {
+        outcome = error.message;
+    }
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(outcome, expected);
+}
+
+const ChoiceCase choiceCases[] = {
+    {"WorkingCopyWins", "file", "file", "working"},
+    {"UnreadableWorkingCopyStillWins", "directory", "file", "Failed to open devices.lst for read accesss "},
+    {"InstalledCopyWithoutAWorkingOne", "", "file", "installed"},
+    {"NeitherGivesTheUsualMessage", "", "", "Failed to open devices.lst for read accesss "},
+    {"UnreadableInstalledCopyIsNamed", "", "directory", "Failed to open {installed} for read accesss "},
+    {"BuildWithoutAnInstalledCopy", "", "none", "Failed to open devices.lst for read accesss "},
+};
+
+INSTANTIATE_TEST_SUITE_P(Files, DatabaseChoice, testing::ValuesIn(choiceCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }
