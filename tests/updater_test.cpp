@@ -221,6 +221,8 @@ TEST_F(UpdaterProgram, ArgumentsAreChecked)
     EXPECT_NE(output.find("unknown argument '--frobnicate'"), std::string::npos);
     EXPECT_EQ(run("--output", &output), 2);
     EXPECT_NE(output.find("--output needs a file name"), std::string::npos);
+    EXPECT_EQ(run("--system --output other.lst", &output), 2);
+    EXPECT_NE(output.find("--system and --output name two files"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(dir.file("devices.lst")));
 }
 

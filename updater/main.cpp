@@ -4,13 +4,14 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <sys/stat.h>
 
 namespace {
 
 const char* const usage =
-    "Usage: corvane-update [--input PCI_IDS] [--output DEVICES_LST]\n"
+    "Usage: corvane-update [--input PCI_IDS] [--output DEVICES_LST | --system]\n"
     "\n"
     "Writes Corvane's hardware database, devices.lst, from the PCI ID Repository's\n"
     "list of vendors and devices: one line per device, in the list's order.\n"
@@ -21,6 +22,10 @@ const char* const usage =
     "  -o, --output DEVICES_LST  the file to write (default: devices.lst in the\n"
     "                            working directory); it is replaced only once the\n"
     "                            new one is complete\n"
+    "  -s, --system              write the installed copy instead, which Corvane\n"
+    "                            reads when the working directory has no\n"
+    "                            devices.lst: " CORVANE_INSTALLED_DATABASE "\n"
+    "                            (for root; its directory is made when missing)\n"
     "  -h, --help                this text\n"
     "\n"
     "Malformed lines of the list are reported with their numbers and skipped.\n"
@@ -46,11 +51,16 @@ int badArguments(const std::string& problem)
 int main(int argc, char** argv)
 {
     std::string input = defaultList(), output = "devices.lst";
+    bool outputGiven = false, system = false;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument == "-h" || argument == "--help") {
             std::fputs(usage, stdout);
             return 0;
+        }
+        if (argument == "-s" || argument == "--system") {
+            system = true;
+            continue;
         }
         std::string* target = argument == "-i" || argument == "--input"    ? &input
                               : argument == "-o" || argument == "--output" ? &output
@@ -60,6 +70,15 @@ int main(int argc, char** argv)
         if (i + 1 >= argc || argv[i + 1][0] == '\0')
             return badArguments(argument + " needs a file name");
         *target = argv[++i];
+        outputGiven = outputGiven || target == &output;
+    }
+    if (system && outputGiven)
+        return badArguments("--system and --output name two files: give one");
+    if (system) {
+        output = CORVANE_INSTALLED_DATABASE;
+        std::error_code error;
+        std::filesystem::create_directories(std::filesystem::path(output).parent_path(), error);
+        // A failure here shows when the file is written, with its reason.
     }
 
     const auto start = std::chrono::steady_clock::now();
