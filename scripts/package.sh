@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Builds the Debian package in build-package/ (corvane_VERSION-1_ARCH.deb): a
+# Release build for /usr with Debian's build flags, packed by CPack, its
+# dependencies computed from the binaries, checked by lintian. Prints the
+# package's path last.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+# Without Debian's -ffile-prefix-map: the build maps __FILE__ itself, and the
+# fatal-error report names flGUI/..., not ./flGUI/...
+cxxflags=$(echo "$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" |
+           sed 's/-ffile-prefix-map=[^ ]*//g')
+cmake -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+  -DCORVANE_TESTS=OFF -DCORVANE_BENCH=OFF \
+  -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >/dev/null
+cmake --build build-package -j"$(nproc)"
+rm -f build-package/corvane_*.deb
+(cd build-package && cpack -G DEB >/dev/null)
+deb=$(ls build-package/corvane_*.deb)
+echo "== lintian"
+lintian --display-info --fail-on error "$deb"
+echo "== $(basename "$deb"): $(stat -c %s "$deb") bytes, installed size $(dpkg-deb -f "$deb" Installed-Size) KiB"
+echo "Depends: $(dpkg-deb -f "$deb" Depends)"
+echo "$deb"
