@@ -10,6 +10,7 @@ packages=(
   xvfb xauth xdotool x11-utils imagemagick
   wine wine64 g++-mingw-w64-x86-64 g++-mingw-w64-i686 googletest icoutils
   clang libclang-rt-14-dev valgrind
+  dpkg-dev lintian desktop-file-utils appstream man-db groff-base
 )
 if [ "${1:-}" != "--always" ] &&
    dpkg-query -W -f='${Status}\n' "${packages[@]}" 2>/dev/null | grep -c "install ok installed" |

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the plain and the sanitized Linux build, the
 # Windows builds (64-bit tests under Wine, 32-bit compiled and linked), and a
-# short fuzz run.
+# short fuzz run. With CORVANE_PACKAGE_TESTS=1 (CI) the plain build's tests
+# also install the Debian package on this machine and purge it again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
