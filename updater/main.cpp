@@ -76,9 +76,13 @@ int main(int argc, char** argv)
         return badArguments("--system and --output name two files: give one");
     if (system) {
         output = CORVANE_INSTALLED_DATABASE;
+        const std::filesystem::path directory = std::filesystem::path(output).parent_path();
         std::error_code error;
-        std::filesystem::create_directories(std::filesystem::path(output).parent_path(), error);
-        // A failure here shows when the file is written, with its reason.
+        std::filesystem::create_directories(directory, error);
+        if (error) {
+            std::fprintf(stderr, "corvane-update: cannot make %s: %s\n", directory.c_str(), error.message().c_str());
+            return 1;
+        }
     }
 
     const auto start = std::chrono::steady_clock::now();
