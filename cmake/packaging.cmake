@@ -11,7 +11,7 @@ as an expandable tree: what the system records about it, and what the
 database says. corvane-list prints the same tree as text.
 
 The database is made from the system's pci.ids when the package is installed
-and again whenever pci.ids changes.")
+and again whenever dpkg updates pci.ids.")
 set(CPACK_STRIP_FILES ON)
 
 if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
