@@ -193,10 +193,10 @@ void DeviceTree::revealPending()
     else if (line->y() + line->h() > top + viewHeight())
         vposition(vposition() + line->y() + line->h() - top - viewHeight());
 
-    // From its connector to the end of its text, or its start when the
-    // whole does not fit.
+    // From its connector, with the tree's margin, to the end of its text;
+    // its start when the whole does not fit.
     const int left = x() + Fl::box_dx(box()) - offset;
-    const int start = std::max(0, line->x() - left);
+    const int start = std::max(0, line->x() - left - baseMargin);
     const int end = line->label_x() - left + labelWidth(line) + baseMargin;
     int wanted = offset;
     if (end > wanted + viewWidth())

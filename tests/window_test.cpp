@@ -10,6 +10,7 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Tree_Item.H>
+#include <FL/fl_draw.H>
 #include <FL/x.H>
 
 #include <algorithm>
@@ -224,6 +225,39 @@ INSTANTIATE_TEST_SUITE_P(Window, Menu, testing::Values(
              "Gamma/Database,Garnet,Garnet/Windows,Garnet/Database,*star +plus,*star +plus/Windows,"
              "*star +plus/Database"},
     MenuCase{5, "Alpha", ""}));  // the hidden selection moves to its device
+
+TEST_F(Window, KeyboardSelectionScrollsTheLineIntoViewSideways)
+{
+    // A device wider than the tree, and one whose class line fits the tree
+    // but ends beyond it where it stands.
+    registry.addDevice("VEN_1AF4&DEV_1050&SUBSYS_11001AF4&REV_01", "c", "m", (";" + std::string(300, 'W')).c_str());
+    fl_font(FL_HELVETICA, FL_NORMAL_SIZE);
+    std::string fits;
+    while (fl_width((fits + "x").c_str()) < 785 - 40)
+        fits += 'x';
+    registry.addDevice("VEN_1AF4&DEV_1051&SUBSYS_11001AF4&REV_01", fits.c_str(), "m", ";Omega");
+    start();
+    DeviceTree& view = tree();
+    const int left = view.x() + Fl::box_dx(view.box());
+    auto inView = [&](const Fl_Tree_Item* line) {
+        const int right = view.horizontalScrollbar().x() + view.horizontalScrollbar().w();
+        fl_font(line->labelfont(), line->labelsize());
+        return line->x() >= left && line->label_x() + fl_width(line->label()) <= right;
+    };
+
+    view.horizontalOffset(1 << 20);
+    settleEvents();
+    ASSERT_GT(view.horizontalOffset(), 0);
+    keys("Home");
+    EXPECT_EQ(view.horizontalOffset(), 0);  // the line's start, back in view
+
+    keys("End Right Right Right Right");  // Omega/Windows/xxx...
+    ASSERT_EQ(selected(), "Omega/Windows/" + fits);
+    EXPECT_GT(view.horizontalOffset(), 0);
+    EXPECT_TRUE(inView(view.first_selected_item()));
+    keys("Left Left Left");  // Omega: its start
+    EXPECT_EQ(view.horizontalOffset(), 0);
+}
 
 class Rescan : public Window {};
 
