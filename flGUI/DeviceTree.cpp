@@ -187,9 +187,11 @@ void DeviceTree::revealPending()
     if (!line || !line->visible_r())
         return;
 
+    // With the tree's top margin above it, so that the first line goes back
+    // to where it started.
     const int top = y() + Fl::box_dy(box());
-    if (line->y() < top)
-        vposition(vposition() - (top - line->y()));
+    if (line->y() < top + margintop())
+        vposition(vposition() - (top + margintop() - line->y()));
     else if (line->y() + line->h() > top + viewHeight())
         vposition(vposition() + line->y() + line->h() - top - viewHeight());
 

@@ -226,6 +226,22 @@ INSTANTIATE_TEST_SUITE_P(Window, Menu, testing::Values(
              "*star +plus/Database"},
     MenuCase{5, "Alpha", ""}));  // the hidden selection moves to its device
 
+TEST_F(Window, KeyboardSelectionScrollsTheLineIntoView)
+{
+    for (int i = 0; i < 40; ++i)
+        registry.addDevice("VEN_1AF4&DEV_2" + std::to_string(100 + i) + "&SUBSYS_11001AF4&REV_01", "c", "m",
+                           (";filler " + std::to_string(i)).c_str());
+    start();
+    keys("End");
+    const Fl_Tree_Item* last = tree().first_selected_item();
+    ASSERT_EQ(labelPath(last), "filler 39");
+    EXPECT_GT(tree().vposition(), 0);
+    EXPECT_GE(last->y(), tree().y());
+    EXPECT_LE(last->y() + last->h(), tree().y() + tree().h());
+    keys("Home");
+    EXPECT_EQ(tree().vposition(), 0);
+}
+
 TEST_F(Window, KeyboardSelectionScrollsTheLineIntoViewSideways)
 {
     // A device wider than the tree, and one whose class line fits the tree
@@ -257,6 +273,13 @@ TEST_F(Window, KeyboardSelectionScrollsTheLineIntoViewSideways)
     EXPECT_TRUE(inView(view.first_selected_item()));
     keys("Left Left Left");  // Omega: its start
     EXPECT_EQ(view.horizontalOffset(), 0);
+}
+
+TEST_F(Window, MenuKeyOpensTheMenuAtTheSelectedLine)
+{
+    start();
+    runServingEvents("xdotool key Down Down Menu sleep 0.3 key --delay 50 Down Down Return");
+    EXPECT_EQ(clipboard("clipboard"), "beta\n  Windows\n    c\n    m\n  Database\n    0x10EC\n    0x8168\n    \n    \n    \n");
 }
 
 class Rescan : public Window {};
