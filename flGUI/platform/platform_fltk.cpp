@@ -33,7 +33,8 @@ bool openDisplay()
 {
     if (fl_display)
         return true;
-    // What FLTK does before it opens a display itself.
+    // The locale, as FLTK sets it before opening a display itself (its X
+    // error handlers are its own; Xlib's defaults serve the box).
     std::setlocale(LC_CTYPE, "");
     XSetLocaleModifiers("");
     Display* display = XOpenDisplay(nullptr);
