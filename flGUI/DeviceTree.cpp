@@ -546,17 +546,17 @@ Fl_Tree_Item* DeviceTree::lineAt(const LinePath& path) const
 
 DeviceTree::View DeviceTree::view()
 {
-    View view;
-    view.top = vposition();
-    view.left = offset;
+    View kept;
+    kept.top = vposition();
+    kept.left = offset;
     for (Fl_Tree_Item* item = first(); item; item = item->next()) {
         if (item->has_children() && item->is_open())
             if (const auto path = pathOf(item))
-                view.open.insert(*path);
+                kept.open.insert(*path);
         if (item->is_selected())
-            view.selected = pathOf(item);
+            kept.selected = pathOf(item);
     }
-    return view;
+    return kept;
 }
 
 void DeviceTree::restoreView(const View& view)
