@@ -1,6 +1,6 @@
 #include "DeviceRecord.h"
 
-DeviceRecord::DeviceRecord(const char* keyName)
+DeviceRecord::DeviceRecord(const char* keyName) : keyName(keyName ? keyName : "")
 {
     entry.setIdsFromKeyName(keyName);
 }

@@ -14,6 +14,7 @@ public:
     // Copies the first database entry with the same identifiers, if any.
     void matchDatabase(const HardwareDatabase& database);
 
+    std::string keyName;  // the device key's name, which tells the device apart across scans
     std::string deviceClass;
     std::string manufacturer;
     std::string description;

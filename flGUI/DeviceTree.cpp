@@ -1,11 +1,86 @@
 #include "DeviceTree.h"
 
 #include <FL/Fl.H>
+#include <FL/Fl_Menu_Item.H>
 #include <FL/Fl_Scrollbar.H>
 #include <FL/Fl_Tree_Item.H>
 #include <FL/fl_draw.H>
+#include <FL/fl_utf8.h>
 
 #include <algorithm>
+#include <cstring>
+
+namespace {
+
+// Letters typed within this time of the last one extend the search.
+constexpr std::chrono::milliseconds typeAheadPause(1000);
+
+// Whether `label` starts with `prefix`, compared character by character
+// without case (UTF-8; a byte that is no UTF-8 stands for itself).
+bool startsWithFolded(const char* label, const std::string& prefix)
+{
+    const char* text = label ? label : "";
+    const char* textEnd = text + std::strlen(text);
+    const char* wanted = prefix.data();
+    const char* wantedEnd = wanted + prefix.size();
+    while (wanted < wantedEnd) {
+        if (text >= textEnd)
+            return false;
+        int textLength = 0, wantedLength = 0;
+        const unsigned textChar = fl_utf8decode(text, textEnd, &textLength);
+        const unsigned wantedChar = fl_utf8decode(wanted, wantedEnd, &wantedLength);
+        if (fl_tolower(textChar) != fl_tolower(wantedChar))
+            return false;
+        text += std::max(textLength, 1);
+        wanted += std::max(wantedLength, 1);
+    }
+    return true;
+}
+
+void openBranch(Fl_Tree_Item* item)
+{
+    if (!item->has_children())
+        return;
+    item->open();
+    for (int i = 0; i < item->children(); ++i)
+        openBranch(item->child(i));
+}
+
+void closeBranch(Fl_Tree_Item* item)
+{
+    if (!item->has_children())
+        return;
+    item->close();
+    for (int i = 0; i < item->children(); ++i)
+        closeBranch(item->child(i));
+}
+
+void appendIndented(std::string& text, const Fl_Tree_Item* item, int depth)
+{
+    text.append(2 * depth, ' ');
+    text += item->label() ? item->label() : "";
+    text += '\n';
+    for (int i = 0; i < item->children(); ++i)
+        appendIndented(text, item->child(i), depth + 1);
+}
+
+// The place of an item among its parent's children.
+int indexOf(const Fl_Tree_Item* item)
+{
+    const Fl_Tree_Item* parent = item->parent();
+    for (int i = 0; parent && i < parent->children(); ++i)
+        if (parent->child(i) == item)
+            return i;
+    return -1;
+}
+
+void copyToClipboard(const std::string& text)
+{
+    // 2: the clipboard and, on X11, the primary selection as well.
+    Fl::copy(text.data(), static_cast<int>(text.size()), 2);
+}
+
+}
 
 DeviceTree::DeviceTree(int x, int y, int width, int height, const char* label)
     : Fl_Tree(x, y, width, height, label), baseMargin(marginleft())
@@ -37,6 +112,20 @@ int DeviceTree::viewWidth() const
     return w() - Fl::box_dw(box()) - verticalBar;
 }
 
+int DeviceTree::viewHeight() const
+{
+    const int horizontalBar = scrollbar->visible() ? Fl::scrollbar_size() : 0;
+    return h() - Fl::box_dh(box()) - horizontalBar;
+}
+
+int DeviceTree::labelWidth(const Fl_Tree_Item* line) const
+{
+    if (!line->label())
+        return 0;
+    fl_font(line->labelfont(), line->labelsize());
+    return static_cast<int>(fl_width(line->label()) + 0.5);
+}
+
 // Items know where their labels were drawn; the text's own width, with the
 // scrolling undone, gives the width each line needs.
 int DeviceTree::widestOpenLine()
@@ -46,9 +135,7 @@ int DeviceTree::widestOpenLine()
     for (Fl_Tree_Item* item = first(); item; item = item->next()) {
         if (!item->visible_r() || (item == root() && !showroot()) || !item->label())
             continue;
-        fl_font(item->labelfont(), item->labelsize());
-        const int textWidth = static_cast<int>(fl_width(item->label()) + 0.5);
-        right = std::max(right, item->label_x() + textWidth - left + offset);
+        right = std::max(right, item->label_x() + labelWidth(item) - left + offset);
     }
     return right > 0 ? right + baseMargin : 0;
 }
@@ -83,10 +170,42 @@ void DeviceTree::draw()
     } else {
         scrollbar->hide();
     }
-    // The band for the scrollbar appears or goes: draw once more. A redraw
-    // asked for inside draw() is lost, so ask right after it.
-    if (needed != scrolls)
+    // The band for the scrollbar appears or goes, or a line is to be
+    // scrolled into view: draw once more. A redraw asked for inside draw()
+    // is lost, so ask right after it.
+    if (needed != scrolls || toReveal)
         Fl::add_timeout(0.0, redrawNow, this);
+    revealPending();
+}
+
+// Lines stand where they are only once drawn (a line just opened has no
+// place yet), so a line chosen with the keyboard is scrolled into view here.
+void DeviceTree::revealPending()
+{
+    Fl_Tree_Item* line = toReveal;
+    toReveal = nullptr;
+    if (!line || !line->visible_r())
+        return;
+
+    // With the tree's top margin above it, so that the first line goes back
+    // to where it started.
+    const int top = y() + Fl::box_dy(box());
+    if (line->y() < top + margintop())
+        vposition(vposition() - (top + margintop() - line->y()));
+    else if (line->y() + line->h() > top + viewHeight())
+        vposition(vposition() + line->y() + line->h() - top - viewHeight());
+
+    // From its connector, with the tree's margin, to the end of its text;
+    // its start when the whole does not fit.
+    const int left = x() + Fl::box_dx(box()) - offset;
+    const int start = std::max(0, line->x() - left - baseMargin);
+    const int end = line->label_x() - left + labelWidth(line) + baseMargin;
+    int wanted = offset;
+    if (end > wanted + viewWidth())
+        wanted = end - viewWidth();
+    if (start < wanted)
+        wanted = start;
+    offset = std::max(0, wanted);  // draw() keeps it within the lines
 }
 
 void DeviceTree::redrawNow(void* tree)
@@ -101,6 +220,25 @@ DeviceTree::~DeviceTree()
 
 int DeviceTree::handle(int event)
 {
+    switch (event) {
+    case FL_KEYBOARD:
+    case FL_SHORTCUT:  // when one of the scrollbars took the focus
+        if (const int handled = handleKey())
+            return handled;
+        break;
+    case FL_PUSH:
+        if (Fl::event_button() == FL_RIGHT_MOUSE && !Fl::event_inside(_vscroll) &&
+            !(scrollbar->visible() && Fl::event_inside(scrollbar))) {
+            take_focus();
+            if (Fl_Tree_Item* line = find_clicked()) {
+                select_only(line, when());
+                set_item_focus(line);
+            }
+            showMenu(Fl::event_x(), Fl::event_y());
+            return 1;
+        }
+        break;
+    }
     if (scrollbar->visible()) {
         switch (event) {
         case FL_PUSH:
@@ -120,4 +258,319 @@ int DeviceTree::handle(int event)
         }
     }
     return Fl_Tree::handle(event);
+}
+
+// The keys of a system tree view; what is not one of them goes to Fl_Tree
+// (Enter, Space) or on to the window (Escape).
+int DeviceTree::handleKey()
+{
+    const int key = Fl::event_key();
+    const int state = Fl::event_state();
+    const bool control = state & FL_CTRL, shift = state & FL_SHIFT;
+    if (state & (FL_ALT | FL_META))
+        return 0;
+    if (control) {
+        if (key != 'c')
+            return 0;
+        if (shift)
+            copySelectedDevice();
+        else
+            copySelectedLine();
+        return 1;
+    }
+    if (key == FL_F + 5) {
+        if (onRescan)
+            onRescan();  // replaces every line: touch none of them after it
+        return 1;
+    }
+    if (key == FL_Menu || (key == FL_F + 10 && shift)) {
+        Fl_Tree_Item* line = selectedLine();
+        const bool shown = line && line->visible_r();
+        showMenu(shown ? line->label_x() : x() + w() / 2, shown ? line->y() + line->h() : y() + h() / 2);
+        return 1;
+    }
+
+    Fl_Tree_Item* line = selectedLine();
+    switch (key) {
+    case FL_Up:
+    case FL_Down:
+        if (Fl_Tree_Item* next = line ? next_visible_item(line, key) : first_visible_item())
+            selectLine(next);
+        return 1;
+    case FL_Home:
+        selectLine(first_visible_item());
+        return 1;
+    case FL_End:
+        selectLine(lastVisibleLine());
+        return 1;
+    case FL_Right:
+        if (!line)
+            selectLine(first_visible_item());
+        else if (line->has_children() && line->is_close())
+            open(line);
+        else if (line->has_children())
+            selectLine(line->child(0));
+        return 1;
+    case FL_Left:
+        if (!line)
+            selectLine(first_visible_item());
+        else if (line->has_children() && line->is_open())
+            close(line);
+        else if (line->parent() && line->parent() != root())
+            selectLine(line->parent());
+        return 1;
+    case FL_KP + '+':
+        if (line && line->has_children())
+            open(line);
+        return 1;
+    case FL_KP + '-':
+        if (line && line->has_children())
+            close(line);
+        return 1;
+    case FL_KP + '*':
+        if (line) {
+            openBranch(line);
+            redraw();
+        }
+        return 1;
+    }
+    return typeAhead(Fl::event_text()) ? 1 : 0;
+}
+
+// Typed text jumps to the next visible line whose label starts with what was
+// typed since the last pause, wrapping at the end. A new search starts below
+// the selected line; a longer one may stay on it.
+bool DeviceTree::typeAhead(const char* text)
+{
+    if (!text || static_cast<unsigned char>(text[0]) < ' ' || text[0] == 0x7f)
+        return false;
+    const Clock::time_point now = clock();
+    const bool extending = !typed.empty() && now - lastTyped < typeAheadPause;
+    if (!extending) {
+        if (text[0] == ' ')
+            return false;  // Space selects, as in Fl_Tree, unless it continues a search
+        typed.clear();
+    }
+    typed += text;
+    lastTyped = now;
+
+    Fl_Tree_Item* current = selectedLine();
+    Fl_Tree_Item* start = !current ? first_visible_item()
+                          : extending ? current
+                                      : next_visible_item(current, FL_Down);
+    if (!start)
+        start = first_visible_item();
+    Fl_Tree_Item* candidate = start;
+    while (candidate) {
+        if (startsWithFolded(candidate->label(), typed)) {
+            selectLine(candidate);
+            break;
+        }
+        candidate = next_visible_item(candidate, FL_Down);
+        if (!candidate)
+            candidate = first_visible_item();
+        if (candidate == start)
+            break;
+    }
+    return true;
+}
+
+void DeviceTree::showMenu(int atX, int atY)
+{
+    enum { copyLine, copyDevice, copyAll, openEverything, closeEverything };
+    const int lineFlag = selectedLine() ? 0 : FL_MENU_INACTIVE;
+    const Fl_Menu_Item items[] = {
+        {"Copy", FL_CTRL + 'c', nullptr, nullptr, lineFlag, 0, 0, 0, 0},
+        {"Copy device", FL_CTRL + FL_SHIFT + 'c', nullptr, nullptr, lineFlag | FL_MENU_DIVIDER, 0, 0, 0, 0},
+        {"Copy all devices", 0, nullptr, nullptr, FL_MENU_DIVIDER, 0, 0, 0, 0},
+        {"Open all", 0, nullptr, nullptr, 0, 0, 0, 0, 0},
+        {"Close all", 0, nullptr, nullptr, 0, 0, 0, 0, 0},
+        {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
+    };
+    const Fl_Menu_Item* chosen = items->popup(atX, atY);
+    switch (chosen ? chosen - items : -1) {
+    case copyLine:
+        copySelectedLine();
+        break;
+    case copyDevice:
+        copySelectedDevice();
+        break;
+    case copyAll:
+        copyAllDevices();
+        break;
+    case openEverything:
+        openAll();
+        break;
+    case closeEverything:
+        closeAll();
+        break;
+    }
+}
+
+// Fl_Tree's last_visible_item() may answer a line inside a closed one.
+Fl_Tree_Item* DeviceTree::lastVisibleLine()
+{
+    for (Fl_Tree_Item* item = last(); item && item != root(); item = item->prev())
+        if (item->visible_r())
+            return item;
+    return nullptr;
+}
+
+Fl_Tree_Item* DeviceTree::selectedLine()
+{
+    return first_selected_item();
+}
+
+void DeviceTree::selectLine(Fl_Tree_Item* line)
+{
+    if (!line)
+        return;
+    select_only(line, when());
+    set_item_focus(line);
+    toReveal = line;
+    redraw();
+}
+
+void DeviceTree::copySelectedLine()
+{
+    if (const Fl_Tree_Item* line = selectedLine())
+        copyToClipboard(lineText(line));
+}
+
+void DeviceTree::copySelectedDevice()
+{
+    if (const Fl_Tree_Item* line = selectedLine())
+        copyToClipboard(deviceText(line));
+}
+
+void DeviceTree::copyAllDevices()
+{
+    copyToClipboard(allDevicesText());
+}
+
+void DeviceTree::openAll()
+{
+    for (int i = 0; i < root()->children(); ++i)
+        openBranch(root()->child(i));
+    redraw();
+}
+
+// A selected line that closing hides hands the selection to its device.
+void DeviceTree::closeAll()
+{
+    Fl_Tree_Item* line = selectedLine();
+    for (int i = 0; i < root()->children(); ++i)
+        closeBranch(root()->child(i));
+    if (line && !line->visible_r())
+        selectLine(deviceOf(line));
+    redraw();
+}
+
+std::string DeviceTree::lineText(const Fl_Tree_Item* line) const
+{
+    return line && line->label() ? line->label() : "";
+}
+
+std::string DeviceTree::deviceText(const Fl_Tree_Item* line) const
+{
+    std::string text;
+    if (const Fl_Tree_Item* device = deviceOf(line))
+        appendIndented(text, device, 0);
+    return text;
+}
+
+std::string DeviceTree::allDevicesText() const
+{
+    std::string text;
+    const Fl_Tree_Item* top = const_cast<DeviceTree*>(this)->root();
+    for (int i = 0; top && i < top->children(); ++i)
+        appendIndented(text, top->child(i), 0);
+    return text;
+}
+
+const Fl_Tree_Item* DeviceTree::deviceOf(const Fl_Tree_Item* line) const
+{
+    while (line && line->parent() && line->parent()->parent())
+        line = line->parent();
+    return line && line->parent() ? line : nullptr;  // the root is no device
+}
+
+Fl_Tree_Item* DeviceTree::deviceOf(Fl_Tree_Item* line) const
+{
+    return const_cast<Fl_Tree_Item*>(deviceOf(static_cast<const Fl_Tree_Item*>(line)));
+}
+
+Fl_Tree_Item* DeviceTree::addDevice(const std::string& key, const char* label)
+{
+    deviceKeys.push_back(key);
+    return add(root(), label);
+}
+
+void DeviceTree::clearDevices()
+{
+    set_item_focus(nullptr);
+    toReveal = nullptr;
+    clear_children(root());
+    deviceKeys.clear();
+}
+
+std::optional<DeviceTree::LinePath> DeviceTree::pathOf(const Fl_Tree_Item* line) const
+{
+    const Fl_Tree_Item* device = deviceOf(line);
+    if (!device)
+        return std::nullopt;
+    LinePath path;
+    for (; line != device; line = line->parent())
+        path.below.insert(path.below.begin(), indexOf(line));
+    const int index = indexOf(device);
+    if (index < 0 || index >= static_cast<int>(deviceKeys.size()))
+        return std::nullopt;
+    path.device = deviceKeys[index];
+    return path;
+}
+
+Fl_Tree_Item* DeviceTree::lineAt(const LinePath& path) const
+{
+    const auto key = std::find(deviceKeys.begin(), deviceKeys.end(), path.device);
+    Fl_Tree_Item* top = const_cast<DeviceTree*>(this)->root();
+    if (key == deviceKeys.end() || !top || key - deviceKeys.begin() >= top->children())
+        return nullptr;
+    Fl_Tree_Item* line = top->child(static_cast<int>(key - deviceKeys.begin()));
+    for (const int index : path.below) {
+        if (index < 0 || index >= line->children())
+            return nullptr;
+        line = line->child(index);
+    }
+    return line;
+}
+
+DeviceTree::View DeviceTree::view()
+{
+    View kept;
+    kept.top = vposition();
+    kept.left = offset;
+    for (Fl_Tree_Item* item = first(); item; item = item->next()) {
+        if (item->has_children() && item->is_open())
+            if (const auto path = pathOf(item))
+                kept.open.insert(*path);
+        if (item->is_selected())
+            kept.selected = pathOf(item);
+    }
+    return kept;
+}
+
+void DeviceTree::restoreView(const View& view)
+{
+    for (const LinePath& path : view.open)
+        if (Fl_Tree_Item* line = lineAt(path); line && line->has_children())
+            line->open();
+    if (view.selected)
+        if (Fl_Tree_Item* line = lineAt(*view.selected)) {
+            select_only(line, 0);
+            set_item_focus(line);
+        }
+    // Both are kept within the lines when next drawn.
+    _vscroll->Fl_Slider::value(view.top);
+    offset = view.left;
+    redraw();
 }

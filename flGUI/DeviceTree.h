@@ -3,14 +3,28 @@
 
 #include <FL/Fl_Tree.H>
 
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
 class Fl_Scrollbar;
 
 // The main form's tree. FLTK 1.3's tree (as Debian builds it) scrolls only
 // vertically and clips what is wider than itself; this one adds a horizontal
 // scrollbar of its own, shown when an open line is wider than the tree, so
 // that every label can be read whole.
+//
+// It also behaves like the system tree views users know: the arrows, Home,
+// End, Right, Left and the keypad's + - * move the selection and open or
+// close lines, typed letters jump to a line, Ctrl+C and Ctrl+Shift+C copy,
+// a right-click opens a menu, and F5 asks the form to read the devices again.
 class DeviceTree : public Fl_Tree {
 public:
+    using Clock = std::chrono::steady_clock;
+
     DeviceTree(int x, int y, int width, int height, const char* label);
     ~DeviceTree() override;
 
@@ -24,16 +38,80 @@ public:
     int contentWidth() const { return widest; }
     const Fl_Scrollbar& horizontalScrollbar() const { return *scrollbar; }
 
+    // Devices are top-level lines, each known by a key that stays the same
+    // across rescans (its registry key name).
+    Fl_Tree_Item* addDevice(const std::string& key, const char* label);
+    void clearDevices();
+
+    // A line by its device's key and its place below the device line
+    // (child indexes; none for the device line itself).
+    struct LinePath {
+        std::string device;
+        std::vector<int> below;
+        bool operator<(const LinePath& other) const
+        {
+            return device != other.device ? device < other.device : below < other.below;
+        }
+    };
+    // What the user has made of the tree: open lines, the selected line and
+    // the scroll position. Taken before the devices are replaced and put back
+    // afterwards where the lines still exist.
+    struct View {
+        std::set<LinePath> open;
+        std::optional<LinePath> selected;
+        int top = 0, left = 0;
+    };
+    View view();
+    void restoreView(const View& view);
+
+    // The line the keys and the copy commands act on.
+    Fl_Tree_Item* selectedLine();
+    // Selects the line alone, gives it the focus box and scrolls it into view.
+    void selectLine(Fl_Tree_Item* line);
+
+    // The commands of the keys and of the menu.
+    void copySelectedLine();
+    void copySelectedDevice();
+    void copyAllDevices();
+    void openAll();
+    void closeAll();
+
+    // What the commands put on the clipboard.
+    std::string lineText(const Fl_Tree_Item* line) const;
+    std::string deviceText(const Fl_Tree_Item* line) const;  // the line's device, indented
+    std::string allDevicesText() const;
+
+    // Called on F5; the form reads the devices again.
+    std::function<void()> onRescan;
+    // Where the type-ahead reads the time; tests drive it.
+    std::function<Clock::time_point()> clock = Clock::now;
+
 private:
     static void scrolled(Fl_Widget* scrollbar, void* tree);
     static void redrawNow(void* tree);
     int viewWidth() const;
+    int viewHeight() const;
     int widestOpenLine();
+    int labelWidth(const Fl_Tree_Item* line) const;
+    void revealPending();
+
+    int handleKey();
+    Fl_Tree_Item* lastVisibleLine();
+    bool typeAhead(const char* text);
+    void showMenu(int atX, int atY);
+    Fl_Tree_Item* deviceOf(Fl_Tree_Item* line) const;
+    const Fl_Tree_Item* deviceOf(const Fl_Tree_Item* line) const;
+    std::optional<LinePath> pathOf(const Fl_Tree_Item* line) const;
+    Fl_Tree_Item* lineAt(const LinePath& path) const;
 
     Fl_Scrollbar* scrollbar;  // a child of the tree, which deletes it
     int baseMargin;
     int offset = 0;
     int widest = 0;
+    std::vector<std::string> deviceKeys;  // of the top-level lines, in order
+    Fl_Tree_Item* toReveal = nullptr;     // scrolled into view once drawn where it now stands
+    std::string typed;                    // the type-ahead's text so far
+    Clock::time_point lastTyped;
 };
 
 #endif

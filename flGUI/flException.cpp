@@ -35,11 +35,21 @@ std::string fatalErrorBoxText()
            CORVANE_MAINTAINER_EMAIL ".";
 }
 
-void flException::reportAndExit() const
+void flException::report(const char* lineEnd) const
 {
     if (writeLog())
         platform::showMessageBox("Oops!", fatalErrorBoxText().c_str());
-    std::fprintf(stderr, "Error: (%s, %d) %s", file, static_cast<int>(line), what());
+    std::fprintf(stderr, "Error: (%s, %d) %s%s", file, static_cast<int>(line), what(), lineEnd);
     std::fflush(stderr);
+}
+
+void flException::reportAndExit() const
+{
+    report("");
     std::exit(-1);
+}
+
+void flException::reportAndContinue() const
+{
+    report("\n");
 }

@@ -6,8 +6,9 @@
 #include <string>
 
 // The program's one exception type. Every anticipated failure is raised as an
-// flException carrying the raise site, and only the entry point catches it:
-// every one is fatal and ends in reportAndExit.
+// flException carrying the raise site. The entry points catch it, and then
+// it is fatal and ends in reportAndExit; only a rescan of the shown window
+// catches its own, reports it and goes on.
 class flException : public std::exception {
 public:
     flException(const char* file, std::int32_t line, const char* message);
@@ -20,9 +21,17 @@ public:
     // standard error without a line end, then exit(-1).
     [[noreturn]] void reportAndExit() const;
 
+    // The same report for a failure the program survives (a rescan): the
+    // standard-error line ends with a line feed, as more may follow, and the
+    // program goes on once the box is dismissed.
+    void reportAndContinue() const;
+
     const char* file;      // not owned: __FILE__ of the raise site
     std::int32_t line;
     std::string message;
+
+private:
+    void report(const char* lineEnd) const;
 };
 
 // What the entry points run their work in: a failure that leaves `work`

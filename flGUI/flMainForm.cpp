@@ -2,6 +2,7 @@
 
 #include "DeviceTree.h"
 #include "appIcon.h"
+#include "flException.h"
 #include "platform/registry.h"
 
 #include <FL/Fl_Double_Window.H>
@@ -31,12 +32,36 @@ flMainForm::flMainForm(Registry& registry)
     : flBaseForm(800, 600, windowTitle), registry(registry)
 {
     setWindowIcons(*window);
-    database = std::make_unique<HardwareDatabase>(databasePath());
-    scanPciRegistry();
+    loadDevices(registry, true);
     flMainForm::createWidgets();
 }
 
 flMainForm::~flMainForm() = default;
+
+void flMainForm::loadDevices(Registry& source, bool firstLoad)
+{
+    auto freshDatabase = std::make_unique<HardwareDatabase>(databasePath(), firstLoad);
+    std::vector<std::unique_ptr<DeviceRecord>> freshDevices;
+    scanPciBranch(source, *freshDatabase, freshDevices);
+    database = std::move(freshDatabase);
+    devices = std::move(freshDevices);
+}
+
+void flMainForm::rescan()
+{
+    if (rescanning)  // F5 again while the box of a failed one is up
+        return;
+    rescanning = true;
+    try {
+        loadDevices(registry, false);
+        fillTree();
+    } catch (const flException& failure) {
+        failure.reportAndContinue();
+    } catch (const std::exception& unexpected) {
+        flException(__FILE__, __LINE__, unexpected.what()).reportAndContinue();
+    }
+    rescanning = false;
+}
 
 void flMainForm::createWidgets()
 {
@@ -45,10 +70,17 @@ void flMainForm::createWidgets()
     browser->showroot(0);
     browser->sortorder(FL_TREE_SORT_NONE);
     browser->show();
+    browser->onRescan = [this] { rescan(); };
+    fillTree();
+}
 
+void flMainForm::fillTree()
+{
+    const DeviceTree::View view = browser->view();
+    browser->clearDevices();
     // Fl_Tree items copy their labels and draw them literally.
     for (const auto& record : devices) {
-        Fl_Tree_Item* device = browser->add(browser->root(), record->description.c_str());
+        Fl_Tree_Item* device = browser->addDevice(record->keyName, record->description.c_str());
         Fl_Tree_Item* windows = browser->add(device, "Windows");
         browser->add(windows, record->deviceClass.c_str());
         browser->add(windows, record->manufacturer.c_str());
@@ -62,6 +94,7 @@ void flMainForm::createWidgets()
         databaseGroup->close();
         device->close();
     }
+    browser->restoreView(view);
 }
 
 void flMainForm::handleCallback(Fl_Widget*)

@@ -82,7 +82,7 @@ FileKind kindOf(std::FILE* file)
 
 }
 
-HardwareDatabase::HardwareDatabase(const std::string& fileName)
+HardwareDatabase::HardwareDatabase(const std::string& fileName, bool announce)
 {
     // Binary mode: line ends are handled below, the same on every platform.
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(fileName.c_str(), "rb"));
@@ -107,8 +107,10 @@ HardwareDatabase::HardwareDatabase(const std::string& fileName)
     }
     file.reset();
 
-    std::fputs("\n", stdout);
-    std::fflush(stdout);
+    if (announce) {
+        std::fputs("\n", stdout);
+        std::fflush(stdout);
+    }
 
     addLines();
 }

@@ -62,8 +62,9 @@ class HardwareDatabase {
 public:
     // Raises flException "Failed to open <name> for read accesss " when the
     // file cannot be opened or is a directory, and "Failed to read <name>"
-    // when reading it fails. Writes one "\n" to standard output once read.
-    explicit HardwareDatabase(const std::string& fileName);
+    // when reading it fails. Writes one "\n" to standard output once read,
+    // unless `announce` is false (a reload while the window is up).
+    explicit HardwareDatabase(const std::string& fileName, bool announce = true);
 
     // The first entry in file order with exactly these identifiers, or null.
     const HardwareEntry* find(const std::string& vendorId, const std::string& deviceId) const;

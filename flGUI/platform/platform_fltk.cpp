@@ -6,8 +6,9 @@
 #include <FL/Fl_Return_Button.H>
 #include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
-#include <X11/Xlib.h>
+#include <FL/x.H>
 
+#include <clocale>
 #include <string>
 
 namespace {
@@ -25,15 +26,21 @@ std::string literalLabel(const char* text)
 }
 
 // FLTK itself prints "Can't open display" and exits when there is none, so
-// ask X first.
-bool displayAvailable()
+// ask X first, and hand FLTK the very connection that answered: a server
+// that resets when its last client leaves (Xvfb's default, some kiosk and
+// remote sessions) would be gone again before FLTK opened one of its own.
+bool openDisplay()
 {
-    if (Fl::first_window())
+    if (fl_display)
         return true;
+    // The locale, as FLTK sets it before opening a display itself (its X
+    // error handlers are its own; Xlib's defaults serve the box).
+    std::setlocale(LC_CTYPE, "");
+    XSetLocaleModifiers("");
     Display* display = XOpenDisplay(nullptr);
     if (!display)
         return false;
-    XCloseDisplay(display);
+    fl_open_display(display);
     return true;
 }
 
@@ -48,9 +55,8 @@ namespace platform {
 
 void showMessageBox(const char* caption, const char* text)
 {
-    if (!displayAvailable())
+    if (!openDisplay())
         return;
-    fl_open_display();
 
     const std::string label = literalLabel(text);
     const int margin = 20, buttonWidth = 90, buttonHeight = 25;

@@ -1,5 +1,8 @@
 #include "MemoryRegistry.h"
 
+#include <algorithm>
+#include <iterator>
+
 KeyTreeRegistry::Node& MemoryRegistry::addDevice(const std::string& keyName, const char* deviceClass,
                                                  const char* manufacturer, const char* deviceDesc)
 {
@@ -12,6 +15,17 @@ KeyTreeRegistry::Node& MemoryRegistry::addDevice(const std::string& keyName, con
     if (deviceDesc)
         instance.setString("DeviceDesc", deviceDesc);
     return device;
+}
+
+void MemoryRegistry::removeDevice(const std::string& keyName)
+{
+    Node& branch = addKey(pciBranchPath);
+    const Node* device = branch.subKey(keyName);
+    for (auto name = branch.subKeyByFoldedName.begin(); name != branch.subKeyByFoldedName.end();)
+        name = name->second == device ? branch.subKeyByFoldedName.erase(name) : std::next(name);
+    branch.subKeys.erase(std::remove_if(branch.subKeys.begin(), branch.subKeys.end(),
+                                        [&](const auto& node) { return node.get() == device; }),
+                         branch.subKeys.end());
 }
 
 long MemoryRegistry::openKey(Key parent, const char* subKey, Key* result)

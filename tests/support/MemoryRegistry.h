@@ -16,6 +16,9 @@ public:
     Node& addDevice(const std::string& keyName, const char* deviceClass, const char* manufacturer,
                     const char* deviceDesc);
 
+    // Takes a device key out of the PCI branch, as when the device is unplugged.
+    void removeDevice(const std::string& keyName);
+
     void failOpen(const std::string& keyName, long code) { openFailures[keyName] = code; }
     void failEnum(const std::string& keyName, long code, long atIndex = -1)
     {

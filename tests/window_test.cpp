@@ -1,0 +1,344 @@
+// The window in use (run under xvfb-run): the main form on a registry of
+// our own, driven by real X events from xdotool, the clipboard read back
+// with xclip.
+#include <gtest/gtest.h>  // before X11's macros
+
+#include "DeviceTree.h"
+#include "FormFixture.h"
+#include "XDriver.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Double_Window.H>
+#include <FL/Fl_Tree_Item.H>
+#include <FL/fl_draw.H>
+#include <FL/x.H>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const alphaKey = "VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00";
+const char* const betaKey = "VEN_10EC&DEV_8168&SUBSYS_01231028&REV_06";
+const char* const gammaKey = "VEN_1AF4&DEV_1045&SUBSYS_11001AF4&REV_01";
+
+const char* const alphaText =
+    "Alpha\n  Windows\n    Ethernet controller\n    Intel\n"
+    "  Database\n    0x8086\n    0x10D3\n    Intel Corporation\n    82574L\n    sample\n";
+
+std::string labelPath(const Fl_Tree_Item* item)
+{
+    std::string path;
+    for (; item && item->parent(); item = item->parent())
+        path = std::string(item->label() ? item->label() : "") + (path.empty() ? "" : "/" + path);
+    return path;
+}
+
+class Window : public FormFixture {
+protected:
+    void SetUp() override
+    {
+        if (!std::getenv("DISPLAY"))
+            GTEST_SKIP() << "no display";
+        registry.addDevice(alphaKey, "Ethernet controller", "Intel", "e1000e;Alpha");
+        registry.addDevice(betaKey, "c", "m", ";beta");
+        registry.addDevice(gammaKey, "c", "m", ";Gamma");
+        registry.addDevice("VEN_1AF4&DEV_1041&SUBSYS_11001AF4&REV_01", "c", "m", ";Garnet");
+        registry.addDevice("VEN_1AF4&DEV_1042&SUBSYS_11001AF4&REV_01", "c", "m", ";*star +plus");
+    }
+    void TearDown() override
+    {
+        if (form)
+            form->hide();
+        settleEvents();
+    }
+
+    void start()
+    {
+        form = makeForm();
+        form->browser->clock = [this] { return now; };
+        form->show();
+        settleEvents();
+        windowId = std::to_string(fl_xid(form->window.get()));
+        runServingEvents("xdotool windowfocus " + windowId);
+    }
+    DeviceTree& tree() { return *form->browser; }
+
+    void keys(const std::string& names) { runServingEvents("xdotool key --delay 20 " + names); }
+    void type(const std::string& text) { runServingEvents("xdotool type --delay 20 '" + text + "'"); }
+    std::string clipboard(const char* selection)
+    {
+        return runServingEvents(std::string("xclip -o -target UTF8_STRING -selection ") + selection);
+    }
+    void rightClick(const Fl_Tree_Item* line, const std::string& thenKeys)
+    {
+        runServingEvents("xdotool mousemove --window " + windowId + " " + std::to_string(line->label_x() + 5) +
+                         " " + std::to_string(line->y() + line->h() / 2) + " click 3 sleep 0.3 key --delay 50 " +
+                         thenKeys);
+    }
+
+    std::string selected() { return labelPath(tree().first_selected_item()); }
+    std::string openLines()
+    {
+        std::string lines;
+        for (Fl_Tree_Item* item = tree().first(); item; item = item->next())
+            if (item != tree().root() && item->has_children() && item->is_open())
+                lines += (lines.empty() ? "" : ",") + labelPath(item);
+        return lines;
+    }
+
+    std::unique_ptr<flMainForm> form;
+    std::string windowId;
+    DeviceTree::Clock::time_point now{};
+};
+
+struct KeyCase {
+    const char* keys;
+    const char* selected;
+    const char* open;
+};
+
+class Keys : public Window, public testing::WithParamInterface<KeyCase> {};
+
+TEST_P(Keys, MoveAndOpenAsASystemTreeView)
+{
+    start();
+    keys(GetParam().keys);
+    EXPECT_EQ(selected(), GetParam().selected);
+    EXPECT_EQ(openLines(), GetParam().open);
+}
+
+INSTANTIATE_TEST_SUITE_P(Window, Keys, testing::Values(
+    KeyCase{"Down", "Alpha", ""},
+    KeyCase{"Down Down Down Up", "beta", ""},
+    KeyCase{"End", "*star +plus", ""},
+    KeyCase{"End Home", "Alpha", ""},
+    KeyCase{"Down Right", "Alpha", "Alpha"},
+    KeyCase{"Down Right Right", "Alpha/Windows", "Alpha"},
+    KeyCase{"Down Right Right Right Right", "Alpha/Windows/Ethernet controller", "Alpha,Alpha/Windows"},
+    KeyCase{"Down Right Right Right Right Right", "Alpha/Windows/Ethernet controller", "Alpha,Alpha/Windows"},
+    KeyCase{"Down Right Right Right Right Left", "Alpha/Windows", "Alpha,Alpha/Windows"},
+    KeyCase{"Down Right Right Left", "Alpha", "Alpha"},
+    KeyCase{"Down Right Left", "Alpha", ""},
+    KeyCase{"Down KP_Add", "Alpha", "Alpha"},
+    KeyCase{"Down KP_Add KP_Subtract", "Alpha", ""},
+    KeyCase{"Down KP_Multiply", "Alpha", "Alpha,Alpha/Windows,Alpha/Database"},
+    KeyCase{"Down KP_Multiply Down Down", "Alpha/Windows/Ethernet controller", "Alpha,Alpha/Windows,Alpha/Database"},
+    // On the main keyboard + and * are typed text.
+    KeyCase{"Down plus", "Alpha", ""},
+    KeyCase{"Down asterisk", "*star +plus", ""}));
+
+struct TypeCase {
+    std::vector<std::pair<const char*, bool>> typed;  // text, typed after a pause
+    const char* selected;
+};
+
+class TypeAhead : public Window, public testing::WithParamInterface<TypeCase> {};
+
+TEST_P(TypeAhead, JumpsToTheNextVisibleLineStartingWithWhatWasTyped)
+{
+    start();
+    for (const auto& [text, afterPause] : GetParam().typed) {
+        if (afterPause)
+            now += std::chrono::seconds(2);
+        type(text);
+    }
+    EXPECT_EQ(selected(), GetParam().selected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Window, TypeAhead, testing::Values(
+    TypeCase{{{"g", false}}, "Gamma"},
+    TypeCase{{{"B", false}}, "beta"},
+    TypeCase{{{"ga", false}, {"r", false}}, "Garnet"},           // one search: "gar"
+    TypeCase{{{"ga", false}, {"r", true}}, "Gamma"},             // a new one: "r", found nowhere
+    TypeCase{{{"g", false}, {"g", true}}, "Garnet"},             // the next line after the selected one
+    TypeCase{{{"g", false}, {"g", true}, {"g", true}}, "Gamma"}, // wrapping at the end
+    TypeCase{{{"w", false}}, ""}));                              // closed lines are not looked at
+
+struct CopyCase {
+    const char* keys;
+    const char* expected;
+};
+
+class Copy : public Window, public testing::WithParamInterface<CopyCase> {};
+
+TEST_P(Copy, GoesToTheClipboardAndThePrimarySelection)
+{
+    registry.addDevice("VEN_1234&DEV_0001&SUBSYS_00000000&REV_00", "c", "m", ";Ünïcødé € device");
+    start();
+    keys(GetParam().keys);
+    EXPECT_EQ(clipboard("clipboard"), GetParam().expected);
+    EXPECT_EQ(clipboard("primary"), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Window, Copy, testing::Values(
+    CopyCase{"Down ctrl+c", "Alpha"},
+    CopyCase{"Down Right Right Down Right Right ctrl+c", "0x8086"},
+    CopyCase{"Down Right Right Down Right Right ctrl+shift+c", alphaText},
+    CopyCase{"Down ctrl+shift+c", alphaText},
+    CopyCase{"End ctrl+c", "Ünïcødé € device"}));
+
+struct MenuCase {
+    int entry;  // how many times Down is pressed in the menu; 0: Escape
+    const char* clipboard;
+    const char* open;
+};
+
+class Menu : public Window, public testing::WithParamInterface<MenuCase> {};
+
+TEST_P(Menu, RightClickSelectsTheLineAndOffersTheCommands)
+{
+    start();
+    keys("Down Right ctrl+c");  // Alpha open; "Alpha" on the clipboard
+    const int top = tree().vposition();
+    std::string menuKeys;
+    for (int i = 0; i < GetParam().entry; ++i)
+        menuKeys += "Down ";
+    menuKeys += GetParam().entry ? "Return" : "Escape";
+    rightClick(tree().root()->child(0)->child(1), menuKeys);  // Alpha/Database
+
+    EXPECT_EQ(selected(), GetParam().entry == 5 ? "Alpha" : "Alpha/Database");
+    EXPECT_EQ(clipboard("clipboard"), GetParam().clipboard);
+    EXPECT_EQ(openLines(), GetParam().open);
+    EXPECT_EQ(tree().vposition(), top);
+    EXPECT_EQ(form->window->children(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Window, Menu, testing::Values(
+    MenuCase{0, "Alpha", "Alpha"},
+    MenuCase{1, "Database", "Alpha"},
+    MenuCase{2, alphaText, "Alpha"},
+    MenuCase{3,
+             "Alpha\n  Windows\n    Ethernet controller\n    Intel\n  Database\n    0x8086\n    0x10D3\n"
+             "    Intel Corporation\n    82574L\n    sample\n"
+             "beta\n  Windows\n    c\n    m\n  Database\n    0x10EC\n    0x8168\n    \n    \n    \n"
+             "Gamma\n  Windows\n    c\n    m\n  Database\n    0x1AF4\n    0x1045\n    \n    \n    \n"
+             "Garnet\n  Windows\n    c\n    m\n  Database\n    0x1AF4\n    0x1041\n    \n    \n    \n"
+             "*star +plus\n  Windows\n    c\n    m\n  Database\n    0x1AF4\n    0x1042\n    \n    \n    \n",
+             "Alpha"},
+    MenuCase{4, "Alpha",
+             "Alpha,Alpha/Windows,Alpha/Database,beta,beta/Windows,beta/Database,Gamma,Gamma/Windows,"
+             "Gamma/Database,Garnet,Garnet/Windows,Garnet/Database,*star +plus,*star +plus/Windows,"
+             "*star +plus/Database"},
+    MenuCase{5, "Alpha", ""}));  // the hidden selection moves to its device
+
+TEST_F(Window, KeyboardSelectionScrollsTheLineIntoView)
+{
+    for (int i = 0; i < 40; ++i)
+        registry.addDevice("VEN_1AF4&DEV_2" + std::to_string(100 + i) + "&SUBSYS_11001AF4&REV_01", "c", "m",
+                           (";filler " + std::to_string(i)).c_str());
+    start();
+    keys("End");
+    const Fl_Tree_Item* last = tree().first_selected_item();
+    ASSERT_EQ(labelPath(last), "filler 39");
+    EXPECT_GT(tree().vposition(), 0);
+    EXPECT_GE(last->y(), tree().y());
+    EXPECT_LE(last->y() + last->h(), tree().y() + tree().h());
+    keys("Home");
+    EXPECT_EQ(tree().vposition(), 0);
+}
+
+TEST_F(Window, KeyboardSelectionScrollsTheLineIntoViewSideways)
+{
+    // A device wider than the tree, and one whose class line fits the tree
+    // but ends beyond it where it stands.
+    registry.addDevice("VEN_1AF4&DEV_1050&SUBSYS_11001AF4&REV_01", "c", "m", (";" + std::string(300, 'W')).c_str());
+    fl_font(FL_HELVETICA, FL_NORMAL_SIZE);
+    std::string fits;
+    while (fl_width((fits + "x").c_str()) < 785 - 40)
+        fits += 'x';
+    registry.addDevice("VEN_1AF4&DEV_1051&SUBSYS_11001AF4&REV_01", fits.c_str(), "m", ";Omega");
+    start();
+    DeviceTree& view = tree();
+    const int left = view.x() + Fl::box_dx(view.box());
+    auto inView = [&](const Fl_Tree_Item* line) {
+        const int right = view.horizontalScrollbar().x() + view.horizontalScrollbar().w();
+        fl_font(line->labelfont(), line->labelsize());
+        return line->x() >= left && line->label_x() + fl_width(line->label()) <= right;
+    };
+
+    view.horizontalOffset(1 << 20);
+    settleEvents();
+    ASSERT_GT(view.horizontalOffset(), 0);
+    keys("Home");
+    EXPECT_EQ(view.horizontalOffset(), 0);  // the line's start, back in view
+
+    keys("End Right Right Right Right");  // Omega/Windows/xxx...
+    ASSERT_EQ(selected(), "Omega/Windows/" + fits);
+    EXPECT_GT(view.horizontalOffset(), 0);
+    EXPECT_TRUE(inView(view.first_selected_item()));
+    keys("Left Left Left");  // Omega: its start
+    EXPECT_EQ(view.horizontalOffset(), 0);
+}
+
+TEST_F(Window, MenuKeyOpensTheMenuAtTheSelectedLine)
+{
+    start();
+    runServingEvents("xdotool key Down Down Menu sleep 0.3 key --delay 50 Down Down Return");
+    EXPECT_EQ(clipboard("clipboard"), "beta\n  Windows\n    c\n    m\n  Database\n    0x10EC\n    0x8168\n    \n    \n    \n");
+}
+
+class Rescan : public Window {};
+
+TEST_F(Rescan, KeepsOpenLinesSelectionAndScrollWhereTheyStillExist)
+{
+    for (int i = 0; i < 40; ++i)
+        registry.addDevice("VEN_1AF4&DEV_2" + std::to_string(100 + i) + "&SUBSYS_11001AF4&REV_01", "c", "m",
+                           (";filler " + std::to_string(i)).c_str());
+    start();
+    Fl_Tree_Item* top = tree().root();
+    for (Fl_Tree_Item* line : {top->child(0), top->child(1), top->child(2), top->child(2)->child(1)})
+        line->open();
+    tree().selectLine(top->child(2)->child(1)->child(0));
+    settleEvents();
+    tree().vposition(100);
+    settleEvents();
+    ASSERT_EQ(selected(), "Gamma/Database/0x1AF4");
+    ASSERT_EQ(tree().vposition(), 100);
+
+    registry.removeDevice(betaKey);
+    registry.addDevice("VEN_8086&DEV_1237&SUBSYS_00000000&REV_02", "c", "m", ";Delta, plugged in later");
+    testing::internal::CaptureStdout();
+    keys("F5");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+
+    EXPECT_EQ(form->devices.size(), 45u);
+    EXPECT_EQ(tree().root()->children(), 45);
+    EXPECT_EQ(labelPath(tree().root()->child(44)), "Delta, plugged in later");
+    EXPECT_EQ(openLines(), "Alpha,Gamma,Gamma/Database");
+    EXPECT_EQ(selected(), "Gamma/Database/0x1AF4");
+    EXPECT_EQ(tree().vposition(), 100);
+
+    registry.removeDevice(gammaKey);  // the selected line goes with its device
+    keys("F5");
+    EXPECT_EQ(selected(), "");
+    EXPECT_EQ(openLines(), "Alpha");
+}
+
+TEST_F(Rescan, FailureKeepsTheTreeAndTheProgram)
+{
+    start();
+    keys("Down KP_Add Down");
+    std::remove("devices.lst");
+    registry.addDevice("VEN_8086&DEV_1237&SUBSYS_00000000&REV_02", "c", "m", ";not shown");
+    testing::internal::CaptureStderr();
+    runServingEvents("xdotool key F5 search --sync --name '^Oops!$' sleep 0.3 key --window %1 Return");
+    const std::string standardError = testing::internal::GetCapturedStderr();
+
+    EXPECT_EQ(tree().root()->children(), 5);
+    EXPECT_EQ(openLines(), "Alpha");
+    EXPECT_EQ(selected(), "Alpha/Windows");
+    EXPECT_TRUE(form->window->shown());
+    const std::string log = readFile("error.log");
+    EXPECT_EQ(log.rfind("Failed to open devices.lst for read accesss  (std::exception) (flGUI/hardware.cpp: ", 0), 0u)
+        << log;
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1);
+    EXPECT_EQ(standardError.rfind("Error: (flGUI/hardware.cpp, ", 0), 0u) << standardError;
+    EXPECT_EQ(standardError.back(), '\n');
+}
+
+}
