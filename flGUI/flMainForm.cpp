@@ -8,6 +8,8 @@
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_RGB_Image.H>
 
+#include <utility>
+
 namespace {
 
 const char* const windowTitle = "Corvane 1.5.1 Release 12/17/2011'";
@@ -32,19 +34,23 @@ flMainForm::flMainForm(Registry& registry)
     : flBaseForm(800, 600, windowTitle), registry(registry)
 {
     setWindowIcons(*window);
-    loadDevices(registry, true);
+    loadDevices(true);
     flMainForm::createWidgets();
 }
 
 flMainForm::~flMainForm() = default;
 
-void flMainForm::loadDevices(Registry& source, bool firstLoad)
+void flMainForm::loadDevices(bool firstLoad)
 {
-    auto freshDatabase = std::make_unique<HardwareDatabase>(databasePath(), firstLoad);
-    std::vector<std::unique_ptr<DeviceRecord>> freshDevices;
-    scanPciBranch(source, *freshDatabase, freshDevices);
-    database = std::move(freshDatabase);
-    devices = std::move(freshDevices);
+    auto previousDatabase = std::exchange(database, std::make_unique<HardwareDatabase>(databasePath(), firstLoad));
+    auto previousDevices = std::exchange(devices, {});
+    try {
+        scanPciRegistry();
+    } catch (...) {
+        database = std::move(previousDatabase);
+        devices = std::move(previousDevices);
+        throw;
+    }
 }
 
 void flMainForm::rescan()
@@ -53,7 +59,7 @@ void flMainForm::rescan()
         return;
     rescanning = true;
     try {
-        loadDevices(registry, false);
+        loadDevices(false);
         fillTree();
     } catch (const flException& failure) {
         failure.reportAndContinue();

@@ -28,15 +28,19 @@ public:
     // leaves the tree as it is and is reported without ending the program.
     void rescan();
 
+    // Appends a record to `devices` for every device key of the registry's
+    // PCI branch that can be read, matched against `database`.
+    void scanPciRegistry();
+
     DeviceTree* browser = nullptr;  // a child of window
     std::unique_ptr<HardwareDatabase> database;
     std::vector<std::unique_ptr<DeviceRecord>> devices;
 
 private:
-    // devices.lst and a scan of `source` into a fresh device list, taken
-    // into `database` and `devices` only when both succeed. Raises
-    // flException. Only the first load writes its line feed.
-    void loadDevices(Registry& source, bool firstLoad);
+    // Loads devices.lst into `database` and scans the registry into a fresh
+    // `devices`; when either fails, both are left as they were and the
+    // flException goes on. Only the first load writes its line feed.
+    void loadDevices(bool firstLoad);
     // (Re)builds the tree from `devices`, keeping the tree's view.
     void fillTree();
 

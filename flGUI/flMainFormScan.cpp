@@ -78,6 +78,11 @@ std::string descriptionOf(const std::string& deviceDesc)
 
 }
 
+void flMainForm::scanPciRegistry()
+{
+    scanPciBranch(registry, *database, devices);
+}
+
 void scanPciBranch(Registry& registry, const HardwareDatabase& database,
                    std::vector<std::unique_ptr<DeviceRecord>>& devices)
 {
