@@ -1,5 +1,6 @@
 #include "flException.h"
 
+#include "platform/files.h"
 #include "platform/platform.h"
 
 #include <cstdio>
@@ -18,13 +19,14 @@ flException::flException(const char* file, std::int32_t line, const char* messag
 
 bool flException::writeLog() const
 {
-    std::FILE* log = std::fopen("error.log", "a");
-    if (!log)
-        return false;
-    std::fprintf(log, "%s (%s) (%s: %d) [%s]\n", message.c_str(), what(), file,
-                 static_cast<int>(line), buildStamp);
-    std::fclose(log);
-    return true;
+    // The line is made whole first: the file gets it in a single write.
+    const char* const format = "%s (%s) (%s: %d) [%s]";
+    const int length = std::snprintf(nullptr, 0, format, message.c_str(), what(), file, static_cast<int>(line),
+                                     buildStamp);
+    std::string text(length > 0 ? static_cast<std::size_t>(length) : 0, '\0');
+    std::snprintf(&text[0], text.size() + 1, format, message.c_str(), what(), file, static_cast<int>(line),
+                  buildStamp);
+    return platform::appendLine("error.log", text);
 }
 
 std::string fatalErrorBoxText()

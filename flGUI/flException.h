@@ -14,7 +14,8 @@ public:
     flException(const char* file, std::int32_t line, const char* message);
 
     // Appends one line to error.log in the working directory; false when the
-    // file cannot be opened.
+    // file cannot be opened, or is no regular file of that directory (a link,
+    // a FIFO, a device: see platform::appendLine).
     bool writeLog() const;
 
     // error.log line, "Oops!" box (only when the log was written), one line on

@@ -1,0 +1,54 @@
+// POSIX: descriptors opened so that nothing found in the directory can block
+// the open or redirect it.
+#include "files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+class Descriptor {
+public:
+    explicit Descriptor(int descriptor) : descriptor(descriptor) {}
+    ~Descriptor()
+    {
+        if (descriptor >= 0)
+            close(descriptor);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+
+    int get() const { return descriptor; }
+
+    bool isRegularFile() const
+    {
+        struct stat status;
+        return descriptor >= 0 && fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode);
+    }
+
+private:
+    int descriptor;
+};
+
+}
+
+namespace platform {
+
+bool appendLine(const char* name, const std::string& line)
+{
+    // O_NOFOLLOW: a link is refused, not written through. O_NONBLOCK: a FIFO
+    // without a reader fails at once instead of waiting for one, and one with
+    // a reader is refused below with everything else that is no file.
+    const Descriptor log(open(name, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
+                              0644));
+    if (!log.isRegularFile())
+        return false;
+    const std::string text = line + '\n';
+    if (write(log.get(), text.data(), text.size()) < 0) {
+        // Errors while writing are not reported: the report goes on without its line.
+    }
+    return true;
+}
+
+}

@@ -1,0 +1,54 @@
+// Windows: handles opened on the name itself, never on what a reparse point
+// (symbolic link, junction) named so leads to, and used only for disk files,
+// so that DOS device names (CON, NUL, COM1, ...) and pipes are not written.
+#include "files.h"
+
+#include <windows.h>
+
+namespace {
+
+class Handle {
+public:
+    explicit Handle(HANDLE handle) : handle(handle) {}
+    ~Handle()
+    {
+        if (handle != INVALID_HANDLE_VALUE)
+            CloseHandle(handle);
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+
+    HANDLE get() const { return handle; }
+
+    bool isRegularFile() const
+    {
+        BY_HANDLE_FILE_INFORMATION information;
+        return handle != INVALID_HANDLE_VALUE && GetFileType(handle) == FILE_TYPE_DISK &&
+               GetFileInformationByHandle(handle, &information) &&
+               !(information.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
+    }
+
+private:
+    HANDLE handle;
+};
+
+}
+
+namespace platform {
+
+bool appendLine(const char* name, const std::string& line)
+{
+    // FILE_APPEND_DATA alone: every write goes to the end of the file, whoever
+    // else appends at the same time.
+    const Handle log(CreateFileA(name, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
+                                 nullptr));
+    if (!log.isRegularFile())
+        return false;
+    const std::string text = line + "\r\n";
+    DWORD written = 0;
+    WriteFile(log.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    return true;
+}
+
+}
