@@ -1,13 +1,13 @@
 #ifndef CORVANE_HARDWARE_H
 #define CORVANE_HARDWARE_H
 
+#include "platform/mappedFile.h"
+
 #include <array>
 #include <cstddef>
-#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <vector>
 
 // The five fields of a devices.lst line (without its line end), found by
 // position: the text after position 0 up to the next '"' is the first, and
@@ -43,9 +43,10 @@ public:
     std::string text3;
 };
 
-// devices.lst, loaded whole at construction, entries in file order. The
-// file's bytes are kept as read and a line becomes a HardwareEntry only when
-// find returns it, so that loading costs little more than reading.
+// devices.lst, entries in file order: every line that is not empty. The
+// file is mapped, not copied, and only the lines that a lookup needs are
+// read: loading and the first lookups in a fresh process cost little more
+// than opening the file.
 class HardwareDatabase {
 public:
     // Raises flException "Failed to open <name> for read accesss " when the
@@ -56,24 +57,19 @@ public:
     // The first entry in file order with exactly these identifiers, or null.
     const HardwareEntry* find(const std::string& vendorId, const std::string& deviceId) const;
 
-    std::size_t size() const { return lines.size(); }
+    // The number of entries; it reads the whole file.
+    std::size_t size() const;
 
 private:
-    struct Line {
-        std::size_t offset, length;
-    };
+    std::size_t search(std::string_view needle, std::size_t from) const;
+    std::size_t firstLineOf(const std::string& vendorId) const;
+    const HardwareEntry* entryAt(std::size_t lineStart) const;
 
-    void addLines();
-    std::string_view lineText(std::size_t index) const;
-
-    std::string text;
-    std::vector<Line> lines;
-    void indexLines() const;
-
-    // Made on the first find: an open-addressing table of line numbers + 1
-    // (0: empty), one slot per identifier pair, holding its first line.
-    mutable std::vector<std::uint32_t> firstLineOf;
-    mutable std::unordered_map<std::size_t, HardwareEntry> found;  // by line; its elements stay put
+    MappedFile file;
+    // Where each vendor identifier looked up has its first line (npos: none):
+    // its devices are looked for from there on.
+    mutable std::unordered_map<std::string, std::size_t> firstLines;
+    mutable std::unordered_map<std::size_t, HardwareEntry> found;  // by line start; its elements stay put
 };
 
 #endif
