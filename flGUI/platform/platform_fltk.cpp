@@ -1,4 +1,5 @@
-// Linux: the message box is a small FLTK dialog; there is no console window to hide.
+// Linux: the message box is a small FLTK dialog; there is no console window to
+// hide; the display is X, opened through FLTK.
 #include "platform.h"
 
 #include <FL/Fl.H>
@@ -8,6 +9,7 @@
 #include <FL/fl_draw.H>
 #include <X11/Xlib.h>
 
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -50,7 +52,7 @@ void showMessageBox(const char* caption, const char* text)
 {
     if (!displayAvailable())
         return;
-    fl_open_display();
+    openDisplay();
 
     const std::string label = literalLabel(text);
     const int margin = 20, buttonWidth = 90, buttonHeight = 25;
@@ -76,6 +78,23 @@ void showMessageBox(const char* caption, const char* text)
 
 void hideConsole()
 {
+}
+
+void openDisplay()
+{
+    // Opening the X input method reads the locale's compose table, thousands
+    // of lines that take as long as all the rest of the start-up; only text
+    // entry composes characters. The table is left empty, and the
+    // environment is as it was afterwards.
+    const char* const name = "XCOMPOSEFILE";
+    const char* const previous = std::getenv(name);
+    const std::string saved = previous ? previous : "";
+    setenv(name, "/dev/null", 1);
+    fl_open_display();
+    if (previous)
+        setenv(name, saved.c_str(), 1);
+    else
+        unsetenv(name);
 }
 
 }
