@@ -100,10 +100,11 @@ std::size_t nextLine(std::string_view text, std::size_t start)
 
 }
 
-HardwareDatabase::HardwareDatabase(const std::string& fileName)
+HardwareDatabase::HardwareDatabase(const std::string& fileName) : fileName(fileName)
 {
+    // Mapped in whole at once: a lookup of a vendor the file lacks reads all of it.
     const File opened = openDatabaseFile(fileName);
-    if (!file.load(opened.get())) {
+    if (!file.load(opened.get(), MappedFile::mapAhead)) {
         const std::string message = "Failed to read " + fileName;
         throw flException(__FILE__, __LINE__, message.c_str());
     }
@@ -111,32 +112,39 @@ HardwareDatabase::HardwareDatabase(const std::string& fileName)
     std::fflush(stdout);
 }
 
+void HardwareDatabase::release() const
+{
+    if (file.isMapped()) {
+        file = MappedFile();
+        released = true;
+    }
+}
+
+// The file's bytes, mapped again after a release; none when that fails.
+std::string_view HardwareDatabase::bytes() const
+{
+    if (released) {
+        released = false;
+        ++mapping;
+        firstLines.clear();  // the file may have changed meanwhile
+        try {
+            const File opened = openDatabaseFile(fileName);
+            if (!file.load(opened.get(), MappedFile::mapAhead))
+                file = MappedFile();
+        } catch (const flException&) {
+            file = MappedFile();
+        }
+    }
+    return file.bytes();
+}
+
 std::size_t HardwareDatabase::size() const
 {
-    const std::string_view text = file.bytes();
+    const std::string_view text = bytes();
     std::size_t count = 0;
     for (std::size_t start = 0; start < text.size(); start = nextLine(text, start))
         count += !lineAt(text, start).empty();
     return count;
-}
-
-// findBytes over the file, a window at a time: each window's pages are
-// mapped in at once before it is read and handed back after, so that a
-// search through the whole file neither faults page by page nor leaves the
-// file counted in the process's memory.
-std::size_t HardwareDatabase::search(std::string_view needle, std::size_t from) const
-{
-    constexpr std::size_t window = 256 * 1024;
-    const std::string_view text = file.bytes();
-    for (; from < text.size(); from += window) {
-        const std::size_t end = std::min(text.size(), from + window + needle.size() - 1);
-        file.prefetch(from, end);
-        const std::size_t found = findBytes(text.substr(0, end), needle, from);
-        file.release(from, end);
-        if (found != std::string_view::npos)
-            return found;
-    }
-    return std::string_view::npos;
 }
 
 // The start of the first line whose first field is vendorId (not empty, no
@@ -147,9 +155,10 @@ std::size_t HardwareDatabase::firstLineOf(const std::string& vendorId) const
     const auto known = firstLines.find(vendorId);
     if (known != firstLines.end())
         return known->second;
-    const std::string_view text = file.bytes();
+    const std::string_view text = bytes();
     std::size_t found = std::string_view::npos;
-    for (std::size_t at = search(vendorId, 1); at != std::string_view::npos; at = search(vendorId, at + 1)) {
+    for (std::size_t at = findBytes(text, vendorId, 1); at != std::string_view::npos;
+         at = findBytes(text, vendorId, at + 1)) {
         const std::size_t start = at - 1;
         if ((start == 0 || text[start - 1] == '\n') && splitLine(lineAt(text, start), 1)[0] == vendorId) {
             found = start;
@@ -162,13 +171,13 @@ std::size_t HardwareDatabase::firstLineOf(const std::string& vendorId) const
 
 const HardwareEntry* HardwareDatabase::entryAt(std::size_t lineStart) const
 {
-    return &found.try_emplace(lineStart, lineAt(file.bytes(), lineStart)).first->second;
+    return &found.try_emplace({mapping, lineStart}, lineAt(bytes(), lineStart)).first->second;
 }
 
 const HardwareEntry* HardwareDatabase::find(const std::string& vendorId,
                                             const std::string& deviceId) const
 {
-    const std::string_view text = file.bytes();
+    const std::string_view text = bytes();
     // No field holds a double quote or spans lines.
     if (vendorId.find_first_of("\"\n") != std::string::npos || deviceId.find_first_of("\"\n") != std::string::npos)
         return nullptr;
@@ -190,8 +199,8 @@ const HardwareEntry* HardwareDatabase::find(const std::string& vendorId,
     if (first == std::string_view::npos)
         return nullptr;
     const std::size_t offset = vendorId.size() + 4;
-    for (std::size_t at = search(deviceId, first + offset); at != std::string_view::npos;
-         at = search(deviceId, at + 1)) {
+    for (std::size_t at = findBytes(text, deviceId, first + offset); at != std::string_view::npos;
+         at = findBytes(text, deviceId, at + 1)) {
         const std::size_t start = at - offset;
         if ((start == 0 || text[start - 1] == '\n') && text.compare(start + 1, vendorId.size(), vendorId) == 0) {
             const auto ids = splitLine(lineAt(text, start), 2);

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstddef>
+#include <map>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -60,16 +61,25 @@ public:
     // The number of entries; it reads the whole file.
     std::size_t size() const;
 
+    // For a holder done with its lookups: the mapped file is handed back, so
+    // that its pages count no more to the program's memory (and Windows lets
+    // the file be replaced). A later lookup maps the file again, as it is then.
+    void release() const;
+
 private:
-    std::size_t search(std::string_view needle, std::size_t from) const;
+    std::string_view bytes() const;
     std::size_t firstLineOf(const std::string& vendorId) const;
     const HardwareEntry* entryAt(std::size_t lineStart) const;
 
-    MappedFile file;
+    std::string fileName;
+    mutable MappedFile file;
+    mutable bool released = false;
+    mutable unsigned mapping = 0;  // counts the times the file was mapped
     // Where each vendor identifier looked up has its first line (npos: none):
     // its devices are looked for from there on.
     mutable std::unordered_map<std::string, std::size_t> firstLines;
-    mutable std::unordered_map<std::size_t, HardwareEntry> found;  // by line start; its elements stay put
+    // Entries handed out, by mapping and line start; they stay put.
+    mutable std::map<std::pair<unsigned, std::size_t>, HardwareEntry> found;
 };
 
 #endif

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -256,6 +257,23 @@ TEST_F(DatabaseFile, OtherSeparatorsStillMatch)
     const auto db = load("\"0x8086\";;0x10D3\"--first\"\n\"0x8086\",\"0x10D3\",\"second\",\"\",\"\"\n");
     ASSERT_NE(db.find("0x8086", "0x10D3"), nullptr);
     EXPECT_EQ(db.find("0x8086", "0x10D3")->text1, "first");
+}
+
+// A released database maps the file again for a later lookup, as it is then;
+// entries handed out before stay as they were.
+TEST_F(DatabaseFile, LooksUpAgainAfterARelease)
+{
+    const auto db = load("\"a\",\"b\",\"first\",\"\",\"\"\n");
+    const HardwareEntry* before = db.find("a", "b");
+    ASSERT_NE(before, nullptr);
+    db.release();
+    dir.write("devices.lst", "\"x\",\"y\",\"\",\"\",\"\"\n\"a\",\"b\",\"changed\",\"\",\"\"\n");
+    ASSERT_NE(db.find("a", "b"), nullptr);
+    EXPECT_EQ(db.find("a", "b")->text1, "changed");
+    EXPECT_EQ(before->text1, "first");
+    db.release();
+    std::remove(dir.file("devices.lst").c_str());
+    EXPECT_EQ(db.find("x", "y"), nullptr);
 }
 
 void expectOpenFailure(const std::string& path)

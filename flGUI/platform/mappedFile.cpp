@@ -26,10 +26,10 @@ MappedFile::~MappedFile()
         unmap();
 }
 
-bool MappedFile::load(std::FILE* file)
+bool MappedFile::load(std::FILE* file, Pages pages)
 {
     *this = MappedFile();
-    if (map(file))
+    if (map(file, pages))
         return true;
     // Read in chunks: the size of what cannot be mapped is not known beforehand.
     char chunk[65536];

@@ -17,25 +17,21 @@ public:
     MappedFile& operator=(MappedFile&& other) noexcept;
     ~MappedFile();
 
+    enum Pages { mapOnUse, mapAhead };  // mapAhead: every page at once, not a fault every few
+
     // Takes the contents of `file`, open for reading in binary mode and not
     // read yet; the file may be closed afterwards. False when reading fails.
-    bool load(std::FILE* file);
+    bool load(std::FILE* file, Pages pages = mapOnUse);
+
+    bool isMapped() const { return mapped != nullptr; }  // not read into memory
 
     std::string_view bytes() const
     {
         return mapped ? std::string_view(mapped, mappedSize) : std::string_view(copy);
     }
 
-    // Hints for a pass through a long stretch of the bytes: `prefetch` maps
-    // the pages of [from, to) in at once, so that reading them costs no page
-    // fault each; `release` hands the pages wholly inside [from, to) back, so
-    // that they count no more to the process's memory (read again, they are
-    // mapped anew). Where the system offers neither, they do nothing.
-    void prefetch(std::size_t from, std::size_t to) const;
-    void release(std::size_t from, std::size_t to) const;
-
 private:
-    bool map(std::FILE* file);  // false when the file cannot be mapped
+    bool map(std::FILE* file, Pages pages);  // false when the file cannot be mapped
     void unmap();
 
     const char* mapped = nullptr;

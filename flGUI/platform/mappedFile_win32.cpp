@@ -6,8 +6,9 @@
 
 #include <cstdint>
 
-bool MappedFile::map(std::FILE* file)
+bool MappedFile::map(std::FILE* file, Pages)
 {
+    // Windows maps a view's pages in clusters as they are read, ahead or not.
     const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
     LARGE_INTEGER size;
     if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK || !GetFileSizeEx(handle, &size) ||
@@ -30,11 +31,3 @@ void MappedFile::unmap()
     UnmapViewOfFile(mapped);
 }
 
-// Windows keeps the working set of a view by itself.
-void MappedFile::prefetch(std::size_t, std::size_t) const
-{
-}
-
-void MappedFile::release(std::size_t, std::size_t) const
-{
-}
