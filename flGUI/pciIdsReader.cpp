@@ -2,7 +2,7 @@
 
 #include "byteSearch.h"
 
-#include <climits>
+#include <cstdint>
 #include <cstdio>
 
 namespace {
