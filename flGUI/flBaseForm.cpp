@@ -1,6 +1,7 @@
 #include "flBaseForm.h"
 
 #include "flException.h"
+#include "platform/platform.h"
 
 #include <FL/Fl_Double_Window.H>
 
@@ -22,6 +23,7 @@ flBaseForm::~flBaseForm() = default;
 
 void flBaseForm::show()
 {
+    platform::openDisplay();
     window->show();
 }
 

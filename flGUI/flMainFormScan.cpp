@@ -125,4 +125,6 @@ void scanPciBranch(Registry& registry, const HardwareDatabase& database,
         record->description = descriptionOf(readValue(registry, instance.get(), "DeviceDesc"));
         devices.push_back(std::move(record));
     }
+    // Every record is matched: the file need not stay mapped while the window shows.
+    database.release();
 }

@@ -1,12 +1,12 @@
 #include "hardware.h"
 
+#include "byteSearch.h"
 #include "flException.h"
 
 #include <sys/stat.h>
 
-#include <cstdio>
 #include <algorithm>
-#include <cstring>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 
@@ -55,133 +55,161 @@ namespace {
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
+using File = std::unique_ptr<std::FILE, FileCloser>;
 
-struct FileKind {
-    bool directory = false;
-    std::size_t size = 0;  // 0 when unknown
-};
-
-FileKind kindOf(std::FILE* file)
+bool isDirectory(std::FILE* file)
 {
-    FileKind kind;
 #ifdef _WIN32
     struct _stat status;
-    if (_fstat(_fileno(file), &status) == 0) {
-        kind.directory = (status.st_mode & _S_IFDIR) != 0;
-        kind.size = (status.st_mode & _S_IFREG) ? static_cast<std::size_t>(status.st_size) : 0;
-    }
+    return _fstat(_fileno(file), &status) == 0 && (status.st_mode & _S_IFDIR) != 0;
 #else
     struct stat status;
-    if (fstat(fileno(file), &status) == 0) {
-        kind.directory = S_ISDIR(status.st_mode);
-        kind.size = S_ISREG(status.st_mode) ? static_cast<std::size_t>(status.st_size) : 0;
-    }
+    return fstat(fileno(file), &status) == 0 && S_ISDIR(status.st_mode);
 #endif
-    return kind;
 }
 
-}
-
-HardwareDatabase::HardwareDatabase(const std::string& fileName, bool announce)
+// The one place where devices.lst is opened: in binary mode (line ends are
+// handled by the lookups, the same on every platform), without locking it
+// against other readers or writers. A directory fails as a missing file does.
+File openDatabaseFile(const std::string& fileName)
 {
-    // Binary mode: line ends are handled below, the same on every platform.
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(fileName.c_str(), "rb"));
-    const FileKind kind = file ? kindOf(file.get()) : FileKind();
-    if (!file || kind.directory) {
+    File file(std::fopen(fileName.c_str(), "rb"));
+    if (!file || isDirectory(file.get())) {
         const std::string message = "Failed to open " + fileName + " for read accesss ";
         throw flException(__FILE__, __LINE__, message.c_str());
     }
+    return file;
+}
 
-    // Read straight into the buffer, sized for the whole file where its size
-    // is known, then whatever comes beyond that.
-    text.reserve(kind.size + 1);
-    text.resize(kind.size);
-    text.resize(kind.size ? std::fread(&text[0], 1, kind.size, file.get()) : 0);
-    char chunk[65536];
-    std::size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0)
-        text.append(chunk, got);
-    if (std::ferror(file.get())) {
+// The line starting at `start`, without its line end: a carriage return
+// before a line feed is not part of it.
+std::string_view lineAt(std::string_view text, std::size_t start)
+{
+    std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos)
+        end = text.size();
+    else if (end > start && text[end - 1] == '\r')
+        --end;
+    return text.substr(start, end - start);
+}
+
+std::size_t nextLine(std::string_view text, std::size_t start)
+{
+    const std::size_t end = text.find('\n', start);
+    return end == std::string_view::npos ? text.size() : end + 1;
+}
+
+}
+
+HardwareDatabase::HardwareDatabase(const std::string& fileName, bool announce) : fileName(fileName)
+{
+    // Mapped in whole at once: a lookup of a vendor the file lacks reads all of it.
+    const File opened = openDatabaseFile(fileName);
+    if (!file.load(opened.get(), MappedFile::mapAhead)) {
         const std::string message = "Failed to read " + fileName;
         throw flException(__FILE__, __LINE__, message.c_str());
     }
-    file.reset();
-
     if (announce) {
         std::fputs("\n", stdout);
         std::fflush(stdout);
     }
-
-    addLines();
 }
 
-// Every non-empty line, in file order; a carriage return before a line feed
-// is not part of its line.
-void HardwareDatabase::addLines()
+void HardwareDatabase::release() const
 {
-    const char* const begin = text.data();
-    const char* const end = begin + text.size();
-    lines.reserve(text.size() / 64);  // devices.lst lines are longer than that
-    for (const char* start = begin; start < end;) {
-        const char* lineFeed = static_cast<const char*>(std::memchr(start, '\n', end - start));
-        const char* next = lineFeed ? lineFeed + 1 : end;
-        const char* stop = lineFeed ? lineFeed : end;
-        if (lineFeed && stop > start && stop[-1] == '\r')
-            --stop;
-        if (stop > start)
-            lines.push_back({static_cast<std::size_t>(start - begin), static_cast<std::size_t>(stop - start)});
-        start = next;
+    if (file.isMapped()) {
+        file = MappedFile();
+        released = true;
     }
 }
 
-std::string_view HardwareDatabase::lineText(std::size_t index) const
+// The file's bytes, mapped again after a release; none when that fails.
+std::string_view HardwareDatabase::bytes() const
 {
-    return std::string_view(text).substr(lines[index].offset, lines[index].length);
-}
-
-namespace {
-
-std::size_t idHash(std::string_view vendorId, std::string_view deviceId)
-{
-    const std::hash<std::string_view> hash;
-    return hash(vendorId) * 31 + hash(deviceId);
-}
-
-}
-
-void HardwareDatabase::indexLines() const
-{
-    std::size_t slots = 16;
-    while (slots < 2 * lines.size())
-        slots *= 2;
-    firstLineOf.assign(slots, 0);
-    for (std::size_t index = 0; index < lines.size(); ++index) {
-        const auto ids = splitLine(lineText(index), 2);
-        for (std::size_t slot = idHash(ids[0], ids[1]) & (slots - 1);; slot = (slot + 1) & (slots - 1)) {
-            if (firstLineOf[slot] == 0) {
-                firstLineOf[slot] = static_cast<std::uint32_t>(index + 1);
-                break;
-            }
-            const auto held = splitLine(lineText(firstLineOf[slot] - 1), 2);
-            if (held[0] == ids[0] && held[1] == ids[1])
-                break;  // an earlier line has these identifiers: it stays the one found
+    if (released) {
+        released = false;
+        ++mapping;
+        firstLines.clear();  // the file may have changed meanwhile
+        try {
+            const File opened = openDatabaseFile(fileName);
+            if (!file.load(opened.get(), MappedFile::mapAhead))
+                file = MappedFile();
+        } catch (const flException&) {
+            file = MappedFile();
         }
     }
+    return file.bytes();
+}
+
+std::size_t HardwareDatabase::size() const
+{
+    const std::string_view text = bytes();
+    std::size_t count = 0;
+    for (std::size_t start = 0; start < text.size(); start = nextLine(text, start))
+        count += !lineAt(text, start).empty();
+    return count;
+}
+
+// The start of the first line whose first field is vendorId (not empty, no
+// quote, no line feed), or npos. Every such line holds vendorId from
+// position 1 on: those places are looked at, in file order.
+std::size_t HardwareDatabase::firstLineOf(const std::string& vendorId) const
+{
+    const auto known = firstLines.find(vendorId);
+    if (known != firstLines.end())
+        return known->second;
+    const std::string_view text = bytes();
+    std::size_t found = std::string_view::npos;
+    for (std::size_t at = findBytes(text, vendorId, 1); at != std::string_view::npos;
+         at = findBytes(text, vendorId, at + 1)) {
+        const std::size_t start = at - 1;
+        if ((start == 0 || text[start - 1] == '\n') && splitLine(lineAt(text, start), 1)[0] == vendorId) {
+            found = start;
+            break;
+        }
+    }
+    firstLines.emplace(vendorId, found);
+    return found;
+}
+
+const HardwareEntry* HardwareDatabase::entryAt(std::size_t lineStart) const
+{
+    return &found.try_emplace({mapping, lineStart}, lineAt(bytes(), lineStart)).first->second;
 }
 
 const HardwareEntry* HardwareDatabase::find(const std::string& vendorId,
                                             const std::string& deviceId) const
 {
-    if (lines.empty())
+    const std::string_view text = bytes();
+    // No field holds a double quote or spans lines.
+    if (vendorId.find_first_of("\"\n") != std::string::npos || deviceId.find_first_of("\"\n") != std::string::npos)
         return nullptr;
-    if (firstLineOf.empty())
-        indexLines();
-    const std::size_t mask = firstLineOf.size() - 1;
-    for (std::size_t slot = idHash(vendorId, deviceId) & mask; firstLineOf[slot] != 0; slot = (slot + 1) & mask) {
-        const std::size_t index = firstLineOf[slot] - 1;
-        const auto ids = splitLine(lineText(index), 2);
-        if (ids[0] == vendorId && ids[1] == deviceId)
-            return &found.try_emplace(index, lineText(index)).first->second;
+    // An empty field can stand in any line: every line is looked at.
+    if (vendorId.empty() || deviceId.empty()) {
+        for (std::size_t start = 0; start < text.size(); start = nextLine(text, start)) {
+            const std::string_view line = lineAt(text, start);
+            const auto ids = splitLine(line, 2);
+            if (!line.empty() && ids[0] == vendorId && ids[1] == deviceId)
+                return entryAt(start);
+        }
+        return nullptr;
+    }
+
+    // A line with these fields holds vendorId from position 1 on, its closing
+    // quote, two characters and deviceId: deviceId is looked for at that
+    // distance from line starts, from the vendor's first line on.
+    const std::size_t first = firstLineOf(vendorId);
+    if (first == std::string_view::npos)
+        return nullptr;
+    const std::size_t offset = vendorId.size() + 4;
+    for (std::size_t at = findBytes(text, deviceId, first + offset); at != std::string_view::npos;
+         at = findBytes(text, deviceId, at + 1)) {
+        const std::size_t start = at - offset;
+        if ((start == 0 || text[start - 1] == '\n') && text.compare(start + 1, vendorId.size(), vendorId) == 0) {
+            const auto ids = splitLine(lineAt(text, start), 2);
+            if (ids[0] == vendorId && ids[1] == deviceId)
+                return entryAt(start);
+        }
     }
     return nullptr;
 }

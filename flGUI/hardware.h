@@ -1,13 +1,14 @@
 #ifndef CORVANE_HARDWARE_H
 #define CORVANE_HARDWARE_H
 
+#include "platform/mappedFile.h"
+
 #include <array>
 #include <cstddef>
-#include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <vector>
 
 // The five fields of a devices.lst line (without its line end), found by
 // position: the text after position 0 up to the next '"' is the first, and
@@ -55,9 +56,10 @@ std::string databasePath(const std::string& installedCopy);
 // devices.lst, comes from corvane-update); none on Windows, whose build is portable.
 std::string databasePath();
 
-// devices.lst, loaded whole at construction, entries in file order. The
-// file's bytes are kept as read and a line becomes a HardwareEntry only when
-// find returns it, so that loading costs little more than reading.
+// devices.lst, entries in file order: every line that is not empty. The
+// file is mapped, not copied, and only the lines that a lookup needs are
+// read: loading and the first lookups in a fresh process cost little more
+// than opening the file.
 class HardwareDatabase {
 public:
     // Raises flException "Failed to open <name> for read accesss " when the
@@ -69,24 +71,28 @@ public:
     // The first entry in file order with exactly these identifiers, or null.
     const HardwareEntry* find(const std::string& vendorId, const std::string& deviceId) const;
 
-    std::size_t size() const { return lines.size(); }
+    // The number of entries; it reads the whole file.
+    std::size_t size() const;
+
+    // For a holder done with its lookups: the mapped file is handed back, so
+    // that its pages count no more to the program's memory (and Windows lets
+    // the file be replaced). A later lookup maps the file again, as it is then.
+    void release() const;
 
 private:
-    struct Line {
-        std::size_t offset, length;
-    };
+    std::string_view bytes() const;
+    std::size_t firstLineOf(const std::string& vendorId) const;
+    const HardwareEntry* entryAt(std::size_t lineStart) const;
 
-    void addLines();
-    std::string_view lineText(std::size_t index) const;
-
-    std::string text;
-    std::vector<Line> lines;
-    void indexLines() const;
-
-    // Made on the first find: an open-addressing table of line numbers + 1
-    // (0: empty), one slot per identifier pair, holding its first line.
-    mutable std::vector<std::uint32_t> firstLineOf;
-    mutable std::unordered_map<std::size_t, HardwareEntry> found;  // by line; its elements stay put
+    std::string fileName;
+    mutable MappedFile file;
+    mutable bool released = false;
+    mutable unsigned mapping = 0;  // counts the times the file was mapped
+    // Where each vendor identifier looked up has its first line (npos: none):
+    // its devices are looked for from there on.
+    mutable std::unordered_map<std::string, std::size_t> firstLines;
+    // Entries handed out, by mapping and line start; they stay put.
+    mutable std::map<std::pair<unsigned, std::size_t>, HardwareEntry> found;
 };
 
 #endif

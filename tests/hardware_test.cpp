@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -198,6 +199,82 @@ TEST_F(DatabaseFile, WritesOneLineFeedToStandardOutput)
         load(bytes);
         EXPECT_EQ(testing::internal::GetCapturedStdout(), "\n");
     }
+}
+
+// Lookups search the file a window of 256 KiB at a time: the line found is
+// the first that matches, wherever it stands and whatever stands before it.
+struct PlacedCase {
+    const char* name;
+    std::size_t offset;  // where the matching line starts, in filler lines
+    std::string decoys;  // lines before it that must not match
+};
+
+class PlacedLine : public testing::TestWithParam<PlacedCase> {
+protected:
+    TempDir dir;
+};
+
+TEST_P(PlacedLine, IsFoundAndNothingBeforeIt)
+{
+    const std::string filler = "\"0x1111\",\"0x2222\",\"filler\",\"\",\"\"\n";
+    std::string bytes;
+    while (bytes.size() + filler.size() <= GetParam().offset)
+        bytes += filler;
+    bytes.append(GetParam().offset - bytes.size(), '#');  // a line of padding ends where the match starts
+    if (!bytes.empty())
+        bytes.back() = '\n';
+    bytes += GetParam().decoys + "\"0x8086\",\"0x10D3\",\"found\",\"\",\"\"\n" + filler +
+             "\"0x8086\",\"0x10D3\",\"later\",\"\",\"\"\n";
+    testing::internal::CaptureStdout();
+    const HardwareDatabase db(dir.write("devices.lst", bytes));
+    testing::internal::GetCapturedStdout();
+    const HardwareEntry* found = db.find("0x8086", "0x10D3");
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(found->text1, "found");
+    EXPECT_EQ(db.find("0x8086", "0x10D4"), nullptr);
+    EXPECT_EQ(db.find("0x1111", "0x2222") != nullptr, bytes.find(filler) != std::string::npos);
+}
+
+const PlacedCase placedCases[] = {
+    {"AtTheStart", 0, ""},
+    {"AcrossTheFirstWindowsEnd", 256 * 1024 - 10, ""},
+    {"RightAfterIt", 256 * 1024, ""},
+    {"FarOn", 900 * 1024 + 7, ""},
+    {"AfterNearMisses", 300 * 1024,
+     "\"0x80861\",\"0x10D3\",\"longer vendor\",\"\",\"\"\n"
+     "\"0x8086\",\"0x10D31\",\"longer device\",\"\",\"\"\n"
+     "x\"0x8086\",\"0x10D3\",\"not at position 1\",\"\",\"\"\n"
+     "\"0x8087\",\"0x10D3\",\"other vendor\",\"\",\"\"\n"
+     "\"0x8086\"\n"
+     "\"0x8086\",\"0x10d3\",\"small letters\",\"\",\"\"\n"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Places, PlacedLine, testing::ValuesIn(placedCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(DatabaseFile, OtherSeparatorsStillMatch)
+{
+    // Any two characters after a closing quote separate the fields.
+    const auto db = load("\"0x8086\";;0x10D3\"--first\"\n\"0x8086\",\"0x10D3\",\"second\",\"\",\"\"\n");
+    ASSERT_NE(db.find("0x8086", "0x10D3"), nullptr);
+    EXPECT_EQ(db.find("0x8086", "0x10D3")->text1, "first");
+}
+
+// A released database maps the file again for a later lookup, as it is then;
+// entries handed out before stay as they were.
+TEST_F(DatabaseFile, LooksUpAgainAfterARelease)
+{
+    const auto db = load("\"a\",\"b\",\"first\",\"\",\"\"\n");
+    const HardwareEntry* before = db.find("a", "b");
+    ASSERT_NE(before, nullptr);
+    db.release();
+    dir.write("devices.lst", "\"x\",\"y\",\"\",\"\",\"\"\n\"a\",\"b\",\"changed\",\"\",\"\"\n");
+    ASSERT_NE(db.find("a", "b"), nullptr);
+    EXPECT_EQ(db.find("a", "b")->text1, "changed");
+    EXPECT_EQ(before->text1, "first");
+    db.release();
+    std::remove(dir.file("devices.lst").c_str());
+    EXPECT_EQ(db.find("x", "y"), nullptr);
 }
 
 void expectOpenFailure(const std::string& path)

@@ -1,14 +1,22 @@
-// The libpci backend lays the bus out as Windows does.
+// The libpci backend lays the bus out as Windows does, and names devices
+// from pci.ids as libpci would.
 #include "FakeSysfs.h"
+#include "pciIdsReader.h"
 #include "platform/registry_libpci.h"
 
+extern "C" {
+#include <pci/pci.h>
+}
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -88,7 +96,7 @@ TEST(LibpciRegistry, LaysOutFakeBusAsWindowsDoes)
          {{"0000:00:1e.0",
            {{"Class", sz("Serial bus controller [0c03]")}, {"Mfg", sz("Intel Corporation")}}}}},
         // Nothing known: the class in numbers only.
-        {"VEN_1234&DEV_5678&SUBSYS_00011234&REV_10", {{"0000:00:1f.3", {{"Class", sz("Class 1400")}}}}},
+        {"VEN_1234&DEV_5678&SUBSYS_00011234&REV_10", {{"0000:00:1f.3", {{"Class", sz("Unknown class [1400]")}}}}},
         // Two functions of one name share the device key, one instance each, in bus order.
         {"VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00",
          {{"0000:02:00.0",
@@ -165,4 +173,261 @@ TEST(LibpciRegistry, LiveKeysAreWhatLspciLists)
     EXPECT_EQ(fromRegistry, fromLspci);
 }
 
+
+// --- names ------------------------------------------------------------------
+
+// libpci's own view of a bus: each function's identifiers, and the names
+// libpci gives identifiers from a list (udev's database off), as the backend
+// asked it for them before it read the list itself.
+class LibpciView {
+public:
+    struct Function {
+        unsigned vendor, device, classCode;
+    };
+
+    // Empty paths: the machine's bus, libpci's own list.
+    LibpciView(const std::string& sysfsPath, const std::string& listPath) : list(listPath), access(pci_alloc())
+    {
+        if (!sysfsPath.empty()) {
+            pci_set_param(access, const_cast<char*>("sysfs.path"), const_cast<char*>(sysfsPath.c_str()));
+            access->method = PCI_ACCESS_SYS_BUS_PCI;
+        }
+        if (!list.empty())
+            pci_set_name_list_path(access, list.data(), 0);  // kept, not copied
+        pci_set_param(access, const_cast<char*>("hwdb.disable"), const_cast<char*>("1"));
+        pci_init(access);
+        pci_scan_bus(access);
+        for (pci_dev* device = access->devices; device; device = device->next) {
+            pci_fill_info(device, PCI_FILL_IDENT | PCI_FILL_CLASS);
+            char address[32];
+            std::snprintf(address, sizeof address, "%04x:%02x:%02x.%x", device->domain, device->bus, device->dev,
+                          device->func);
+            functions[address] = {device->vendor_id, device->device_id, device->device_class};
+        }
+    }
+    ~LibpciView() { pci_cleanup(access); }
+    LibpciView(const LibpciView&) = delete;
+    LibpciView& operator=(const LibpciView&) = delete;
+
+    std::optional<std::string> name(int kind, unsigned a, unsigned b = 0) const
+    {
+        char buffer[1024];
+        const char* found = pci_lookup_name(access, buffer, sizeof buffer, kind | PCI_LOOKUP_NO_NUMBERS, a, b);
+        return found ? std::optional<std::string>(found) : std::nullopt;
+    }
+
+    std::map<std::string, Function> functions;  // by address
+
+private:
+    std::string list;
+    pci_access* access;
+};
+
+std::string unknownClass(unsigned classCode)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "Unknown class [%04x]", classCode);
+    return text;
+}
+
+// Every function of the branch carries the names libpci gives its
+// identifiers, or none at all where the list cannot be read.
+void expectLibpcisNames(const Branch& branch, const LibpciView& libpci, bool listRead)
+{
+    auto named = [&](int kind, unsigned a, unsigned b = 0) {
+        return listRead ? libpci.name(kind, a, b) : std::nullopt;
+    };
+    auto valueOr = [](const Values& values, const char* name) {
+        const auto found = values.find(name);
+        return found == values.end() ? std::string("(none)") : found->second;
+    };
+    for (const auto& [key, instances] : branch) {
+        for (const auto& [address, values] : instances) {
+            SCOPED_TRACE(key + " " + address);
+            const LibpciView::Function& function = libpci.functions.at(address);
+            EXPECT_EQ(valueOr(values, "Class"),
+                      sz(named(PCI_LOOKUP_CLASS, function.classCode).value_or(unknownClass(function.classCode))));
+            const auto vendor = named(PCI_LOOKUP_VENDOR, function.vendor);
+            EXPECT_EQ(valueOr(values, "Mfg"), vendor ? sz(*vendor) : "(none)");
+            const auto model = named(PCI_LOOKUP_DEVICE, function.vendor, function.device);
+            const std::string description = valueOr(values, "DeviceDesc");
+            EXPECT_EQ(description.substr(description.find(';') + 1), model ? sz(*model) : "(none)");
+        }
+    }
+}
+
+// Sorted as the repository sorts, with the forms and places a lookup can trip on.
+const char* const edgeList =
+    "# pci.ids with edge cases\n"
+    "\n"
+    "0001  Vendor Without Devices\n"
+    "1234  Example Vendor\n"
+    "\t0001  First Device\n"
+    "# a comment inside a vendor\n"
+    "\n"
+    "\t0002  Second Device\n"
+    "\t\t1234 0001  A Subsystem\n"
+    "\t0010  Device After A Subsystem\n"
+    "8086  Intel Corporation\r\n"
+    "\t10d3  82574L Gigabit Network Connection\r\n"
+    "\t1237  440FX - 82441FX PMC [Natoma]\n"
+    "fffe  Last Vendor\n"
+    "\t0001  Its Only Device\n"
+    "\n"
+    "# classes\n"
+    "C 02  Network controller\n"
+    "\t00  Ethernet controller\n"
+    "C 06  Bridge\n"
+    "\t00  Host bridge\n"
+    "\t04  PCI bridge\n"
+    "C 0c  Serial bus controller\n"
+    "\t03  USB controller\n"
+    "\t\t30  XHCI\n";
+
+// The same entries in another order: libpci takes lists in any order.
+const char* const unsortedEdgeList =
+    "C 0c  Serial bus controller\n"
+    "\t03  USB controller\n"
+    "C 02  Network controller\n"
+    "\t00  Ethernet controller\n"
+    "fffe  Last Vendor\n"
+    "\t0001  Its Only Device\n"
+    "8086  Intel Corporation\n"
+    "\t1237  440FX - 82441FX PMC [Natoma]\n"
+    "\t10d3  82574L Gigabit Network Connection\n"
+    "1234  Example Vendor\n"
+    "\t0010  Device After A Subsystem\n"
+    "\t0002  Second Device\n"
+    "\t\t1234 0001  A Subsystem\n"
+    "\t0001  First Device\n"
+    "0001  Vendor Without Devices\n"
+    "C 06  Bridge\n"
+    "\t04  PCI bridge\n"
+    "\t00  Host bridge\n";
+
+const FakeFunction edgeBus[] = {
+    {"0000:00:00.0", 0x8086, 0x1237, 0, 0, 2, 0x060000, nullptr},       // known, a class with its subclass
+    {"0000:00:01.0", 0x0001, 0x0001, 0, 0, 0, 0x020000, nullptr},       // a vendor without devices
+    {"0000:00:02.0", 0x5555, 0x0001, 0, 0, 0, 0x0c0300, "xhci_hcd"},   // a device of an unknown vendor
+    {"0000:00:03.0", 0xfffe, 0x0001, 0, 0, 0, 0x0c8000, nullptr},       // the last vendor; base class only
+    {"0000:00:04.0", 0x1234, 0x0010, 0, 0, 0, 0x140000, nullptr},       // after a subsystem; unknown class
+    {"0000:00:05.0", 0x1234, 0x0003, 0, 0, 0, 0x068000, nullptr},       // missing between two devices
+    {"0000:00:06.0", 0x8086, 0x10d3, 0x8086, 0xa01f, 0, 0x020000, "e1000e"},  // a line ending in \r\n
+    {"0000:00:07.0", 0x1234, 0x0001, 0, 0, 0, 0xff0000, nullptr},       // a device after a comment line
+};
+
+struct ListCase {
+    const char* name;
+    enum Kind { plain, unsorted, gzip, besideGzipName, missing, directory, damagedGzip } kind;
+};
+
+class ListNames : public testing::TestWithParam<ListCase> {};
+
+TEST_P(ListNames, AreLibpcisOwnOrNoneAtAll)
+{
+    FakeSysfs sysfs;
+    for (const FakeFunction& function : edgeBus)
+        sysfs.add(function);
+    TempDir dir;
+    std::string compressed;
+    {
+        const std::string path = dir.file("packed.gz");
+        gzFile file = gzopen(path.c_str(), "wb");
+        gzwrite(file, edgeList, static_cast<unsigned>(std::strlen(edgeList)));
+        gzclose(file);
+        compressed = readFile(path);
+    }
+    std::string path;
+    switch (GetParam().kind) {
+    case ListCase::plain: path = dir.write("pci.ids", edgeList); break;
+    case ListCase::unsorted: path = dir.write("pci.ids", unsortedEdgeList); break;
+    case ListCase::gzip: path = dir.write("pci.ids.gz", compressed); break;
+    case ListCase::besideGzipName: dir.write("pci.ids", edgeList); path = dir.file("pci.ids.gz"); break;
+    case ListCase::missing: path = dir.file("pci.ids"); break;
+    case ListCase::directory: dir.write("pci.ids/inside", ""); path = dir.file("pci.ids"); break;
+    case ListCase::damagedGzip: path = dir.write("pci.ids.gz", compressed.substr(0, compressed.size() / 2)); break;
+    }
+    const bool listRead = GetParam().kind <= ListCase::besideGzipName;
+
+    LibpciRegistry registry({sysfs.sysfsPath(), path, false});
+    const Branch branch = readBranch(registry);
+    ASSERT_EQ(branch.size(), std::size(edgeBus));
+    const LibpciView libpci(sysfs.sysfsPath(), listRead ? path : std::string());
+    expectLibpcisNames(branch, libpci, listRead);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lists, ListNames, testing::Values(
+    ListCase{"Plain", ListCase::plain}, ListCase{"Unsorted", ListCase::unsorted}, ListCase{"Gzip", ListCase::gzip},
+    ListCase{"PlainBesideTheGzipName", ListCase::besideGzipName}, ListCase{"Missing", ListCase::missing},
+    ListCase{"Directory", ListCase::directory}, ListCase{"DamagedGzip", ListCase::damagedGzip}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// This machine's devices, named from the system's list.
+TEST(LibpciRegistry, LiveNamesAreLibpcisOwn)
+{
+    if (!std::filesystem::exists("/sys/bus/pci/devices") || std::filesystem::is_empty("/sys/bus/pci/devices"))
+        GTEST_SKIP() << "this machine shows no PCI devices";
+    LibpciRegistry registry({"", "", false});
+    const LibpciView libpci("", "");
+    expectLibpcisNames(readBranch(registry), libpci, true);
+}
+
+// Every vendor, device and class of the system's list, and the identifier
+// after each, which the list mostly lacks.
+TEST(PciIdsNames, AnswerAsLibpciForEveryEntryOfTheSystemList)
+{
+    const std::string path = "/usr/share/misc/pci.ids";
+    if (!std::filesystem::exists(path))
+        GTEST_SKIP() << "no " << path;
+    const std::string list = readFile(path);
+    const PciIdsNames names(list);
+    FakeSysfs sysfs;
+    const LibpciView libpci(sysfs.sysfsPath(), path);
+    auto ours = [](std::optional<std::string_view> name) {
+        return name ? std::optional<std::string>(*name) : std::nullopt;
+    };
+    auto ourClass = [&](unsigned code) -> std::optional<std::string> {
+        if (const auto name = names.subclass(static_cast<std::uint16_t>(code)))
+            return std::string(*name);
+        char number[16];
+        std::snprintf(number, sizeof number, " [%04x]", code);
+        const auto base = names.baseClass(static_cast<std::uint16_t>(code));
+        return base ? std::optional<std::string>(std::string(*base) + number) : std::nullopt;
+    };
+    auto value = [](std::string_view digits) { return static_cast<unsigned>(std::stoul(std::string(digits), nullptr, 16)); };
+
+    PciIdsReader reader(list);
+    PciIdsLine line;
+    unsigned vendor = 0, base = 0;
+    int compared = 0;
+    while (reader.next(line)) {
+        switch (line.kind) {
+        case PciIdsLine::Kind::vendor:
+            vendor = value(line.id);
+            for (unsigned id : {vendor, (vendor + 1) & 0xFFFF})
+                ASSERT_EQ(ours(names.vendor(static_cast<std::uint16_t>(id))), libpci.name(PCI_LOOKUP_VENDOR, id)) << id;
+            compared += 2;
+            break;
+        case PciIdsLine::Kind::device:
+            for (unsigned id : {value(line.id), (value(line.id) + 1) & 0xFFFF})
+                ASSERT_EQ(ours(names.device(static_cast<std::uint16_t>(vendor), static_cast<std::uint16_t>(id))),
+                          libpci.name(PCI_LOOKUP_DEVICE, vendor, id)) << vendor << ":" << id;
+            compared += 2;
+            break;
+        case PciIdsLine::Kind::classHeader:
+            base = value(line.id);
+            ASSERT_EQ(ourClass(base << 8 | 0xFE), libpci.name(PCI_LOOKUP_CLASS, base << 8 | 0xFE)) << base;
+            ASSERT_EQ(ourClass((base + 1) % 256 << 8), libpci.name(PCI_LOOKUP_CLASS, (base + 1) % 256 << 8)) << base;
+            compared += 2;
+            break;
+        case PciIdsLine::Kind::subclass:
+            ASSERT_EQ(ourClass(base << 8 | value(line.id)), libpci.name(PCI_LOOKUP_CLASS, base << 8 | value(line.id)));
+            ++compared;
+            break;
+        default:
+            break;
+        }
+    }
+    EXPECT_GT(compared, 30000);
+}
 }

@@ -1,9 +1,10 @@
 // The tree on a display (run under xvfb-run): lines wider than the tree get
-// a horizontal scrollbar that reaches their end.
+// a horizontal scrollbar that reaches their end; the display's opening.
 #include <gtest/gtest.h>  // before X11's macros
 
 #include "DeviceTree.h"
 #include "FormFixture.h"
+#include "platform/platform.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Double_Window.H>
@@ -11,6 +12,7 @@
 #include <FL/Fl_Tree_Item.H>
 
 #include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -58,6 +60,22 @@ TEST_F(TreeOnDisplay, WideLinesScrollToTheirEnd)
     settle();
     EXPECT_GT(tree.root()->child(0)->label_x(), tree.x());
     form->hide();
+}
+
+// The display is opened without the compose table for that moment only:
+// the environment is as it was, set or not.
+TEST_F(TreeOnDisplay, OpeningTheDisplayLeavesTheEnvironmentAsItWas)
+{
+    for (const char* value : {static_cast<const char*>(nullptr), "/somewhere/Compose"}) {
+        if (value)
+            setenv("XCOMPOSEFILE", value, 1);
+        else
+            unsetenv("XCOMPOSEFILE");
+        platform::openDisplay();
+        const char* after = std::getenv("XCOMPOSEFILE");
+        EXPECT_EQ(after ? std::string(after) : "(unset)", value ? value : "(unset)");
+    }
+    unsetenv("XCOMPOSEFILE");
 }
 
 }

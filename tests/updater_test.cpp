@@ -10,6 +10,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -72,6 +73,67 @@ TEST(Updater, ConvertsVendorsAndDevicesOnly)
     EXPECT_EQ(conversion.version, "2023.04.10");
     EXPECT_EQ(conversion.problems, (std::vector<std::string>{"line 14: not a device line",
                                                              "line 20: not a vendor line"}));
+}
+
+// Forms the list's format allows beside the usual one.
+struct FormCase {
+    const char* name;
+    const char* list;
+    const char* devicesList;
+};
+
+class ListForm : public testing::TestWithParam<FormCase> {};
+
+TEST_P(ListForm, ConvertsWithoutProblems)
+{
+    const Conversion conversion = convertPciIds(GetParam().list);
+    EXPECT_EQ(conversion.devicesList, GetParam().devicesList);
+    EXPECT_TRUE(conversion.problems.empty()) << testing::PrintToString(conversion.problems);
+}
+
+#define LINE(vendor, device, vendorName, deviceName) \
+    "\"0x" vendor "\",\"0x" device "\",\"" vendorName "\",\"pci.ids (no version)\",\"" deviceName "\"\n"
+
+const FormCase formCases[] = {
+    {"AnyBlanksBeforeTheName", "1234 One\n\t0001\t\tTabbed\n", LINE("1234", "0001", "One", "Tabbed")},
+    {"BlanksAndCarriageReturnsEndNoName", "1234  Name  \r\n\t0001  Dev\t\r\n", LINE("1234", "0001", "Name", "Dev")},
+    {"CapitalDigits", "ABCD  Upper\n\tEF01  Dev\n", LINE("ABCD", "EF01", "Upper", "Dev")},
+    {"OtherSectionsAreNotRead", "S 1234\n\t0001  sub\nX other\n\tline\n1234  V\n\t0001  D\n",
+     LINE("1234", "0001", "V", "D")},
+    {"CommentsAndBlankLinesInsideAVendor", "1234  V\n# about the next one\n\n\t0001  D\n", LINE("1234", "0001", "V", "D")},
+};
+
+INSTANTIATE_TEST_SUITE_P(Forms, ListForm, testing::ValuesIn(formCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// devices.lst from the system's list is what the updater wrote before it
+// shared its reader with the program, byte for byte, for the lists whose
+// output was recorded then.
+TEST(Updater, OutputOfTheSystemListIsAsRecorded)
+{
+    struct Recorded {
+        uLong listCrc;
+        std::size_t listSize;
+        uLong outputCrc;
+        std::size_t outputSize;
+    };
+    const Recorded recorded[] = {
+        {0x758cbcc0, 1362280, 0xcff25157, 1704963},  // Debian 12's pci.ids 0.0~2023.04.11-1
+    };
+    auto crcOf = [](const std::string& bytes) {
+        return crc32(0, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size()));
+    };
+    std::string list, error;
+    if (!readListFile("/usr/share/misc/pci.ids", list, error))
+        GTEST_SKIP() << error;
+    const auto known = std::find_if(std::begin(recorded), std::end(recorded), [&](const Recorded& entry) {
+        return entry.listSize == list.size() && entry.listCrc == crcOf(list);
+    });
+    if (known == std::end(recorded))
+        GTEST_SKIP() << "no output recorded for this pci.ids";
+    const std::string output = convertPciIds(list).devicesList;
+    EXPECT_EQ(output.size(), known->outputSize);
+    EXPECT_EQ(crcOf(output), known->outputCrc);
 }
 
 TEST(Updater, OutputLoadsBackAndMatchesKeyNames)

@@ -1,5 +1,7 @@
 #include "pciIds.h"
 
+#include "pciIdsReader.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,14 +14,6 @@
 
 namespace {
 
-bool isHex(std::string_view text)
-{
-    for (char c : text)
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')))
-            return false;
-    return true;
-}
-
 std::string upperHex(std::string_view digits)
 {
     std::string upper(digits);
@@ -27,16 +21,6 @@ std::string upperHex(std::string_view digits)
         if (c >= 'a' && c <= 'f')
             c = static_cast<char>(c - 'a' + 'A');
     return upper;
-}
-
-// "XXXX  name" with four hex digits and two blanks; the name not empty.
-bool splitIdLine(std::string_view line, std::string_view& id, std::string_view& name)
-{
-    if (line.size() < 7 || line.substr(4, 2) != "  " || !isHex(line.substr(0, 4)))
-        return false;
-    id = line.substr(0, 4);
-    name = line.substr(6);
-    return true;
 }
 
 // devices.lst fields cannot hold a double quote: it becomes a single one.
@@ -58,65 +42,58 @@ bool withoutDoubleQuotes(std::string_view text, std::string& out)
 Conversion convertPciIds(const std::string& list)
 {
     Conversion result;
-    std::string_view rest = list;
     std::string vendorId, vendorName;
-    bool vendorChanged = false, inVendor = false, inClasses = false;
+    bool vendorChanged = false;
 
     // The lines are written once the whole list is read: its version may come late.
     struct Line { std::string vendorId, vendorName, deviceId, deviceName; bool changed; };
     std::vector<Line> lines;
 
-    for (int number = 1; !rest.empty(); ++number) {
-        const std::size_t end = rest.find('\n');
-        std::string_view line = rest.substr(0, end);
-        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-
-        if (line.empty() || line.front() == '#') {
+    PciIdsReader reader(list);
+    PciIdsLine listLine;
+    auto problem = [&](const char* what) {
+        result.problems.push_back("line " + std::to_string(reader.lineNumber()) + what);
+    };
+    while (reader.next(listLine)) {
+        switch (listLine.kind) {
+        case PciIdsLine::Kind::comment: {
             const std::string_view key = "Version:";
-            const std::size_t at = line.find(key);
-            if (result.version.empty() && at != std::string_view::npos) {
-                std::string_view version = line.substr(at + key.size());
+            const std::size_t found = listLine.text.find(key);
+            if (result.version.empty() && found != std::string_view::npos) {
+                std::string_view version = listLine.text.substr(found + key.size());
                 while (!version.empty() && (version.front() == ' ' || version.front() == '\t'))
                     version.remove_prefix(1);
                 while (!version.empty() && (version.back() == ' ' || version.back() == '\t'))
                     version.remove_suffix(1);
                 result.version = version;
             }
-            continue;
+            break;
         }
-        if (line.size() >= 2 && line[0] == 'C' && line[1] == ' ') {
-            inClasses = true;  // class lists hold no devices
-            inVendor = false;
-            continue;
-        }
-        std::string_view id, name;
-        if (line.front() != '\t') {
-            if (!splitIdLine(line, id, name)) {
-                result.problems.push_back("line " + std::to_string(number) + ": not a vendor line");
-                inVendor = false;
-                continue;
-            }
-            inClasses = false;
-            inVendor = true;
+        case PciIdsLine::Kind::vendor:
             ++result.vendors;
-            vendorId = upperHex(id);
-            vendorChanged = withoutDoubleQuotes(name, vendorName);
-            continue;
+            vendorId = upperHex(listLine.id);
+            vendorChanged = withoutDoubleQuotes(listLine.name, vendorName);
+            break;
+        case PciIdsLine::Kind::device: {
+            Line entry{vendorId, vendorName, upperHex(listLine.id), std::string(), vendorChanged};
+            entry.changed = withoutDoubleQuotes(listLine.name, entry.deviceName) || vendorChanged;
+            lines.push_back(std::move(entry));
+            break;
         }
-        if (line.size() >= 2 && line[1] == '\t')
-            continue;  // a subsystem, or a class's programming interface
-        if (inClasses)
-            continue;  // a subclass
-        if (!inVendor || !splitIdLine(line.substr(1), id, name)) {
-            result.problems.push_back("line " + std::to_string(number) +
-                                      (inVendor ? ": not a device line" : ": device outside a vendor"));
-            continue;
+        case PciIdsLine::Kind::badVendor:
+            problem(": not a vendor line");
+            break;
+        case PciIdsLine::Kind::badDevice:
+            problem(": not a device line");
+            break;
+        case PciIdsLine::Kind::strayDevice:
+            problem(": device outside a vendor");
+            break;
+        case PciIdsLine::Kind::classHeader:
+        case PciIdsLine::Kind::subclass:
+        case PciIdsLine::Kind::skipped:
+            break;  // classes and subsystems are not in devices.lst
         }
-        Line entry{vendorId, vendorName, upperHex(id), std::string(), vendorChanged};
-        entry.changed = withoutDoubleQuotes(name, entry.deviceName) || vendorChanged;
-        lines.push_back(std::move(entry));
     }
 
     std::string source;

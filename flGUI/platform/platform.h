@@ -12,6 +12,11 @@ void showMessageBox(const char* caption, const char* text);
 // Hides the console window the process was started with, if it has one.
 void hideConsole();
 
+// Connects to the display before the first window shows, leaving out what
+// only text entry needs: no window of the program takes text. Without a
+// display the toolkit ends the process, as it would when a window shows.
+void openDisplay();
+
 }
 
 #endif

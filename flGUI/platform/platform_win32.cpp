@@ -16,4 +16,8 @@ void hideConsole()
         ShowWindow(console, SW_HIDE);
 }
 
+void openDisplay()
+{
+}
+
 }

@@ -1,13 +1,22 @@
 #include "registry_libpci.h"
 
+#include "mappedFile.h"
+#include "pciIdsReader.h"
+
 extern "C" {
 #include <pci/pci.h>
 }
+#include <zlib.h>
 
 #include <algorithm>
+#include <climits>
 #include <csetjmp>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
+#include <memory>
+#include <optional>
+#include <string_view>
 #include <tuple>
 #include <vector>
 
@@ -16,10 +25,10 @@ namespace {
 struct PciFunction {
     int domain;
     unsigned bus, slot, function;
-    unsigned vendorId, deviceId, subsystemVendorId, subsystemId, revision;
+    unsigned vendorId, deviceId, subsystemVendorId, subsystemId, revision, classCode;
     std::string driver;
-    bool hasVendorName = false, hasDeviceName = false;
-    std::string vendorName, deviceName, className;
+    std::optional<std::string> vendorName, deviceName;  // none: no source knows it
+    std::string className;
 };
 
 // libpci's default error handler ends the process; ours jumps back into
@@ -40,9 +49,112 @@ void onLibpciError(char* format, ...)
 
 void ignoreLibpciMessage(char*, ...) {}
 
-const char* lookupName(pci_access* access, char* buffer, int size, int flags, unsigned a, unsigned b = 0)
+// What libpci knows of a name beyond pci.ids: its cache of answers from the
+// network and udev's hardware database, the places it turns to when the list
+// lacks a name. Null when they do not know it either, or when libpci fails.
+const char* lookupElsewhere(pci_access* access, char* buffer, int size, int flags, unsigned a, unsigned b = 0)
 {
-    return pci_lookup_name(access, buffer, size, flags | PCI_LOOKUP_NO_NUMBERS, a, b);
+    std::jmp_buf failed;
+    activeJump = &failed;
+    if (setjmp(failed)) {
+        activeJump = nullptr;
+        return nullptr;
+    }
+    const char* name =
+        pci_lookup_name(access, buffer, size, flags | PCI_LOOKUP_NO_NUMBERS | PCI_LOOKUP_SKIP_LOCAL, a, b);
+    activeJump = nullptr;
+    return name;
+}
+
+// A gzip-compressed list, inflated whole; false when it is damaged.
+bool inflateList(std::string_view compressed, std::string& list)
+{
+    z_stream stream{};
+    if (compressed.size() > UINT_MAX || inflateInit2(&stream, 16 + MAX_WBITS) != Z_OK)
+        return false;
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(compressed.data()));
+    stream.avail_in = static_cast<uInt>(compressed.size());
+    int status = Z_OK;
+    while (status == Z_OK) {
+        char chunk[65536];
+        stream.next_out = reinterpret_cast<Bytef*>(chunk);
+        stream.avail_out = sizeof chunk;
+        status = inflate(&stream, Z_NO_FLUSH);
+        list.append(chunk, sizeof chunk - stream.avail_out);
+        if (status == Z_STREAM_END && stream.avail_in > 0)
+            status = inflateReset(&stream);  // the next member of the file
+    }
+    inflateEnd(&stream);
+    return status == Z_STREAM_END;
+}
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+// pci.ids as libpci would read it: the configured path or, when that cannot
+// be opened and ends in ".gz", the same without it; plain or gzip-compressed.
+// A plain list is mapped, not read. A list that cannot be read is empty.
+class NameList {
+public:
+    explicit NameList(const std::string& path)
+    {
+        const std::string suffix = ".gz";
+        std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+        if (!file && path.size() > suffix.size() && path.compare(path.size() - suffix.size(), suffix.size(), suffix) == 0)
+            file.reset(std::fopen(path.substr(0, path.size() - suffix.size()).c_str(), "rb"));
+        if (!file || !mapped.load(file.get()))
+            return;
+        const std::string_view bytes = mapped.bytes();
+        if (bytes.size() >= 2 && bytes[0] == '\x1f' && bytes[1] == '\x8b') {
+            if (!inflateList(bytes, inflated))
+                inflated.clear();
+            text = inflated;
+        } else {
+            text = bytes;
+        }
+    }
+
+    std::string_view bytes() const { return text; }
+
+private:
+    MappedFile mapped;
+    std::string inflated;
+    std::string_view text;
+};
+
+// The name the tree shows for a class: the subclass's; for a class whose
+// list entry lacks the subclass, the class's with the code in brackets, as
+// "Serial bus controller [0c80]"; for a class not listed at all, "Unknown
+// class [1400]". The brackets always mean that the name falls short.
+std::string classNameOf(const PciIdsNames& names, pci_access* access, unsigned classCode)
+{
+    if (const auto name = names.subclass(static_cast<std::uint16_t>(classCode)))
+        return std::string(*name);
+    char buffer[1024];
+    if (const char* name = lookupElsewhere(access, buffer, sizeof buffer, PCI_LOOKUP_CLASS, classCode))
+        return name;
+    char code[16];
+    std::snprintf(code, sizeof code, " [%04x]", classCode);
+    const auto base = names.baseClass(static_cast<std::uint16_t>(classCode));
+    return (base ? std::string(*base) : std::string("Unknown class")) + code;
+}
+
+// Names from the list first, from libpci's other sources where it has none.
+void nameFunction(PciFunction& function, const PciIdsNames& names, pci_access* access)
+{
+    char buffer[1024];
+    const auto vendorId = static_cast<std::uint16_t>(function.vendorId);
+    const auto deviceId = static_cast<std::uint16_t>(function.deviceId);
+    if (const auto vendor = names.vendor(vendorId))
+        function.vendorName = std::string(*vendor);
+    else if (const char* name = lookupElsewhere(access, buffer, sizeof buffer, PCI_LOOKUP_VENDOR, vendorId))
+        function.vendorName = name;
+    if (const auto model = names.device(vendorId, deviceId))
+        function.deviceName = std::string(*model);
+    else if (const char* name = lookupElsewhere(access, buffer, sizeof buffer, PCI_LOOKUP_DEVICE, vendorId, deviceId))
+        function.deviceName = name;
+    function.className = classNameOf(names, access, function.classCode);
 }
 
 // Reads every function libpci knows into `functions`. Only libpci's own C
@@ -62,8 +174,6 @@ bool readPciBus(const LibpciRegistry::Options& options, std::vector<PciFunction>
                       const_cast<char*>(options.sysfsPath.c_str()));
         access->method = PCI_ACCESS_SYS_BUS_PCI;
     }
-    if (!options.idsPath.empty())
-        pci_set_name_list_path(access, const_cast<char*>(options.idsPath.c_str()), 0);
     if (!options.useHwdb)
         pci_set_param(access, const_cast<char*>("hwdb.disable"), const_cast<char*>("1"));
     pci_init(access);
@@ -82,24 +192,9 @@ bool readPciBus(const LibpciRegistry::Options& options, std::vector<PciFunction>
         function.subsystemVendorId = device->subsys_vendor_id;
         function.subsystemId = device->subsys_id;
         function.revision = device->rev_id;
+        function.classCode = device->device_class;
         if (const char* driver = pci_get_string_property(device, PCI_FILL_DRIVER))
             function.driver = driver;
-        char name[1024];
-        if (const char* vendor = lookupName(access, name, sizeof name, PCI_LOOKUP_VENDOR, device->vendor_id)) {
-            function.vendorName = vendor;
-            function.hasVendorName = true;
-        }
-        if (const char* model = lookupName(access, name, sizeof name, PCI_LOOKUP_DEVICE,
-                                           device->vendor_id, device->device_id)) {
-            function.deviceName = model;
-            function.hasDeviceName = true;
-        }
-        if (const char* kind = lookupName(access, name, sizeof name, PCI_LOOKUP_CLASS, device->device_class))
-            function.className = kind;
-        else {
-            std::snprintf(name, sizeof name, "Class %04x", device->device_class);
-            function.className = name;
-        }
     }
     activeJump = nullptr;
     return true;
@@ -126,7 +221,17 @@ bool LibpciRegistry::load()
     access->error = onLibpciError;
     access->warning = ignoreLibpciMessage;
     access->debug = ignoreLibpciMessage;
+    // The list is read by the program itself: libpci would parse all of it
+    // at its first name, to name a handful of devices.
+    if (!options.idsPath.empty())
+        pci_set_name_list_path(access, const_cast<char*>(options.idsPath.c_str()), 0);
     const bool read = readPciBus(options, functions, access);
+    if (read) {
+        const NameList list(access->id_file_name);
+        const PciIdsNames names(list.bytes());
+        for (PciFunction& function : functions)
+            nameFunction(function, names, access);
+    }
     pci_cleanup(access);
     if (!read) {
         error = libpciMessage;
@@ -146,10 +251,10 @@ bool LibpciRegistry::load()
         KeyTreeRegistry::Node& instance = device.addSubKey(formatted(
             "%04x:%02x:%02x.%x", function.domain, function.bus, function.slot, function.function));
         instance.setString("Class", function.className);
-        if (function.hasVendorName)
-            instance.setString("Mfg", function.vendorName);
-        if (function.hasDeviceName)
-            instance.setString("DeviceDesc", function.driver + ";" + function.deviceName);
+        if (function.vendorName)
+            instance.setString("Mfg", *function.vendorName);
+        if (function.deviceName)
+            instance.setString("DeviceDesc", function.driver + ";" + *function.deviceName);
     }
     loaded = true;
     error.clear();

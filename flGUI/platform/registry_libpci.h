@@ -10,7 +10,9 @@
 // VEN_vvvv&DEV_dddd&SUBSYS_ssssSSSS&REV_rr; each function is an instance
 // sub-key named after its address ("0000:00:1f.3"), holding "Class", "Mfg"
 // (when the vendor is known) and "DeviceDesc" (driver;device name, when the
-// device is known). The bus is read when the branch is first opened.
+// device is known). The bus is read when the branch is first opened. Names
+// come from the pci.ids that libpci is set to read, looked up there without
+// reading all of it, and from libpci's other sources where the list has none.
 class LibpciRegistry : public Registry {
 public:
     struct Options {

@@ -1,0 +1,84 @@
+#ifndef CORVANE_PCIIDSREADER_H
+#define CORVANE_PCIIDSREADER_H
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <unordered_map>
+
+// The PCI ID Repository's list, pci.ids (man pci.ids): vendor lines
+// "vvvv  name", their device lines "\tdddd  name" and, deeper, subsystems;
+// then class lines "C cc  name" with subclasses "\tss  name" and, deeper,
+// programming interfaces. Identifiers are hexadecimal, separated from the name
+// by one or more blanks; '#' starts a comment. Lines beginning with any other
+// letter and a blank open a section of kinds this program does not read.
+
+// One line of the list, taken in the context of the lines before it.
+struct PciIdsLine {
+    enum class Kind {
+        comment,      // a blank line or one starting with '#'
+        vendor,       // id and name
+        device,       // below a vendor: id and name
+        classHeader,  // "C ..."; id and name when well formed
+        subclass,     // below a class: id and name
+        skipped,      // subsystems, programming interfaces, other sections
+        badVendor,    // a line at the top level that is none of the above
+        badDevice,    // a line below a vendor that is not a device line
+        strayDevice,  // an indented line with no vendor or class above it
+    };
+    Kind kind = Kind::comment;
+    std::string_view id;    // the digits as written
+    std::string_view name;  // without the blanks around it
+    std::string_view text;  // the whole line, without its line end
+};
+
+// Walks the list from its first line to its last.
+class PciIdsReader {
+public:
+    explicit PciIdsReader(std::string_view list) : rest(list) {}
+
+    // The next line; false after the last one.
+    bool next(PciIdsLine& line);
+    int lineNumber() const { return number; }  // of the line last returned, from 1
+
+private:
+    enum class Section { none, vendor, classes, other };
+    std::string_view rest;
+    int number = 0;
+    Section section = Section::none;
+};
+
+// Names from a list held in memory, found by looking up only the lines that
+// hold them: the line of a vendor or a class, then the lines below it. Where
+// the list is in the repository's order (vendors by identifier, then classes
+// by identifier) a line is found by halving the list; in any other order by
+// a search through it. The first line in file order with an identifier
+// counts. The list must outlive the names taken from it.
+class PciIdsNames {
+public:
+    explicit PciIdsNames(std::string_view list) : list(list) {}
+
+    std::optional<std::string_view> vendor(std::uint16_t vendorId) const;
+    std::optional<std::string_view> device(std::uint16_t vendorId, std::uint16_t deviceId) const;
+    // classCode: base class in the high byte, subclass in the low one.
+    std::optional<std::string_view> baseClass(std::uint16_t classCode) const;
+    std::optional<std::string_view> subclass(std::uint16_t classCode) const;
+
+private:
+    std::size_t nearestKeyedLine(std::size_t middle, std::size_t low, std::size_t high, std::size_t& exploredFrom,
+                                 std::size_t& exploredTo) const;
+    std::size_t firstClassLine() const;
+    std::size_t topLevelLine(std::uint32_t target) const;
+    std::size_t firstLineStarting(std::string_view needle, std::uint32_t key) const;
+    std::optional<std::size_t> entryLine(std::uint32_t key) const;
+    std::optional<std::string_view> below(std::size_t topLine, unsigned id, int digits) const;
+
+    std::string_view list;
+    // What was found, so that a vendor of several devices is looked up once:
+    // top-level lines by key (npos: none), where each block ends, the classes.
+    mutable std::unordered_map<std::uint32_t, std::size_t> entries;
+    mutable std::unordered_map<std::size_t, std::size_t> blockEnds;
+    mutable std::optional<std::size_t> classesStart;
+};
+
+#endif

@@ -1,0 +1,42 @@
+#ifndef CORVANE_MAPPEDFILE_H
+#define CORVANE_MAPPEDFILE_H
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+// The bytes of a file, read only. A regular file is mapped into memory:
+// nothing is copied, and a lookup that reads a few lines touches only their
+// pages. What cannot be mapped (a pipe, a device, an empty file) is read.
+// One implementation of the mapping per platform.
+class MappedFile {
+public:
+    MappedFile() = default;
+    MappedFile(MappedFile&& other) noexcept;
+    MappedFile& operator=(MappedFile&& other) noexcept;
+    ~MappedFile();
+
+    enum Pages { mapOnUse, mapAhead };  // mapAhead: every page at once, not a fault every few
+
+    // Takes the contents of `file`, open for reading in binary mode and not
+    // read yet; the file may be closed afterwards. False when reading fails.
+    bool load(std::FILE* file, Pages pages = mapOnUse);
+
+    bool isMapped() const { return mapped != nullptr; }  // not read into memory
+
+    std::string_view bytes() const
+    {
+        return mapped ? std::string_view(mapped, mappedSize) : std::string_view(copy);
+    }
+
+private:
+    bool map(std::FILE* file, Pages pages);  // false when the file cannot be mapped
+    void unmap();
+
+    const char* mapped = nullptr;
+    std::size_t mappedSize = 0;
+    std::string copy;  // what was read where nothing could be mapped
+};
+
+#endif

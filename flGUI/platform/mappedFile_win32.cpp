@@ -1,0 +1,33 @@
+// Windows: a read-only view of a file mapping.
+#include "mappedFile.h"
+
+#include <windows.h>
+#include <io.h>
+
+#include <cstdint>
+
+bool MappedFile::map(std::FILE* file, Pages)
+{
+    // Windows maps a view's pages in clusters as they are read, ahead or not.
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    LARGE_INTEGER size;
+    if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK || !GetFileSizeEx(handle, &size) ||
+        size.QuadPart <= 0 || static_cast<std::uint64_t>(size.QuadPart) > SIZE_MAX)
+        return false;
+    const HANDLE mapping = CreateFileMappingA(handle, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    if (!mapping)
+        return false;
+    const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
+    CloseHandle(mapping);  // the view keeps the mapping
+    if (!view)
+        return false;
+    mapped = static_cast<const char*>(view);
+    mappedSize = static_cast<std::size_t>(size.QuadPart);
+    return true;
+}
+
+void MappedFile::unmap()
+{
+    UnmapViewOfFile(mapped);
+}
+
