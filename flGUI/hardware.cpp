@@ -2,13 +2,11 @@
 
 #include "byteSearch.h"
 #include "flException.h"
-
-#include <sys/stat.h>
+#include "platform/files.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <memory>
 
 std::array<std::string_view, 5> splitLine(std::string_view line, std::size_t fieldCount)
 {
@@ -52,33 +50,18 @@ void HardwareEntry::setIdsFromKeyName(const char* keyName)
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
-bool isDirectory(std::FILE* file)
-{
-#ifdef _WIN32
-    struct _stat status;
-    return _fstat(_fileno(file), &status) == 0 && (status.st_mode & _S_IFDIR) != 0;
-#else
-    struct stat status;
-    return fstat(fileno(file), &status) == 0 && S_ISDIR(status.st_mode);
-#endif
-}
-
 // The one place where devices.lst is opened: in binary mode (line ends are
 // handled by the lookups, the same on every platform), without locking it
-// against other readers or writers. A directory fails as a missing file does.
-File openDatabaseFile(const std::string& fileName)
+// against other readers or writers. Only a regular file is a database: a
+// directory, a FIFO or a device fails as a missing file does, at once.
+platform::OpenedFile openDatabaseFile(const std::string& fileName)
 {
-    File file(std::fopen(fileName.c_str(), "rb"));
-    if (!file || isDirectory(file.get())) {
+    platform::OpenedFile opened = platform::openRegularFile(fileName.c_str());
+    if (!opened.file) {
         const std::string message = "Failed to open " + fileName + " for read accesss ";
         throw flException(__FILE__, __LINE__, message.c_str());
     }
-    return file;
+    return opened;
 }
 
 // The line starting at `start`, without its line end: a carriage return
@@ -104,8 +87,8 @@ std::size_t nextLine(std::string_view text, std::size_t start)
 HardwareDatabase::HardwareDatabase(const std::string& fileName, bool announce) : fileName(fileName)
 {
     // Mapped in whole at once: a lookup of a vendor the file lacks reads all of it.
-    const File opened = openDatabaseFile(fileName);
-    if (!file.load(opened.get(), MappedFile::mapAhead)) {
+    const platform::OpenedFile opened = openDatabaseFile(fileName);
+    if (!file.load(opened.file.get(), MappedFile::mapAhead, opened.size)) {
         const std::string message = "Failed to read " + fileName;
         throw flException(__FILE__, __LINE__, message.c_str());
     }
@@ -131,8 +114,8 @@ std::string_view HardwareDatabase::bytes() const
         ++mapping;
         firstLines.clear();  // the file may have changed meanwhile
         try {
-            const File opened = openDatabaseFile(fileName);
-            if (!file.load(opened.get(), MappedFile::mapAhead))
+            const platform::OpenedFile opened = openDatabaseFile(fileName);
+            if (!file.load(opened.file.get(), MappedFile::mapAhead, opened.size))
                 file = MappedFile();
         } catch (const flException&) {
             file = MappedFile();

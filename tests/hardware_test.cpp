@@ -1,11 +1,20 @@
 #include "TempDir.h"
 #include "flException.h"
 #include "hardware.h"
+#include "platform/files.h"
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+#endif
+
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -297,25 +306,85 @@ TEST_F(DatabaseFile, MissingFileRaisesTheOpenFailure)
 }
 
 #ifdef __linux__
-// Reading a process's memory from its start fails with EIO once opened.
+// A sysfs attribute of a device without autosuspend: a regular file whose
+// read fails with EIO once opened.
 TEST_F(DatabaseFile, ReadErrorRaisesTheReadFailure)
 {
+    const std::string path = "/sys/devices/software/power/autosuspend_delay_ms";
+    std::FILE* probe = std::fopen(path.c_str(), "rb");
+    char byte;
+    const bool readFails = probe && std::fread(&byte, 1, 1, probe) == 0 && std::ferror(probe);
+    if (probe)
+        std::fclose(probe);
+    if (!readFails)
+        GTEST_SKIP() << path << " reads here";
     testing::internal::CaptureStdout();
     try {
-        HardwareDatabase db("/proc/self/mem");
+        HardwareDatabase db(path);
         ADD_FAILURE() << "no exception";
     } catch (const flException& error) {
-        EXPECT_EQ(error.message, "Failed to read /proc/self/mem");
+        EXPECT_EQ(error.message, "Failed to read " + path);
         EXPECT_STREQ(error.file, "flGUI/hardware.cpp");
     }
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "no partial database announced";
 }
 #endif
 
-TEST_F(DatabaseFile, DirectoryRaisesTheOpenFailure)
+// Only a regular file is a database. Anything else fails as a missing file
+// does, and at once: a FIFO without a writer would hold the open for ever,
+// a device like /dev/zero would be read without end. (The alarm ends the
+// test if it waits all the same.)
+TEST_F(DatabaseFile, AnythingButARegularFileRaisesTheOpenFailure)
 {
-    dir.write("devices.lst/inside", "");
-    expectOpenFailure(dir.file("devices.lst"));
+    dir.write("directory/inside", "");
+#ifdef _WIN32
+    // DOS device names open as devices, not as disk files.
+    const std::vector<std::string> paths = {dir.file("directory"), "NUL", "CON", "COM1"};
+#else
+    ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0644), 0);
+    const int listening = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    dir.file("socket").copy(address.sun_path, sizeof address.sun_path - 1);
+    ASSERT_EQ(bind(listening, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    std::filesystem::create_symlink("/dev/zero", dir.file("link-to-zero"));
+    std::filesystem::create_symlink(dir.file("fifo"), dir.file("link-to-fifo"));
+    const std::vector<std::string> paths = {dir.file("directory"), dir.file("fifo"),         dir.file("socket"),
+                                            "/dev/null",           dir.file("link-to-zero"), dir.file("link-to-fifo")};
+    alarm(60);
+#endif
+    for (const std::string& path : paths)
+        expectOpenFailure(path);
+#ifndef _WIN32
+    alarm(0);
+    close(listening);
+#endif
+}
+
+// What is taken of a file stops at the size it had when it was opened,
+// however it grows meanwhile: mapped, or read where it cannot be mapped (a pipe).
+TEST(MappedFile, StopsAtTheSizeTheFileHadWhenOpened)
+{
+    TempDir dir;
+    const std::string line = "\"0x1\",\"0x1\",\"\",\"\",\"\"\n";
+    const std::string path = dir.write("devices.lst", line);
+    const platform::OpenedFile opened = platform::openRegularFile(path.c_str());
+    ASSERT_TRUE(opened.file);
+    std::ofstream(path, std::ios::binary | std::ios::app) << line;
+    MappedFile file;
+    ASSERT_TRUE(file.load(opened.file.get(), MappedFile::mapOnUse, opened.size));
+    EXPECT_TRUE(file.isMapped());
+    EXPECT_EQ(file.bytes(), line);
+#ifndef _WIN32
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    ASSERT_EQ(write(ends[1], "0123456789", 10), 10);
+    close(ends[1]);
+    const platform::FilePointer pipeFile(fdopen(ends[0], "rb"));
+    ASSERT_TRUE(file.load(pipeFile.get(), MappedFile::mapOnUse, 4));
+    EXPECT_FALSE(file.isMapped());
+    EXPECT_EQ(file.bytes(), "0123");
+#endif
 }
 
 // --- which devices.lst ------------------------------------------------------
@@ -324,6 +393,7 @@ struct ChoiceCase {
     const char* name;
     const char* workingCopy;    // the working directory's devices.lst: "", "file" or "directory"
     const char* installedCopy;  // "", "file", "directory", or "none" for a build without one
+                                // (both also "link-to-file", "link-to-zero")
     std::string outcome;        // what loading the chosen file gives; {installed} is its path
 };
 
@@ -339,6 +409,12 @@ protected:
             dir.write(path, lines);
         else if (kind == "directory")
             dir.write(path + "/inside", "");
+        else if (kind == "link-to-file")
+            std::filesystem::create_symlink(dir.write(path + ".elsewhere", lines), dir.file(path));
+        else if (kind == "link-to-zero") {
+            std::filesystem::create_directories(std::filesystem::path(dir.file(path)).parent_path());
+            std::filesystem::create_symlink("/dev/zero", dir.file(path));
+        }
     }
 
     const std::string previousDirectory = std::filesystem::current_path().string();
@@ -373,6 +449,11 @@ const ChoiceCase choiceCases[] = {
     {"NeitherGivesTheUsualMessage", "", "", "Failed to open devices.lst for read accesss "},
     {"UnreadableInstalledCopyIsNamed", "", "directory", "Failed to open {installed} for read accesss "},
     {"BuildWithoutAnInstalledCopy", "", "none", "Failed to open devices.lst for read accesss "},
+#ifndef _WIN32
+    {"InstalledLinkToAFile", "", "link-to-file", "installed"},
+    {"InstalledLinkToADeviceIsNamed", "", "link-to-zero", "Failed to open {installed} for read accesss "},
+    {"WorkingLinkToADeviceStillWins", "link-to-zero", "file", "Failed to open devices.lst for read accesss "},
+#endif
 };
 
 INSTANTIATE_TEST_SUITE_P(Files, DatabaseChoice, testing::ValuesIn(choiceCases),

@@ -1,12 +1,35 @@
 #ifndef CORVANE_FILES_H
 #define CORVANE_FILES_H
 
+#include <cstdint>
+#include <cstdio>
+#include <memory>
 #include <string>
 
 // The files the program uses in its working directory, which anyone may have
 // filled: what is found there is never waited for, and used only when it is a
 // plain file. One implementation file per platform, chosen by the build.
 namespace platform {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePointer = std::unique_ptr<std::FILE, FileCloser>;
+
+// A regular file open for reading in binary mode, and its size then: what
+// is read of it stops there, however it grows meanwhile.
+struct OpenedFile {
+    FilePointer file;  // null when `name` was no regular file or could not be opened
+    std::uint64_t size = 0;
+};
+
+// Opens `name` for reading when it is a regular file; a symbolic link to one
+// is fine. Anything else is refused without waiting on it: a FIFO, a socket,
+// a directory, a device such as /dev/zero (on Windows a DOS device name like
+// CON, NUL or COM1, a pipe). On POSIX a device is not even opened, as opening
+// some does something (a watchdog starts counting). Other programs may read
+// and write the file meanwhile.
+OpenedFile openRegularFile(const char* name);
 
 // Appends `line` and the platform's line end to the file `name` in a single
 // write at its end, so that the lines of programs failing at once never mix.

@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <utility>
+
 namespace {
 
 class Descriptor {
@@ -20,6 +22,7 @@ public:
     Descriptor& operator=(const Descriptor&) = delete;
 
     int get() const { return descriptor; }
+    int release() { return std::exchange(descriptor, -1); }
 
     bool isRegularFile() const
     {
@@ -34,6 +37,25 @@ private:
 }
 
 namespace platform {
+
+OpenedFile openRegularFile(const char* name)
+{
+    // Looked at before it is opened, so that no device is ever opened; what
+    // was opened is looked at again, in case something else took the name
+    // in between. O_NONBLOCK: a FIFO put there meanwhile does not hold the open.
+    struct stat named, opened;
+    if (stat(name, &named) != 0 || !S_ISREG(named.st_mode))
+        return {};
+    Descriptor descriptor(open(name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (descriptor.get() < 0 || fstat(descriptor.get(), &opened) != 0 || !S_ISREG(opened.st_mode) ||
+        opened.st_dev != named.st_dev || opened.st_ino != named.st_ino)
+        return {};
+    FilePointer file(fdopen(descriptor.get(), "rb"));
+    if (!file)
+        return {};
+    descriptor.release();
+    return {std::move(file), static_cast<std::uint64_t>(opened.st_size)};
+}
 
 bool appendLine(const char* name, const std::string& line)
 {

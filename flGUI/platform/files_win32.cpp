@@ -4,6 +4,11 @@
 #include "files.h"
 
 #include <windows.h>
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdint>
+#include <utility>
 
 namespace {
 
@@ -19,6 +24,7 @@ public:
     Handle& operator=(const Handle&) = delete;
 
     HANDLE get() const { return handle; }
+    HANDLE release() { return std::exchange(handle, INVALID_HANDLE_VALUE); }
 
     bool isRegularFile() const
     {
@@ -35,6 +41,26 @@ private:
 }
 
 namespace platform {
+
+OpenedFile openRegularFile(const char* name)
+{
+    // A reparse point is followed here: a link to the database is fine.
+    Handle handle(CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size;
+    if (!handle.isRegularFile() || !GetFileSizeEx(handle.get(), &size))
+        return {};
+    const int descriptor = _open_osfhandle(reinterpret_cast<std::intptr_t>(handle.get()), _O_RDONLY | _O_BINARY);
+    if (descriptor < 0)
+        return {};
+    handle.release();  // the descriptor has it now
+    FilePointer file(_fdopen(descriptor, "rb"));
+    if (!file) {
+        _close(descriptor);
+        return {};
+    }
+    return {std::move(file), static_cast<std::uint64_t>(size.QuadPart)};
+}
 
 bool appendLine(const char* name, const std::string& line)
 {

@@ -1,5 +1,6 @@
 #include "mappedFile.h"
 
+#include <algorithm>
 #include <utility>
 
 MappedFile::MappedFile(MappedFile&& other) noexcept
@@ -26,15 +27,19 @@ MappedFile::~MappedFile()
         unmap();
 }
 
-bool MappedFile::load(std::FILE* file, Pages pages)
+bool MappedFile::load(std::FILE* file, Pages pages, std::uint64_t limit)
 {
     *this = MappedFile();
-    if (map(file, pages))
+    if (map(file, pages, limit))
         return true;
     // Read in chunks: the size of what cannot be mapped is not known beforehand.
     char chunk[65536];
-    std::size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+    while (copy.size() < limit) {
+        const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(sizeof chunk, limit - copy.size()));
+        const std::size_t got = std::fread(chunk, 1, wanted, file);
+        if (got == 0)
+            break;
         copy.append(chunk, got);
+    }
     return !std::ferror(file);
 }

@@ -2,6 +2,7 @@
 #define CORVANE_MAPPEDFILE_H
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -20,8 +21,10 @@ public:
     enum Pages { mapOnUse, mapAhead };  // mapAhead: every page at once, not a fault every few
 
     // Takes the contents of `file`, open for reading in binary mode and not
-    // read yet; the file may be closed afterwards. False when reading fails.
-    bool load(std::FILE* file, Pages pages = mapOnUse);
+    // read yet, up to `limit` bytes (a file that grows while it is read stops
+    // at the size it had); the file may be closed afterwards. False when
+    // reading fails.
+    bool load(std::FILE* file, Pages pages = mapOnUse, std::uint64_t limit = UINT64_MAX);
 
     bool isMapped() const { return mapped != nullptr; }  // not read into memory
 
@@ -31,7 +34,7 @@ public:
     }
 
 private:
-    bool map(std::FILE* file, Pages pages);  // false when the file cannot be mapped
+    bool map(std::FILE* file, Pages pages, std::uint64_t limit);  // false when the file cannot be mapped
     void unmap();
 
     const char* mapped = nullptr;

@@ -4,9 +4,10 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdint>
 
-bool MappedFile::map(std::FILE* file, Pages pages)
+bool MappedFile::map(std::FILE* file, Pages pages, std::uint64_t limit)
 {
     struct stat status;
     const int descriptor = fileno(file);
@@ -20,7 +21,9 @@ bool MappedFile::map(std::FILE* file, Pages pages)
 #else
     (void)pages;
 #endif
-    const std::size_t size = static_cast<std::size_t>(status.st_size);
+    const std::size_t size = static_cast<std::size_t>(std::min<std::uint64_t>(status.st_size, limit));
+    if (size == 0)
+        return false;
     void* address = mmap(nullptr, size, PROT_READ, flags, descriptor, 0);
     if (address == MAP_FAILED)
         return false;
