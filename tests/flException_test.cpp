@@ -1,6 +1,7 @@
 #include "TempDir.h"
 #include "flException.h"
 #include "hardware.h"
+#include "platform/files.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -9,6 +10,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -161,6 +166,33 @@ TEST_F(FatalReport, MissingDatabaseNamesTheLoader)
                                  "Failed to open devices.lst for read accesss  (std::exception) (flGUI/hardware.cpp: ",
                                  std::string(") [") + buildStamp + "]" + lineEnd + "\n"))
         << readFile(dir.file("error.log"));
+}
+
+// The log is written only when it is a regular file of the directory itself
+// (or absent): nothing is written through a link, nothing waits for a FIFO's
+// reader, no device is written.
+TEST(AppendLine, WritesOnlyARegularFileOfThatName)
+{
+    const TempDir dir;
+    dir.write("directory/inside", "");
+    const std::string elsewhere = dir.write("elsewhere", "kept\n");
+    std::vector<std::string> refused = {dir.file("directory")};
+#ifdef _WIN32
+    refused.insert(refused.end(), {"NUL", "CON", "COM1"});
+#else
+    ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0666), 0);
+    std::filesystem::create_symlink(elsewhere, dir.file("link"));
+    std::filesystem::create_symlink(dir.file("absent"), dir.file("dangling"));
+    refused.insert(refused.end(), {dir.file("fifo"), dir.file("link"), dir.file("dangling"), "/dev/null"});
+#endif
+    for (const std::string& name : refused)
+        EXPECT_FALSE(platform::appendLine(name.c_str(), "line")) << name;
+    EXPECT_EQ(readFile(elsewhere), "kept\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("absent")));
+
+    EXPECT_TRUE(platform::appendLine(dir.file("new").c_str(), "first"));
+    EXPECT_TRUE(platform::appendLine(dir.file("new").c_str(), "second"));
+    EXPECT_EQ(readFile(dir.file("new")), std::string("first") + lineEnd + "\nsecond" + lineEnd + "\n");
 }
 
 }
