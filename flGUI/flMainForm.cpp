@@ -6,11 +6,31 @@
 
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_RGB_Image.H>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace {
 
 const char* const windowTitle = "Corvane 1.5.1 Release 12/17/2011'";
 
+#ifdef _WIN32
+// The program's icon resource, in the two sizes the system asks for; FLTK
+// itself would show the system's default icon. The window copies them.
+void setWindowIcons(Fl_Window& window)
+{
+    const HINSTANCE program = GetModuleHandleA(nullptr);
+    const auto load = [program](int width, int height) {
+        return static_cast<HICON>(LoadImageA(program, MAKEINTRESOURCEA(iconResourceId), IMAGE_ICON,
+                                             GetSystemMetrics(width), GetSystemMetrics(height), 0));
+    };
+    const HICON large = load(SM_CXICON, SM_CYICON), small = load(SM_CXSMICON, SM_CYSMICON);
+    window.icons(large, small);
+    for (HICON icon : {large, small})
+        if (icon)
+            DestroyIcon(icon);
+}
+#else
 // Raw RGBA images need no display; the window copies them.
 void setWindowIcons(Fl_Window& window)
 {
@@ -20,6 +40,7 @@ void setWindowIcons(Fl_Window& window)
     const Fl_RGB_Image* images[] = {&smallImage, &largeImage};
     window.icons(images, 2);
 }
+#endif
 
 }
 
