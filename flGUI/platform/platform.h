@@ -3,6 +3,9 @@
 
 // What the program needs of the operating system besides the registry.
 // One implementation file per platform, chosen by the build.
+#include <string>
+#include <string_view>
+
 namespace platform {
 
 // A modal box with one OK button and no icon; returns once it is dismissed.
@@ -11,6 +14,13 @@ void showMessageBox(const char* caption, const char* text);
 
 // Hides the console window the process was started with, if it has one.
 void hideConsole();
+
+#ifdef _WIN32
+// Text in the system's ANSI code page, as the registry's and the system's
+// ANSI functions give it, as UTF-8, the program's own text. ASCII stays byte
+// for byte, zero bytes included.
+std::string ansiToUtf8(std::string_view text);
+#endif
 
 }
 
