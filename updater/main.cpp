@@ -7,6 +7,15 @@
 #include <string>
 #include <sys/stat.h>
 
+// Windows has no system copy of the list: it is looked for in the working directory.
+#ifdef _WIN32
+#define LIST_DIRECTORY ""
+#define DEFAULT_LIST "pci.ids in the working directory"
+#else
+#define LIST_DIRECTORY "/usr/share/misc/"
+#define DEFAULT_LIST "/usr/share/misc/pci.ids"
+#endif
+
 namespace {
 
 const char* const usage =
@@ -16,7 +25,7 @@ const char* const usage =
     "list of vendors and devices: one line per device, in the list's order.\n"
     "\n"
     "  -i, --input PCI_IDS       the list to read, plain or gzip-compressed\n"
-    "                            (default: /usr/share/misc/pci.ids, or pci.ids.gz\n"
+    "                            (default: " DEFAULT_LIST ", or pci.ids.gz\n"
     "                            there when only that exists)\n"
     "  -o, --output DEVICES_LST  the file to write (default: devices.lst in the\n"
     "                            working directory); it is replaced only once the\n"
@@ -30,8 +39,8 @@ const char* const usage =
 std::string defaultList()
 {
     struct stat status;
-    const char* plain = "/usr/share/misc/pci.ids";
-    const char* compressed = "/usr/share/misc/pci.ids.gz";
+    const char* plain = LIST_DIRECTORY "pci.ids";
+    const char* compressed = LIST_DIRECTORY "pci.ids.gz";
     return stat(plain, &status) != 0 && stat(compressed, &status) == 0 ? compressed : plain;
 }
 
