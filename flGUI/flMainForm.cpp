@@ -16,8 +16,11 @@ const char* const windowTitle = "Corvane 1.5.1 Release 12/17/2011'";
 
 #ifdef _WIN32
 // The program's icon resource, in the two sizes the system asks for; FLTK
-// itself would show the system's default icon. The window copies them.
-void setWindowIcons(Fl_Window& window)
+// itself would show the system's default icon. They are handed over as
+// FLTK's default icons, not the window's own: FLTK 1.3 drops a window's own
+// icons when it registers its window class, which the first window does.
+// FLTK copies them.
+void setWindowIcons(Fl_Window&)
 {
     const HINSTANCE program = GetModuleHandleA(nullptr);
     const auto load = [program](int width, int height) {
@@ -25,7 +28,7 @@ void setWindowIcons(Fl_Window& window)
                                              GetSystemMetrics(width), GetSystemMetrics(height), 0));
     };
     const HICON large = load(SM_CXICON, SM_CYICON), small = load(SM_CXSMICON, SM_CYSMICON);
-    window.icons(large, small);
+    Fl_Window::default_icons(large, small);
     for (HICON icon : {large, small})
         if (icon)
             DestroyIcon(icon);
