@@ -53,6 +53,7 @@ mkdir "$work/missing"
 (cd "$work/missing" && exec "$run" "$corvane" >stdout 2>stderr </dev/null) &
 pid=$!
 probe "Oops!" "$work/box.txt"
+check "box is the system's message box" "class #32770" "$(grep '^class' "$work/box.txt")"
 check "box text" "text A bug log has been generated as 'error.log'.\\nTry running the updater utility.\\nIf the errors persist please forward 'error.log' along with 'devices.lst' to $email." \
   "$(grep '^text' "$work/box.txt")"
 box=$(find_window '^Oops!$')

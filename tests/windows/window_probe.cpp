@@ -1,6 +1,7 @@
 // What a Windows user sees of another program's top-level window, asked of
 // the system: window_probe TITLE waits up to 20 s for a shown window of
 // exactly that title and prints, one per line:
+//   class NAME              its window class ("#32770" for the system's dialogs)
 //   client WIDTHxHEIGHT     its client area
 //   resizable yes|no        whether its frame offers resizing or maximising
 //   resized WIDTHxHEIGHT    its client area after an attempt to make it larger
@@ -51,6 +52,9 @@ int main(int argc, char** argv)
         return 1;
     }
     const LONG style = GetWindowLongA(window, GWL_STYLE);
+    char className[256];
+    GetClassNameA(window, className, sizeof className);
+    std::printf("class %s\n", className);
     std::printf("client %s\n", clientSize(window).c_str());
     std::printf("resizable %s\n", style & (WS_THICKFRAME | WS_MAXIMIZEBOX) ? "yes" : "no");
     RECT frame;
