@@ -33,6 +33,7 @@ if(CMAKE_CROSSCOMPILING)
                   ${CMAKE_COMMAND} --build ${host_dir} --target corvane-update
     BUILD_ALWAYS ON
     BUILD_BYPRODUCTS ${host_dir}/corvane-update
+    LOG_CONFIGURE ON LOG_BUILD ON LOG_OUTPUT_ON_FAILURE ON
     INSTALL_COMMAND "")
   set(updater ${host_dir}/corvane-update)
   set(updater_target host_updater)

@@ -15,6 +15,10 @@ void showMessageBox(const char* caption, const char* text);
 // Hides the console window the process was started with, if it has one.
 void hideConsole();
 
+// Where standard output is a console, it shows the program's UTF-8 text
+// until the process ends (Windows consoles have a code page of their own).
+void showUtf8OnConsole();
+
 #ifdef _WIN32
 // Text in the system's ANSI code page, as the registry's and the system's
 // ANSI functions give it, as UTF-8, the program's own text. ASCII stays byte

@@ -1,4 +1,5 @@
-// Linux: the message box is a small FLTK dialog; there is no console window to hide.
+// Linux: the message box is a small FLTK dialog; there is no console window to hide,
+// and terminals take UTF-8 as it is.
 #include "platform.h"
 
 #include <FL/Fl.H>
@@ -75,6 +76,10 @@ void showMessageBox(const char* caption, const char* text)
 }
 
 void hideConsole()
+{
+}
+
+void showUtf8OnConsole()
 {
 }
 

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <limits>
 
 namespace platform {
@@ -18,6 +19,28 @@ void hideConsole()
 {
     if (HWND console = GetConsoleWindow())
         ShowWindow(console, SW_HIDE);
+}
+
+namespace {
+
+UINT consoleCodePage = 0;
+
+void restoreConsoleCodePage()
+{
+    SetConsoleOutputCP(consoleCodePage);
+}
+
+}
+
+void showUtf8OnConsole()
+{
+    DWORD mode;
+    if (!GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) || GetConsoleOutputCP() == CP_UTF8)
+        return;
+    consoleCodePage = GetConsoleOutputCP();
+    // The console is the user's: its code page comes back at exit, also after a fatal error.
+    if (SetConsoleOutputCP(CP_UTF8))
+        std::atexit(restoreConsoleCodePage);
 }
 
 std::string ansiToUtf8(std::string_view text)

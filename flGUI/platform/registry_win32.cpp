@@ -1,4 +1,5 @@
-// Windows: the registry's own ANSI functions.
+// Windows: the registry's own ANSI functions. Key names pass as they give
+// and take them (the PCI branch's are ASCII); text values become UTF-8.
 #include "registry.h"
 
 #include "platform.h"
