@@ -164,7 +164,8 @@ function(corvane_fltk_from_source tarball cache_root)
   endif()
   set(dir "${cache_root}/${name}-${CMAKE_SYSTEM_PROCESSOR}-${key}")
 
-  # Builds of the same entry wait for each other rather than both working.
+  # Builds of the same entry wait for each other rather than both working
+  # (without the lock, after its timeout, it goes on all the same).
   file(LOCK "${dir}.lock" GUARD FUNCTION TIMEOUT 1800 RESULT_VARIABLE locked)
   corvane_fltk_entry_valid("${dir}" valid)
   if(valid)
