@@ -1,5 +1,6 @@
 # CPack: what `cpack` makes from the install rules. On Linux, the Debian
-# package corvane_VERSION-1_ARCH.deb (scripts/package.sh builds it for /usr).
+# package corvane_VERSION-1_ARCH.deb (scripts/package.sh builds it for /usr);
+# on Windows, the portable zip that packaging/windows.cmake fills.
 set(CPACK_PACKAGE_NAME corvane)
 set(CPACK_PACKAGE_VENDOR "Corvane developers")
 set(CPACK_PACKAGE_CONTACT "Corvane developers <${CORVANE_MAINTAINER_EMAIL}>")

@@ -11,6 +11,9 @@ struct IconPicture {
     const char* const* rows;  // one character per pixel: '0'-'9', 'A'-'F' or '.' (transparent)
 };
 
+// The icon's resource identifier in the Windows programs (platform/corvane.rc).
+constexpr int iconResourceId = 101;
+
 const IconPicture& smallIcon();
 const IconPicture& largeIcon();
 

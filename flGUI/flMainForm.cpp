@@ -7,6 +7,9 @@
 
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_RGB_Image.H>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include <utility>
 
@@ -14,6 +17,26 @@ namespace {
 
 const char* const windowTitle = "Corvane 1.5.1 Release 12/17/2011'";
 
+#ifdef _WIN32
+// The program's icon resource, in the two sizes the system asks for; FLTK
+// itself would show the system's default icon. They are handed over as
+// FLTK's default icons, not the window's own: FLTK 1.3 drops a window's own
+// icons when it registers its window class, which the first window does.
+// FLTK copies them.
+void setWindowIcons(Fl_Window&)
+{
+    const HINSTANCE program = GetModuleHandleA(nullptr);
+    const auto load = [program](int width, int height) {
+        return static_cast<HICON>(LoadImageA(program, MAKEINTRESOURCEA(iconResourceId), IMAGE_ICON,
+                                             GetSystemMetrics(width), GetSystemMetrics(height), 0));
+    };
+    const HICON large = load(SM_CXICON, SM_CYICON), small = load(SM_CXSMICON, SM_CYSMICON);
+    Fl_Window::default_icons(large, small);
+    for (HICON icon : {large, small})
+        if (icon)
+            DestroyIcon(icon);
+}
+#else
 // Raw RGBA images need no display; the window copies them.
 void setWindowIcons(Fl_Window& window)
 {
@@ -23,6 +46,7 @@ void setWindowIcons(Fl_Window& window)
     const Fl_RGB_Image* images[] = {&smallImage, &largeImage};
     window.icons(images, 2);
 }
+#endif
 
 }
 

@@ -3,6 +3,7 @@
 // ends in the same fatal-error report as the window's.
 #include "flException.h"
 #include "flMainForm.h"
+#include "platform/platform.h"
 #include "platform/registry.h"
 
 #include <cstdio>
@@ -10,6 +11,7 @@
 int main()
 {
     runReportingFailures([] {
+        platform::showUtf8OnConsole();
         const HardwareDatabase database(databasePath());
         std::vector<std::unique_ptr<DeviceRecord>> devices;
         scanPciBranch(systemRegistry(), database, devices);

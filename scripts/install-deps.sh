@@ -8,7 +8,7 @@ packages=(
   libpci-dev pciutils pci.ids zlib1g-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils xclip imagemagick
-  wine wine64 g++-mingw-w64-x86-64 g++-mingw-w64-i686 googletest icoutils
+  wine wine64 g++-mingw-w64-x86-64 g++-mingw-w64-i686 libz-mingw-w64-dev googletest icoutils locales
   clang libclang-rt-14-dev valgrind
   dpkg-dev lintian desktop-file-utils appstream man-db groff-base
 )

@@ -8,24 +8,40 @@
 #include <string>
 #include <sys/stat.h>
 
+// Windows has no system copy of the list: it is looked for in the working
+// directory. Nor is the program installed there: its database is the one in
+// its own directory, so there is no installed copy to write.
+#ifdef _WIN32
+#define LIST_DIRECTORY ""
+#define DEFAULT_LIST "pci.ids in the working directory"
+#define OUTPUT_CHOICE ""
+#define SYSTEM_OPTION ""
+#else
+#define LIST_DIRECTORY "/usr/share/misc/"
+#define DEFAULT_LIST "/usr/share/misc/pci.ids"
+#define OUTPUT_CHOICE " | --system"
+#define SYSTEM_OPTION \
+    "  -s, --system              write the installed copy instead, which Corvane\n" \
+    "                            reads when the working directory has no\n" \
+    "                            devices.lst: " CORVANE_INSTALLED_DATABASE "\n" \
+    "                            (for root; its directory is made when missing)\n"
+#endif
+
 namespace {
 
 const char* const usage =
-    "Usage: corvane-update [--input PCI_IDS] [--output DEVICES_LST | --system]\n"
+    "Usage: corvane-update [--input PCI_IDS] [--output DEVICES_LST" OUTPUT_CHOICE "]\n"
     "\n"
     "Writes Corvane's hardware database, devices.lst, from the PCI ID Repository's\n"
     "list of vendors and devices: one line per device, in the list's order.\n"
     "\n"
     "  -i, --input PCI_IDS       the list to read, plain or gzip-compressed\n"
-    "                            (default: /usr/share/misc/pci.ids, or pci.ids.gz\n"
+    "                            (default: " DEFAULT_LIST ", or pci.ids.gz\n"
     "                            there when only that exists)\n"
     "  -o, --output DEVICES_LST  the file to write (default: devices.lst in the\n"
     "                            working directory); it is replaced only once the\n"
     "                            new one is complete\n"
-    "  -s, --system              write the installed copy instead, which Corvane\n"
-    "                            reads when the working directory has no\n"
-    "                            devices.lst: " CORVANE_INSTALLED_DATABASE "\n"
-    "                            (for root; its directory is made when missing)\n"
+    SYSTEM_OPTION
     "  -h, --help                this text\n"
     "\n"
     "Malformed lines of the list are reported with their numbers and skipped.\n"
@@ -35,8 +51,8 @@ const char* const usage =
 std::string defaultList()
 {
     struct stat status;
-    const char* plain = "/usr/share/misc/pci.ids";
-    const char* compressed = "/usr/share/misc/pci.ids.gz";
+    const char* plain = LIST_DIRECTORY "pci.ids";
+    const char* compressed = LIST_DIRECTORY "pci.ids.gz";
     return stat(plain, &status) != 0 && stat(compressed, &status) == 0 ? compressed : plain;
 }
 
@@ -58,10 +74,12 @@ int main(int argc, char** argv)
             std::fputs(usage, stdout);
             return 0;
         }
+#ifndef _WIN32
         if (argument == "-s" || argument == "--system") {
             system = true;
             continue;
         }
+#endif
         std::string* target = argument == "-i" || argument == "--input"    ? &input
                               : argument == "-o" || argument == "--output" ? &output
                                                                            : nullptr;
@@ -80,7 +98,7 @@ int main(int argc, char** argv)
         std::error_code error;
         std::filesystem::create_directories(directory, error);
         if (error) {
-            std::fprintf(stderr, "corvane-update: cannot make %s: %s\n", directory.c_str(), error.message().c_str());
+            std::fprintf(stderr, "corvane-update: cannot make %s: %s\n", directory.string().c_str(), error.message().c_str());
             return 1;
         }
     }

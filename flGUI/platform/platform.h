@@ -3,6 +3,9 @@
 
 // What the program needs of the operating system besides the registry.
 // One implementation file per platform, chosen by the build.
+#include <string>
+#include <string_view>
+
 namespace platform {
 
 // A modal box with one OK button and no icon; returns once it is dismissed.
@@ -16,6 +19,17 @@ void hideConsole();
 // only text entry needs: no window of the program takes text. Without a
 // display the toolkit ends the process, as it would when a window shows.
 void openDisplay();
+
+// Where standard output is a console, it shows the program's UTF-8 text
+// until the process ends (Windows consoles have a code page of their own).
+void showUtf8OnConsole();
+
+#ifdef _WIN32
+// Text in the system's ANSI code page, as the registry's and the system's
+// ANSI functions give it, as UTF-8, the program's own text. ASCII stays byte
+// for byte, zero bytes included.
+std::string ansiToUtf8(std::string_view text);
+#endif
 
 }
 

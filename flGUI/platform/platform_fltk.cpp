@@ -1,5 +1,5 @@
 // Linux: the message box is a small FLTK dialog; there is no console window to
-// hide; the display is X, opened through FLTK.
+// hide, and terminals take UTF-8 as it is; the display is X, opened through FLTK.
 #include "platform.h"
 
 #include <FL/Fl.H>
@@ -101,6 +101,10 @@ void openDisplay()
         setenv(name, saved.c_str(), 1);
     else
         unsetenv(name);
+}
+
+void showUtf8OnConsole()
+{
 }
 
 }

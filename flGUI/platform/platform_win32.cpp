@@ -1,7 +1,12 @@
-// Windows: the system's message box, and the console window hidden.
+// Windows: the system's message box, the console window hidden, and the
+// system's ANSI text made UTF-8.
 #include "platform.h"
 
 #include <windows.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <limits>
 
 namespace platform {
 
@@ -16,8 +21,46 @@ void hideConsole()
         ShowWindow(console, SW_HIDE);
 }
 
+// The system opens its display itself.
 void openDisplay()
 {
+}
+
+namespace {
+
+UINT consoleCodePage = 0;
+
+void restoreConsoleCodePage()
+{
+    SetConsoleOutputCP(consoleCodePage);
+}
+
+}
+
+void showUtf8OnConsole()
+{
+    DWORD mode;
+    if (!GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) || GetConsoleOutputCP() == CP_UTF8)
+        return;
+    consoleCodePage = GetConsoleOutputCP();
+    // The console is the user's: its code page comes back at exit, also after a fatal error.
+    if (SetConsoleOutputCP(CP_UTF8))
+        std::atexit(restoreConsoleCodePage);
+}
+
+std::string ansiToUtf8(std::string_view text)
+{
+    if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return std::string(text);
+    // Through UTF-16, the system's own text: every ANSI code page converts to it.
+    const int length = static_cast<int>(std::min<std::size_t>(text.size(), std::numeric_limits<int>::max()));
+    const int wideLength = MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), length, wide.data(), wideLength);
+    const int utf8Length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(utf8Length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, utf8.data(), utf8Length, nullptr, nullptr);
+    return utf8;
 }
 
 }

@@ -5,6 +5,7 @@
 
 // The four operations of the Windows registry that the PCI scan uses, with
 // their Win32 semantics. One backend per platform, chosen at build time.
+// Text values are UTF-8 on every platform (sizes count its bytes).
 class Registry {
 public:
     using Key = std::uintptr_t;                      // an open key, as a backend hands it out

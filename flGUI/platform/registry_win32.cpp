@@ -1,7 +1,13 @@
-// Windows: the registry's own ANSI functions.
+// Windows: the registry's own ANSI functions. Key names pass as they give
+// and take them (the PCI branch's are ASCII); text values become UTF-8.
 #include "registry.h"
 
+#include "platform.h"
+
 #include <windows.h>
+
+#include <algorithm>
+#include <string>
 
 namespace {
 
@@ -21,14 +27,29 @@ public:
         return RegEnumKeyA(handle(key), index, name, nameSize);
     }
 
+    // Text values come in the ANSI code page and are handed on as UTF-8,
+    // with the sizes of the UTF-8 bytes; other values are handed on as they are.
     long queryValue(Key key, const char* valueName, unsigned char* data, std::uint32_t* dataSize) override
     {
-        DWORD size = dataSize ? *dataSize : 0;
-        const LONG status = RegQueryValueExA(handle(key), valueName, nullptr, nullptr, data,
-                                             dataSize ? &size : nullptr);
-        if (dataSize)
-            *dataSize = size;
-        return status;
+        if (data && !dataSize)
+            return ERROR_INVALID_PARAMETER;
+        DWORD type = REG_NONE;
+        std::string value;
+        const LONG status = readWhole(handle(key), valueName, type, value);
+        if (status != ERROR_SUCCESS)
+            return status;
+        if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ)
+            value = platform::ansiToUtf8(value);
+        if (!dataSize)
+            return ERROR_SUCCESS;
+        const bool fits = value.size() <= *dataSize;
+        *dataSize = static_cast<std::uint32_t>(value.size());
+        if (!data)
+            return ERROR_SUCCESS;
+        if (!fits)
+            return ERROR_MORE_DATA;
+        std::copy(value.begin(), value.end(), data);
+        return ERROR_SUCCESS;
     }
 
     long closeKey(Key key) override
@@ -37,6 +58,24 @@ public:
     }
 
 private:
+    // The whole value as RegQueryValueExA gives it, its size asked for first.
+    static LONG readWhole(HKEY key, const char* valueName, DWORD& type, std::string& value)
+    {
+        for (int attempt = 0; attempt < 4; ++attempt) {
+            DWORD size = static_cast<DWORD>(value.size());
+            const LONG status = RegQueryValueExA(key, valueName, nullptr, &type,
+                                                 reinterpret_cast<BYTE*>(value.data()), &size);
+            if (status == ERROR_SUCCESS && size <= value.size()) {
+                value.resize(size);
+                return status;
+            }
+            if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA)
+                return status;
+            value.resize(std::max<std::size_t>(size, value.size() + 1));  // it may have grown meanwhile
+        }
+        return ERROR_MORE_DATA;
+    }
+
     // localMachine is HKEY_LOCAL_MACHINE's 32-bit value; on 64-bit Windows the
     // predefined handle is that value sign-extended.
     static HKEY handle(Key key)

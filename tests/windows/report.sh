@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # corvane-list.exe under Wine: the fatal-error report without and with a
-# display, and the device listing. Usage: report.sh CORVANE_LIST_EXE SOURCE_DIR
+# display, and the device listing, as UTF-8 under the Western and the Russian
+# code page. Usage: report.sh CORVANE_LIST_EXE SOURCE_DIR
 # Wine programs write to files here: a pipe would be inherited by Wine's
 # background processes and never close.
 set -u
 : "${CORVANE_WINE_DIR:?set it to the Wine directory of the build}"
+: "${CORVANE_LOCALE_DIR:?set it to a directory holding the ru_RU.UTF-8 locale}"
 program=$(realpath "$1") source=$(realpath "$2")
 . "$source/tests/e2e/xvfb.sh"
-run=$source/scripts/wine-run.sh
+. "$source/tests/windows/wine-display.sh"
 
 # No display: the box is skipped, the rest of the report happens.
 mkdir "$work/plain"
@@ -23,11 +25,8 @@ stderr=$(cat "$work/plain/stderr")
 (cd "$work/plain" && env -u DISPLAY "$run" "$program" >stdout 2>stderr </dev/null)
 check "error.log lines after a second failure" "2" "$(wc -l <"$work/plain/error.log")"
 
-# With a display: the "Oops!" box, dismissed with Return. Wine's desktop
-# process keeps the display it was started with: start afresh.
-WINEPREFIX=$CORVANE_WINE_DIR/prefix /usr/lib/wine/wineserver64 -k 2>/dev/null
-WINEPREFIX=$CORVANE_WINE_DIR/prefix /usr/lib/wine/wineserver64 -w 2>/dev/null
-start_xvfb
+# With a display: the "Oops!" box, dismissed with Return.
+start_wine_display
 mkdir "$work/box"
 (cd "$work/box" && exec "$run" "$program" >stdout 2>stderr </dev/null) &
 pid=$!
@@ -48,5 +47,14 @@ check "exit status with devices.lst" "0" "$?"
 grep -q "Intel(R) 82574L Gigabit Network Connection" "$work/list/stdout" || fail "listing: $(cat "$work/list/stdout")"
 grep -q "82574L Gigabit Network Connection"$'\r'"\?$" "$work/list/stdout" || fail "database text in the listing"
 [ -e "$work/list/error.log" ] && fail "error.log written by a normal run"
+
+# Text outside ASCII comes out as UTF-8 under the code page that holds it:
+# Western by default, Russian (1251) with LOCPATH holding that locale.
+grep -q "Intel® Ethernet Connection (7) I219-V" "$work/list/stdout" || fail "text of code page 1252 as UTF-8"
+(cd "$work/list" && env -u DISPLAY LC_ALL=ru_RU.UTF-8 LANG=ru_RU.UTF-8 LOCPATH="$CORVANE_LOCALE_DIR" \
+  "$run" "$program" >stdout 2>stderr </dev/null)
+check "exit status under a Russian locale" "0" "$?"
+grep -q "^Мост PCI-PCI"$'\r'"\?$" "$work/list/stdout" || fail "text of code page 1251 as UTF-8"
+grep -q "Intel® Ethernet Connection (7) I219-V" "$work/list/stdout" || fail "® under code page 1251"
 
 finish

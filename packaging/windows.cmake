@@ -1,0 +1,89 @@
+# The Windows programs as a portable zip, corvane-VERSION-win64.zip or
+# -win32.zip: `cmake --build BUILD_DIR --target package`. It holds the
+# programs, a devices.lst made by the updater from the build machine's
+# pci.ids, README.txt and the licence texts of what is linked in, the texts
+# with CR LF line ends for Windows' own editors.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(bits 64)
+else()
+  set(bits 32)
+endif()
+set(files ${CMAKE_BINARY_DIR}/package)
+set(corvane_packaged_database ${files}/devices.lst)  # the Windows tests use it too
+
+if(EXISTS /usr/share/misc/pci.ids OR NOT EXISTS /usr/share/misc/pci.ids.gz)
+  set(default_list /usr/share/misc/pci.ids)
+else()
+  set(default_list /usr/share/misc/pci.ids.gz)
+endif()
+set(CORVANE_PCI_IDS ${default_list} CACHE FILEPATH
+    "The PCI ID Repository's list the packaged devices.lst is made from")
+
+# The updater that makes devices.lst runs on the build machine: in a cross
+# build that is a native build of it beside this one.
+if(CMAKE_CROSSCOMPILING)
+  include(ExternalProject)
+  set(host_dir ${CMAKE_BINARY_DIR}/host-updater)
+  ExternalProject_Add(host_updater
+    SOURCE_DIR ${PROJECT_SOURCE_DIR}
+    BINARY_DIR ${host_dir}
+    CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release -DCORVANE_TESTS=OFF -DCORVANE_BENCH=OFF
+    # A make of its own: the outer one's job server does not reach it.
+    BUILD_COMMAND ${CMAKE_COMMAND} -E env --unset=MAKEFLAGS
+                  ${CMAKE_COMMAND} --build ${host_dir} --target corvane-update
+    BUILD_ALWAYS ON
+    BUILD_BYPRODUCTS ${host_dir}/corvane-update
+    LOG_CONFIGURE ON LOG_BUILD ON LOG_OUTPUT_ON_FAILURE ON
+    INSTALL_COMMAND "")
+  set(updater ${host_dir}/corvane-update)
+  set(updater_target host_updater)
+else()
+  set(updater $<TARGET_FILE:corvane-update>)
+  set(updater_target corvane-update)
+endif()
+if(EXISTS ${CORVANE_PCI_IDS})
+  add_custom_command(OUTPUT ${files}/devices.lst
+    COMMAND ${updater} --input ${CORVANE_PCI_IDS} --output ${files}/devices.lst
+    DEPENDS ${updater_target} ${CORVANE_PCI_IDS}
+    COMMENT "Making the packaged devices.lst from ${CORVANE_PCI_IDS}")
+  add_custom_target(package_database ALL DEPENDS ${files}/devices.lst)
+  install(FILES ${files}/devices.lst DESTINATION .)
+else()
+  message(WARNING "No ${CORVANE_PCI_IDS}: the zip will have no devices.lst "
+                  "(set CORVANE_PCI_IDS to a pci.ids)")
+endif()
+
+# Writes TEXT to DESTINATION with CR LF line ends.
+function(corvane_windows_text text destination)
+  string(REPLACE "\r\n" "\n" text "${text}")
+  string(REPLACE "\n" "\r\n" text "${text}")
+  file(WRITE ${destination} "${text}")
+  install(FILES ${destination} DESTINATION .)
+endfunction()
+
+configure_file(${CMAKE_CURRENT_LIST_DIR}/README.txt ${files}/README.txt @ONLY NEWLINE_STYLE CRLF)
+install(FILES ${files}/README.txt DESTINATION .)
+
+get_property(fltk_license GLOBAL PROPERTY corvane_fltk_license)
+if(TARGET corvane AND fltk_license)
+  file(READ ${fltk_license} text)
+  corvane_windows_text("${text}" ${files}/COPYING-FLTK.txt)
+elseif(TARGET corvane)
+  message(WARNING "FLTK's licence text is not known here: the zip will not have COPYING-FLTK.txt")
+endif()
+# zlib's licence is the comment that opens zlib.h.
+file(READ ${ZLIB_INCLUDE_DIR}/zlib.h text)
+string(FIND "${text}" "*/" comment_end)
+string(SUBSTRING "${text}" 0 ${comment_end} text)
+string(REGEX REPLACE "^/\\* *" "" text "${text}")
+corvane_windows_text("${text}" ${files}/COPYING-zlib.txt)
+
+install(TARGETS corvane-list corvane-update RUNTIME DESTINATION .)
+if(TARGET corvane)
+  install(TARGETS corvane RUNTIME DESTINATION .)
+endif()
+
+# The rest of CPack's settings are cmake/packaging.cmake's.
+set(CPACK_GENERATOR ZIP)
+set(CPACK_PACKAGE_FILE_NAME corvane-${PROJECT_VERSION}-win${bits})
+set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR})

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# The 64-bit zip as a user gets it: unpacked into a fresh directory, its
+# files, their line ends, and corvane.exe started from there under Wine,
+# opening its window on the shipped database.
+# Usage: package.sh ZIP WINDOW_PROBE_EXE SOURCE_DIR
+set -u
+: "${CORVANE_WINE_DIR:?set it to the Wine directory of the build}"
+zip=$(realpath "$1") probe=$(realpath "$2") source=$(realpath "$3")
+. "$source/tests/e2e/xvfb.sh"
+. "$source/tests/windows/wine-display.sh"
+[ -e "$zip" ] || { fail "no $zip: make it with cmake --build BUILD_DIR --target package"; finish; }
+
+mkdir "$work/unpacked"
+(cd "$work/unpacked" && cmake -E tar xf "$zip") || fail "cannot unpack $zip"
+top=$(basename "$zip" .zip)
+check "files" "COPYING-FLTK.txt COPYING-zlib.txt README.txt corvane-list.exe corvane-update.exe corvane.exe devices.lst" \
+  "$(ls "$work/unpacked/$top" | xargs)"
+cd "$work/unpacked/$top" || finish
+for text in README.txt COPYING-FLTK.txt COPYING-zlib.txt; do
+  lines=$(wc -l <"$text")
+  [ "$lines" -gt 5 ] || fail "$text: $lines lines"
+  check "$text: lines ending in CR LF" "$lines" "$(grep -c $'\r$' "$text")"
+done
+grep -Eq '^"0x8086","0x[0-9A-F]{4}","Intel Corporation","pci\.ids [^"]+","[^"]+"$' devices.lst ||
+  fail "devices.lst holds no Intel device"
+
+start_wine_display
+exec "$run" corvane.exe >stdout 2>stderr </dev/null &
+pid=$!
+probe "Corvane 1.5.1 Release 12/17/2011'" "$work/window.txt"
+check "window from the zip" "client 800x600" "$(grep '^client' "$work/window.txt")"
+window=$(find_window "^Corvane 1\.5\.1 Release")
+[ -n "$window" ] && xdotool key --window "$window" Escape 2>/dev/null
+timeout 20 tail --pid="$pid" -f /dev/null
+wait "$pid"
+check "exit status after Escape" "0" "$?"
+[ -e error.log ] && fail "error.log written: $(cat error.log)"
+cd /
+finish

@@ -1,0 +1,71 @@
+// The updater's replace of devices.lst on Windows, where rename does not
+// replace: MoveFileEx over the old file, or nothing changed at all.
+#include "TempDir.h"
+#include "pciIds.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> fileNames(const std::string& directory)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(directory))
+        names.push_back(entry.path().filename().string());
+    return names;
+}
+
+struct ReplaceCase {
+    const char* name;
+    bool oldFile;
+    DWORD heldOpenWithSharing;  // the old file open elsewhere with this sharing; 0 when not open
+    bool replaced;
+};
+
+class Replace : public testing::TestWithParam<ReplaceCase> {};
+
+TEST_P(Replace, NewFileWholeOrOldFileUntouched)
+{
+    const ReplaceCase& c = GetParam();
+    TempDir dir;
+    const std::string path = dir.file("devices.lst");
+    if (c.oldFile)
+        dir.write("devices.lst", "old\n");
+    HANDLE holder = INVALID_HANDLE_VALUE;
+    if (c.heldOpenWithSharing)
+        holder = CreateFileA(path.c_str(), GENERIC_READ, c.heldOpenWithSharing, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+
+    std::string error;
+    const bool done = replaceFile(path, "new\n", error);
+    if (holder != INVALID_HANDLE_VALUE)
+        CloseHandle(holder);
+
+    EXPECT_EQ(done, c.replaced) << error;
+    EXPECT_EQ(readFile(path), c.replaced ? "new\n" : "old\n");
+    EXPECT_EQ(error.empty(), c.replaced) << error;
+    EXPECT_EQ(fileNames(dir.path()), std::vector<std::string>{"devices.lst"});  // no temporary file left
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Replace,
+    testing::Values(ReplaceCase{"NoOldFile", false, 0, true}, ReplaceCase{"OldFile", true, 0, true},
+                    // Windows does not replace a file that is open, whatever it shares.
+                    ReplaceCase{"OldFileOpenElsewhere", true, FILE_SHARE_READ | FILE_SHARE_DELETE, false}),
+    [](const testing::TestParamInfo<ReplaceCase>& info) { return std::string(info.param.name); });
+
+TEST(ReplaceFailure, MissingDirectoryIsReported)
+{
+    TempDir dir;
+    std::string error;
+    EXPECT_FALSE(replaceFile(dir.file("no/such/devices.lst"), "new\n", error));
+    EXPECT_NE(error.find("cannot create a file beside"), std::string::npos) << error;
+}
+
+}

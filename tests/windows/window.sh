@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# corvane.exe under Wine on a private Xvfb, as a user starts it: its window
+# (seen by the system through window_probe.exe, and on X), Escape, and the
+# fatal-error report with the system's message box.
+# Usage: window.sh CORVANE_EXE WINDOW_PROBE_EXE SOURCE_DIR DEVICES_LST MAINTAINER_EMAIL [SCREENSHOT.png]
+# Wine programs write to files here: a pipe would be inherited by Wine's
+# background processes and never close.
+set -u
+: "${CORVANE_WINE_DIR:?set it to the Wine directory of the build}"
+corvane=$(realpath "$1") probe=$(realpath "$2") source=$(realpath "$3") database=$(realpath "$4")
+email=$5 screenshot=${6:-}
+. "$source/tests/e2e/xvfb.sh"
+. "$source/tests/windows/wine-display.sh"
+start_wine_display
+
+# A normal run with the full database: the window, then Escape.
+title="Corvane 1.5.1 Release 12/17/2011'"
+mkdir "$work/ok" && cp "$database" "$work/ok/devices.lst"
+(cd "$work/ok" && exec "$run" "$corvane" >stdout 2>stderr </dev/null) &
+pid=$!
+probe "$title" "$work/window.txt"
+check "client area" "client 800x600" "$(grep '^client' "$work/window.txt")"
+check "frame" "resizable no" "$(grep '^resizable' "$work/window.txt")"
+check "client area after an attempt to resize" "resized 800x600" "$(grep '^resized' "$work/window.txt")"
+window=$(find_window "^Corvane 1\.5\.1 Release 12/17/2011'\$")
+if [ -z "$window" ]; then fail "no X window titled $title"; kill "$pid" 2>/dev/null; else
+  check "title on X" "$title" "$(xdotool getwindowname "$window")"
+  # Wine shows the window's icons on X: both sizes of resource 101 (its
+  # default icon has one size). Other processes cannot ask Wine for them.
+  check "icon sizes on X" "Icon (32 x 32): Icon (16 x 16):" \
+    "$(xprop -id "$window" _NET_WM_ICON | grep -o 'Icon ([0-9]* x [0-9]*):' | xargs)"
+  if [ -n "$screenshot" ]; then
+    # Open the device on the 13th line (of 18 pixels each) and both its
+    # groups: click it, then Enter on it, on "Windows" and on "Database".
+    xdotool mousemove --window "$window" 100 $((30 + 12 * 18)) click 1
+    for key in Return Down Return Down Down Down Return; do xdotool key --window "$window" $key; sleep 0.2; done
+    sleep 0.5
+    geometry=$(xwininfo -id "$window" | awk '/Absolute upper-left X/ {x = $NF} /Absolute upper-left Y/ {y = $NF}
+      /Width:/ {w = $NF} /Height:/ {h = $NF} END {print w "x" h "+" x "+" y}')
+    import -window root -crop "$geometry" +repage "$screenshot"
+  fi
+  xdotool key --window "$window" Escape 2>/dev/null
+fi
+timeout 20 tail --pid="$pid" -f /dev/null
+wait "$pid"
+check "exit status after Escape" "0" "$?"
+check "standard output" "0d0a" "$(od -An -tx1 "$work/ok/stdout" | tr -d ' \n')"
+check "files in the working directory" "devices.lst stderr stdout" "$(ls "$work/ok" | xargs)"
+cmp -s "$database" "$work/ok/devices.lst" || fail "devices.lst changed"
+
+# Without devices.lst: the "Oops!" box (MessageBoxA), error.log, status 255.
+mkdir "$work/missing"
+(cd "$work/missing" && exec "$run" "$corvane" >stdout 2>stderr </dev/null) &
+pid=$!
+probe "Oops!" "$work/box.txt"
+check "box is the system's message box" "class #32770" "$(grep '^class' "$work/box.txt")"
+check "box text" "text A bug log has been generated as 'error.log'.\\nTry running the updater utility.\\nIf the errors persist please forward 'error.log' along with 'devices.lst' to $email." \
+  "$(grep '^text' "$work/box.txt")"
+box=$(find_window '^Oops!$')
+if [ -z "$box" ]; then fail "no X window titled Oops!"; kill "$pid" 2>/dev/null; else
+  check "box title on X" "WM_NAME(STRING) = \"Oops!\"" "$(xprop -id "$box" WM_NAME)"
+  [ -n "$(xdotool search --name '^Corvane' 2>/dev/null)" ] && fail "a main window was shown"
+  sleep 0.5
+  xdotool key --window "$box" Return 2>/dev/null
+fi
+timeout 30 tail --pid="$pid" -f /dev/null
+wait "$pid"
+check "exit status of the fatal-error report" "255" "$?"
+check "error.log lines" "1" "$(wc -l <"$work/missing/error.log" 2>/dev/null)"
+grep -Eq "^Failed to open devices\.lst for read accesss  \(std::exception\) \(flGUI/hardware\.cpp: [0-9]+\) \[.+\]"$'\r'"\$" \
+  "$work/missing/error.log" || fail "error.log line: $(cat -A "$work/missing/error.log")"
+stderr=$(cat "$work/missing/stderr")
+[[ "$stderr" =~ ^Error:\ \(flGUI/hardware\.cpp,\ [0-9]+\)\ std::exception$ ]] || fail "stderr line: [$stderr]"
+check "nothing on standard output" "" "$(cat "$work/missing/stdout")"
+
+finish
