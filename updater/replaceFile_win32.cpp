@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <random>
 #include <string>
 
 namespace {
@@ -22,11 +24,16 @@ std::string systemMessage(DWORD code)
     return message;
 }
 
-// Creates a new file beside `path` under a name no other file has.
+// Creates a new file beside `path` under a name no other file has, as mkstemp
+// does: CREATE_NEW never opens what is there already (a file, a link), and
+// the random part keeps anyone from taking beforehand every name tried.
 HANDLE createBeside(const std::string& path, std::string& temporary)
 {
+    std::random_device random;
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
-        temporary = path + ".new-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt);
+        char suffix[24];
+        std::snprintf(suffix, sizeof suffix, "%08x%08x", random(), random());
+        temporary = path + ".new-" + suffix;
         const HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                         FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS)
@@ -44,6 +51,13 @@ bool replaceFile(const std::string& path, const std::string& contents, std::stri
     const HANDLE file = createBeside(path, temporary);
     if (file == INVALID_HANDLE_VALUE) {
         error = "cannot create a file beside " + path + ": " + systemMessage(GetLastError());
+        return false;
+    }
+    // A DOS device name (CON, NUL, COM1), extension or not, opens the device:
+    // nothing is written to it, and there is no file to replace.
+    if (GetFileType(file) != FILE_TYPE_DISK) {
+        CloseHandle(file);
+        error = "cannot write " + path + ": a device, not a file";
         return false;
     }
     std::size_t written = 0;

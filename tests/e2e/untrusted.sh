@@ -24,7 +24,7 @@ scratch() {  # scratch USER NAME
   mkdir "$dir" && chown "$1:" "$dir"
 }
 socket_at() { perl -MSocket -e 'socket(S, PF_UNIX, SOCK_STREAM, 0) && bind(S, pack_sockaddr_un($ARGV[0])) or die "$!\n"' "$1"; }
-listing() { (cd "$1" && find . -mindepth 1 -printf '%P:%y ' | sort); }
+listing() { (cd "$1" && find . -mindepth 1 -printf '%P:%y\n' | sort | xargs); }
 
 outside=$work/outside
 mkdir "$outside" && chmod 1777 "$outside"  # anyone could make a file there through a link
@@ -68,7 +68,7 @@ for user in root nobody; do
   ln -s "$outside/devices.lst" "$dir/devices.lst"
   run_in "$dir" env -u DISPLAY "$list"
   check "$user: devices.lst a link to a file: exit status" "0" "$status"
-  check "$user: devices.lst a link to a file: nothing written" "devices.lst:l" "$(listing "$dir" | xargs)"
+  check "$user: devices.lst a link to a file: nothing written" "devices.lst:l" "$(listing "$dir")"
 
   # error.log that is no regular file, or reached through a link: the report
   # goes on without it (no box, the standard-error line, 255), nothing is
@@ -128,7 +128,7 @@ for user in root nobody; do
     esac
     run_in "$dir" "$update" --input "$outside/pci.ids"
     check "$user: updater output a $kind: exit status" "0" "$status"
-    check "$user: updater output a $kind: a new file, no other" "devices.lst:f" "$(listing "$dir" | xargs)"
+    check "$user: updater output a $kind: a new file, no other" "devices.lst:f" "$(listing "$dir")"
     check "$user: updater output a $kind: its line" '"0x8086","0x10D3","Intel Corporation","pci.ids 2024.01.01","82574L Gigabit Network Connection"' \
       "$([ -f "$dir/devices.lst" ] && cat "$dir/devices.lst")"
     untouched || fail "$user: updater output a $kind: a file outside was written"

@@ -60,6 +60,28 @@ INSTANTIATE_TEST_SUITE_P(
                     ReplaceCase{"OldFileOpenElsewhere", true, FILE_SHARE_READ | FILE_SHARE_DELETE, false}),
     [](const testing::TestParamInfo<ReplaceCase>& info) { return std::string(info.param.name); });
 
+// The temporary file's name cannot be taken beforehand: names of the form
+// an earlier updater used (its process number and a count) change nothing.
+TEST(Replace, NamesTakenBeforehandDoNotStopIt)
+{
+    TempDir dir;
+    for (int attempt = 0; attempt < 100; ++attempt)
+        dir.write("devices.lst.new-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt), "");
+    std::string error;
+    EXPECT_TRUE(replaceFile(dir.file("devices.lst"), "new\n", error)) << error;
+    EXPECT_EQ(readFile(dir.file("devices.lst")), "new\n");
+}
+
+// DOS device names, whatever follows them, are devices: nothing is written.
+TEST(ReplaceFailure, DeviceNamesAreNoFiles)
+{
+    for (const char* name : {"NUL", "CON", "COM1"}) {
+        std::string error;
+        EXPECT_FALSE(replaceFile(name, "new\n", error)) << name;
+        EXPECT_FALSE(error.empty()) << name;
+    }
+}
+
 TEST(ReplaceFailure, MissingDirectoryIsReported)
 {
     TempDir dir;
