@@ -1,5 +1,5 @@
-// POSIX: descriptors opened so that nothing found in the directory can block
-// the open or redirect it.
+// POSIX: descriptors opened so that nothing found in the directory can hold
+// the open, and the log is never written through a link.
 #include "files.h"
 
 #include <fcntl.h>

@@ -1,6 +1,6 @@
-// Windows: handles opened on the name itself, never on what a reparse point
-// (symbolic link, junction) named so leads to, and used only for disk files,
-// so that DOS device names (CON, NUL, COM1, ...) and pipes are not written.
+// Windows: only disk files are used, so that DOS device names (CON, NUL,
+// COM1, ...) and pipes are refused; the log is opened on its name itself,
+// never on what a reparse point (symbolic link, junction) named so leads to.
 #include "files.h"
 
 #include <windows.h>
