@@ -94,7 +94,7 @@ inline std::size_t findBytes(std::string_view text, std::string_view needle, std
 {
     if (from > text.size())
         return std::string_view::npos;
-    const std::size_t length = needle.size();
+    [[maybe_unused]] const std::size_t length = needle.size();  // unused without SSE2
 #if defined(__GNUC__) && defined(__x86_64__)
     static const bool wide = __builtin_cpu_supports("avx2");
     if (wide && length >= 2) {
