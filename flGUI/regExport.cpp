@@ -1,5 +1,6 @@
 #include "regExport.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <map>
@@ -430,7 +431,9 @@ void RegExportReader::keyLine(std::string_view text)
     if (deletion)
         path.remove_prefix(1);
     const std::vector<std::string_view> names = splitPath(path);
-    if (names.empty()) {
+    // Key names hold no zero and, as the registry's ANSI functions give them, 255 bytes at most.
+    if (names.empty() || path.find('\0') != std::string_view::npos ||
+        std::any_of(names.begin(), names.end(), [](std::string_view name) { return name.size() > 255; })) {
         ++skipped;
         return;
     }
