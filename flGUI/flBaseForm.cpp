@@ -7,10 +7,27 @@
 
 #include <new>
 
+namespace {
+
+// The form's window hands its events to the form first.
+class FormWindow : public Fl_Double_Window {
+public:
+    FormWindow(flBaseForm& form, int width, int height, const char* title)
+        : Fl_Double_Window(width, height, title), form(form)
+    {
+    }
+    int handle(int event) override { return form.handleEvent(event) ? 1 : Fl_Double_Window::handle(event); }
+
+private:
+    flBaseForm& form;
+};
+
+}
+
 flBaseForm::flBaseForm(int width, int height, const char* title)
 {
     try {
-        window = std::make_unique<Fl_Double_Window>(width, height, title);
+        window = std::make_unique<FormWindow>(*this, width, height, title);
     } catch (const std::bad_alloc&) {
         throw flException(__FILE__, __LINE__, "Unspecified Exception");
     }
@@ -30,6 +47,11 @@ void flBaseForm::show()
 void flBaseForm::hide()
 {
     window->hide();
+}
+
+bool flBaseForm::handleEvent(int)
+{
+    return false;
 }
 
 void flBaseForm::dispatchCallback(Fl_Widget* widget, void* data)

@@ -27,6 +27,9 @@ public:
 
     virtual void createWidgets() = 0;
     virtual void handleCallback(Fl_Widget* widget) = 0;
+    // Every event that reaches the window, before the window's own handling;
+    // true when the form took it. Forms take none by default.
+    virtual bool handleEvent(int event);
 
     std::unique_ptr<Fl_Double_Window> window;
 };

@@ -39,9 +39,13 @@ std::string fatalErrorBoxText()
 
 void flException::report(const char* lineEnd) const
 {
-    if (writeLog())
+    const bool logged = writeLog();
+    if (userFacing)
+        platform::showMessageBox("Oops!", message.c_str());
+    else if (logged)
         platform::showMessageBox("Oops!", fatalErrorBoxText().c_str());
-    std::fprintf(stderr, "Error: (%s, %d) %s%s", file, static_cast<int>(line), what(), lineEnd);
+    std::fprintf(stderr, "Error: (%s, %d) %s%s%s%s", file, static_cast<int>(line), what(),
+                 userFacing ? ": " : "", userFacing ? message.c_str() : "", lineEnd);
     std::fflush(stderr);
 }
 

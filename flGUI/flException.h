@@ -30,6 +30,11 @@ public:
     const char* file;      // not owned: __FILE__ of the raise site
     std::int32_t line;
     std::string message;
+    // A failure of what the user gave the program (a file of devices to
+    // show) rather than of the program: the box shows the message instead of
+    // the bug-log text, also when error.log cannot be written, and the
+    // standard-error line ends with it.
+    bool userFacing = false;
 
 private:
     void report(const char* lineEnd) const;

@@ -2,10 +2,14 @@
 
 #include "DeviceTree.h"
 #include "appIcon.h"
+#include "deviceFile.h"
 #include "flException.h"
+#include "platform/platform.h"
 #include "platform/registry.h"
 
+#include <FL/Fl.H>
 #include <FL/Fl_Double_Window.H>
+#include <FL/Fl_Native_File_Chooser.H>
 #include <FL/Fl_RGB_Image.H>
 #ifdef _WIN32
 #include <windows.h>
@@ -55,35 +59,64 @@ flMainForm::flMainForm() : flMainForm(systemRegistry())
 }
 
 flMainForm::flMainForm(Registry& registry)
-    : flBaseForm(800, 600, windowTitle), registry(registry)
+    : flBaseForm(800, 600, windowTitle), registry(&registry)
 {
     setWindowIcons(*window);
-    loadDevices(true);
+    loadDevices(true, std::string());
+    flMainForm::createWidgets();
+}
+
+flMainForm::flMainForm(const std::string& deviceFile)
+    : flBaseForm(800, 600, windowTitle), registry(&systemRegistry())
+{
+    setWindowIcons(*window);
+    loadDevices(true, deviceFile);
     flMainForm::createWidgets();
 }
 
 flMainForm::~flMainForm() = default;
 
-void flMainForm::loadDevices(bool firstLoad)
+void flMainForm::loadDevices(bool firstLoad, const std::string& fromFile)
 {
     auto previousDatabase = std::exchange(database, std::make_unique<HardwareDatabase>(databasePath(), firstLoad));
+    DeviceFile opened;
+    if (!fromFile.empty()) {
+        try {
+            opened = readDeviceFile(fromFile);
+        } catch (...) {
+            database = std::move(previousDatabase);
+            throw;
+        }
+    }
+    Registry* const previousRegistry = registry;
+    if (opened.registry)
+        registry = opened.registry.get();
     auto previousDevices = std::exchange(devices, {});
     try {
         scanPciRegistry();
     } catch (...) {
         database = std::move(previousDatabase);
         devices = std::move(previousDevices);
+        registry = previousRegistry;
         throw;
     }
+    if (opened.registry) {
+        fileRegistry = std::move(opened.registry);
+        file = fromFile;
+        window->copy_label((std::string(windowTitle) + " - " + fileNameOf(file)).c_str());
+    }
+    notice = opened.skippedLines ? skippedLinesNotice(fromFile, opened.skippedLines) : std::string();
+    if (!firstLoad)
+        showNotice();  // at start-up, once the window shows
 }
 
-void flMainForm::rescan()
+void flMainForm::reload(const std::string& fromFile)
 {
-    if (rescanning)  // F5 again while the box of a failed one is up
+    if (rescanning)  // F5 or a drop again while the box of a failed one is up
         return;
     rescanning = true;
     try {
-        loadDevices(false);
+        loadDevices(false, fromFile);
         fillTree();
     } catch (const flException& failure) {
         failure.reportAndContinue();
@@ -91,6 +124,101 @@ void flMainForm::rescan()
         flException(__FILE__, __LINE__, unexpected.what()).reportAndContinue();
     }
     rescanning = false;
+}
+
+void flMainForm::rescan()
+{
+    reload(file);
+}
+
+void flMainForm::openFile(const std::string& path)
+{
+    reload(path);
+}
+
+void flMainForm::chooseFile()
+{
+    Fl_Native_File_Chooser chooser(Fl_Native_File_Chooser::BROWSE_FILE);
+    chooser.title("Open another machine's devices");
+    chooser.filter("Registry exports and lspci dumps\t*.{reg,txt}\nAll files\t*");
+    if (chooser.show() == 0 && chooser.filename() && *chooser.filename())
+        openFile(chooser.filename());
+}
+
+void flMainForm::showNotice()
+{
+    if (notice.empty())
+        return;
+    const std::string text = std::exchange(notice, std::string());
+    platform::showMessageBox("Oops!", text.c_str());
+}
+
+bool flMainForm::handleEvent(int event)
+{
+    switch (event) {
+    case FL_DND_ENTER:
+    case FL_DND_DRAG:
+    case FL_DND_RELEASE:
+        // The window takes drops anywhere; what is dropped comes as FL_PASTE to it.
+        Fl::belowmouse(window.get());
+        return true;
+    case FL_PASTE: {
+        // Opened once the drop is over: a box it may show must not hold the
+        // dragging program up.
+        dropped = droppedFilePath(std::string(Fl::event_text(), static_cast<std::size_t>(Fl::event_length())));
+        if (!dropped.empty())
+            Fl::add_timeout(0.0, [](void* form) {
+                auto& self = *static_cast<flMainForm*>(form);
+                self.openFile(std::exchange(self.dropped, std::string()));
+            }, this);
+        return true;
+    }
+    case FL_KEYBOARD:
+    case FL_SHORTCUT:
+        if ((Fl::event_state() & (FL_CTRL | FL_ALT | FL_META | FL_SHIFT)) == FL_CTRL && Fl::event_key() == 'o') {
+            chooseFile();
+            return true;
+        }
+        return false;
+    case FL_SHOW:
+        if (!notice.empty())
+            Fl::add_timeout(0.0, [](void* form) { static_cast<flMainForm*>(form)->showNotice(); }, this);
+        return false;
+    default:
+        return false;
+    }
+}
+
+std::string droppedFilePath(const std::string& text)
+{
+    std::size_t start = text.find_first_not_of("\r\n");
+    if (start == std::string::npos)
+        return std::string();
+    std::string line = text.substr(start, text.find_first_of("\r\n", start) - start);
+    const std::string scheme = "file://";
+    if (line.compare(0, scheme.size(), scheme) != 0)
+        return line;
+    // file:///path or file://host/path; the host is this machine's.
+    const std::size_t pathStart = line.find('/', scheme.size());
+    if (pathStart == std::string::npos)
+        return std::string();
+    std::string path;
+    for (std::size_t i = pathStart; i < line.size(); ++i) {
+        const auto hex = [](char c) {
+            return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        };
+        if (line[i] == '%' && i + 2 < line.size() && hex(line[i + 1]) >= 0 && hex(line[i + 2]) >= 0) {
+            path += static_cast<char>(hex(line[i + 1]) * 16 + hex(line[i + 2]));
+            i += 2;
+        } else {
+            path += line[i];
+        }
+    }
+#ifdef _WIN32
+    if (path.size() >= 3 && path[0] == '/' && path[2] == ':')  // file:///C:/...
+        path.erase(0, 1);
+#endif
+    return path;
 }
 
 void flMainForm::createWidgets()

@@ -6,6 +6,7 @@
 #include "hardware.h"
 
 #include <memory>
+#include <string>
 #include <vector>
 
 class DeviceTree;
@@ -13,20 +14,37 @@ class Registry;
 
 // The program's window: loads devices.lst, reads the PCI devices from the
 // registry and shows them as a tree, all in its constructor; F5 does it again.
+// It can show the devices another machine recorded in a file instead: given
+// at start, dropped onto the window, or chosen with Ctrl+O.
 class flMainForm : public flBaseForm {
 public:
     flMainForm();                              // the system's registry
     explicit flMainForm(Registry& registry);   // any other
+    // The devices recorded in a file (see deviceFile.h); a failure to read
+    // it leaves the constructor as an flException naming the file.
+    explicit flMainForm(const std::string& deviceFile);
     ~flMainForm() override;
 
     void createWidgets() override;
     void handleCallback(Fl_Widget* widget) override;
+    // Files dropped onto the window, Ctrl+O, and the notice of a file's
+    // skipped lines once the window shows.
+    bool handleEvent(int event) override;
 
     // Loads devices.lst and reads the registry again, as the constructor
-    // does, and rebuilds the tree keeping the lines the user opened and
-    // selected and the scroll position where they still exist. A failure
-    // leaves the tree as it is and is reported without ending the program.
+    // does (the file shown, read anew, when there is one), and rebuilds the
+    // tree keeping the lines the user opened and selected and the scroll
+    // position where they still exist. A failure leaves the tree as it is
+    // and is reported without ending the program.
     void rescan();
+    // Shows the devices of another file the same way; on failure the tree
+    // and the file shown stay as they were.
+    void openFile(const std::string& path);
+    // Ctrl+O: the platform's file dialog, then openFile.
+    void chooseFile();
+
+    // The file whose devices are shown; empty when they are the registry's.
+    const std::string& shownFile() const { return file; }
 
     // Appends a record to `devices` for every device key of the registry's
     // PCI branch that can be read, matched against `database`.
@@ -40,13 +58,26 @@ private:
     // Loads devices.lst into `database` and scans the registry into a fresh
     // `devices`; when either fails, both are left as they were and the
     // flException goes on. Only the first load writes its line feed.
-    void loadDevices(bool firstLoad);
+    // With a file, the devices are read from it, and it becomes the file
+    // shown once all succeeded.
+    void loadDevices(bool firstLoad, const std::string& fromFile);
+    // loadDevices and fillTree, a failure reported without ending the program.
+    void reload(const std::string& fromFile);
     // (Re)builds the tree from `devices`, keeping the tree's view.
     void fillTree();
+    void showNotice();
 
-    Registry& registry;  // where the devices are read from
+    Registry* registry;                     // where the devices are read from
+    std::unique_ptr<Registry> fileRegistry;  // the shown file's
+    std::string file;                       // the file shown, if any
+    std::string notice;                     // to be said once the window shows
+    std::string dropped;                    // a file dropped, opened once the drop is done
     bool rescanning = false;
 };
+
+// The file named by what a drop delivers: the first of its lines, a path or
+// a file: URI (percent-escapes decoded); empty when it names none.
+std::string droppedFilePath(const std::string& text);
 
 // The PCI scan, which needs no window: appends a record to `devices` for
 // every device key of the PCI branch that can be read, matched against

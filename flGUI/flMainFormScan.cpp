@@ -80,7 +80,7 @@ std::string descriptionOf(const std::string& deviceDesc)
 
 void flMainForm::scanPciRegistry()
 {
-    scanPciBranch(registry, *database, devices);
+    scanPciBranch(*registry, *database, devices);
 }
 
 void scanPciBranch(Registry& registry, const HardwareDatabase& database,

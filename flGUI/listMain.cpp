@@ -1,20 +1,37 @@
-// corvane-list: the program's start-up without the window. It loads
-// devices.lst, reads the PCI devices and prints the tree as text; a failure
-// ends in the same fatal-error report as the window's.
+// corvane-list [FILE]: the program's start-up without the window. It loads
+// devices.lst, reads the PCI devices (of this machine, or those recorded in
+// FILE) and prints the tree as text; a failure ends in the same fatal-error
+// report as the window's.
+#include "deviceFile.h"
 #include "flException.h"
 #include "flMainForm.h"
 #include "platform/platform.h"
 #include "platform/registry.h"
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
-int main()
+int main(int argc, char** argv)
 {
-    runReportingFailures([] {
+    const std::vector<std::string> arguments = platform::arguments(argc, argv);
+    if (arguments.size() > 1) {
+        std::fprintf(stderr, "usage: corvane-list [FILE]\n");
+        return 2;
+    }
+    runReportingFailures([&arguments] {
         platform::showUtf8OnConsole();
         const HardwareDatabase database(databasePath());
+        DeviceFile file;
+        if (!arguments.empty()) {
+            file = readDeviceFile(arguments[0]);
+            if (file.skippedLines) {
+                std::fprintf(stderr, "%s\n", skippedLinesNotice(arguments[0], file.skippedLines).c_str());
+                std::fflush(stderr);
+            }
+        }
         std::vector<std::unique_ptr<DeviceRecord>> devices;
-        scanPciBranch(systemRegistry(), database, devices);
+        scanPciBranch(file.registry ? *file.registry : systemRegistry(), database, devices);
         for (const auto& device : devices) {
             const HardwareEntry& entry = device->entry;
             std::printf("%s\n  Windows\n    %s\n    %s\n  Database\n    %s\n    %s\n    %s\n    %s\n    %s\n",

@@ -4,13 +4,23 @@
 
 #include <FL/Fl.H>
 
+#include <cstdio>
 #include <memory>
+#include <string>
+#include <vector>
 
-int main()
+// corvane [FILE]: the machine's PCI devices, or those recorded in FILE (a
+// Windows registry export or an lspci dump from another machine).
+int main(int argc, char** argv)
 {
-    runReportingFailures([] {
+    const std::vector<std::string> arguments = platform::arguments(argc, argv);
+    if (arguments.size() > 1) {
+        std::fprintf(stderr, "usage: corvane [FILE]\n");
+        return 2;
+    }
+    runReportingFailures([&arguments] {
         platform::hideConsole();
-        auto form = std::make_unique<flMainForm>();
+        auto form = arguments.empty() ? std::make_unique<flMainForm>() : std::make_unique<flMainForm>(arguments[0]);
         form->show();
         Fl::run();
     });

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Fuzzes the devices.lst line splitting, the whole loader and the PCI scan
+# Fuzzes the devices.lst line splitting, the whole loader, the PCI scan and the .reg reader
 # with libFuzzer (clang), under AddressSanitizer and UndefinedBehaviorSanitizer.
 #   scripts/fuzz.sh           a short run: 20 s a target (CI)
 #   scripts/fuzz.sh --long    10 million executions a target
@@ -10,12 +10,12 @@ limit=(-max_total_time=20)
 [ "${1:-}" = "--long" ] && limit=(-runs=10000000)
 cmake -S . -B build-fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCORVANE_FUZZ=ON -DCORVANE_TESTS=OFF -DCORVANE_BENCH=OFF >/dev/null
-cmake --build build-fuzz -j"$(nproc)" --target fuzz_line fuzz_loader fuzz_scan >/dev/null
+cmake --build build-fuzz -j"$(nproc)" --target fuzz_line fuzz_loader fuzz_scan fuzz_regexport >/dev/null
 scratch=$(mktemp -d -p "$([ -d /dev/shm ] && echo /dev/shm || echo /tmp)")
 trap 'rm -rf "$scratch"' EXIT
 export TMPDIR=$scratch
 status=0
-for target in fuzz_line fuzz_loader fuzz_scan; do
+for target in fuzz_line fuzz_loader fuzz_scan fuzz_regexport; do
   mkdir "$scratch/$target"
   echo "== $target"
   if build-fuzz/tests/fuzz/$target "$scratch/$target" "tests/fuzz/corpus/$target" "${limit[@]}" \

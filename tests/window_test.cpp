@@ -20,6 +20,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -60,9 +61,9 @@ protected:
         settleEvents();
     }
 
-    void start()
+    void start(const std::string& deviceFile = std::string())
     {
-        form = makeForm();
+        form = makeForm(deviceFile);
         form->browser->clock = [this] { return now; };
         form->show();
         settleEvents();
@@ -355,5 +356,138 @@ TEST_P(RescanFailure, KeepsTheTreeAndTheProgram)
 
 INSTANTIATE_TEST_SUITE_P(DevicesList, RescanFailure, testing::Values("Missing", "Fifo"),
                          [](const auto& info) { return std::string(info.param); });
+
+// Another machine's devices: a file given at start, dropped, chosen with
+// Ctrl+O, and read again with F5.
+class Files : public Window {
+protected:
+    static std::string exportOf(const std::string& description, const std::string& extra = "")
+    {
+        return "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\PCI\\"
+               "VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00\\3&1&0&C8]\r\n\"Class\"=\"Net\"\r\n\"DeviceDesc\"=\";" +
+               description + "\"\r\n" + extra;
+    }
+    std::string devicesShown()
+    {
+        std::string labels;
+        for (int i = 0; i < tree().root()->children(); ++i)
+            labels += (i ? "," : "") + labelPath(tree().root()->child(i));
+        return labels;
+    }
+    // What the window is given when a file is dropped onto it, as FLTK hands it over.
+    void drop(const std::string& text)
+    {
+        std::string bytes = text;
+        Fl::e_text = bytes.data();
+        Fl::e_length = static_cast<int>(bytes.size());
+        for (const int event : {FL_DND_ENTER, FL_DND_DRAG, FL_DND_RELEASE, FL_PASTE})
+            EXPECT_EQ(form->window->handle(event), 1);
+        Fl::e_text = nullptr;
+        Fl::e_length = 0;
+    }
+    // Runs `command` while dismissing the box it brings up; returns standard error.
+    std::string dismissingTheBox(const std::function<void()>& action)
+    {
+        testing::internal::CaptureStderr();
+        runServingEvents("(xdotool search --sync --name '^Oops!$' sleep 0.3 key --window %1 Return) >/dev/null 2>&1 &");
+        action();
+        settleEvents();
+        return testing::internal::GetCapturedStderr();
+    }
+    std::string title() const { return form->window->label(); }
+};
+
+TEST_F(Files, GivenAtStartShowsTheFileWithItsNameInTheTitle)
+{
+    start(dir.write("other machine.reg", exportOf("From the file")));
+    EXPECT_EQ(devicesShown(), "From the file");
+    EXPECT_EQ(title(), "Corvane 1.5.1 Release 12/17/2011' - other machine.reg");
+    EXPECT_EQ(output, "\n");
+}
+
+TEST_F(Files, DroppedReplacesTheTreeAndF5ReadsTheFileAgain)
+{
+    start();
+    EXPECT_EQ(title(), "Corvane 1.5.1 Release 12/17/2011'");
+    const std::string path = dir.write("a dump & more.reg", exportOf("Dropped"));
+    std::string uri = "file://" + path;
+    for (std::size_t at = 0; (at = uri.find(' ', at)) != std::string::npos;)
+        uri.replace(at, 1, "%20");
+    drop(uri + "\r\n");
+    settleEvents();
+    EXPECT_EQ(devicesShown(), "Dropped");
+    EXPECT_EQ(title(), "Corvane 1.5.1 Release 12/17/2011' - a dump & more.reg");
+    EXPECT_EQ(form->shownFile(), path);
+
+    dir.write("a dump & more.reg", exportOf("Read again"));
+    keys("F5");
+    EXPECT_EQ(devicesShown(), "Read again");
+}
+
+TEST_F(Files, ABadFileIsSaidInTheBoxAndTheOldTreeStays)
+{
+    start();
+    const std::string before = devicesShown();
+    const std::string path = dir.write("notes.txt", "Hello\n");
+    const std::string standardError = dismissingTheBox([&] { drop(path); });
+    EXPECT_NE(standardError.find(path + " is neither a Windows registry export nor an lspci dump\n"),
+              std::string::npos) << standardError;
+    EXPECT_EQ(devicesShown(), before);
+    EXPECT_EQ(title(), "Corvane 1.5.1 Release 12/17/2011'");
+    EXPECT_TRUE(form->window->shown());
+
+    // F5 on a file that has gone: the box, and the file's tree stays.
+    const std::string shown = dir.write("shown.reg", exportOf("Shown"));
+    drop(shown);
+    settleEvents();
+    std::remove(shown.c_str());
+    const std::string afterF5 = dismissingTheBox([&] { keys("F5"); });
+    EXPECT_NE(afterF5.find("Failed to open " + shown + " for read accesss "), std::string::npos) << afterF5;
+    EXPECT_EQ(devicesShown(), "Shown");
+}
+
+TEST_F(Files, SkippedLinesAreSaidInTheBox)
+{
+    start();
+    const std::string path = dir.write("broken.reg", exportOf("Kept", "\"Mfg\"=\"unterminated\r\nrubbish\r\n"));
+    testing::internal::CaptureStderr();
+    runServingEvents("(xdotool search --sync --name '^Oops!$' sleep 0.3 key --window %1 Return) >/dev/null 2>&1 &");
+    drop(path);
+    settleEvents();
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(devicesShown(), "Kept");
+}
+
+TEST_F(Files, CtrlOOpensTheFileDialogAndCancellingChangesNothing)
+{
+    start();
+    const std::string before = devicesShown();
+    const std::string found = runServingEvents(
+        "xdotool key ctrl+o search --sync --onlyvisible --name \"^Open another machine's devices\" "
+        "getwindowname %1 sleep 0.5 key Escape");
+    EXPECT_EQ(found, "Open another machine's devices\n");
+    settleEvents();
+    EXPECT_EQ(devicesShown(), before);
+    EXPECT_EQ(title(), "Corvane 1.5.1 Release 12/17/2011'");
+}
+
+struct DropCase {
+    const char* text;
+    const char* path;
+};
+
+class DropText : public testing::TestWithParam<DropCase> {};
+
+TEST_P(DropText, NamesTheFirstFile)
+{
+    EXPECT_EQ(droppedFilePath(GetParam().text), GetParam().path);
+}
+
+INSTANTIATE_TEST_SUITE_P(Window, DropText, testing::Values(
+    DropCase{"/home/u/a b.reg", "/home/u/a b.reg"},
+    DropCase{"file:///home/u/a%20b%2Freg.reg\r\nfile:///other\r\n", "/home/u/a b/reg.reg"},
+    DropCase{"file://host/tmp/x%zz", "/tmp/x%zz"},
+    DropCase{"\n\n/tmp/second-line", "/tmp/second-line"},
+    DropCase{"", ""}));
 
 }

@@ -5,6 +5,7 @@
 // One implementation file per platform, chosen by the build.
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -23,6 +24,10 @@ void openDisplay();
 // Where standard output is a console, it shows the program's UTF-8 text
 // until the process ends (Windows consoles have a code page of their own).
 void showUtf8OnConsole();
+
+// The program's command-line arguments after its name, as UTF-8 (Windows
+// hands them over in its own UTF-16, whatever the ANSI code page holds).
+std::vector<std::string> arguments(int argc, char** argv);
 
 #ifdef _WIN32
 // Text in the system's ANSI code page, as the registry's and the system's

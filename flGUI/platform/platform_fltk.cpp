@@ -9,6 +9,7 @@
 #include <FL/fl_draw.H>
 #include <FL/x.H>
 
+#include <algorithm>
 #include <clocale>
 #include <cstdlib>
 #include <string>
@@ -105,6 +106,11 @@ void openDisplay()
 
 void showUtf8OnConsole()
 {
+}
+
+std::vector<std::string> arguments(int argc, char** argv)
+{
+    return std::vector<std::string>(argv + std::min(argc, 1), argv + argc);
 }
 
 }

@@ -2,6 +2,8 @@
 #define CORVANE_REGISTRY_H
 
 #include <cstdint>
+#include <memory>
+#include <string>
 
 // The four operations of the Windows registry that the PCI scan uses, with
 // their Win32 semantics. One backend per platform, chosen at build time.
@@ -34,5 +36,10 @@ constexpr long noMoreItems = 259;    // ERROR_NO_MORE_ITEMS
 constexpr const char* pciBranchPath = "SYSTEM\\CurrentControlSet\\Enum\\PCI";
 
 Registry& systemRegistry();  // this platform's registry
+
+// The devices an lspci dump (lspci -x, -xxx or -xxxx) records, named and
+// laid out as this platform's own bus is; null where the platform reads no
+// dumps (Windows has no libpci). The file is read when the branch is first opened.
+std::unique_ptr<Registry> lspciDumpRegistry(const std::string& path);
 
 #endif

@@ -160,8 +160,8 @@ void nameFunction(PciFunction& function, const PciIdsNames& names, pci_access* a
 // Reads every function libpci knows into `functions`. Only libpci's own C
 // frames lie between the jump and this function's setjmp, and this function
 // keeps nothing on its stack that needs destroying.
-bool readPciBus(const LibpciRegistry::Options& options, std::vector<PciFunction>& functions,
-                pci_access* access)
+bool readPciBus(const LibpciRegistry::Options& options, const std::string& dumpPath,
+                std::vector<PciFunction>& functions, pci_access* access)
 {
     std::jmp_buf failed;
     activeJump = &failed;
@@ -173,6 +173,10 @@ bool readPciBus(const LibpciRegistry::Options& options, std::vector<PciFunction>
         pci_set_param(access, const_cast<char*>("sysfs.path"),
                       const_cast<char*>(options.sysfsPath.c_str()));
         access->method = PCI_ACCESS_SYS_BUS_PCI;
+    }
+    if (!dumpPath.empty()) {
+        pci_set_param(access, const_cast<char*>("dump.name"), const_cast<char*>(dumpPath.c_str()));
+        access->method = PCI_ACCESS_DUMP;
     }
     if (!options.useHwdb)
         pci_set_param(access, const_cast<char*>("hwdb.disable"), const_cast<char*>("1"));
@@ -225,7 +229,7 @@ bool LibpciRegistry::load()
     // at its first name, to name a handful of devices.
     if (!options.idsPath.empty())
         pci_set_name_list_path(access, const_cast<char*>(options.idsPath.c_str()), 0);
-    const bool read = readPciBus(options, functions, access);
+    const bool read = readPciBus(options, dumpPath, functions, access);
     if (read) {
         const NameList list(access->id_file_name);
         const PciIdsNames names(list.bytes());
@@ -288,4 +292,9 @@ Registry& systemRegistry()
 {
     static LibpciRegistry live;
     return live;
+}
+
+std::unique_ptr<Registry> lspciDumpRegistry(const std::string& path)
+{
+    return std::make_unique<LibpciRegistry>(LibpciRegistry::Options(), path);
 }

@@ -10,7 +10,8 @@
 // VEN_vvvv&DEV_dddd&SUBSYS_ssssSSSS&REV_rr; each function is an instance
 // sub-key named after its address ("0000:00:1f.3"), holding "Class", "Mfg"
 // (when the vendor is known) and "DeviceDesc" (driver;device name, when the
-// device is known). The bus is read when the branch is first opened. Names
+// device is known). The bus (or a dump of one) is read when the branch is
+// first opened. Names
 // come from the pci.ids that libpci is set to read, looked up there without
 // reading all of it, and from libpci's other sources where the list has none.
 class LibpciRegistry : public Registry {
@@ -23,6 +24,11 @@ public:
 
     LibpciRegistry() = default;
     explicit LibpciRegistry(Options options) : options(std::move(options)) {}
+    // The devices of an lspci dump instead of the bus.
+    LibpciRegistry(Options options, std::string dumpPath)
+        : options(std::move(options)), dumpPath(std::move(dumpPath))
+    {
+    }
 
     long openKey(Key parent, const char* subKey, Key* result) override;
     long enumKey(Key key, std::uint32_t index, char* name, std::uint32_t nameSize) override;
@@ -37,6 +43,7 @@ private:
     bool load();
 
     Options options;
+    std::string dumpPath;
     KeyTreeRegistry tree;
     bool loaded = false;
     std::string error;

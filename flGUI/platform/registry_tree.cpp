@@ -1,5 +1,6 @@
 #include "registry_tree.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -64,6 +65,16 @@ void KeyTreeRegistry::Node::setValue(const std::string& valueName, std::string d
     values.emplace_back(valueName, std::move(data));
 }
 
+void KeyTreeRegistry::Node::removeValue(const std::string& valueName)
+{
+    for (auto value = values.begin(); value != values.end(); ++value) {
+        if (sameName(value->first, valueName)) {
+            values.erase(value);
+            return;
+        }
+    }
+}
+
 void KeyTreeRegistry::Node::setString(const std::string& valueName, const std::string& text)
 {
     setValue(valueName, text + '\0');
@@ -75,6 +86,22 @@ KeyTreeRegistry::Node& KeyTreeRegistry::addKey(const std::string& path)
     for (const std::string& name : splitPath(path))
         node = &node->addSubKey(name);
     return *node;
+}
+
+void KeyTreeRegistry::removeKey(const std::string& path)
+{
+    std::vector<std::string> names = splitPath(path);
+    if (names.empty())
+        return;
+    Node* parent = &localMachineNode;
+    for (std::size_t i = 0; parent && i + 1 < names.size(); ++i)
+        parent = parent->subKey(names[i]);
+    Node* key = parent ? parent->subKey(names.back()) : nullptr;
+    if (!key)
+        return;
+    parent->subKeyByFoldedName.erase(folded(names.back()));
+    parent->subKeys.erase(std::find_if(parent->subKeys.begin(), parent->subKeys.end(),
+                                       [key](const std::unique_ptr<Node>& node) { return node.get() == key; }));
 }
 
 KeyTreeRegistry::Node* KeyTreeRegistry::nodeOf(Key key)

@@ -24,6 +24,7 @@ public:
         Node* subKey(const std::string& keyName) const;
         Node& addSubKey(const std::string& keyName);  // the existing one if there is one
         void setValue(const std::string& valueName, std::string data);
+        void removeValue(const std::string& valueName);
         // A REG_SZ as the registry keeps it: the text and its terminating zero.
         void setString(const std::string& valueName, const std::string& text);
     };
@@ -31,6 +32,9 @@ public:
     // The key at a backslash-separated path below localMachine, made with
     // every key on the way when missing.
     Node& addKey(const std::string& path);
+    // Takes the key at a path below localMachine out, with all below it;
+    // no key of it may be open.
+    void removeKey(const std::string& path);
 
     long openKey(Key parent, const char* subKey, Key* result) override;
     long enumKey(Key key, std::uint32_t index, char* name, std::uint32_t nameSize) override;

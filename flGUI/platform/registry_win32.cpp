@@ -91,3 +91,8 @@ Registry& systemRegistry()
     static Win32Registry registry;
     return registry;
 }
+
+std::unique_ptr<Registry> lspciDumpRegistry(const std::string&)
+{
+    return nullptr;
+}

@@ -13,12 +13,12 @@ FormFixture::~FormFixture()
     std::filesystem::current_path(previousDirectory);
 }
 
-std::unique_ptr<flMainForm> FormFixture::makeForm()
+std::unique_ptr<flMainForm> FormFixture::makeForm(const std::string& deviceFile)
 {
     testing::internal::CaptureStdout();
     std::unique_ptr<flMainForm> form;
     try {
-        form = std::make_unique<flMainForm>(registry);
+        form = deviceFile.empty() ? std::make_unique<flMainForm>(registry) : std::make_unique<flMainForm>(deviceFile);
     } catch (...) {
         output = testing::internal::GetCapturedStdout();
         throw;

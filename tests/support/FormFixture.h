@@ -19,8 +19,9 @@ protected:
     ~FormFixture() override;
 
     void writeDatabase(const std::string& bytes) { dir.write("devices.lst", bytes); }
-    // Builds the form; what it writes to standard output is kept in `output`.
-    std::unique_ptr<flMainForm> makeForm();
+    // Builds the form on `registry`, or on a file of devices when one is
+    // given; what it writes to standard output is kept in `output`.
+    std::unique_ptr<flMainForm> makeForm(const std::string& deviceFile = std::string());
 
     TempDir dir;
     MemoryRegistry registry;

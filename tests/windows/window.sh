@@ -48,6 +48,32 @@ check "standard output" "0d0a" "$(od -An -tx1 "$work/ok/stdout" | tr -d ' \n')"
 check "files in the working directory" "devices.lst stderr stdout" "$(ls "$work/ok" | xargs)"
 cmp -s "$database" "$work/ok/devices.lst" || fail "devices.lst changed"
 
+# Another machine's export, given on the command line: its name in the
+# title, and a line with text outside ASCII copied with Ctrl+C onto the
+# Windows clipboard, then its whole device with Ctrl+Shift+C.
+mkdir "$work/file" && cp "$database" "$work/file/devices.lst"
+printf '\xff\xfe' >"$work/file/other machine.reg"
+printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\PCI\\VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00\\0]\r\n"Class"="Net"\r\n"Mfg"="Intel"\r\n"DeviceDesc"=";Ünïcødé € Ω device"\r\n' |
+  iconv -f UTF-8 -t UTF-16LE >>"$work/file/other machine.reg"
+(cd "$work/file" && exec "$run" "$corvane" "other machine.reg" >stdout 2>stderr </dev/null) &
+pid=$!
+window=$(find_window "^Corvane 1\.5\.1 Release 12/17/2011' - other machine\.reg\$")
+if [ -z "$window" ]; then fail "no window titled with the file's name: $(cat "$work/file/stderr")"; kill "$pid" 2>/dev/null; else
+  pass "the file's name in the title"
+  xdotool key --window "$window" Down ctrl+c; sleep 0.5
+  "$run" "$probe" --clipboard >"$work/clipboard" 2>/dev/null </dev/null
+  check "Ctrl+C on the Windows clipboard" "Ünïcødé € Ω device" "$(cat "$work/clipboard")"
+  xdotool key --window "$window" ctrl+shift+c; sleep 0.5
+  "$run" "$probe" --clipboard >"$work/clipboard" 2>/dev/null </dev/null
+  check "Ctrl+Shift+C on the Windows clipboard" \
+    "Ünïcødé € Ω device|  Windows|    Net|    Intel|  Database|    0x8086|    0x10D3|    Intel Corporation|    82574L Gigabit Network Connection" \
+    "$(tr -d '\r' <"$work/clipboard" | head -9 | paste -sd'|')"
+  xdotool key --window "$window" Escape 2>/dev/null
+fi
+timeout 20 tail --pid="$pid" -f /dev/null
+wait "$pid"
+check "exit status after Escape, with a file" "0" "$?"
+
 # Without devices.lst: the "Oops!" box (MessageBoxA), error.log, status 255.
 mkdir "$work/missing"
 (cd "$work/missing" && exec "$run" "$corvane" >stdout 2>stderr </dev/null) &

@@ -7,9 +7,11 @@
 //   resized WIDTHxHEIGHT    its client area after an attempt to make it larger
 //   text TEXT               the text of each static control (a message box's text)
 // Exit status 1 when no such window shows up.
+// window_probe --clipboard prints the clipboard's text (CF_UNICODETEXT) as UTF-8.
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -34,10 +36,32 @@ std::string clientSize(HWND window)
     return std::to_string(client.right - client.left) + "x" + std::to_string(client.bottom - client.top);
 }
 
+int printClipboard()
+{
+    for (int attempt = 0; attempt < 50 && !OpenClipboard(nullptr); ++attempt)
+        Sleep(100);
+    const HANDLE data = GetClipboardData(CF_UNICODETEXT);
+    const auto* text = data ? static_cast<const wchar_t*>(GlobalLock(data)) : nullptr;
+    if (!text) {
+        CloseClipboard();
+        std::printf("no text on the clipboard\n");
+        return 1;
+    }
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), size, nullptr, nullptr);
+    GlobalUnlock(data);
+    CloseClipboard();
+    std::fwrite(utf8.data(), 1, std::strlen(utf8.c_str()), stdout);
+    return 0;
+}
+
 }
 
 int main(int argc, char** argv)
 {
+    if (argc == 2 && std::strcmp(argv[1], "--clipboard") == 0)
+        return printClipboard();
     if (argc != 2) {
         std::fprintf(stderr, "usage: window_probe TITLE\n");
         return 2;

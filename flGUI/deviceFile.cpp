@@ -1,0 +1,141 @@
+#include "deviceFile.h"
+
+#include "flException.h"
+#include "platform/inputFile.h"
+#include "regExport.h"
+
+#include <algorithm>
+#include <cctype>
+#include <vector>
+
+namespace {
+
+constexpr std::size_t headSize = 64 * 1024;   // enough to tell the kinds apart
+constexpr std::size_t pieceSize = 64 * 1024;
+
+[[noreturn]] void fail(const char* file, int line, const std::string& message)
+{
+    flException failure(file, line, message.c_str());
+    failure.userFacing = true;
+    throw failure;
+}
+
+bool hexDigits(std::string_view text, std::size_t count)
+{
+    if (text.size() < count)
+        return false;
+    for (std::size_t i = 0; i < count; ++i)
+        if (!std::isxdigit(static_cast<unsigned char>(text[i])))
+            return false;
+    return true;
+}
+
+// "bb:dd.f" or "dddd:bb:dd.f", then a blank or the line's end.
+bool isAddressLine(std::string_view line)
+{
+    const std::size_t colon = line.find(':');
+    if (colon != std::string_view::npos && colon >= 4 && colon <= 8 && hexDigits(line, colon))
+        line.remove_prefix(colon + 1);  // the domain
+    if (!hexDigits(line, 2) || line.size() < 7 || line[2] != ':' || !hexDigits(line.substr(3), 2) ||
+        line[5] != '.' || line[6] < '0' || line[6] > '7')
+        return false;
+    return line.size() == 7 || line[7] == ' ' || line[7] == '\r';
+}
+
+}
+
+bool looksLikeLspciDump(std::string_view head)
+{
+    bool addressSeen = false;
+    std::size_t start = 0;
+    while (start < head.size()) {
+        std::size_t end = head.find('\n', start);
+        if (end == std::string_view::npos)
+            end = head.size();
+        const std::string_view line = head.substr(start, end - start);
+        start = end + 1;
+        if (!addressSeen) {
+            if (line.find_first_not_of(" \t\r") == std::string_view::npos)
+                continue;
+            if (!isAddressLine(line))
+                return false;
+            addressSeen = true;
+        } else if (line.substr(0, 4) == "00: " && hexDigits(line.substr(4), 2)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string skippedLinesNotice(const std::string& path, std::size_t count)
+{
+    return std::to_string(count) + (count == 1 ? " malformed line of " : " malformed lines of ") + path +
+           (count == 1 ? " was skipped." : " were skipped.");
+}
+
+std::string fileNameOf(const std::string& path)
+{
+#ifdef _WIN32
+    const std::size_t separator = path.find_last_of("/\\");
+#else
+    const std::size_t separator = path.find_last_of('/');
+#endif
+    return separator == std::string::npos ? path : path.substr(separator + 1);
+}
+
+DeviceFile readDeviceFile(const std::string& path)
+{
+    InputFile file;
+    switch (file.open(path)) {
+    case InputFile::Status::cannotOpen:
+        fail(__FILE__, __LINE__, "Failed to open " + path + " for read accesss ");
+    case InputFile::Status::notRegular:
+        fail(__FILE__, __LINE__, path + " is not a regular file");
+    case InputFile::Status::open:
+        break;
+    }
+
+    std::vector<char> buffer(pieceSize);
+    std::string head;
+    while (head.size() < headSize) {
+        const long long count = file.read(buffer.data(), std::min(buffer.size(), headSize - head.size()));
+        if (count < 0)
+            fail(__FILE__, __LINE__, "Failed to read " + path);
+        if (count == 0)
+            break;
+        head.append(buffer.data(), static_cast<std::size_t>(count));
+    }
+
+    DeviceFile result;
+    if (const auto encoding = RegExportReader::recognise(head)) {
+        RegExportReader reader(*encoding);
+        reader.read(head);
+        for (;;) {
+            const long long count = file.read(buffer.data(), buffer.size());
+            if (count < 0)
+                fail(__FILE__, __LINE__, "Failed to read " + path);
+            if (count == 0)
+                break;
+            reader.read(std::string_view(buffer.data(), static_cast<std::size_t>(count)));
+        }
+        reader.finish();
+        if (!reader.hasPciBranch())
+            fail(__FILE__, __LINE__, path + " holds no PCI devices: it has no key HKEY_LOCAL_MACHINE\\" +
+                                         pciBranchPath);
+        result.skippedLines = reader.skippedLines();
+        result.registry = reader.takeRegistry();
+        return result;
+    }
+    if (looksLikeLspciDump(head)) {
+        result.registry = lspciDumpRegistry(path);
+        if (!result.registry)
+            fail(__FILE__, __LINE__, path + " is an lspci dump from Linux: only Corvane on Linux reads those");
+        // The dump is read now, so that a failure names the file.
+        Registry::Key branch = 0;
+        if (result.registry->openKey(Registry::localMachine, pciBranchPath, &branch) != 0)
+            fail(__FILE__, __LINE__, "Failed to read " + path + " as an lspci dump");
+        result.registry->closeKey(branch);
+        return result;
+    }
+    fail(__FILE__, __LINE__, path + " is neither a Windows registry export nor an lspci dump");
+}

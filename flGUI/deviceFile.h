@@ -1,0 +1,36 @@
+#ifndef CORVANE_DEVICEFILE_H
+#define CORVANE_DEVICEFILE_H
+
+#include "platform/registry.h"
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+
+// The PCI devices another machine recorded in a file, told apart by their
+// content: a Windows registry export (.reg) or an lspci dump (lspci -x,
+// -xxx, -xxxx). Either way they come as a registry whose PCI branch the
+// scan reads as it reads the system's.
+struct DeviceFile {
+    std::unique_ptr<Registry> registry;
+    std::size_t skippedLines = 0;  // malformed lines of a registry export, left out
+};
+
+// Raises flException, its message naming the file, when the file cannot be
+// read, is neither kind, holds no PCI branch, or is a dump where this
+// platform reads none (Windows).
+DeviceFile readDeviceFile(const std::string& path);
+
+// Whether `head`, a file's first bytes, starts like an lspci dump: a
+// device's address line ("00:1f.3 ..." or "0000:00:1f.3 ...") and, soon
+// after it, the first line of its bytes ("00: 86 80 ...").
+bool looksLikeLspciDump(std::string_view head);
+
+// What the user is told of skipped lines: "3 malformed lines of FILE were skipped."
+std::string skippedLinesNotice(const std::string& path, std::size_t count);
+
+// The file's name without its directory, for the window's title.
+std::string fileNameOf(const std::string& path);
+
+#endif

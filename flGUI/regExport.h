@@ -1,0 +1,67 @@
+#ifndef CORVANE_REGEXPORT_H
+#define CORVANE_REGEXPORT_H
+
+#include "platform/registry_tree.h"
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Reads a Windows registry export, a .reg file as regedit and `reg export`
+// write it: "Windows Registry Editor Version 5.00" (UTF-16 with a byte-order
+// mark, or without one; UTF-8 with one) or "REGEDIT4" (the ANSI code page,
+// read as Windows-1252). The export may be of the PCI branch or of any key
+// above it, a whole HKEY_LOCAL_MACHINE\SYSTEM included: the file is read in
+// pieces and only the PCI branch is kept, so memory grows with the branch,
+// not with the file. Text ends up UTF-8.
+//
+// Key lines, [-key] deletions, "name"= and @= values (strings with their
+// escapes, dword:, hex: and hex(N): with continuation lines, "name"=-
+// deletions) and ; comments are understood. A malformed line inside the
+// branch is skipped and counted; the rest of its key still counts.
+class RegExportReader {
+public:
+    enum class Encoding { utf16le, utf16be, utf8, ansi };
+
+    // How a file that starts with `head` is to be read, or none when it is
+    // no registry export. `head` needs to hold the header line.
+    static std::optional<Encoding> recognise(std::string_view head);
+
+    explicit RegExportReader(Encoding encoding);
+    ~RegExportReader();
+    RegExportReader(const RegExportReader&) = delete;
+    RegExportReader& operator=(const RegExportReader&) = delete;
+
+    // The file's next bytes, from its first on, in pieces of any size.
+    void read(std::string_view bytes);
+    // The end of the file.
+    void finish();
+
+    // After finish: whether the file holds the PCI branch (or a key below it).
+    bool hasPciBranch() const;
+    // Malformed lines skipped.
+    std::size_t skippedLines() const { return skipped; }
+    // After finish: the branch, at pciBranchPath below localMachine. The
+    // CurrentControlSet's when the file has it, otherwise that of the control
+    // set that SYSTEM\Select's "Current" names, otherwise the first one's.
+    std::unique_ptr<KeyTreeRegistry> takeRegistry();
+
+    // Lines longer than this (continuations joined) are skipped as malformed.
+    static constexpr std::size_t maxLineBytes = 1 << 20;
+
+private:
+    struct State;
+    void decode(std::string_view bytes);
+    void takeLineBytes(std::string_view bytes, bool lineEnds);
+    void line(std::string_view text);
+    void keyLine(std::string_view text);
+    void valueLine(std::string_view text);
+
+    Encoding encoding;
+    std::unique_ptr<State> state;
+    std::size_t skipped = 0;
+};
+
+#endif

@@ -1,0 +1,119 @@
+// Files of another machine's devices: what is read, and the errors that
+// name the file.
+#include "TempDir.h"
+#include "deviceFile.h"
+#include "flException.h"
+
+#include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
+#include <string>
+
+namespace {
+
+const std::string dump = "00:00.0 Host bridge: Intel Corporation 440FX\n"
+                         "00: 86 80 37 12 00 00 00 00 02 00 00 06 00 00 00 00\n";
+
+struct ErrorCase {
+    const char* name;     // written below the test's directory unless null
+    std::string content;
+    std::string message;  // with FILE for the file's path
+};
+
+class Errors : public testing::TestWithParam<ErrorCase> {};
+
+TEST_P(Errors, NameTheFile)
+{
+    TempDir dir;
+    const ErrorCase& c = GetParam();
+    const std::string path = c.name ? dir.write(c.name, c.content) : dir.file("missing.reg");
+    std::string expected = c.message;
+    expected.replace(expected.find("FILE"), 4, path);
+    try {
+        readDeviceFile(path);
+        ADD_FAILURE() << "nothing raised";
+    } catch (const flException& failure) {
+        EXPECT_EQ(failure.message, expected);
+        EXPECT_TRUE(failure.userFacing);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(DeviceFile, Errors, testing::Values(
+    ErrorCase{nullptr, "", "Failed to open FILE for read accesss "},
+    ErrorCase{"empty", "", "FILE is neither a Windows registry export nor an lspci dump"},
+    ErrorCase{"text.txt", "Hello\n00: 86 80\n", "FILE is neither a Windows registry export nor an lspci dump"},
+    ErrorCase{"other.reg", "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\x]\r\n\"a\"=\"b\"\r\n",
+              "FILE holds no PCI devices: it has no key HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\PCI"}
+#ifdef _WIN32
+    , ErrorCase{"dump.txt", dump, "FILE is an lspci dump from Linux: only Corvane on Linux reads those"}
+#endif
+    ));
+
+TEST(DeviceFile, ADirectoryCannotBeOpened)
+{
+    TempDir dir;
+    EXPECT_THROW(readDeviceFile(dir.path()), flException);
+}
+
+#ifndef _WIN32
+TEST(DeviceFile, AFifoIsRefusedWithoutWaitingForAWriter)
+{
+    TempDir dir;
+    const std::string path = dir.file("fifo");
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    try {
+        readDeviceFile(path);
+        ADD_FAILURE() << "nothing raised";
+    } catch (const flException& failure) {
+        EXPECT_EQ(failure.message, path + " is not a regular file");
+    }
+}
+
+TEST(DeviceFile, ADumpIsReadThroughLibpci)
+{
+    TempDir dir;
+    const DeviceFile file = readDeviceFile(dir.write("dump.txt", dump));
+    Registry::Key branch = 0;
+    ASSERT_EQ(file.registry->openKey(Registry::localMachine, pciBranchPath, &branch), 0);
+    char name[256];
+    ASSERT_EQ(file.registry->enumKey(branch, 0, name, sizeof name), 0);
+    EXPECT_STREQ(name, "VEN_8086&DEV_1237&SUBSYS_FFFFFFFF&REV_02");  // bytes the dump lacks read as ff
+    file.registry->closeKey(branch);
+}
+#endif
+
+TEST(DeviceFile, ARegistryExportCountsItsSkippedLines)
+{
+    TempDir dir;
+    const DeviceFile file = readDeviceFile(dir.write("export.reg",
+        "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\PCI\\VEN_1\\0]\r\nbad\r\nworse\r\n"));
+    EXPECT_EQ(file.skippedLines, 2u);
+    EXPECT_EQ(skippedLinesNotice("x.reg", 2), "2 malformed lines of x.reg were skipped.");
+    EXPECT_EQ(skippedLinesNotice("x.reg", 1), "1 malformed line of x.reg was skipped.");
+}
+
+struct DumpCase {
+    std::string head;
+    bool isDump;
+};
+
+class Dumps : public testing::TestWithParam<DumpCase> {};
+
+TEST_P(Dumps, AreToldByAnAddressLineAndTheFirstLineOfBytes)
+{
+    EXPECT_EQ(looksLikeLspciDump(GetParam().head), GetParam().isDump);
+}
+
+INSTANTIATE_TEST_SUITE_P(DeviceFile, Dumps, testing::Values(
+    DumpCase{dump, true},
+    DumpCase{"\n0000:00:1f.3 Audio device: Intel\n\tSubsystem: x\n00: 86 80 c8 a2\n", true},  // -D -v
+    DumpCase{"10000:00:00.0 x\n00: 86 80\n", true},
+    DumpCase{"00:00.0 Host bridge: Intel Corporation 440FX\n", false},  // lspci without -x
+    DumpCase{"00:00.8 x\n00: 86 80\n", false},
+    DumpCase{"Hello\n00:00.0 x\n00: 86 80\n", false},
+    DumpCase{"00:0g.0 x\n00: 86 80\n", false}));
+
+}

@@ -1,0 +1,199 @@
+// The .reg reader: hand-made exports of what Wine's `reg export` does not
+// write (REGEDIT4 in Windows-1252, deletions, comments, parent keys, broken
+// and truncated files), each read whole and in small pieces.
+#include "regExport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+using Encoding = RegExportReader::Encoding;
+const std::string pci = "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\PCI\\";
+const std::string device = pci + "VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00\\3&11583659&0&C8]\n";
+
+// UTF-8 text as a file: UTF-16LE (with or without its byte-order mark),
+// Windows-1252 (for the few characters the cases use) or UTF-8 with a mark.
+std::string encoded(const std::string& text, Encoding encoding, bool mark = true)
+{
+    std::string out;
+    if (encoding == Encoding::utf8)
+        out = "\xEF\xBB\xBF";
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        std::uint32_t code = length == 1 ? lead : lead & (0x3F >> (length - 1));
+        for (int k = 1; k < length; ++k)
+            code = code << 6 | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        if (encoding == Encoding::utf8) {
+            out += text.substr(i, length);
+        } else if (encoding == Encoding::ansi) {
+            out += static_cast<char>(code == 0x20AC ? 0x80 : code);  // € and Latin-1 are all the cases use
+        } else {
+            auto unit = [&out](std::uint32_t u) { out += static_cast<char>(u & 0xFF); out += static_cast<char>(u >> 8); };
+            if (code >= 0x10000) {
+                unit(0xD800 + ((code - 0x10000) >> 10));
+                unit(0xDC00 + ((code - 0x10000) & 0x3FF));
+            } else {
+                unit(code);
+            }
+        }
+        i += length;
+    }
+    return encoding == Encoding::utf16le && mark ? "\xFF\xFE" + out : out;
+}
+
+std::string withHeader(const std::string& body, Encoding encoding)
+{
+    std::string text = (encoding == Encoding::ansi ? "REGEDIT4\n\n" : "Windows Registry Editor Version 5.00\n\n") + body;
+    std::string crlf;
+    for (const char c : text)
+        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return crlf;
+}
+
+// The kept branch below the PCI key, one line per key and value; text values
+// as text, others as hex bytes.
+void describe(KeyTreeRegistry::Node& node, const std::string& path, std::string& out)
+{
+    for (const auto& [name, data] : node.values) {
+        const bool text = !data.empty() && data.back() == '\0' && data.find('\0') == data.size() - 1;
+        out += path + ":" + name + "=";
+        if (text) {
+            out += data.substr(0, data.size() - 1);
+        } else {
+            for (const char c : data) {
+                char hex[4];
+                std::snprintf(hex, sizeof hex, "%02x.", static_cast<unsigned char>(c));
+                out += hex;
+            }
+        }
+        out += "\n";
+    }
+    for (const auto& key : node.subKeys)
+        describe(*key, path + "\\" + key->name, out);
+}
+
+struct Reading {
+    std::string tree;  // "none" when no export, "no branch" when it has no PCI key
+    std::size_t skipped = 0;
+};
+
+Reading read(const std::string& file, std::size_t piece)
+{
+    Reading reading;
+    const auto encoding = RegExportReader::recognise(file);
+    if (!encoding) {
+        reading.tree = "none";
+        return reading;
+    }
+    RegExportReader reader(*encoding);
+    for (std::size_t at = 0; at < file.size(); at += piece)
+        reader.read(std::string_view(file).substr(at, piece));
+    reader.finish();
+    reading.skipped = reader.skippedLines();
+    if (!reader.hasPciBranch()) {
+        reading.tree = "no branch";
+        return reading;
+    }
+    auto registry = reader.takeRegistry();
+    describe(registry->addKey(pciBranchPath), "", reading.tree);
+    if (reading.tree.empty())
+        reading.tree = "empty";
+    return reading;
+}
+
+struct Case {
+    const char* what;
+    Encoding encoding;
+    std::string body;
+    std::string tree;
+    std::size_t skipped;
+};
+
+const std::string inst = "\\VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00\\3&11583659&0&C8:";
+
+class Reader : public testing::TestWithParam<Case> {};
+
+TEST_P(Reader, KeepsThePciBranchWhateverThePieces)
+{
+    const Case& c = GetParam();
+    const std::string file = encoded(withHeader(c.body, c.encoding), c.encoding);
+    const std::size_t small = file.size() > 65536 ? 4099 : 1;  // byte by byte, but for the long line
+    for (const std::size_t piece : {file.size() + 1, small, std::size_t{7}}) {
+        const Reading reading = read(file, piece);
+        EXPECT_EQ(reading.tree, c.tree) << "in pieces of " << piece;
+        EXPECT_EQ(reading.skipped, c.skipped) << "in pieces of " << piece;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(RegExport, Reader, testing::Values(
+    Case{"strings and their escapes", Encoding::utf16le,
+         device + "\"Class\"=\"Net\"\n\"Mfg\"=\"Intel® \\\"Ω\\\" C:\\\\ 𝄞\"\n@=\"default\"\n\"Odd\"=\"a\\qb\"\n",
+         inst + "Class=Net\n" + inst + "Mfg=Intel® \"Ω\" C:\\ 𝄞\n" + inst + "=default\n" + inst + "Odd=a\\qb\n", 0},
+    Case{"dword, hex and hex(N), continued", Encoding::utf16le,
+         device + "\"D\"=dword:0000010a\n\"B\"=hex:01,ff,\\\n  02\n\"E\"=hex(2):25,00,41,00,a9,00,00,00\n"
+                  "\"M\"=hex(7):61,00,00,00,62,00,00,00,\\\n    00,00\n\"Q\"=hex(b):01,00,00,00,00,00,00,00\n\"N\"=hex:\n",
+         inst + "D=0a.01.00.00.\n" + inst + "B=01.ff.02.\n" + inst + "E=%A©\n" + inst + "M=61.00.62.00.00.\n" +
+             inst + "Q=01.00.00.00.00.00.00.00.\n" + inst + "N=\n", 0},
+    Case{"REGEDIT4 in Windows-1252, its hex(2) too", Encoding::ansi,
+         device + "\"Mfg\"=\"Café €\"\n\"E\"=hex(2):43,61,66,e9,00\n",
+         inst + "Mfg=Café €\n" + inst + "E=Café\n", 0},
+    Case{"UTF-8 with its mark", Encoding::utf8, device + "\"Mfg\"=\"Café €\"\n", inst + "Mfg=Café €\n", 0},
+    Case{"comments and blank lines", Encoding::utf16le,
+         "; a comment [HKEY_LOCAL_MACHINE]\n" + device + "  ; \"Class\"=\"no\"\n\n\"Class\"=\"Net\"\n# another\n",
+         inst + "Class=Net\n", 0},
+    Case{"deletions of keys and values", Encoding::utf16le,
+         device + "\"Class\"=\"Net\"\n\"Mfg\"=\"Intel\"\n\"Mfg\"=-\n" + pci + "VEN_10EC&DEV_8168&SUBSYS_01231028&REV_06\\1]\n\"Class\"=\"x\"\n"
+             "[-HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\PCI\\VEN_10EC&DEV_8168&SUBSYS_01231028&REV_06]\n\"Class\"=\"ignored\"\n",
+         inst + "Class=Net\n", 0},
+    Case{"a deletion above the branch", Encoding::utf16le,
+         device + "\"Class\"=\"Net\"\n[-HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum]\n", "no branch", 0},
+    Case{"a parent key's export: only the branch is kept", Encoding::utf16le,
+         "[HKEY_LOCAL_MACHINE\\SYSTEM]\n\"x\"=bogus line outside\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\e1000e]\n"
+         "\"Blob\"=hex:01,02,\\\n  03,04\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\USB\\x]\n\"ImagePath\"=\"e1000e.sys\"\n"
+         "[hkey_local_machine\\system\\currentcontrolset\\enum\\pci]\n" + device + "\"Class\"=\"Net\"\n" +
+         "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\PCIIDE\\y]\n\"Class\"=\"no\"\n",
+         inst + "Class=Net\n", 0},
+    Case{"control sets: the one Select names", Encoding::utf16le,
+         "[HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet001\\Enum\\PCI\\VEN_1]\n\"A\"=\"one\"\n"
+         "[HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet002\\Enum\\PCI\\VEN_2]\n\"A\"=\"two\"\n"
+         "[HKEY_LOCAL_MACHINE\\SYSTEM\\Select]\n\"Current\"=dword:00000002\n",
+         "\\VEN_2:A=two\n", 0},
+    Case{"malformed lines are skipped and counted, inside the branch only", Encoding::utf16le,
+         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\x]\nrubbish\n" + device + "\"Class\"=\"Net\"\nrubbish\n\"A\"=\"open\n\"B\"=dword:123456789\n"
+         "\"C\"=hex:1g\n\"D\"=str(2):\"x\"\n\"E\"\n\"F\"=\"x\" y\n[HKEY_LOCAL_MACHINE\\SYSTEM\n\"Mfg\"=\"after a broken key line: lost\"\n",
+         inst + "Class=Net\n", 8},
+    Case{"a truncated file: the value cut off is skipped", Encoding::utf16le,
+         device + "\"Class\"=\"Net\"\n\"Mfg\"=hex(2):41,00,\\", inst + "Class=Net\n", 1},
+    Case{"a line too long to keep", Encoding::utf16le,
+         device + "\"Class\"=\"Net\"\n\"Big\"=\"" + std::string(RegExportReader::maxLineBytes, 'x') + "\"\n",
+         inst + "Class=Net\n", 1}));
+
+struct HeadCase {
+    std::string head;
+    std::optional<Encoding> encoding;
+};
+
+class Recognise : public testing::TestWithParam<HeadCase> {};
+
+TEST_P(Recognise, TellsAnExportByItsFirstLine)
+{
+    EXPECT_EQ(RegExportReader::recognise(GetParam().head), GetParam().encoding);
+}
+
+INSTANTIATE_TEST_SUITE_P(RegExport, Recognise, testing::Values(
+    HeadCase{encoded("Windows Registry Editor Version 5.00\r\n", Encoding::utf16le), Encoding::utf16le},
+    HeadCase{encoded("Windows Registry Editor Version 5.00\r\n", Encoding::utf16le, false), Encoding::utf16le},
+    HeadCase{encoded("Windows Registry Editor Version 5.00\n", Encoding::utf8), Encoding::utf8},
+    HeadCase{"Windows Registry Editor Version 5.00\r\n", Encoding::utf8},
+    HeadCase{"REGEDIT4\r\n", Encoding::ansi},
+    HeadCase{"REGEDIT4", Encoding::ansi},
+    HeadCase{"REGEDIT5\r\n", std::nullopt},
+    HeadCase{"00:00.0 Host bridge: Intel Corporation\n00: 86 80\n", std::nullopt},
+    HeadCase{encoded("Windows Registry Editor Version 5.0", Encoding::utf16le), std::nullopt},
+    HeadCase{"", std::nullopt}));
+
+}
