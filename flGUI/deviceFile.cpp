@@ -1,11 +1,12 @@
 #include "deviceFile.h"
 
 #include "flException.h"
-#include "platform/inputFile.h"
+#include "platform/files.h"
 #include "regExport.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <vector>
 
 namespace {
@@ -85,39 +86,34 @@ std::string fileNameOf(const std::string& path)
 
 DeviceFile readDeviceFile(const std::string& path)
 {
-    InputFile file;
-    switch (file.open(path)) {
-    case InputFile::Status::cannotOpen:
-        fail(__FILE__, __LINE__, "Failed to open " + path + " for read accesss ");
-    case InputFile::Status::notRegular:
+    const platform::OpenedFile opened = platform::openRegularFile(path.c_str());
+    if (opened.notAFile)
         fail(__FILE__, __LINE__, path + " is not a regular file");
-    case InputFile::Status::open:
-        break;
-    }
+    if (!opened.file)
+        fail(__FILE__, __LINE__, "Failed to open " + path + " for read accesss ");
+    // Up to `size` bytes into `buffer`: their number, 0 at the end.
+    const auto readPiece = [&](char* buffer, std::size_t size) {
+        const std::size_t count = std::fread(buffer, 1, size, opened.file.get());
+        if (count == 0 && std::ferror(opened.file.get()))
+            fail(__FILE__, __LINE__, "Failed to read " + path);
+        return count;
+    };
 
     std::vector<char> buffer(pieceSize);
     std::string head;
     while (head.size() < headSize) {
-        const long long count = file.read(buffer.data(), std::min(buffer.size(), headSize - head.size()));
-        if (count < 0)
-            fail(__FILE__, __LINE__, "Failed to read " + path);
+        const std::size_t count = readPiece(buffer.data(), std::min(buffer.size(), headSize - head.size()));
         if (count == 0)
             break;
-        head.append(buffer.data(), static_cast<std::size_t>(count));
+        head.append(buffer.data(), count);
     }
 
     DeviceFile result;
     if (const auto encoding = RegExportReader::recognise(head)) {
         RegExportReader reader(*encoding);
         reader.read(head);
-        for (;;) {
-            const long long count = file.read(buffer.data(), buffer.size());
-            if (count < 0)
-                fail(__FILE__, __LINE__, "Failed to read " + path);
-            if (count == 0)
-                break;
-            reader.read(std::string_view(buffer.data(), static_cast<std::size_t>(count)));
-        }
+        while (const std::size_t count = readPiece(buffer.data(), buffer.size()))
+            reader.read(std::string_view(buffer.data(), count));
         reader.finish();
         if (!reader.hasPciBranch())
             fail(__FILE__, __LINE__, path + " holds no PCI devices: it has no key HKEY_LOCAL_MACHINE\\" +

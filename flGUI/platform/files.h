@@ -6,9 +6,10 @@
 #include <memory>
 #include <string>
 
-// The files the program uses in its working directory, which anyone may have
-// filled: what is found there is never waited for, and used only when it is a
-// plain file. One implementation file per platform, chosen by the build.
+// The files the program reads and writes: its working directory's, which
+// anyone may have filled, and those the user names. What is found there is
+// never waited for, and used only when it is a plain file. Names are UTF-8
+// on every platform. One implementation file per platform, chosen by the build.
 namespace platform {
 
 struct FileCloser {
@@ -21,6 +22,10 @@ using FilePointer = std::unique_ptr<std::FILE, FileCloser>;
 struct OpenedFile {
     FilePointer file;  // null when `name` was no regular file or could not be opened
     std::uint64_t size = 0;
+    // Without `file`: something other than a file or a directory stands
+    // under the name (a FIFO, a socket, a device), rather than nothing
+    // that can be opened.
+    bool notAFile = false;
 };
 
 // Opens `name` for reading when it is a regular file; a symbolic link to one

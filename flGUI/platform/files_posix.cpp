@@ -44,8 +44,13 @@ OpenedFile openRegularFile(const char* name)
     // was opened is looked at again, in case something else took the name
     // in between. O_NONBLOCK: a FIFO put there meanwhile does not hold the open.
     struct stat named, opened;
-    if (stat(name, &named) != 0 || !S_ISREG(named.st_mode))
+    if (stat(name, &named) != 0)
         return {};
+    if (!S_ISREG(named.st_mode)) {
+        OpenedFile refused;
+        refused.notAFile = !S_ISDIR(named.st_mode);
+        return refused;
+    }
     Descriptor descriptor(open(name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (descriptor.get() < 0 || fstat(descriptor.get(), &opened) != 0 || !S_ISREG(opened.st_mode) ||
         opened.st_dev != named.st_dev || opened.st_ino != named.st_ino)

@@ -8,9 +8,19 @@
 #include <io.h>
 
 #include <cstdint>
+#include <string>
 #include <utility>
 
 namespace {
+
+std::wstring widePath(const char* name)
+{
+    const int length = MultiByteToWideChar(CP_UTF8, 0, name, -1, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 1), L'\0');
+    if (length > 0)
+        MultiByteToWideChar(CP_UTF8, 0, name, -1, wide.data(), length);
+    return wide;
+}
 
 class Handle {
 public:
@@ -44,12 +54,17 @@ namespace platform {
 
 OpenedFile openRegularFile(const char* name)
 {
-    // A reparse point is followed here: a link to the database is fine.
-    Handle handle(CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // A reparse point is followed here: a link to the database is fine. A
+    // directory is not opened (that needs FILE_FLAG_BACKUP_SEMANTICS).
+    Handle handle(CreateFileW(widePath(name).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size;
-    if (!handle.isRegularFile() || !GetFileSizeEx(handle.get(), &size))
-        return {};
+    if (!handle.isRegularFile() || !GetFileSizeEx(handle.get(), &size)) {
+        OpenedFile refused;
+        refused.notAFile = handle.get() != INVALID_HANDLE_VALUE && GetFileType(handle.get()) != FILE_TYPE_DISK;
+        return refused;
+    }
     const int descriptor = _open_osfhandle(reinterpret_cast<std::intptr_t>(handle.get()), _O_RDONLY | _O_BINARY);
     if (descriptor < 0)
         return {};
@@ -66,7 +81,7 @@ bool appendLine(const char* name, const std::string& line)
 {
     // FILE_APPEND_DATA alone: every write goes to the end of the file, whoever
     // else appends at the same time.
-    const Handle log(CreateFileA(name, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    const Handle log(CreateFileW(widePath(name).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
                                  nullptr));
     if (!log.isRegularFile())
