@@ -124,6 +124,17 @@ inline std::size_t findBytes(std::string_view text, std::string_view needle, std
     return text.find(needle, from);
 }
 
+// The line starting at `start`, without its line end ("\n" or "\r\n").
+inline std::string_view lineAt(std::string_view text, std::size_t start)
+{
+    std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos)
+        end = text.size();
+    else if (end > start && text[end - 1] == '\r')
+        --end;
+    return text.substr(start, end - start);
+}
+
 // The start of the first line at or after `from`, before `limit`, that does
 // not begin with a tab; `limit` when there is none.
 inline std::size_t nextUnindentedLine(std::string_view text, std::size_t from, std::size_t limit)

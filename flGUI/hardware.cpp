@@ -64,18 +64,6 @@ platform::OpenedFile openDatabaseFile(const std::string& fileName)
     return opened;
 }
 
-// The line starting at `start`, without its line end: a carriage return
-// before a line feed is not part of it.
-std::string_view lineAt(std::string_view text, std::size_t start)
-{
-    std::size_t end = text.find('\n', start);
-    if (end == std::string_view::npos)
-        end = text.size();
-    else if (end > start && text[end - 1] == '\r')
-        --end;
-    return text.substr(start, end - start);
-}
-
 std::size_t nextLine(std::string_view text, std::size_t start)
 {
     const std::size_t end = text.find('\n', start);

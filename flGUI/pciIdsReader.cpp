@@ -53,17 +53,6 @@ unsigned valueOf(std::string_view digits)
     return value;
 }
 
-// The line starting at `start`, without its line end ("\n" or "\r\n").
-std::string_view lineAt(std::string_view list, std::size_t start)
-{
-    std::size_t end = list.find('\n', start);
-    if (end == std::string_view::npos)
-        end = list.size();
-    else if (end > start && list[end - 1] == '\r')
-        --end;
-    return list.substr(start, end - start);
-}
-
 }
 
 bool PciIdsReader::next(PciIdsLine& line)

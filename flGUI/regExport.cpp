@@ -119,17 +119,9 @@ char foldedChar(char c)
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-std::string folded(std::string_view name)
-{
-    std::string lower(name);
-    for (char& c : lower)
-        c = foldedChar(c);
-    return lower;
-}
-
 bool startsWithFolded(std::string_view text, std::string_view lowerPrefix)
 {
-    return text.size() >= lowerPrefix.size() && folded(text.substr(0, lowerPrefix.size())) == lowerPrefix;
+    return text.size() >= lowerPrefix.size() && foldedRegistryName(text.substr(0, lowerPrefix.size())) == lowerPrefix;
 }
 
 std::string_view trimmed(std::string_view text)
@@ -214,25 +206,9 @@ bool parseHexNumber(std::string_view text, std::size_t maxDigits, std::uint32_t&
     return true;
 }
 
-// The key names of a path, empty ones (doubled backslashes) left out.
-std::vector<std::string_view> splitPath(std::string_view path)
-{
-    std::vector<std::string_view> names;
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t end = path.find('\\', start);
-        if (end == std::string_view::npos)
-            end = path.size();
-        if (end > start)
-            names.push_back(path.substr(start, end - start));
-        start = end + 1;
-    }
-    return names;
-}
-
 bool isControlSet(std::string_view name)
 {
-    if (folded(name) == "currentcontrolset")
+    if (foldedRegistryName(name) == "currentcontrolset")
         return true;
     if (!startsWithFolded(name, "controlset") || name.size() != 13)
         return false;
@@ -430,14 +406,14 @@ void RegExportReader::keyLine(std::string_view text)
     const bool deletion = !path.empty() && path[0] == '-';
     if (deletion)
         path.remove_prefix(1);
-    const std::vector<std::string_view> names = splitPath(path);
+    const std::vector<std::string_view> names = splitRegistryPath(path);
     // Key names hold no zero and, as the registry's ANSI functions give them, 255 bytes at most.
     if (names.empty() || path.find('\0') != std::string_view::npos ||
         std::any_of(names.begin(), names.end(), [](std::string_view name) { return name.size() > 255; })) {
         ++skipped;
         return;
     }
-    const std::string root = folded(names[0]);
+    const std::string root = foldedRegistryName(names[0]);
     if (root != "hkey_local_machine" && root != "hklm")
         return;
 
@@ -446,12 +422,12 @@ void RegExportReader::keyLine(std::string_view text)
     std::size_t matched = 0;  // names of the branch's path the key's path follows
     while (matched < 4 && matched + 1 < names.size()) {
         const std::string_view name = names[matched + 1];
-        if (matched == 1 ? !isControlSet(name) : folded(name) != branchNames[matched])
+        if (matched == 1 ? !isControlSet(name) : foldedRegistryName(name) != branchNames[matched])
             break;
         ++matched;
     }
-    const bool isSelect = names.size() == 3 && matched == 1 && folded(names[2]) == "select";
-    const std::string controlSet = matched >= 2 ? folded(names[2]) : std::string();
+    const bool isSelect = names.size() == 3 && matched == 1 && foldedRegistryName(names[2]) == "select";
+    const std::string controlSet = matched >= 2 ? foldedRegistryName(names[2]) : std::string();
 
     if (deletion) {
         if (isSelect) {
@@ -563,7 +539,7 @@ void RegExportReader::valueLine(std::string_view text)
     }
 
     if (s.section == State::Section::select) {
-        if (folded(name) == "current") {
+        if (foldedRegistryName(name) == "current") {
             if (data && type == 4) {
                 std::uint32_t number = 0;
                 for (int i = 3; i >= 0; --i)

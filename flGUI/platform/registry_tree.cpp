@@ -3,31 +3,22 @@
 #include <algorithm>
 #include <cstring>
 
-namespace {
-
-// Registry names compare without regard to ASCII letter case.
-std::string folded(const std::string& name)
+std::string foldedRegistryName(std::string_view name)
 {
-    std::string lower = name;
+    std::string lower(name);
     for (char& c : lower)
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c - 'A' + 'a');
     return lower;
 }
 
-bool sameName(const std::string& a, const std::string& b)
+std::vector<std::string_view> splitRegistryPath(std::string_view path)
 {
-    return a.size() == b.size() && folded(a) == folded(b);
-}
-
-// Splits "A\B\C" into its names; empty names (doubled or outer backslashes) drop out.
-std::vector<std::string> splitPath(const std::string& path)
-{
-    std::vector<std::string> names;
+    std::vector<std::string_view> names;
     std::size_t start = 0;
     while (start <= path.size()) {
         std::size_t end = path.find('\\', start);
-        if (end == std::string::npos)
+        if (end == std::string_view::npos)
             end = path.size();
         if (end > start)
             names.push_back(path.substr(start, end - start));
@@ -36,11 +27,18 @@ std::vector<std::string> splitPath(const std::string& path)
     return names;
 }
 
+namespace {
+
+bool sameName(const std::string& a, const std::string& b)
+{
+    return a.size() == b.size() && foldedRegistryName(a) == foldedRegistryName(b);
+}
+
 }
 
 KeyTreeRegistry::Node* KeyTreeRegistry::Node::subKey(const std::string& keyName) const
 {
-    const auto key = subKeyByFoldedName.find(folded(keyName));
+    const auto key = subKeyByFoldedName.find(foldedRegistryName(keyName));
     return key == subKeyByFoldedName.end() ? nullptr : key->second;
 }
 
@@ -50,7 +48,7 @@ KeyTreeRegistry::Node& KeyTreeRegistry::Node::addSubKey(const std::string& keyNa
         return *existing;
     subKeys.push_back(std::make_unique<Node>());
     subKeys.back()->name = keyName;
-    subKeyByFoldedName[folded(keyName)] = subKeys.back().get();
+    subKeyByFoldedName[foldedRegistryName(keyName)] = subKeys.back().get();
     return *subKeys.back();
 }
 
@@ -83,23 +81,23 @@ void KeyTreeRegistry::Node::setString(const std::string& valueName, const std::s
 KeyTreeRegistry::Node& KeyTreeRegistry::addKey(const std::string& path)
 {
     Node* node = &localMachineNode;
-    for (const std::string& name : splitPath(path))
-        node = &node->addSubKey(name);
+    for (const std::string_view name : splitRegistryPath(path))
+        node = &node->addSubKey(std::string(name));
     return *node;
 }
 
 void KeyTreeRegistry::removeKey(const std::string& path)
 {
-    std::vector<std::string> names = splitPath(path);
+    const std::vector<std::string_view> names = splitRegistryPath(path);
     if (names.empty())
         return;
     Node* parent = &localMachineNode;
     for (std::size_t i = 0; parent && i + 1 < names.size(); ++i)
-        parent = parent->subKey(names[i]);
-    Node* key = parent ? parent->subKey(names.back()) : nullptr;
+        parent = parent->subKey(std::string(names[i]));
+    Node* key = parent ? parent->subKey(std::string(names.back())) : nullptr;
     if (!key)
         return;
-    parent->subKeyByFoldedName.erase(folded(names.back()));
+    parent->subKeyByFoldedName.erase(foldedRegistryName(names.back()));
     parent->subKeys.erase(std::find_if(parent->subKeys.begin(), parent->subKeys.end(),
                                        [key](const std::unique_ptr<Node>& node) { return node.get() == key; }));
 }
@@ -119,8 +117,8 @@ long KeyTreeRegistry::openKey(Key parent, const char* subKey, Key* result)
     Node* node = nodeOf(parent);
     if (!node)
         return registryError::invalidHandle;
-    for (const std::string& name : splitPath(subKey ? subKey : "")) {
-        node = node->subKey(name);
+    for (const std::string_view name : splitRegistryPath(subKey ? subKey : "")) {
+        node = node->subKey(std::string(name));
         if (!node)
             return registryError::fileNotFound;
     }

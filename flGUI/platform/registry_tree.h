@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -53,5 +54,13 @@ private:
     std::map<Key, Node*> openKeys;
     Key nextHandle = 0x1000;
 };
+
+// Registry names compare without regard to ASCII letter case: the name as
+// compared.
+std::string foldedRegistryName(std::string_view name);
+
+// The key names of a backslash-separated path; empty ones (doubled or outer
+// backslashes) drop out.
+std::vector<std::string_view> splitRegistryPath(std::string_view path);
 
 #endif
