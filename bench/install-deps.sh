@@ -3,12 +3,4 @@
 # it times corvane against and the X extension its timer watches windows
 # with. Not part of the test command. Does nothing when all are there.
 set -euo pipefail
-packages=(lshw-gtk hardinfo libxdamage-dev)
-if dpkg-query -W -f='${Status}\n' "${packages[@]}" 2>/dev/null | grep -c "install ok installed" |
-     grep -qx "${#packages[@]}"; then
-  exit 0
-fi
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${packages[@]}" >/dev/null
+exec "$(dirname "$0")/../scripts/install-deps.sh" lshw-gtk hardinfo libxdamage-dev

@@ -37,22 +37,17 @@ bool startsWithFolded(const char* label, const std::string& prefix)
     return true;
 }
 
-void openBranch(Fl_Tree_Item* item)
+// Opens or closes a line and every group below it.
+void setBranchOpen(Fl_Tree_Item* item, bool open)
 {
     if (!item->has_children())
         return;
-    item->open();
+    if (open)
+        item->open();
+    else
+        item->close();
     for (int i = 0; i < item->children(); ++i)
-        openBranch(item->child(i));
-}
-
-void closeBranch(Fl_Tree_Item* item)
-{
-    if (!item->has_children())
-        return;
-    item->close();
-    for (int i = 0; i < item->children(); ++i)
-        closeBranch(item->child(i));
+        setBranchOpen(item->child(i), open);
 }
 
 void appendIndented(std::string& text, const Fl_Tree_Item* item, int depth)
@@ -329,7 +324,7 @@ int DeviceTree::handleKey()
         return 1;
     case FL_KP + '*':
         if (line) {
-            openBranch(line);
+            setBranchOpen(line, true);
             redraw();
         }
         return 1;
@@ -451,7 +446,7 @@ void DeviceTree::copyAllDevices()
 void DeviceTree::openAll()
 {
     for (int i = 0; i < root()->children(); ++i)
-        openBranch(root()->child(i));
+        setBranchOpen(root()->child(i), true);
     redraw();
 }
 
@@ -460,7 +455,7 @@ void DeviceTree::closeAll()
 {
     Fl_Tree_Item* line = selectedLine();
     for (int i = 0; i < root()->children(); ++i)
-        closeBranch(root()->child(i));
+        setBranchOpen(root()->child(i), false);
     if (line && !line->visible_r())
         selectLine(deviceOf(line));
     redraw();

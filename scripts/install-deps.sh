@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Installs every Debian 12 package the build, the program and the tests need.
-# Does nothing when all are there already, unless given --always (CI).
+# Installs every Debian 12 package the build, the program and the tests need,
+# or only the packages given as arguments. Does nothing when all are there
+# already, unless given --always (CI).
 set -euo pipefail
+always=false
+if [ "${1:-}" = "--always" ]; then always=true; shift; fi
 packages=(
   build-essential cmake pkg-config
   libfltk1.3-dev fluid libx11-dev
@@ -12,7 +15,8 @@ packages=(
   clang libclang-rt-14-dev valgrind
   dpkg-dev lintian desktop-file-utils appstream man-db groff-base
 )
-if [ "${1:-}" != "--always" ] &&
+[ $# -eq 0 ] || packages=("$@")
+if ! $always &&
    dpkg-query -W -f='${Status}\n' "${packages[@]}" 2>/dev/null | grep -c "install ok installed" |
      grep -qx "${#packages[@]}"; then
   exit 0
