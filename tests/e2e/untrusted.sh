@@ -39,7 +39,6 @@ untouched() {
   printf 'precious\n' >"$outside/target" && rm -f "$outside/new"
   [ -n "$kept" ]
 }
-stderr_line='^Error: \(flGUI/hardware\.cpp, [0-9]+\) std::exception$'
 
 for user in root nobody; do
   as=()
@@ -58,9 +57,9 @@ for user in root nobody; do
     esac
     run_in "$dir" env -u DISPLAY "$list"
     check "$user: devices.lst a $kind: exit status" "255" "$status"
-    grep -Eq "^Failed to open devices\.lst for read accesss  \(std::exception\) \(flGUI/hardware\.cpp: [0-9]+\) \[.+\]\$" \
+    grep -Eq "$missing_database_log\$" \
       "$dir/error.log" 2>/dev/null || fail "$user: devices.lst a $kind: error.log: $(cat "$dir/error.log" 2>&1)"
-    grep -Eq "$stderr_line" "$work/stderr" || fail "$user: devices.lst a $kind: stderr: $(head -c 300 "$work/stderr")"
+    grep -Eq "$missing_database_stderr" "$work/stderr" || fail "$user: devices.lst a $kind: stderr: $(head -c 300 "$work/stderr")"
   done
 
   # A link to a regular file elsewhere is a database like the file itself.
@@ -87,7 +86,7 @@ for user in root nobody; do
     run_in "$dir" "$list"
     [ "$kind" = fifo-with-reader ] && exec 3>&-
     check "$user: error.log a $kind: exit status" "255" "$status"
-    grep -Eq "$stderr_line" "$work/stderr" || fail "$user: error.log a $kind: stderr: $(head -c 300 "$work/stderr")"
+    grep -Eq "$missing_database_stderr" "$work/stderr" || fail "$user: error.log a $kind: stderr: $(head -c 300 "$work/stderr")"
     check "$user: error.log a $kind: the directory as it was" "$before" "$(listing "$dir")"
     untouched || fail "$user: error.log a $kind: a file outside was written"
   done
@@ -115,7 +114,7 @@ for user in root nobody; do
   done
   check "$user: 20 failures, 4 at once: lines in error.log" "20" "$(wc -l <"$dir/error.log" 2>/dev/null)"
   check "$user: 20 failures, 4 at once: whole lines" "20" \
-    "$(grep -Ec '^Failed to open devices\.lst for read accesss  \(std::exception\) \(flGUI/hardware\.cpp: [0-9]+\) \[[^]]+\]$' "$dir/error.log")"
+    "$(grep -Ec "$missing_database_log\$" "$dir/error.log")"
 
   # The updater's output replaced, not written through, whatever it was.
   for kind in link link-dangling link-to-device fifo; do

@@ -53,10 +53,10 @@ for run in $(seq "${CORVANE_BOX_RUNS:-10}"); do
   wait "$pid"
   check "run $run: exit status of the fatal-error report" "255" "$?"
   check "run $run: error.log lines" "1" "$(wc -l <"$work/missing$run/error.log" 2>/dev/null)"
-  grep -Eq "^Failed to open devices\.lst for read accesss  \(std::exception\) \(flGUI/hardware\.cpp: [0-9]+\) \[.+\]\$" \
+  grep -Eq "$missing_database_log\$" \
     "$work/missing$run/error.log" || fail "run $run: error.log line: $(cat "$work/missing$run/error.log")"
   stderr=$(cat "$work/missing$run/stderr")
-  [[ "$stderr" =~ ^Error:\ \(flGUI/hardware\.cpp,\ [0-9]+\)\ std::exception$ ]] || fail "run $run: stderr line: [$stderr]"
+  [[ "$stderr" =~ $missing_database_stderr ]] || fail "run $run: stderr line: [$stderr]"
   check "run $run: no line end after the stderr line" "" "$(tail -c1 "$work/missing$run/stderr" | tr -d -c '\n')"
   check "run $run: nothing on standard output" "" "$(cat "$work/missing$run/stdout")"
 done
@@ -97,9 +97,9 @@ wait "$pid"
 check "exit status after F5 failed" "0" "$?"
 check "standard output: the start-up's line feed alone" "0a" "$(od -An -tx1 "$work/use/stdout" | tr -d ' \n')"
 check "error.log lines after the failed F5" "1" "$(wc -l <"$work/use/error.log" 2>/dev/null)"
-grep -Eq "^Failed to open devices\.lst for read accesss  \(std::exception\) \(flGUI/hardware\.cpp: [0-9]+\) \[.+\]\$" \
+grep -Eq "$missing_database_log\$" \
   "$work/use/error.log" || fail "error.log line after F5: $(cat "$work/use/error.log")"
-grep -Eqx "Error: \(flGUI/hardware\.cpp, [0-9]+\) std::exception" "$work/use/stderr" ||
+grep -Eq "$missing_database_stderr" "$work/use/stderr" ||
   fail "stderr after F5: [$(cat "$work/use/stderr")]"
 
 finish

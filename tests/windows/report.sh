@@ -16,10 +16,10 @@ mkdir "$work/plain"
 (cd "$work/plain" && env -u DISPLAY "$run" "$program" >stdout 2>stderr </dev/null)
 check "exit status without devices.lst" "255" "$?"
 check "error.log lines" "1" "$(wc -l <"$work/plain/error.log" 2>/dev/null)"
-grep -Eq "^Failed to open devices\.lst for read accesss  \(std::exception\) \(flGUI/hardware\.cpp: [0-9]+\) \[.+\]"$'\r'"?\$" \
+grep -Eq "$missing_database_log"$'\r'"?\$" \
   "$work/plain/error.log" || fail "error.log line: $(cat -A "$work/plain/error.log")"
 stderr=$(cat "$work/plain/stderr")
-[[ "$stderr" =~ ^Error:\ \(flGUI/hardware\.cpp,\ [0-9]+\)\ std::exception$ ]] || fail "stderr line: [$stderr]"
+[[ "$stderr" =~ $missing_database_stderr ]] || fail "stderr line: [$stderr]"
 
 # A second failure appends.
 (cd "$work/plain" && env -u DISPLAY "$run" "$program" >stdout 2>stderr </dev/null)

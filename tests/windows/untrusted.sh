@@ -31,8 +31,7 @@ untouched() {
   printf 'precious\n' >"$outside/target" && rm -f "$outside/new"
   [ -n "$kept" ]
 }
-stderr_line='^Error: \(flGUI/hardware\.cpp, [0-9]+\) std::exception$'
-log_line="^Failed to open devices\.lst for read accesss  \(std::exception\) \(flGUI/hardware\.cpp: [0-9]+\) \[[^]]+\]"$'\r'"\$"
+log_line="$missing_database_log"$'\r'"\$"
 
 # devices.lst that is no regular file: the open failure, at once.
 for kind in fifo link-to-zero link-to-fifo; do
@@ -45,7 +44,7 @@ for kind in fifo link-to-zero link-to-fifo; do
   run_in "$dir" "$list"
   check "devices.lst a $kind: exit status" "255" "$status"
   grep -Eq "$log_line" "$dir/error.log" 2>/dev/null || fail "devices.lst a $kind: error.log: $(cat -A "$dir/error.log" 2>&1)"
-  grep -Eq "$stderr_line" "$dir/stderr" || fail "devices.lst a $kind: stderr: $(head -c 300 "$dir/stderr")"
+  grep -Eq "$missing_database_stderr" "$dir/stderr" || fail "devices.lst a $kind: stderr: $(head -c 300 "$dir/stderr")"
 done
 dir=$work/db-link-to-file && mkdir "$dir" && ln -s "$outside/devices.lst" "$dir/devices.lst"
 run_in "$dir" "$list"
@@ -58,7 +57,7 @@ for kind in fifo fifo-with-reader; do
   run_in "$dir" "$list"
   [ "$kind" = fifo-with-reader ] && exec 3>&-
   check "error.log a $kind: exit status" "255" "$status"
-  grep -Eq "$stderr_line" "$dir/stderr" || fail "error.log a $kind: stderr: $(head -c 300 "$dir/stderr")"
+  grep -Eq "$missing_database_stderr" "$dir/stderr" || fail "error.log a $kind: stderr: $(head -c 300 "$dir/stderr")"
   check "error.log a $kind: still a FIFO, nothing else made" "error.log:p stderr:f stdout:f" "$(listing "$dir")"
 done
 

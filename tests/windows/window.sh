@@ -93,10 +93,10 @@ timeout 30 tail --pid="$pid" -f /dev/null
 wait "$pid"
 check "exit status of the fatal-error report" "255" "$?"
 check "error.log lines" "1" "$(wc -l <"$work/missing/error.log" 2>/dev/null)"
-grep -Eq "^Failed to open devices\.lst for read accesss  \(std::exception\) \(flGUI/hardware\.cpp: [0-9]+\) \[.+\]"$'\r'"\$" \
+grep -Eq "$missing_database_log"$'\r'"\$" \
   "$work/missing/error.log" || fail "error.log line: $(cat -A "$work/missing/error.log")"
 stderr=$(cat "$work/missing/stderr")
-[[ "$stderr" =~ ^Error:\ \(flGUI/hardware\.cpp,\ [0-9]+\)\ std::exception$ ]] || fail "stderr line: [$stderr]"
+[[ "$stderr" =~ $missing_database_stderr ]] || fail "stderr line: [$stderr]"
 check "nothing on standard output" "" "$(cat "$work/missing/stdout")"
 
 finish
