@@ -6,7 +6,7 @@
 // display is opened as corvane opens it, or with --toolkit-defaults as FLTK
 // opens it by itself.
 #include "DeviceTree.h"
-#include "platform/platform.h"
+#include "platformWindow.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Double_Window.H>

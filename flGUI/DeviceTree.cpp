@@ -50,15 +50,6 @@ void setBranchOpen(Fl_Tree_Item* item, bool open)
         setBranchOpen(item->child(i), open);
 }
 
-void appendIndented(std::string& text, const Fl_Tree_Item* item, int depth)
-{
-    text.append(2 * depth, ' ');
-    text += item->label() ? item->label() : "";
-    text += '\n';
-    for (int i = 0; i < item->children(); ++i)
-        appendIndented(text, item->child(i), depth + 1);
-}
-
 // The place of an item among its parent's children.
 int indexOf(const Fl_Tree_Item* item)
 {
@@ -469,17 +460,18 @@ std::string DeviceTree::lineText(const Fl_Tree_Item* line) const
 std::string DeviceTree::deviceText(const Fl_Tree_Item* line) const
 {
     std::string text;
-    if (const Fl_Tree_Item* device = deviceOf(line))
-        appendIndented(text, device, 0);
+    const Fl_Tree_Item* device = deviceOf(line);
+    const int index = device ? indexOf(device) : -1;
+    if (index >= 0 && index < static_cast<int>(devices.size()))
+        appendOutlineText(text, devices[static_cast<std::size_t>(index)].outline);
     return text;
 }
 
 std::string DeviceTree::allDevicesText() const
 {
     std::string text;
-    const Fl_Tree_Item* top = const_cast<DeviceTree*>(this)->root();
-    for (int i = 0; top && i < top->children(); ++i)
-        appendIndented(text, top->child(i), 0);
+    for (const Device& device : devices)
+        appendOutlineText(text, device.outline);
     return text;
 }
 
@@ -495,10 +487,20 @@ Fl_Tree_Item* DeviceTree::deviceOf(Fl_Tree_Item* line) const
     return const_cast<Fl_Tree_Item*>(deviceOf(static_cast<const Fl_Tree_Item*>(line)));
 }
 
-Fl_Tree_Item* DeviceTree::addDevice(const std::string& key, const char* label)
+// Fl_Tree items copy their labels and draw them literally.
+Fl_Tree_Item* DeviceTree::addDevice(const std::string& key, DeviceOutline outline)
 {
-    deviceKeys.push_back(key);
-    return add(root(), label);
+    if (outline.empty())
+        return nullptr;
+    std::vector<Fl_Tree_Item*> parents = {root()};
+    for (const OutlineLine& line : outline) {
+        parents.resize(std::min(static_cast<std::size_t>(line.depth) + 1, parents.size()));
+        parents.push_back(add(parents.back(), line.text.c_str()));
+    }
+    Fl_Tree_Item* device = root()->child(root()->children() - 1);
+    setBranchOpen(device, false);  // new items start open; an item's own close() fires no callback
+    devices.push_back({key, std::move(outline)});
+    return device;
 }
 
 void DeviceTree::clearDevices()
@@ -506,7 +508,7 @@ void DeviceTree::clearDevices()
     set_item_focus(nullptr);
     toReveal = nullptr;
     clear_children(root());
-    deviceKeys.clear();
+    devices.clear();
 }
 
 std::optional<DeviceTree::LinePath> DeviceTree::pathOf(const Fl_Tree_Item* line) const
@@ -518,19 +520,20 @@ std::optional<DeviceTree::LinePath> DeviceTree::pathOf(const Fl_Tree_Item* line)
     for (; line != device; line = line->parent())
         path.below.insert(path.below.begin(), indexOf(line));
     const int index = indexOf(device);
-    if (index < 0 || index >= static_cast<int>(deviceKeys.size()))
+    if (index < 0 || index >= static_cast<int>(devices.size()))
         return std::nullopt;
-    path.device = deviceKeys[index];
+    path.device = devices[static_cast<std::size_t>(index)].key;
     return path;
 }
 
 Fl_Tree_Item* DeviceTree::lineAt(const LinePath& path) const
 {
-    const auto key = std::find(deviceKeys.begin(), deviceKeys.end(), path.device);
+    const auto device = std::find_if(devices.begin(), devices.end(),
+                                     [&path](const Device& candidate) { return candidate.key == path.device; });
     Fl_Tree_Item* top = const_cast<DeviceTree*>(this)->root();
-    if (key == deviceKeys.end() || !top || key - deviceKeys.begin() >= top->children())
+    if (device == devices.end() || !top || device - devices.begin() >= top->children())
         return nullptr;
-    Fl_Tree_Item* line = top->child(static_cast<int>(key - deviceKeys.begin()));
+    Fl_Tree_Item* line = top->child(static_cast<int>(device - devices.begin()));
     for (const int index : path.below) {
         if (index < 0 || index >= line->children())
             return nullptr;

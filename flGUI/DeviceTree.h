@@ -1,6 +1,8 @@
 #ifndef CORVANE_DEVICETREE_H
 #define CORVANE_DEVICETREE_H
 
+#include "deviceOutline.h"
+
 #include <FL/Fl_Tree.H>
 
 #include <chrono>
@@ -39,8 +41,9 @@ public:
     const Fl_Scrollbar& horizontalScrollbar() const { return *scrollbar; }
 
     // Devices are top-level lines, each known by a key that stays the same
-    // across rescans (its registry key name).
-    Fl_Tree_Item* addDevice(const std::string& key, const char* label);
+    // across rescans (its registry key name), with the lines of its outline
+    // below it, every line that holds others closed.
+    Fl_Tree_Item* addDevice(const std::string& key, DeviceOutline outline);
     void clearDevices();
 
     // A line by its device's key and its place below the device line
@@ -108,7 +111,11 @@ private:
     int baseMargin;
     int offset = 0;
     int widest = 0;
-    std::vector<std::string> deviceKeys;  // of the top-level lines, in order
+    struct Device {
+        std::string key;
+        DeviceOutline outline;
+    };
+    std::vector<Device> devices;          // of the top-level lines, in order
     Fl_Tree_Item* toReveal = nullptr;     // scrolled into view once drawn where it now stands
     std::string typed;                    // the type-ahead's text so far
     Clock::time_point lastTyped;

@@ -1,7 +1,7 @@
 #include "flBaseForm.h"
 
 #include "flException.h"
-#include "platform/platform.h"
+#include "platformWindow.h"
 
 #include <FL/Fl_Double_Window.H>
 

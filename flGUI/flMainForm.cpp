@@ -1,56 +1,24 @@
 #include "flMainForm.h"
 
 #include "DeviceTree.h"
-#include "appIcon.h"
 #include "deviceFile.h"
+#include "deviceOutline.h"
 #include "flException.h"
-#include "platform/platform.h"
-#include "platform/registry.h"
+#include "pciScan.h"
+#include "platform.h"
+#include "platformWindow.h"
+#include "registry.h"
+#include "text.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Native_File_Chooser.H>
-#include <FL/Fl_RGB_Image.H>
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 #include <utility>
 
 namespace {
 
 const char* const windowTitle = "Corvane 1.5.1 Release 12/17/2011'";
-
-#ifdef _WIN32
-// The program's icon resource, in the two sizes the system asks for; FLTK
-// itself would show the system's default icon. They are handed over as
-// FLTK's default icons, not the window's own: FLTK 1.3 drops a window's own
-// icons when it registers its window class, which the first window does.
-// FLTK copies them.
-void setWindowIcons(Fl_Window&)
-{
-    const HINSTANCE program = GetModuleHandleA(nullptr);
-    const auto load = [program](int width, int height) {
-        return static_cast<HICON>(LoadImageA(program, MAKEINTRESOURCEA(iconResourceId), IMAGE_ICON,
-                                             GetSystemMetrics(width), GetSystemMetrics(height), 0));
-    };
-    const HICON large = load(SM_CXICON, SM_CYICON), small = load(SM_CXSMICON, SM_CYSMICON);
-    Fl_Window::default_icons(large, small);
-    for (HICON icon : {large, small})
-        if (icon)
-            DestroyIcon(icon);
-}
-#else
-// Raw RGBA images need no display; the window copies them.
-void setWindowIcons(Fl_Window& window)
-{
-    const std::vector<unsigned char> small = iconRgba(smallIcon()), large = iconRgba(largeIcon());
-    const Fl_RGB_Image smallImage(small.data(), smallIcon().size, smallIcon().size, 4);
-    const Fl_RGB_Image largeImage(large.data(), largeIcon().size, largeIcon().size, 4);
-    const Fl_RGB_Image* images[] = {&smallImage, &largeImage};
-    window.icons(images, 2);
-}
-#endif
 
 }
 
@@ -61,24 +29,25 @@ flMainForm::flMainForm() : flMainForm(systemRegistry())
 flMainForm::flMainForm(Registry& registry)
     : flBaseForm(800, 600, windowTitle), registry(&registry)
 {
-    setWindowIcons(*window);
-    loadDevices(true, std::string());
+    platform::setWindowIcons(*window);
+    loadDevices(Load::atStart, std::string());
     flMainForm::createWidgets();
 }
 
 flMainForm::flMainForm(const std::string& deviceFile)
     : flBaseForm(800, 600, windowTitle), registry(&systemRegistry())
 {
-    setWindowIcons(*window);
-    loadDevices(true, deviceFile);
+    platform::setWindowIcons(*window);
+    loadDevices(Load::atStart, deviceFile);
     flMainForm::createWidgets();
 }
 
 flMainForm::~flMainForm() = default;
 
-void flMainForm::loadDevices(bool firstLoad, const std::string& fromFile)
+void flMainForm::loadDevices(Load load, const std::string& fromFile)
 {
-    auto previousDatabase = std::exchange(database, std::make_unique<HardwareDatabase>(databasePath(), firstLoad));
+    auto previousDatabase =
+        std::exchange(database, std::make_unique<HardwareDatabase>(databasePath(), load == Load::atStart));
     DeviceFile opened;
     if (!fromFile.empty()) {
         try {
@@ -93,7 +62,7 @@ void flMainForm::loadDevices(bool firstLoad, const std::string& fromFile)
         registry = opened.registry.get();
     auto previousDevices = std::exchange(devices, {});
     try {
-        scanPciRegistry();
+        devices = scanPciRegistry(*registry, *database);
     } catch (...) {
         database = std::move(previousDatabase);
         devices = std::move(previousDevices);
@@ -103,10 +72,10 @@ void flMainForm::loadDevices(bool firstLoad, const std::string& fromFile)
     if (opened.registry) {
         fileRegistry = std::move(opened.registry);
         file = fromFile;
-        window->copy_label((std::string(windowTitle) + " - " + fileNameOf(file)).c_str());
+        window->copy_label((std::string(windowTitle) + " - " + platform::fileNameOf(file)).c_str());
     }
     notice = opened.skippedLines ? skippedLinesNotice(fromFile, opened.skippedLines) : std::string();
-    if (!firstLoad)
+    if (load == Load::again)
         showNotice();  // at start-up, once the window shows
 }
 
@@ -116,7 +85,7 @@ void flMainForm::reload(const std::string& fromFile)
         return;
     rescanning = true;
     try {
-        loadDevices(false, fromFile);
+        loadDevices(Load::again, fromFile);
         fillTree();
     } catch (const flException& failure) {
         failure.reportAndContinue();
@@ -204,55 +173,34 @@ std::string droppedFilePath(const std::string& text)
         return std::string();
     std::string path;
     for (std::size_t i = pathStart; i < line.size(); ++i) {
-        const auto hex = [](char c) {
-            return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
-        };
-        if (line[i] == '%' && i + 2 < line.size() && hex(line[i + 1]) >= 0 && hex(line[i + 2]) >= 0) {
-            path += static_cast<char>(hex(line[i + 1]) * 16 + hex(line[i + 2]));
+        if (line[i] == '%' && i + 2 < line.size() && text::hasHexDigits(std::string_view(line).substr(i + 1), 2)) {
+            path += static_cast<char>(text::hexDigitValue(line[i + 1]) * 16 + text::hexDigitValue(line[i + 2]));
             i += 2;
         } else {
             path += line[i];
         }
     }
-#ifdef _WIN32
-    if (path.size() >= 3 && path[0] == '/' && path[2] == ':')  // file:///C:/...
-        path.erase(0, 1);
-#endif
-    return path;
+    return platform::pathOfFileUri(path);
 }
 
 void flMainForm::createWidgets()
 {
-    browser = new DeviceTree(10, 15, 785, 525, "Hardware Devices");
-    window->add(browser);
-    browser->showroot(0);
-    browser->sortorder(FL_TREE_SORT_NONE);
-    browser->show();
-    browser->onRescan = [this] { rescan(); };
+    tree = new DeviceTree(10, 15, 785, 525, "Hardware Devices");
+    window->add(tree);
+    tree->showroot(0);
+    tree->sortorder(FL_TREE_SORT_NONE);
+    tree->show();
+    tree->onRescan = [this] { rescan(); };
     fillTree();
 }
 
 void flMainForm::fillTree()
 {
-    const DeviceTree::View view = browser->view();
-    browser->clearDevices();
-    // Fl_Tree items copy their labels and draw them literally.
-    for (const auto& record : devices) {
-        Fl_Tree_Item* device = browser->addDevice(record->keyName, record->description.c_str());
-        Fl_Tree_Item* windows = browser->add(device, "Windows");
-        browser->add(windows, record->deviceClass.c_str());
-        browser->add(windows, record->manufacturer.c_str());
-        Fl_Tree_Item* databaseGroup = browser->add(device, "Database");
-        const HardwareEntry& entry = record->entry;
-        for (const std::string& text : {entry.getVendorId(), entry.getDeviceId(), entry.getText1(),
-                                        entry.getText3(), entry.getText2()})
-            browser->add(databaseGroup, text.c_str());
-        // New items start open; the item's own close() fires no callback.
-        windows->close();
-        databaseGroup->close();
-        device->close();
-    }
-    browser->restoreView(view);
+    const DeviceTree::View view = tree->view();
+    tree->clearDevices();
+    for (const auto& record : devices)
+        tree->addDevice(record->keyName, outlineOf(*record));
+    tree->restoreView(view);
 }
 
 void flMainForm::handleCallback(Fl_Widget*)

@@ -46,21 +46,20 @@ public:
     // The file whose devices are shown; empty when they are the registry's.
     const std::string& shownFile() const { return file; }
 
-    // Appends a record to `devices` for every device key of the registry's
-    // PCI branch that can be read, matched against `database`.
-    void scanPciRegistry();
-
-    DeviceTree* browser = nullptr;  // a child of window
+    DeviceTree* tree = nullptr;  // a child of window
     std::unique_ptr<HardwareDatabase> database;
     std::vector<std::unique_ptr<DeviceRecord>> devices;
 
 private:
+    // The first load writes the line feed that says the database is read and
+    // keeps a notice for when the window shows; a later one (F5, a file
+    // opened) writes nothing and says its notice at once.
+    enum class Load { atStart, again };
     // Loads devices.lst into `database` and scans the registry into a fresh
     // `devices`; when either fails, both are left as they were and the
-    // flException goes on. Only the first load writes its line feed.
-    // With a file, the devices are read from it, and it becomes the file
-    // shown once all succeeded.
-    void loadDevices(bool firstLoad, const std::string& fromFile);
+    // flException goes on. With a file, the devices are read from it, and it
+    // becomes the file shown once all succeeded.
+    void loadDevices(Load load, const std::string& fromFile);
     // loadDevices and fillTree, a failure reported without ending the program.
     void reload(const std::string& fromFile);
     // (Re)builds the tree from `devices`, keeping the tree's view.
@@ -78,11 +77,5 @@ private:
 // The file named by what a drop delivers: the first of its lines, a path or
 // a file: URI (percent-escapes decoded); empty when it names none.
 std::string droppedFilePath(const std::string& text);
-
-// The PCI scan, which needs no window: appends a record to `devices` for
-// every device key of the PCI branch that can be read, matched against
-// `database`. The main form runs it at start and on F5.
-void scanPciBranch(Registry& registry, const HardwareDatabase& database,
-                   std::vector<std::unique_ptr<DeviceRecord>>& devices);
 
 #endif

@@ -1,6 +1,7 @@
 #include "flException.h"
 #include "flMainForm.h"
-#include "platform/platform.h"
+#include "platform.h"
+#include "platformWindow.h"
 
 #include <FL/Fl.H>
 
@@ -18,6 +19,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: corvane [FILE]\n");
         return 2;
     }
+    flException::showBox = platform::showMessageBox;
     runReportingFailures([&arguments] {
         platform::hideConsole();
         auto form = arguments.empty() ? std::make_unique<flMainForm>() : std::make_unique<flMainForm>(arguments[0]);

@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 # Without Debian's -ffile-prefix-map: the build maps __FILE__ itself, and the
-# fatal-error report names flGUI/..., not ./flGUI/...
+# fatal-error report names core/..., not ./core/...
 cxxflags=$(echo "$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" |
            sed 's/-ffile-prefix-map=[^ ]*//g')
 cmake -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \

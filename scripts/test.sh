@@ -3,11 +3,18 @@
 # Windows builds (64-bit tests under Wine, 32-bit compiled and linked), and a
 # short fuzz run. With CORVANE_PACKAGE_TESTS=1 (CI) the plain build's tests
 # also install the Debian package on this machine and purge it again.
+#   scripts/test.sh --quick   the plain build and its unit tests alone, for the
+#                             edit-compile-test loop: no apt-get, Wine or sanitizers
 set -euo pipefail
 cd "$(dirname "$0")/.."
+jobs=$(nproc)
+if [ "${1:-}" = "--quick" ]; then
+  cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build build -j"$jobs"
+  cd build && exec ctest -L unit --output-on-failure -j"$jobs"
+fi
 scripts/install-deps.sh
 scripts/build.sh --sanitize
-jobs=$(nproc)
 status=0
 for dir in build build-sanitize; do
   echo "== tests in $dir"

@@ -1,7 +1,7 @@
 #include "TempDir.h"
 #include "flException.h"
 #include "hardware.h"
-#include "platform/files.h"
+#include "files.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -160,10 +160,10 @@ TEST_F(FatalReport, MissingDatabaseNamesTheLoader)
     };
     EXPECT_EXIT(loadInDirectory(dir.path()), testing::ExitedWithCode(failureStatus),
                 testing::Truly([](const std::string& text) {
-                    return hasNumberBetween(text, "Error: (flGUI/hardware.cpp, ", ") std::exception");
+                    return hasNumberBetween(text, "Error: (core/hardware.cpp, ", ") std::exception");
                 }));
     EXPECT_TRUE(hasNumberBetween(readFile(dir.file("error.log")),
-                                 "Failed to open devices.lst for read accesss  (std::exception) (flGUI/hardware.cpp: ",
+                                 "Failed to open devices.lst for read accesss  (std::exception) (core/hardware.cpp: ",
                                  std::string(") [") + buildStamp + "]" + lineEnd + "\n"))
         << readFile(dir.file("error.log"));
 }

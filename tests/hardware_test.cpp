@@ -1,7 +1,7 @@
 #include "TempDir.h"
 #include "flException.h"
 #include "hardware.h"
-#include "platform/files.h"
+#include "files.h"
 
 #include <gtest/gtest.h>
 
@@ -294,7 +294,7 @@ void expectOpenFailure(const std::string& path)
         ADD_FAILURE() << "no exception for " << path;
     } catch (const flException& error) {
         EXPECT_EQ(error.message, "Failed to open " + path + " for read accesss ");
-        EXPECT_STREQ(error.file, "flGUI/hardware.cpp");
+        EXPECT_STREQ(error.file, "core/hardware.cpp");
         EXPECT_GT(error.line, 0);
     }
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "nothing written before a failure";
@@ -324,7 +324,7 @@ TEST_F(DatabaseFile, ReadErrorRaisesTheReadFailure)
         ADD_FAILURE() << "no exception";
     } catch (const flException& error) {
         EXPECT_EQ(error.message, "Failed to read " + path);
-        EXPECT_STREQ(error.file, "flGUI/hardware.cpp");
+        EXPECT_STREQ(error.file, "core/hardware.cpp");
     }
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "no partial database announced";
 }

@@ -31,8 +31,8 @@ TEST(Icon, TransparentPixelsHaveNoAlpha)
 // The Windows resources use the .ico kept in the sources: it must be these pictures.
 TEST(Icon, KeptIconFileHoldsThesePictures)
 {
-    EXPECT_EQ(readFile(std::string(CORVANE_SOURCE_DIR) + "/flGUI/platform/corvane.ico"), iconFile())
-        << "run corvane-make-icon flGUI/platform/corvane.ico";
+    EXPECT_EQ(readFile(std::string(CORVANE_SOURCE_DIR) + "/platform/corvane.ico"), iconFile())
+        << "run corvane-make-icon platform/corvane.ico";
 }
 
 }

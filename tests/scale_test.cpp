@@ -32,8 +32,8 @@ TEST_F(Scale, AThousandDevicesMakeTenThousandLines)
     const auto form = makeForm();
     const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     int items = 0;
-    for (Fl_Tree_Item* item = form->browser->first(); item; item = item->next())
-        items += item != form->browser->root();
+    for (Fl_Tree_Item* item = form->tree->first(); item; item = item->next())
+        items += item != form->tree->root();
     EXPECT_EQ(items, 10000);
     RecordProperty("build_ms", std::to_string(ms));
     std::printf("1,000 devices, 10,000 items: form built in %.1f ms\n", ms);
@@ -45,16 +45,16 @@ TEST_F(Scale, OpeningAndClosingMakesAndFreesNothing)
     const auto form = makeForm();
     const long before = allocationCount;
     for (int round = 0; round < 2; ++round) {
-        for (Fl_Tree_Item* item = form->browser->first(); item; item = item->next())
-            if (item->has_children() && item != form->browser->root())
+        for (Fl_Tree_Item* item = form->tree->first(); item; item = item->next())
+            if (item->has_children() && item != form->tree->root())
                 item->open();
-        for (Fl_Tree_Item* item = form->browser->first(); item; item = item->next())
-            if (item->has_children() && item != form->browser->root())
+        for (Fl_Tree_Item* item = form->tree->first(); item; item = item->next())
+            if (item->has_children() && item != form->tree->root())
                 item->close();
     }
     EXPECT_EQ(allocationCount, before);
     int items = 0;
-    for (Fl_Tree_Item* item = form->browser->first(); item; item = item->next())
+    for (Fl_Tree_Item* item = form->tree->first(); item; item = item->next())
         ++items;
     EXPECT_EQ(items, 10001);
 }

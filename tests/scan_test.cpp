@@ -2,7 +2,7 @@
 #include "MemoryRegistry.h"
 #include "TempDir.h"
 #include "flException.h"
-#include "flMainForm.h"
+#include "pciScan.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +28,7 @@ protected:
     std::unique_ptr<Form> makeForm()
     {
         auto form = std::make_unique<Form>();
-        scanPciBranch(registry, *database, form->devices);
+        form->devices = scanPciRegistry(registry, *database);
         return form;
     }
 
@@ -55,7 +55,7 @@ protected:
             ADD_FAILURE() << "nothing raised";
         } catch (const flException& error) {
             EXPECT_EQ(error.message, message);
-            EXPECT_STREQ(error.file, "flGUI/flMainFormScan.cpp");
+            EXPECT_STREQ(error.file, "core/pciScan.cpp");
         }
         EXPECT_EQ(registry.openHandleCount(), 0u);
     }

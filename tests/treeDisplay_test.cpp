@@ -4,7 +4,7 @@
 
 #include "DeviceTree.h"
 #include "FormFixture.h"
-#include "platform/platform.h"
+#include "platformWindow.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Double_Window.H>
@@ -36,8 +36,8 @@ TEST_F(TreeOnDisplay, NarrowLinesNeedNoScrollbar)
     const auto form = makeForm();
     form->show();
     settle();
-    EXPECT_FALSE(form->browser->horizontalScrollbar().visible());
-    EXPECT_EQ(form->browser->horizontalOffset(), 0);
+    EXPECT_FALSE(form->tree->horizontalScrollbar().visible());
+    EXPECT_EQ(form->tree->horizontalOffset(), 0);
 }
 
 TEST_F(TreeOnDisplay, WideLinesScrollToTheirEnd)
@@ -47,7 +47,7 @@ TEST_F(TreeOnDisplay, WideLinesScrollToTheirEnd)
     const auto form = makeForm();
     form->show();
     settle();
-    DeviceTree& tree = *form->browser;
+    DeviceTree& tree = *form->tree;
     EXPECT_TRUE(tree.horizontalScrollbar().visible());
     EXPECT_GT(tree.contentWidth(), tree.w());
 

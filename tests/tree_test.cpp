@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -58,14 +59,14 @@ TEST_F(Tree, WindowAndBrowserHaveTheirPlaces)
     EXPECT_STREQ(form->window->label(), "Corvane 1.5.1 Release 12/17/2011'");
     EXPECT_FALSE(form->window->shown());
     ASSERT_EQ(form->window->children(), 1);
-    EXPECT_EQ(form->window->child(0), form->browser);
-    EXPECT_EQ(form->browser->x(), 10);
-    EXPECT_EQ(form->browser->y(), 15);
-    EXPECT_EQ(form->browser->w(), 785);
-    EXPECT_EQ(form->browser->h(), 525);
-    EXPECT_STREQ(form->browser->label(), "Hardware Devices");
-    EXPECT_EQ(form->browser->align(), FL_ALIGN_TOP);
-    EXPECT_FALSE(form->browser->showroot());
+    EXPECT_EQ(form->window->child(0), form->tree);
+    EXPECT_EQ(form->tree->x(), 10);
+    EXPECT_EQ(form->tree->y(), 15);
+    EXPECT_EQ(form->tree->w(), 785);
+    EXPECT_EQ(form->tree->h(), 525);
+    EXPECT_STREQ(form->tree->label(), "Hardware Devices");
+    EXPECT_EQ(form->tree->align(), FL_ALIGN_TOP);
+    EXPECT_FALSE(form->tree->showroot());
     EXPECT_EQ(form->window->resizable(), nullptr);
 }
 
@@ -73,7 +74,7 @@ TEST_F(Tree, EmptyListGivesAnEmptyTree)
 {
     registry.addKey(pciBranchPath);
     const auto form = makeForm();
-    EXPECT_EQ(form->browser->root()->children(), 0);
+    EXPECT_EQ(form->tree->root()->children(), 0);
 }
 
 TEST_F(Tree, EachDeviceHoldsWindowsAndDatabaseLinesInOrder)
@@ -83,7 +84,7 @@ TEST_F(Tree, EachDeviceHoldsWindowsAndDatabaseLinesInOrder)
     registry.addDevice("VEN_10EC&DEV_8168&SUBSYS_01231028&REV_06", "", "", "no separator");
     registry.addDevice("VEN_8086&DEV_10D3&SUBSYS_00001028&REV_01", "c", "m", ";Intel & Co @C0 100%");
     const auto form = makeForm();
-    const Fl_Tree_Item* root = form->browser->root();
+    const Fl_Tree_Item* root = form->tree->root();
     EXPECT_EQ(childLabels(root), (std::vector<std::string>{
         "Intel & Co @C0 100%", "unknown value", "Intel & Co @C0 100%"}));
 
@@ -105,8 +106,8 @@ TEST_F(Tree, EveryGroupStartsClosedShowingOneLinePerDevice)
         registry.addDevice("VEN_8086&DEV_10D3&SUBSYS_0000000" + std::to_string(i) + "&REV_00", "c", "m", ";d");
     const auto form = makeForm();
     int visibleLines = 0, items = 0;
-    for (Fl_Tree_Item* item = form->browser->first(); item; item = item->next()) {
-        if (item == form->browser->root())
+    for (Fl_Tree_Item* item = form->tree->first(); item; item = item->next()) {
+        if (item == form->tree->root())
             continue;
         ++items;
         if (item->has_children()) {
@@ -124,9 +125,79 @@ TEST_F(Tree, LongLabelsStandWhole)
     registry.addDevice("VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00", longText.c_str(), "m",
                        (";" + longText + "/with/slashes").c_str());
     const auto form = makeForm();
-    const Fl_Tree_Item* device = form->browser->root()->child(0);
+    const Fl_Tree_Item* device = form->tree->root()->child(0);
     EXPECT_EQ(device->label(), longText + "/with/slashes");
     EXPECT_EQ(device->child(0)->child(0)->label(), longText);
 }
+
+#ifndef _WIN32
+// Every form of the outline shows the same lines: corvane-list's listing of a
+// file, the tree the window builds from it (each line indented by its depth),
+// Copy all devices, and Copy device of each device's lines.
+struct OddDevice {
+    const char* keyName;
+    std::string deviceClass, manufacturer, deviceDesc;
+};
+
+std::string regText(const std::string& text)
+{
+    std::string escaped;
+    for (const char c : text)
+        escaped += c == '\\' || c == '"' ? std::string("\\") + c : std::string(1, c);
+    return escaped;
+}
+
+std::string treeText(const Fl_Tree_Item* item, int depth)
+{
+    std::string text = std::string(2 * depth, ' ') + (item->label() ? item->label() : "") + "\n";
+    for (int i = 0; i < item->children(); ++i)
+        text += treeText(item->child(i), depth + 1);
+    return text;
+}
+
+TEST_F(Tree, ListTreeAndCopiesShowTheSameLines)
+{
+    const std::string longText(5000, 'L');
+    const std::vector<OddDevice> devices = {
+        {"VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00", "Net", "Intel", "e1000e;In the database"},
+        {"VEN_10EC&DEV_8168&SUBSYS_01231028&REV_06", "", "", ""},  // no line, empty texts, no ';'
+        {"VEN_1AF4&DEV_1041&SUBSYS_11001AF4&REV_01", longText, longText, ";" + longText},
+        {"VEN_1106&DEV_3038&SUBSYS_00000000&REV_01", "Мост Ω", "Café € \"quoted\" back\\slash", ";@Cyr Мост;more"},
+        {"VEN_8086&DEV_10D3&SUBSYS_00000000&REV_01", "tab\there", "  blanks  ", ";"},
+    };
+    std::string file = "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n\r\n";
+    for (const OddDevice& device : devices)
+        file += "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\PCI\\" + std::string(device.keyName) +
+                "\\3&1&0&C8]\r\n\"Class\"=\"" + regText(device.deviceClass) + "\"\r\n\"Mfg\"=\"" +
+                regText(device.manufacturer) + "\"\r\n\"DeviceDesc\"=\"" + regText(device.deviceDesc) + "\"\r\n";
+    const std::string path = dir.write("odd.reg", file);
+
+    std::string listed;
+    std::FILE* list = popen((std::string(CORVANE_LIST) + " odd.reg 2>&1").c_str(), "r");
+    ASSERT_NE(list, nullptr);
+    char chunk[4096];
+    while (const std::size_t got = std::fread(chunk, 1, sizeof chunk, list))
+        listed.append(chunk, got);
+    ASSERT_EQ(pclose(list), 0) << listed;
+    ASSERT_EQ(listed.rfind("\n", 0), 0u) << "the line feed of the loaded database comes first";
+    listed.erase(0, 1);
+
+    const auto form = makeForm(path);
+    const DeviceTree& tree = *form->tree;
+    const Fl_Tree_Item* root = const_cast<DeviceTree&>(tree).root();
+    ASSERT_EQ(root->children(), static_cast<int>(devices.size()));
+    std::string shown, copiedEach;
+    for (int i = 0; i < root->children(); ++i) {
+        shown += treeText(root->child(i), 0);
+        copiedEach += tree.deviceText(root->child(i)->child(1)->child(2));  // from a line deep inside
+    }
+    EXPECT_EQ(shown, listed);
+    EXPECT_EQ(tree.allDevicesText(), listed);
+    EXPECT_EQ(copiedEach, listed);
+    EXPECT_NE(listed.find("    Мост Ω\n    Café € \"quoted\" back\\slash\n"), std::string::npos) << listed;
+    EXPECT_NE(listed.find("unknown value\n  Windows\n    \n    \n  Database\n    0x10EC\n    0x8168\n    \n"),
+              std::string::npos);
+}
+#endif
 
 }

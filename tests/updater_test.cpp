@@ -2,6 +2,7 @@
 #include "TempDir.h"
 #include "hardware.h"
 #include "pciIds.h"
+#include "files.h"
 #include "platform/registry_libpci.h"
 
 #include <gtest/gtest.h>
@@ -140,7 +141,7 @@ TEST(Updater, OutputLoadsBackAndMatchesKeyNames)
 {
     TempDir dir;
     std::string error;
-    ASSERT_TRUE(replaceFile(dir.file("devices.lst"), convertPciIds(smallList).devicesList, error)) << error;
+    ASSERT_TRUE(platform::replaceFile(dir.file("devices.lst"), convertPciIds(smallList).devicesList, error)) << error;
     const HardwareDatabase database = loadQuietly(dir.file("devices.lst"));
     EXPECT_EQ(database.size(), 5u);
     HardwareEntry key;
@@ -182,7 +183,7 @@ TEST(Updater, KilledBeforeTheRenameLeavesTheOldFileWhole)
     ASSERT_GE(child, 0);
     if (child == 0) {
         std::string error;
-        replaceFile(path, std::string(1 << 20, 'x'), error, [] { raise(SIGKILL); });
+        platform::replaceFile(path, std::string(1 << 20, 'x'), error, [] { raise(SIGKILL); });
         _exit(0);
     }
     int status = 0;
@@ -201,7 +202,7 @@ TEST(Updater, FindsEveryNamedDeviceOfThisMachine)
     std::string list, error;
     ASSERT_TRUE(readListFile(systemList, list, error)) << error;
     TempDir dir;
-    ASSERT_TRUE(replaceFile(dir.file("devices.lst"), convertPciIds(list).devicesList, error)) << error;
+    ASSERT_TRUE(platform::replaceFile(dir.file("devices.lst"), convertPciIds(list).devicesList, error)) << error;
     const HardwareDatabase database = loadQuietly(dir.file("devices.lst"));
 
     LibpciRegistry registry({"", systemList, false});

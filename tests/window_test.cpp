@@ -64,13 +64,13 @@ protected:
     void start(const std::string& deviceFile = std::string())
     {
         form = makeForm(deviceFile);
-        form->browser->clock = [this] { return now; };
+        form->tree->clock = [this] { return now; };
         form->show();
         settleEvents();
         windowId = std::to_string(fl_xid(form->window.get()));
         runServingEvents("xdotool windowfocus " + windowId);
     }
-    DeviceTree& tree() { return *form->browser; }
+    DeviceTree& tree() { return *form->tree; }
 
     void keys(const std::string& names) { runServingEvents("xdotool key --delay 20 " + names); }
     void type(const std::string& text) { runServingEvents("xdotool type --delay 20 '" + text + "'"); }
@@ -347,10 +347,10 @@ TEST_P(RescanFailure, KeepsTheTreeAndTheProgram)
     EXPECT_EQ(selected(), "Alpha/Windows");
     EXPECT_TRUE(form->window->shown());
     const std::string log = readFile("error.log");
-    EXPECT_EQ(log.rfind("Failed to open devices.lst for read accesss  (std::exception) (flGUI/hardware.cpp: ", 0), 0u)
+    EXPECT_EQ(log.rfind("Failed to open devices.lst for read accesss  (std::exception) (core/hardware.cpp: ", 0), 0u)
         << log;
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1);
-    EXPECT_EQ(standardError.rfind("Error: (flGUI/hardware.cpp, ", 0), 0u) << standardError;
+    EXPECT_EQ(standardError.rfind("Error: (core/hardware.cpp, ", 0), 0u) << standardError;
     EXPECT_EQ(standardError.back(), '\n');
 }
 

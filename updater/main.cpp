@@ -1,59 +1,42 @@
 // corvane-update: writes devices.lst from the PCI ID Repository's list.
 #include "pciIds.h"
 
+#include "files.h"
+#include "platform.h"
+
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <string>
-#include <sys/stat.h>
-
-// Windows has no system copy of the list: it is looked for in the working
-// directory. Nor is the program installed there: its database is the one in
-// its own directory, so there is no installed copy to write.
-#ifdef _WIN32
-#define LIST_DIRECTORY ""
-#define DEFAULT_LIST "pci.ids in the working directory"
-#define OUTPUT_CHOICE ""
-#define SYSTEM_OPTION ""
-#else
-#define LIST_DIRECTORY "/usr/share/misc/"
-#define DEFAULT_LIST "/usr/share/misc/pci.ids"
-#define OUTPUT_CHOICE " | --system"
-#define SYSTEM_OPTION \
-    "  -s, --system              write the installed copy instead, which Corvane\n" \
-    "                            reads when the working directory has no\n" \
-    "                            devices.lst: " CORVANE_INSTALLED_DATABASE "\n" \
-    "                            (for root; its directory is made when missing)\n"
-#endif
 
 namespace {
 
-const char* const usage =
-    "Usage: corvane-update [--input PCI_IDS] [--output DEVICES_LST" OUTPUT_CHOICE "]\n"
-    "\n"
-    "Writes Corvane's hardware database, devices.lst, from the PCI ID Repository's\n"
-    "list of vendors and devices: one line per device, in the list's order.\n"
-    "\n"
-    "  -i, --input PCI_IDS       the list to read, plain or gzip-compressed\n"
-    "                            (default: " DEFAULT_LIST ", or pci.ids.gz\n"
-    "                            there when only that exists)\n"
-    "  -o, --output DEVICES_LST  the file to write (default: devices.lst in the\n"
-    "                            working directory); it is replaced only once the\n"
-    "                            new one is complete\n"
-    SYSTEM_OPTION
-    "  -h, --help                this text\n"
-    "\n"
-    "Malformed lines of the list are reported with their numbers and skipped.\n"
-    "Exit status: 0 on success, 1 when the list cannot be read or the output not\n"
-    "written, 2 for bad arguments.\n";
-
-std::string defaultList()
+// The options' text; --system where the programs are installed with a database of their own.
+std::string usage(const std::string& installedCopy)
 {
-    struct stat status;
-    const char* plain = LIST_DIRECTORY "pci.ids";
-    const char* compressed = LIST_DIRECTORY "pci.ids.gz";
-    return stat(plain, &status) != 0 && stat(compressed, &status) == 0 ? compressed : plain;
+    std::string text = "Usage: corvane-update [--input PCI_IDS] [--output DEVICES_LST" +
+                       std::string(installedCopy.empty() ? "" : " | --system") + "]\n"
+                       "\n"
+                       "Writes Corvane's hardware database, devices.lst, from the PCI ID Repository's\n"
+                       "list of vendors and devices: one line per device, in the list's order.\n"
+                       "\n"
+                       "  -i, --input PCI_IDS       the list to read, plain or gzip-compressed\n"
+                       "                            (default: " + std::string(platform::defaultPciIdsDescription()) +
+                       ", or pci.ids.gz\n"
+                       "                            there when only that exists)\n"
+                       "  -o, --output DEVICES_LST  the file to write (default: devices.lst in the\n"
+                       "                            working directory); it is replaced only once the\n"
+                       "                            new one is complete\n";
+    if (!installedCopy.empty())
+        text += "  -s, --system              write the installed copy instead, which Corvane\n"
+                "                            reads when the working directory has no\n"
+                "                            devices.lst: " + installedCopy + "\n"
+                "                            (for root; its directory is made when missing)\n";
+    return text + "  -h, --help                this text\n"
+                  "\n"
+                  "Malformed lines of the list are reported with their numbers and skipped.\n"
+                  "Exit status: 0 on success, 1 when the list cannot be read or the output not\n"
+                  "written, 2 for bad arguments.\n";
 }
 
 int badArguments(const std::string& problem)
@@ -66,20 +49,19 @@ int badArguments(const std::string& problem)
 
 int main(int argc, char** argv)
 {
-    std::string input = defaultList(), output = "devices.lst";
+    const std::string installedCopy = platform::installedDatabase();
+    std::string input = platform::defaultPciIds(), output = "devices.lst";
     bool outputGiven = false, system = false;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument == "-h" || argument == "--help") {
-            std::fputs(usage, stdout);
+            std::fputs(usage(installedCopy).c_str(), stdout);
             return 0;
         }
-#ifndef _WIN32
-        if (argument == "-s" || argument == "--system") {
+        if (!installedCopy.empty() && (argument == "-s" || argument == "--system")) {
             system = true;
             continue;
         }
-#endif
         std::string* target = argument == "-i" || argument == "--input"    ? &input
                               : argument == "-o" || argument == "--output" ? &output
                                                                            : nullptr;
@@ -93,7 +75,7 @@ int main(int argc, char** argv)
     if (system && outputGiven)
         return badArguments("--system and --output name two files: give one");
     if (system) {
-        output = CORVANE_INSTALLED_DATABASE;
+        output = installedCopy;
         const std::filesystem::path directory = std::filesystem::path(output).parent_path();
         std::error_code error;
         std::filesystem::create_directories(directory, error);
@@ -112,7 +94,7 @@ int main(int argc, char** argv)
     const Conversion conversion = convertPciIds(list);
     for (const std::string& problem : conversion.problems)
         std::fprintf(stderr, "corvane-update: %s: %s, skipped\n", input.c_str(), problem.c_str());
-    if (!replaceFile(output, conversion.devicesList, error)) {
+    if (!platform::replaceFile(output, conversion.devicesList, error)) {
         std::fprintf(stderr, "corvane-update: %s\n", error.c_str());
         return 1;
     }

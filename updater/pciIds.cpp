@@ -1,6 +1,7 @@
 #include "pciIds.h"
 
 #include "pciIdsReader.h"
+#include "text.h"
 
 #include <sys/stat.h>
 #include <zlib.h>
@@ -11,15 +12,6 @@
 #include <string_view>
 
 namespace {
-
-std::string upperHex(std::string_view digits)
-{
-    std::string upper(digits);
-    for (char& c : upper)
-        if (c >= 'a' && c <= 'f')
-            c = static_cast<char>(c - 'a' + 'A');
-    return upper;
-}
 
 // devices.lst fields cannot hold a double quote: it becomes a single one.
 bool withoutDoubleQuotes(std::string_view text, std::string& out)
@@ -69,11 +61,11 @@ Conversion convertPciIds(const std::string& list)
         }
         case PciIdsLine::Kind::vendor:
             ++result.vendors;
-            vendorId = upperHex(listLine.id);
+            vendorId = text::asciiUppered(listLine.id);
             vendorChanged = withoutDoubleQuotes(listLine.name, vendorName);
             break;
         case PciIdsLine::Kind::device: {
-            Line entry{vendorId, vendorName, upperHex(listLine.id), std::string(), vendorChanged};
+            Line entry{vendorId, vendorName, text::asciiUppered(listLine.id), std::string(), vendorChanged};
             entry.changed = withoutDoubleQuotes(listLine.name, entry.deviceName) || vendorChanged;
             lines.push_back(std::move(entry));
             break;

@@ -1,7 +1,6 @@
 #ifndef CORVANE_UPDATER_PCIIDS_H
 #define CORVANE_UPDATER_PCIIDS_H
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,11 +19,5 @@ Conversion convertPciIds(const std::string& list);
 
 // The whole file, gzip-compressed or not; false with a reason when it cannot be read.
 bool readListFile(const std::string& path, std::string& contents, std::string& error);
-
-// Writes a temporary file beside `path`, flushes it to disk and renames it
-// over `path`, so that `path` is always either the old or the new file whole.
-// `beforeRename` runs between the two (tests stop the process there).
-bool replaceFile(const std::string& path, const std::string& contents, std::string& error,
-                 const std::function<void()>& beforeRename = {});
 
 #endif

@@ -24,7 +24,7 @@ mkdir "$work/readonly" && chmod 555 "$work/readonly"
 run_in "$work/readonly" 65534 DISPLAY="$DISPLAY"
 check "read-only directory: exit status" "255" "$status"
 check "read-only directory: nothing written" "" "$(listing "$work/readonly")"
-grep -q "^Error: (flGUI/hardware.cpp, [0-9]*) std::exception$" "$work/stderr" || fail "stderr: $(cat "$work/stderr")"
+grep -q "^Error: (core/hardware.cpp, [0-9]*) std::exception$" "$work/stderr" || fail "stderr: $(cat "$work/stderr")"
 box_shown && fail "a box without a log"
 
 # error.log is a directory.

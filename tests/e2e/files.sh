@@ -67,9 +67,9 @@ for file in missing.reg fifo notes.txt; do
     fifo) message="fifo is not a regular file" ;;
     notes.txt) message="notes.txt is neither a Windows registry export nor an lspci dump" ;;
   esac
-  check "$file: standard error" "Error: (flGUI/deviceFile.cpp, N) std::exception: $message" \
+  check "$file: standard error" "Error: (core/deviceFile.cpp, N) std::exception: $message" \
     "$(sed 's/, [0-9]*)/, N)/' stderr)"
-  grep -Fq "$message (std::exception) (flGUI/deviceFile.cpp: " error.log || fail "$file: error.log: $(cat error.log)"
+  grep -Fq "$message (std::exception) (core/deviceFile.cpp: " error.log || fail "$file: error.log: $(cat error.log)"
   check "$file: nothing on standard output" "" "$(cat stdout)"
 done
 rm -f error.log

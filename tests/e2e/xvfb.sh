@@ -36,8 +36,8 @@ start_xvfb() {  # start_xvfb [XVFB_OPTION...]
 
 # The two lines a report that devices.lst cannot be opened writes: error.log's
 # (add the line end: "\$" on Linux, $'\r'"\$" on Windows) and standard error's.
-missing_database_log='^Failed to open devices\.lst for read accesss  \(std::exception\) \(flGUI/hardware\.cpp: [0-9]+\) \[[^]]+\]'
-missing_database_stderr='^Error: \(flGUI/hardware\.cpp, [0-9]+\) std::exception$'
+missing_database_log='^Failed to open devices\.lst for read accesss  \(std::exception\) \(core/hardware\.cpp: [0-9]+\) \[[^]]+\]'
+missing_database_stderr='^Error: \(core/hardware\.cpp, [0-9]+\) std::exception$'
 
 # The id of the first window whose name matches, waiting up to 20 s.
 find_window() {

@@ -1,7 +1,7 @@
 // The .reg reader: a file of any bytes, recognised or not, read in two
 // pieces split where the fuzzer says, then scanned as the program scans it.
 // Both splits must give the same registry.
-#include "flMainForm.h"
+#include "pciScan.h"
 #include "regExport.h"
 
 #include <unistd.h>
@@ -68,7 +68,7 @@ std::string readWhole(std::string_view bytes, std::size_t split, std::size_t& sk
     static const std::string empty = emptyDatabase();
     const HardwareDatabase database(empty, false);
     std::vector<std::unique_ptr<DeviceRecord>> devices;
-    scanPciBranch(*registry, database, devices);
+    devices = scanPciRegistry(*registry, database);
     return out;
 }
 

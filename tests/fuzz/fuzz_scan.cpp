@@ -3,9 +3,9 @@
 // lie, and any error code. Every key the scan opens must be closed once.
 #include "DeviceRecord.h"
 #include "flException.h"
-#include "flMainForm.h"
+#include "pciScan.h"
 #include "hardware.h"
-#include "platform/registry.h"
+#include "registry.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -114,7 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzedRegistry registry(data, size);
     std::vector<std::unique_ptr<DeviceRecord>> devices;
     try {
-        scanPciBranch(registry, database(), devices);
+        devices = scanPciRegistry(registry, database());
     } catch (const flException&) {
         if (!devices.empty())
             std::abort();  // a raised scan lists nothing

@@ -1,9 +1,13 @@
 #include "FormFixture.h"
 
+#include "flException.h"
+#include "platformWindow.h"
+
 #include <filesystem>
 
 FormFixture::FormFixture() : previousDirectory(std::filesystem::current_path().string())
 {
+    flException::showBox = platform::showMessageBox;  // as the window program does
     std::filesystem::current_path(dir.path());
     writeDatabase("\"0x8086\",\"0x10D3\",\"Intel Corporation\",\"sample\",\"82574L\"\n");
 }

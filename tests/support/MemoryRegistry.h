@@ -1,7 +1,7 @@
 #ifndef CORVANE_TESTS_MEMORYREGISTRY_H
 #define CORVANE_TESTS_MEMORYREGISTRY_H
 
-#include "platform/registry_tree.h"
+#include "registry_tree.h"
 
 #include <map>
 #include <string>

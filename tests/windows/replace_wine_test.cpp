@@ -1,7 +1,7 @@
 // The updater's replace of devices.lst on Windows, where rename does not
 // replace: MoveFileEx over the old file, or nothing changed at all.
 #include "TempDir.h"
-#include "pciIds.h"
+#include "files.h"
 
 #include <gtest/gtest.h>
 
@@ -43,7 +43,7 @@ TEST_P(Replace, NewFileWholeOrOldFileUntouched)
                              FILE_ATTRIBUTE_NORMAL, nullptr);
 
     std::string error;
-    const bool done = replaceFile(path, "new\n", error);
+    const bool done = platform::replaceFile(path, "new\n", error);
     if (holder != INVALID_HANDLE_VALUE)
         CloseHandle(holder);
 
@@ -68,7 +68,7 @@ TEST(Replace, NamesTakenBeforehandDoNotStopIt)
     for (int attempt = 0; attempt < 100; ++attempt)
         dir.write("devices.lst.new-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt), "");
     std::string error;
-    EXPECT_TRUE(replaceFile(dir.file("devices.lst"), "new\n", error)) << error;
+    EXPECT_TRUE(platform::replaceFile(dir.file("devices.lst"), "new\n", error)) << error;
     EXPECT_EQ(readFile(dir.file("devices.lst")), "new\n");
 }
 
@@ -77,7 +77,7 @@ TEST(ReplaceFailure, DeviceNamesAreNoFiles)
 {
     for (const char* name : {"NUL", "CON", "COM1"}) {
         std::string error;
-        EXPECT_FALSE(replaceFile(name, "new\n", error)) << name;
+        EXPECT_FALSE(platform::replaceFile(name, "new\n", error)) << name;
         EXPECT_FALSE(error.empty()) << name;
     }
 }
@@ -86,7 +86,7 @@ TEST(ReplaceFailure, MissingDirectoryIsReported)
 {
     TempDir dir;
     std::string error;
-    EXPECT_FALSE(replaceFile(dir.file("no/such/devices.lst"), "new\n", error));
+    EXPECT_FALSE(platform::replaceFile(dir.file("no/such/devices.lst"), "new\n", error));
     EXPECT_NE(error.find("cannot create a file beside"), std::string::npos) << error;
 }
 

@@ -1,8 +1,8 @@
 // The scan against Wine's real registry, loaded with the fixture of
 // import-fixture.sh. Wine keeps a key of its own there too.
 #include "TempDir.h"
-#include "flMainForm.h"
-#include "platform/registry.h"
+#include "pciScan.h"
+#include "registry.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +35,7 @@ protected:
         database = std::make_unique<HardwareDatabase>(dir.write(
             "devices.lst", "\"0x8086\",\"0x10D3\",\"Intel Corporation\",\"sample\",\"82574L\"\n"));
         testing::internal::GetCapturedStdout();
-        scanPciBranch(systemRegistry(), *database, devices);
+        devices = scanPciRegistry(systemRegistry(), *database);
         for (const auto& record : devices)
             byIds[record->entry.vendorId + ":" + record->entry.deviceId] = record.get();
     }

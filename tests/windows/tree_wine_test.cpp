@@ -4,7 +4,7 @@
 #include "DeviceTree.h"
 #include "TempDir.h"
 #include "flMainForm.h"
-#include "platform/registry.h"
+#include "registry.h"
 
 #include <FL/Fl_Tree_Item.H>
 #include <gtest/gtest.h>
@@ -109,7 +109,7 @@ protected:
         form = std::make_unique<flMainForm>();
         testing::internal::GetCapturedStdout();
         expected = readableDevices();
-        root = form->browser->root();
+        root = form->tree->root();
     }
     void TearDown() override { std::filesystem::current_path(previousDirectory); }
 

@@ -2,7 +2,8 @@
 
 #include "byteSearch.h"
 #include "flException.h"
-#include "platform/files.h"
+#include "files.h"
+#include "platform.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -201,9 +202,5 @@ std::string databasePath(const std::string& installedCopy)
 
 std::string databasePath()
 {
-#ifdef CORVANE_INSTALLED_DATABASE
-    return databasePath(CORVANE_INSTALLED_DATABASE);
-#else
-    return databasePath("");
-#endif
+    return databasePath(platform::installedDatabase());
 }

@@ -4,10 +4,10 @@
 #include "registry.h"
 
 #include <map>
-#include <unordered_map>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -54,10 +54,6 @@ private:
     std::map<Key, Node*> openKeys;
     Key nextHandle = 0x1000;
 };
-
-// Registry names compare without regard to ASCII letter case: the name as
-// compared.
-std::string foldedRegistryName(std::string_view name);
 
 // The key names of a backslash-separated path; empty ones (doubled or outer
 // backslashes) drop out.

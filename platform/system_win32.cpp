@@ -1,6 +1,7 @@
-// Windows: the system's message box, the console window hidden, and the
-// system's ANSI text made UTF-8.
+// Windows: the console window hidden or switched to UTF-8, the command line
+// and the system's ANSI text made UTF-8; the programs are portable.
 #include "platform.h"
+#include "text_win32.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -13,48 +14,10 @@ namespace platform {
 
 namespace {
 
-std::wstring wideText(std::string_view utf8)
+int clampedLength(std::size_t size)
 {
-    const int length = static_cast<int>(std::min<std::size_t>(utf8.size(), std::numeric_limits<int>::max()));
-    std::wstring wide(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, nullptr, 0)), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, wide.data(), static_cast<int>(wide.size()));
-    return wide;
+    return static_cast<int>(std::min<std::size_t>(size, std::numeric_limits<int>::max()));
 }
-
-std::string utf8Text(const wchar_t* wide)
-{
-    const int length = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-    std::string text(static_cast<std::size_t>(std::max(length, 1)), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide, -1, text.data(), length, nullptr, nullptr);
-    text.pop_back();  // the terminating zero
-    return text;
-}
-
-}
-
-// The program's own texts are ASCII and go through the ANSI function; a
-// text naming a user's file is UTF-8, which the UTF-16 one shows whole.
-void showMessageBox(const char* caption, const char* text)
-{
-    const std::string_view body = text;
-    if (std::all_of(body.begin(), body.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
-        MessageBoxA(nullptr, text, caption, MB_OK);
-    else
-        MessageBoxW(nullptr, wideText(body).c_str(), wideText(caption).c_str(), MB_OK);
-}
-
-void hideConsole()
-{
-    if (HWND console = GetConsoleWindow())
-        ShowWindow(console, SW_HIDE);
-}
-
-// The system opens its display itself.
-void openDisplay()
-{
-}
-
-namespace {
 
 UINT consoleCodePage = 0;
 
@@ -63,6 +26,29 @@ void restoreConsoleCodePage()
     SetConsoleOutputCP(consoleCodePage);
 }
 
+}
+
+std::wstring utf8ToWide(std::string_view utf8)
+{
+    const int length = clampedLength(utf8.size());
+    std::wstring wide(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, nullptr, 0)), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, wide.data(), static_cast<int>(wide.size()));
+    return wide;
+}
+
+std::string wideToUtf8(const wchar_t* wide)
+{
+    const int length = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<std::size_t>(std::max(length, 1)), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, text.data(), length, nullptr, nullptr);
+    text.pop_back();  // the terminating zero
+    return text;
+}
+
+void hideConsole()
+{
+    if (HWND console = GetConsoleWindow())
+        ShowWindow(console, SW_HIDE);
 }
 
 void showUtf8OnConsole()
@@ -82,10 +68,41 @@ std::vector<std::string> arguments(int, char**)
     int count = 0;
     if (LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
         for (int i = 1; i < count; ++i)
-            result.push_back(utf8Text(wide[i]));
+            result.push_back(wideToUtf8(wide[i]));
         LocalFree(wide);
     }
     return result;
+}
+
+std::string installedDatabase()
+{
+    return std::string();
+}
+
+// Windows has no system copy of the list: it is looked for in the working directory.
+std::string defaultPciIds()
+{
+    const DWORD plain = GetFileAttributesA("pci.ids"), compressed = GetFileAttributesA("pci.ids.gz");
+    return plain == INVALID_FILE_ATTRIBUTES && compressed != INVALID_FILE_ATTRIBUTES ? "pci.ids.gz" : "pci.ids";
+}
+
+const char* defaultPciIdsDescription()
+{
+    return "pci.ids in the working directory";
+}
+
+std::string fileNameOf(const std::string& path)
+{
+    const std::size_t separator = path.find_last_of("/\\");
+    return separator == std::string::npos ? path : path.substr(separator + 1);
+}
+
+// file:///C:/dir/file gives "/C:/dir/file": the drive comes first.
+std::string pathOfFileUri(std::string uriPath)
+{
+    if (uriPath.size() >= 3 && uriPath[0] == '/' && uriPath[2] == ':')
+        uriPath.erase(0, 1);
+    return uriPath;
 }
 
 std::string ansiToUtf8(std::string_view text)
@@ -93,7 +110,7 @@ std::string ansiToUtf8(std::string_view text)
     if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
         return std::string(text);
     // Through UTF-16, the system's own text: every ANSI code page converts to it.
-    const int length = static_cast<int>(std::min<std::size_t>(text.size(), std::numeric_limits<int>::max()));
+    const int length = clampedLength(text.size());
     const int wideLength = MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
     std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
     MultiByteToWideChar(CP_ACP, 0, text.data(), length, wide.data(), wideLength);

@@ -1,6 +1,6 @@
 // The atomic replace of a file on Windows: MoveFileEx over the old one, which
 // unlike rename there replaces an existing file.
-#include "pciIds.h"
+#include "files.h"
 
 #include <windows.h>
 
@@ -44,6 +44,8 @@ HANDLE createBeside(const std::string& path, std::string& temporary)
 
 }
 
+namespace platform {
+
 bool replaceFile(const std::string& path, const std::string& contents, std::string& error,
                  const std::function<void()>& beforeRename)
 {
@@ -84,4 +86,6 @@ bool replaceFile(const std::string& path, const std::string& contents, std::stri
         return false;
     }
     return true;
+}
+
 }

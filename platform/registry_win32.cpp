@@ -2,7 +2,7 @@
 // and take them (the PCI branch's are ASCII); text values become UTF-8.
 #include "registry.h"
 
-#include "platform.h"
+#include "text_win32.h"
 
 #include <windows.h>
 

@@ -1,5 +1,5 @@
 // The atomic replace of a file on POSIX systems: rename over the old one.
-#include "pciIds.h"
+#include "files.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+namespace platform {
 
 bool replaceFile(const std::string& path, const std::string& contents, std::string& error,
                  const std::function<void()>& beforeRename)
@@ -46,4 +48,6 @@ bool replaceFile(const std::string& path, const std::string& contents, std::stri
         return false;
     }
     return true;
+}
+
 }

@@ -1,7 +1,7 @@
 #ifndef CORVANE_HARDWARE_H
 #define CORVANE_HARDWARE_H
 
-#include "platform/mappedFile.h"
+#include "mappedFile.h"
 
 #include <array>
 #include <cstddef>
@@ -51,9 +51,7 @@ public:
 // `installedCopy` means there is none.
 std::string databasePath(const std::string& installedCopy);
 
-// The same choice with this build's installed copy: <localstatedir>/lib/corvane/
-// devices.lst of its install prefix on Linux (the package's, /var/lib/corvane/
-// devices.lst, comes from corvane-update); none on Windows, whose build is portable.
+// The same choice with this build's installed copy (platform::installedDatabase).
 std::string databasePath();
 
 // devices.lst, entries in file order: every line that is not empty. The

@@ -1,16 +1,9 @@
 #include "registry_tree.h"
 
+#include "text.h"
+
 #include <algorithm>
 #include <cstring>
-
-std::string foldedRegistryName(std::string_view name)
-{
-    std::string lower(name);
-    for (char& c : lower)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return lower;
-}
 
 std::vector<std::string_view> splitRegistryPath(std::string_view path)
 {
@@ -31,14 +24,14 @@ namespace {
 
 bool sameName(const std::string& a, const std::string& b)
 {
-    return a.size() == b.size() && foldedRegistryName(a) == foldedRegistryName(b);
+    return a.size() == b.size() && text::asciiLowered(a) == text::asciiLowered(b);
 }
 
 }
 
 KeyTreeRegistry::Node* KeyTreeRegistry::Node::subKey(const std::string& keyName) const
 {
-    const auto key = subKeyByFoldedName.find(foldedRegistryName(keyName));
+    const auto key = subKeyByFoldedName.find(text::asciiLowered(keyName));
     return key == subKeyByFoldedName.end() ? nullptr : key->second;
 }
 
@@ -48,7 +41,7 @@ KeyTreeRegistry::Node& KeyTreeRegistry::Node::addSubKey(const std::string& keyNa
         return *existing;
     subKeys.push_back(std::make_unique<Node>());
     subKeys.back()->name = keyName;
-    subKeyByFoldedName[foldedRegistryName(keyName)] = subKeys.back().get();
+    subKeyByFoldedName[text::asciiLowered(keyName)] = subKeys.back().get();
     return *subKeys.back();
 }
 
@@ -97,7 +90,7 @@ void KeyTreeRegistry::removeKey(const std::string& path)
     Node* key = parent ? parent->subKey(std::string(names.back())) : nullptr;
     if (!key)
         return;
-    parent->subKeyByFoldedName.erase(foldedRegistryName(names.back()));
+    parent->subKeyByFoldedName.erase(text::asciiLowered(names.back()));
     parent->subKeys.erase(std::find_if(parent->subKeys.begin(), parent->subKeys.end(),
                                        [key](const std::unique_ptr<Node>& node) { return node.get() == key; }));
 }

@@ -1,13 +1,14 @@
 #ifndef CORVANE_REGEXPORT_H
 #define CORVANE_REGEXPORT_H
 
-#include "platform/registry_tree.h"
+#include "registry_tree.h"
 
 #include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Reads a Windows registry export, a .reg file as regedit and `reg export`
 // write it: "Windows Registry Editor Version 5.00" (UTF-16 with a byte-order
@@ -41,8 +42,14 @@ public:
 
     // After finish: whether the file holds the PCI branch (or a key below it).
     bool hasPciBranch() const;
-    // Malformed lines skipped.
+    // Malformed lines skipped, and the first of them: its number in the
+    // file (from 1) and what is wrong with it.
+    struct SkippedLine {
+        std::size_t number = 0;
+        std::string reason;
+    };
     std::size_t skippedLines() const { return skipped; }
+    const std::optional<SkippedLine>& firstSkipped() const { return first; }
     // After finish: the branch, at pciBranchPath below localMachine. The
     // CurrentControlSet's when the file has it, otherwise that of the control
     // set that SYSTEM\Select's "Current" names, otherwise the first one's.
@@ -53,15 +60,24 @@ public:
 
 private:
     struct State;
-    void decode(std::string_view bytes);
+    struct BranchPlace;
+    static BranchPlace placeOf(const std::vector<std::string_view>& names);
+
+    void splitLines(std::string_view piece);
     void takeLineBytes(std::string_view bytes, bool lineEnds);
     void line(std::string_view text);
+    void continuedLine(std::string_view text);
     void keyLine(std::string_view text);
-    void valueLine(std::string_view text);
+    void enterKey(const std::vector<std::string_view>& names, const std::string& controlSet);
+    void deleteKey(const std::vector<std::string_view>& names, const BranchPlace& place);
+    void valueLine(std::string_view text, std::size_t lineNumber);
+    // The one place a malformed line is counted; lineNumber counts from the header's 0.
+    void skip(std::size_t lineNumber, const char* reason);
 
     Encoding encoding;
     std::unique_ptr<State> state;
     std::size_t skipped = 0;
+    std::optional<SkippedLine> first;
 };
 
 #endif

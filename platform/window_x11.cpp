@@ -1,18 +1,21 @@
-// Linux: the message box is a small FLTK dialog; there is no console window to
-// hide, and terminals take UTF-8 as it is; the display is X, opened through FLTK.
-#include "platform.h"
+// X11: the message box is a small FLTK dialog, the display is opened through
+// FLTK, and the window's icons are handed over as pictures.
+#include "platformWindow.h"
+
+#include "appIcon.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
+#include <FL/Fl_RGB_Image.H>
 #include <FL/Fl_Return_Button.H>
 #include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
 #include <FL/x.H>
 
-#include <algorithm>
 #include <clocale>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -83,10 +86,6 @@ void showMessageBox(const char* caption, const char* text)
         Fl::wait();
 }
 
-void hideConsole()
-{
-}
-
 void openDisplay()
 {
     // Opening the X input method reads the locale's compose table, thousands
@@ -104,13 +103,14 @@ void openDisplay()
         unsetenv(name);
 }
 
-void showUtf8OnConsole()
+// Raw RGBA images need no display; the window copies them.
+void setWindowIcons(Fl_Window& window)
 {
-}
-
-std::vector<std::string> arguments(int argc, char** argv)
-{
-    return std::vector<std::string>(argv + std::min(argc, 1), argv + argc);
+    const std::vector<unsigned char> small = iconRgba(smallIcon()), large = iconRgba(largeIcon());
+    const Fl_RGB_Image smallImage(small.data(), smallIcon().size, smallIcon().size, 4);
+    const Fl_RGB_Image largeImage(large.data(), largeIcon().size, largeIcon().size, 4);
+    const Fl_RGB_Image* images[] = {&smallImage, &largeImage};
+    window.icons(images, 2);
 }
 
 }

@@ -1,11 +1,11 @@
 #include "deviceFile.h"
 
 #include "flException.h"
-#include "platform/files.h"
+#include "files.h"
 #include "regExport.h"
+#include "text.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <vector>
 
@@ -21,23 +21,13 @@ constexpr std::size_t pieceSize = 64 * 1024;
     throw failure;
 }
 
-bool hexDigits(std::string_view text, std::size_t count)
-{
-    if (text.size() < count)
-        return false;
-    for (std::size_t i = 0; i < count; ++i)
-        if (!std::isxdigit(static_cast<unsigned char>(text[i])))
-            return false;
-    return true;
-}
-
 // "bb:dd.f" or "dddd:bb:dd.f", then a blank or the line's end.
 bool isAddressLine(std::string_view line)
 {
     const std::size_t colon = line.find(':');
-    if (colon != std::string_view::npos && colon >= 4 && colon <= 8 && hexDigits(line, colon))
+    if (colon != std::string_view::npos && colon >= 4 && colon <= 8 && text::hasHexDigits(line, colon))
         line.remove_prefix(colon + 1);  // the domain
-    if (!hexDigits(line, 2) || line.size() < 7 || line[2] != ':' || !hexDigits(line.substr(3), 2) ||
+    if (!text::hasHexDigits(line, 2) || line.size() < 7 || line[2] != ':' || !text::hasHexDigits(line.substr(3), 2) ||
         line[5] != '.' || line[6] < '0' || line[6] > '7')
         return false;
     return line.size() == 7 || line[7] == ' ' || line[7] == '\r';
@@ -61,7 +51,7 @@ bool looksLikeLspciDump(std::string_view head)
             if (!isAddressLine(line))
                 return false;
             addressSeen = true;
-        } else if (line.substr(0, 4) == "00: " && hexDigits(line.substr(4), 2)) {
+        } else if (line.substr(0, 4) == "00: " && text::hasHexDigits(line.substr(4), 2)) {
             return true;
         }
     }
@@ -72,16 +62,6 @@ std::string skippedLinesNotice(const std::string& path, std::size_t count)
 {
     return std::to_string(count) + (count == 1 ? " malformed line of " : " malformed lines of ") + path +
            (count == 1 ? " was skipped." : " were skipped.");
-}
-
-std::string fileNameOf(const std::string& path)
-{
-#ifdef _WIN32
-    const std::size_t separator = path.find_last_of("/\\");
-#else
-    const std::size_t separator = path.find_last_of('/');
-#endif
-    return separator == std::string::npos ? path : path.substr(separator + 1);
 }
 
 DeviceFile readDeviceFile(const std::string& path)

@@ -1,22 +1,12 @@
 #include "pciIdsReader.h"
 
 #include "byteSearch.h"
+#include "text.h"
 
 #include <cstdint>
 #include <cstdio>
 
 namespace {
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 bool isBlank(char c)
 {
@@ -28,11 +18,8 @@ bool isBlank(char c)
 bool splitEntry(std::string_view text, int digits, std::string_view& id, std::string_view& name)
 {
     const std::size_t width = static_cast<std::size_t>(digits);
-    if (text.size() <= width || !isBlank(text[width]))
+    if (text.size() <= width || !isBlank(text[width]) || !text::hasHexDigits(text, width))
         return false;
-    for (std::size_t i = 0; i < width; ++i)
-        if (hexValue(text[i]) < 0)
-            return false;
     std::string_view rest = text.substr(width);
     while (!rest.empty() && isBlank(rest.front()))
         rest.remove_prefix(1);
@@ -49,7 +36,7 @@ unsigned valueOf(std::string_view digits)
 {
     unsigned value = 0;
     for (char c : digits)
-        value = value * 16 + static_cast<unsigned>(hexValue(c));
+        value = value * 16 + static_cast<unsigned>(text::hexDigitValue(c));
     return value;
 }
 
@@ -80,7 +67,7 @@ bool PciIdsReader::next(PciIdsLine& line)
             line.kind = splitEntry(text.substr(1), 4, line.id, line.name) ? Kind::device : Kind::badDevice;
         else
             line.kind = section == Section::other ? Kind::skipped : Kind::strayDevice;
-    } else if (text.size() >= 2 && text[0] == 'C' && text[1] == ' ') {
+    } else if (text::isPciIdsClassLine(text)) {
         line.kind = Kind::classHeader;
         splitEntry(text.substr(2), 2, line.id, line.name);
         section = Section::classes;
@@ -109,7 +96,7 @@ constexpr std::uint32_t classKeys = 0x10000;  // the key of class 00, the lowest
 std::uint32_t topLevelKey(std::string_view text)
 {
     std::string_view id, name;
-    if (text.size() >= 2 && text[0] == 'C' && text[1] == ' ')
+    if (text::isPciIdsClassLine(text))
         return splitEntry(text.substr(2), 2, id, name) ? classKeys | valueOf(id) : noKey;
     return splitEntry(text, 4, id, name) ? valueOf(id) : noKey;
 }
@@ -160,7 +147,7 @@ std::size_t PciIdsNames::firstClassLine() const
     for (std::size_t line = previousUnindentedLine(list, list.size(), 0); line != std::string_view::npos;
          line = previousUnindentedLine(list, line, 0)) {
         const std::string_view text = lineAt(list, line);
-        if (text.size() >= 2 && text[0] == 'C' && text[1] == ' ')
+        if (text::isPciIdsClassLine(text))
             first = line;
         else if (!text.empty() && text[0] != '#')
             break;

@@ -1,7 +1,7 @@
-// The PCI scan of the main form. It needs no toolkit, only the registry.
+#include "pciScan.h"
+
 #include "flException.h"
-#include "flMainForm.h"
-#include "platform/registry.h"
+#include "registry.h"
 
 #include <algorithm>
 #include <string>
@@ -76,55 +76,60 @@ std::string descriptionOf(const std::string& deviceDesc)
     return separator == std::string::npos ? "unknown value" : deviceDesc.substr(separator + 1);
 }
 
-}
-
-void flMainForm::scanPciRegistry()
+// The names of the branch's sub-keys, in the registry's order.
+std::vector<std::string> deviceKeyNames(Registry& registry, Registry::Key branch)
 {
-    scanPciBranch(*registry, *database, devices);
-}
-
-void scanPciBranch(Registry& registry, const HardwareDatabase& database,
-                   std::vector<std::unique_ptr<DeviceRecord>>& devices)
-{
-    const OpenKey root(registry, Registry::localMachine, pciBranchPath);
-    if (!root.isOpen())
-        throw flException(__FILE__, __LINE__, "Failed to open PCI Root key.");
-
     std::vector<std::string> names;
     for (std::uint32_t index = 0;; ++index) {
         std::string name;
-        const long status = subKeyName(registry, root.get(), index, name);
+        const long status = subKeyName(registry, branch, index, name);
         if (status == registryError::noMoreItems)
-            break;
+            return names;
         if (status != 0) {
             const std::string message = "Failed to enumerate PCI root key (" + std::to_string(status) + ") ";
             throw flException(__FILE__, __LINE__, message.c_str());
         }
         names.push_back(std::move(name));
     }
+}
 
-    for (const std::string& name : names) {
+// What the device's first instance key records; false when its keys cannot be read.
+bool readFirstInstance(Registry& registry, Registry::Key branch, DeviceRecord& record)
+{
+    const OpenKey device(registry, branch, record.keyName.c_str());
+    if (!device.isOpen())
+        return false;
+    std::string instanceName;
+    if (subKeyName(registry, device.get(), 0, instanceName) != 0)
+        return false;
+    const OpenKey instance(registry, device.get(), instanceName.c_str());
+    if (!instance.isOpen())
+        return false;
+    record.deviceClass = readValue(registry, instance.get(), "Class");
+    record.manufacturer = readValue(registry, instance.get(), "Mfg");
+    record.description = descriptionOf(readValue(registry, instance.get(), "DeviceDesc"));
+    return true;
+}
+
+}
+
+std::vector<std::unique_ptr<DeviceRecord>> scanPciRegistry(Registry& registry, const HardwareDatabase& database)
+{
+    const OpenKey root(registry, Registry::localMachine, pciBranchPath);
+    if (!root.isOpen())
+        throw flException(__FILE__, __LINE__, "Failed to open PCI Root key.");
+
+    std::vector<std::unique_ptr<DeviceRecord>> devices;
+    for (const std::string& name : deviceKeyNames(registry, root.get())) {
         if (name.size() < 10)
             continue;
         auto record = std::make_unique<DeviceRecord>(name.c_str());
         record->matchDatabase(database);
-
         // A device whose keys cannot be read is left out; the others still count.
-        const OpenKey device(registry, root.get(), name.c_str());
-        if (!device.isOpen())
-            continue;
-        std::string instanceName;
-        if (subKeyName(registry, device.get(), 0, instanceName) != 0)
-            continue;
-        const OpenKey instance(registry, device.get(), instanceName.c_str());
-        if (!instance.isOpen())
-            continue;
-
-        record->deviceClass = readValue(registry, instance.get(), "Class");
-        record->manufacturer = readValue(registry, instance.get(), "Mfg");
-        record->description = descriptionOf(readValue(registry, instance.get(), "DeviceDesc"));
-        devices.push_back(std::move(record));
+        if (readFirstInstance(registry, root.get(), *record))
+            devices.push_back(std::move(record));
     }
     // Every record is matched: the file need not stay mapped while the window shows.
     database.release();
+    return devices;
 }

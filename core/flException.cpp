@@ -1,7 +1,6 @@
 #include "flException.h"
 
-#include "platform/files.h"
-#include "platform/platform.h"
+#include "files.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +10,8 @@
 #endif
 
 const char* const buildStamp = __TIMESTAMP__;
+
+flException::ShowBox flException::showBox = nullptr;
 
 flException::flException(const char* file, std::int32_t line, const char* message)
     : std::exception(), file(file), line(line), message(message ? message : "")
@@ -40,10 +41,10 @@ std::string fatalErrorBoxText()
 void flException::report(const char* lineEnd) const
 {
     const bool logged = writeLog();
-    if (userFacing)
-        platform::showMessageBox("Oops!", message.c_str());
-    else if (logged)
-        platform::showMessageBox("Oops!", fatalErrorBoxText().c_str());
+    if (showBox && userFacing)
+        showBox("Oops!", message.c_str());
+    else if (showBox && logged)
+        showBox("Oops!", fatalErrorBoxText().c_str());
     std::fprintf(stderr, "Error: (%s, %d) %s%s%s%s", file, static_cast<int>(line), what(),
                  userFacing ? ": " : "", userFacing ? message.c_str() : "", lineEnd);
     std::fflush(stderr);

@@ -22,6 +22,12 @@ public:
     // standard error without a line end, then exit(-1).
     [[noreturn]] void reportAndExit() const;
 
+    // How the reports show their "Oops!" box (caption, text; it returns once
+    // the box is dismissed). A program with a window hands one over at its
+    // start; without one, as in a command-line program, no box is shown.
+    using ShowBox = void (*)(const char* caption, const char* text);
+    static ShowBox showBox;
+
     // The same report for a failure the program survives (a rescan): the
     // standard-error line ends with a line feed, as more may follow, and the
     // program goes on once the box is dismissed.

@@ -1,7 +1,7 @@
 #ifndef CORVANE_DEVICEFILE_H
 #define CORVANE_DEVICEFILE_H
 
-#include "platform/registry.h"
+#include "registry.h"
 
 #include <cstddef>
 #include <memory>
@@ -29,8 +29,5 @@ bool looksLikeLspciDump(std::string_view head);
 
 // What the user is told of skipped lines: "3 malformed lines of FILE were skipped."
 std::string skippedLinesNotice(const std::string& path, std::size_t count);
-
-// The file's name without its directory, for the window's title.
-std::string fileNameOf(const std::string& path);
 
 #endif

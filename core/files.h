@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -44,6 +45,13 @@ OpenedFile openRegularFile(const char* name);
 // True when the file could be opened for appending, whether the write then
 // succeeded or not.
 bool appendLine(const char* name, const std::string& line);
+
+// Writes a temporary file beside `path`, flushes it to disk and renames it
+// over `path`, so that `path` is always either the old or the new file whole.
+// False with the reason in `error` when it cannot. `beforeRename` runs
+// between the two (tests stop the process there).
+bool replaceFile(const std::string& path, const std::string& contents, std::string& error,
+                 const std::function<void()>& beforeRename = {});
 
 }
 

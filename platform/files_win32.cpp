@@ -3,6 +3,8 @@
 // never on what a reparse point (symbolic link, junction) named so leads to.
 #include "files.h"
 
+#include "text_win32.h"
+
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
@@ -12,15 +14,6 @@
 #include <utility>
 
 namespace {
-
-std::wstring widePath(const char* name)
-{
-    const int length = MultiByteToWideChar(CP_UTF8, 0, name, -1, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 1), L'\0');
-    if (length > 0)
-        MultiByteToWideChar(CP_UTF8, 0, name, -1, wide.data(), length);
-    return wide;
-}
 
 class Handle {
 public:
@@ -56,7 +49,7 @@ OpenedFile openRegularFile(const char* name)
 {
     // A reparse point is followed here: a link to the database is fine. A
     // directory is not opened (that needs FILE_FLAG_BACKUP_SEMANTICS).
-    Handle handle(CreateFileW(widePath(name).c_str(), GENERIC_READ,
+    Handle handle(CreateFileW(platform::utf8ToWide(name).c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size;
@@ -81,7 +74,7 @@ bool appendLine(const char* name, const std::string& line)
 {
     // FILE_APPEND_DATA alone: every write goes to the end of the file, whoever
     // else appends at the same time.
-    const Handle log(CreateFileW(widePath(name).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    const Handle log(CreateFileW(platform::utf8ToWide(name).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
                                  nullptr));
     if (!log.isRegularFile())

@@ -1,6 +1,7 @@
 #ifndef CORVANE_REGISTRY_H
 #define CORVANE_REGISTRY_H
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -32,8 +33,24 @@ constexpr long moreData = 234;       // ERROR_MORE_DATA
 constexpr long noMoreItems = 259;    // ERROR_NO_MORE_ITEMS
 }
 
-// The path of the PCI branch below localMachine.
+// The types of values, numbered as the registry numbers them.
+namespace registryType {
+constexpr std::uint32_t none = 0;          // REG_NONE
+constexpr std::uint32_t string = 1;        // REG_SZ
+constexpr std::uint32_t expandString = 2;  // REG_EXPAND_SZ
+constexpr std::uint32_t binary = 3;        // REG_BINARY
+constexpr std::uint32_t dword = 4;         // REG_DWORD
+constexpr std::uint32_t multiString = 7;   // REG_MULTI_SZ
+// The types whose data is text (UTF-8 here, whatever the source's encoding).
+constexpr bool isText(std::uint32_t type)
+{
+    return type == string || type == expandString || type == multiString;
+}
+}
+
+// The path of the PCI branch below localMachine, and its number of names.
 constexpr const char* pciBranchPath = "SYSTEM\\CurrentControlSet\\Enum\\PCI";
+constexpr std::size_t pciBranchDepth = 4;
 
 Registry& systemRegistry();  // this platform's registry
 

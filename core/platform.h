@@ -1,0 +1,42 @@
+#ifndef CORVANE_PLATFORM_H
+#define CORVANE_PLATFORM_H
+
+// What the programs need of the operating system besides the registry, its
+// files and its windows. One implementation file per platform, chosen by the
+// build: system_posix.cpp, system_win32.cpp.
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// Hides the console window the process was started with, if it has one.
+void hideConsole();
+
+// Where standard output is a console, it shows the program's UTF-8 text
+// until the process ends (Windows consoles have a code page of their own).
+void showUtf8OnConsole();
+
+// The program's command-line arguments after its name, as UTF-8 (Windows
+// hands them over in its own UTF-16, whatever the ANSI code page holds).
+std::vector<std::string> arguments(int argc, char** argv);
+
+// The database an installed Corvane reads when the working directory has
+// none, which `corvane-update --system` writes; empty where programs are not
+// installed so (Windows: they are portable, their database beside them).
+std::string installedDatabase();
+
+// The PCI ID list corvane-update reads by default (plain, or the compressed
+// one when only that exists), and how its help names it.
+std::string defaultPciIds();
+const char* defaultPciIdsDescription();
+
+// The last part of a path, without its directories.
+std::string fileNameOf(const std::string& path);
+
+// The path of a file: URI, percent-escapes already decoded ("/home/a/b.reg",
+// "/C:/a/b.reg"), as this system writes paths.
+std::string pathOfFileUri(std::string uriPath);
+
+}
+
+#endif

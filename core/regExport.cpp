@@ -1,0 +1,517 @@
+#include "regExport.h"
+
+#include "text.h"
+#include "textEncoding.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <vector>
+
+namespace {
+
+constexpr std::string_view version5Header = "Windows Registry Editor Version 5.00";
+constexpr std::string_view version4Header = "REGEDIT4";
+constexpr std::size_t maxNameBytes = 255;  // of a key name, as the registry's ANSI functions give it
+
+bool startsWith(std::string_view text, std::string_view prefix)
+{
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+std::string_view trimmed(std::string_view text)
+{
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+// A quoted text at the start of `text` with the escapes regedit writes
+// (\\ and \") and those Wine's adds (\n, \r, \0); another backslash stands
+// for itself. Moves `text` past the closing quote; false when there is none.
+bool takeQuoted(std::string_view& text, std::string& out)
+{
+    if (text.empty() || text[0] != '"')
+        return false;
+    for (std::size_t i = 1; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '"') {
+            text.remove_prefix(i + 1);
+            return true;
+        }
+        if (c != '\\' || i + 1 == text.size()) {
+            out += c;
+            continue;
+        }
+        const char next = text[++i];
+        switch (next) {
+        case '\\': case '"': out += next; break;
+        case 'n': out += '\n'; break;
+        case 'r': out += '\r'; break;
+        case '0': out += '\0'; break;
+        default: out += '\\'; out += next; break;
+        }
+    }
+    return false;
+}
+
+// "aa,bb , c" and the like; empty is no bytes. A trailing comma is allowed
+// (what precedes a continuation).
+bool parseHexBytes(std::string_view hex, std::string& out)
+{
+    std::size_t start = 0;
+    while (start < hex.size()) {
+        std::size_t end = hex.find(',', start);
+        const bool last = end == std::string_view::npos;
+        if (last)
+            end = hex.size();
+        const std::string_view item = trimmed(hex.substr(start, end - start));
+        if (item.empty() && !(last && start > 0))
+            return false;
+        if (!item.empty()) {
+            if (item.size() > 2 || !text::hasHexDigits(item, item.size()))
+                return false;
+            out += static_cast<char>(item.size() == 1 ? text::hexDigitValue(item[0])
+                                                      : text::hexDigitValue(item[0]) * 16 + text::hexDigitValue(item[1]));
+        }
+        start = end + 1;
+    }
+    return true;
+}
+
+bool parseHexNumber(std::string_view digits, std::size_t maxDigits, std::uint32_t& value)
+{
+    if (digits.empty() || digits.size() > maxDigits || !text::hasHexDigits(digits, digits.size()))
+        return false;
+    value = 0;
+    for (const char c : digits)
+        value = value * 16 + static_cast<std::uint32_t>(text::hexDigitValue(c));
+    return true;
+}
+
+bool isControlSet(std::string_view name)
+{
+    if (text::asciiLowered(name) == "currentcontrolset")
+        return true;
+    return name.size() == 13 && text::startsWithAsciiFolded(name, "controlset") &&
+           std::all_of(name.begin() + 10, name.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+std::uint32_t littleEndian32(const std::string& bytes)
+{
+    std::uint32_t number = 0;
+    for (std::size_t i = std::min<std::size_t>(bytes.size(), 4); i-- > 0;)
+        number = number << 8 | static_cast<unsigned char>(bytes[i]);
+    return number;
+}
+
+// A value line's data: text, dword:, hex: and hex(N):, or "-" (a deletion).
+struct ValueData {
+    std::optional<std::string> bytes;  // none: the value is deleted
+    std::uint32_t type = registryType::string;
+};
+
+// Parses what follows the '=' of a value line; the reason when it is malformed.
+std::optional<ValueData> parseData(std::string_view data, bool version5, const char*& problem)
+{
+    ValueData value;
+    if (data == "-")
+        return value;
+    if (!data.empty() && data[0] == '"') {
+        std::string textValue;
+        if (!takeQuoted(data, textValue) || !trimmed(data).empty()) {
+            problem = "a text without its closing quote, or more after it";
+            return std::nullopt;
+        }
+        value.bytes = textValue + '\0';
+        return value;
+    }
+    if (text::startsWithAsciiFolded(data, "dword:")) {
+        std::uint32_t number = 0;
+        if (!parseHexNumber(trimmed(data.substr(6)), 8, number)) {
+            problem = "a dword that is not 1 to 8 hexadecimal digits";
+            return std::nullopt;
+        }
+        value.bytes = std::string{static_cast<char>(number), static_cast<char>(number >> 8),
+                                  static_cast<char>(number >> 16), static_cast<char>(number >> 24)};
+        value.type = registryType::dword;
+        return value;
+    }
+    if (!text::startsWithAsciiFolded(data, "hex")) {
+        problem = "data of no kind an export holds";
+        return std::nullopt;
+    }
+    data.remove_prefix(3);
+    value.type = registryType::binary;
+    if (!data.empty() && data[0] == '(') {
+        const std::size_t close = data.find(')');
+        if (close == std::string_view::npos || !parseHexNumber(data.substr(1, close - 1), 8, value.type)) {
+            problem = "a hex(N) whose type is not a hexadecimal number";
+            return std::nullopt;
+        }
+        data.remove_prefix(close + 1);
+    }
+    std::string bytes;
+    if (data.empty() || data[0] != ':' || !parseHexBytes(data.substr(1), bytes)) {
+        problem = "hex data that is not bytes separated by commas";
+        return std::nullopt;
+    }
+    // Text types hold the file's text: UTF-16 in a 5.00 export, ANSI in REGEDIT4.
+    if (registryType::isText(value.type))
+        bytes = version5 ? utf16leToUtf8(bytes) : windows1252ToUtf8(bytes);
+    value.bytes = std::move(bytes);
+    return value;
+}
+
+}
+
+// Where a key's path stands against SYSTEM\<control set>\Enum\PCI.
+struct RegExportReader::BranchPlace {
+    std::size_t matched = 0;  // names of the branch's path that the key's path follows
+    bool isSelect = false;    // SYSTEM\Select
+    std::string controlSet;   // folded, when the path reaches one
+};
+
+RegExportReader::BranchPlace RegExportReader::placeOf(const std::vector<std::string_view>& names)
+{
+    static const char* const branchNames[pciBranchDepth] = {"system", nullptr, "enum", "pci"};
+    BranchPlace place;
+    while (place.matched < pciBranchDepth && place.matched + 1 < names.size()) {
+        const std::string_view name = names[place.matched + 1];
+        if (place.matched == 1 ? !isControlSet(name) : text::asciiLowered(name) != branchNames[place.matched])
+            break;
+        ++place.matched;
+    }
+    place.isSelect = names.size() == 3 && place.matched == 1 && text::asciiLowered(names[2]) == "select";
+    if (place.matched >= 2)
+        place.controlSet = text::asciiLowered(names[2]);
+    return place;
+}
+
+struct RegExportReader::State {
+    explicit State(Encoding encoding) : utf16(encoding == Encoding::utf16be) {}
+
+    Utf16Decoder utf16;
+    std::string decoded;        // the piece being split into lines
+    std::string current;        // the physical line so far
+    bool discarding = false;    // the rest of the physical line is not wanted
+    bool overlong = false;      // ... because it is too long
+    std::string logical;        // a value line continued on the next line
+    std::size_t logicalStart = 0;  // the line number where it started
+    std::size_t lineNumber = 0;    // of the physical line being read, the header's 0
+    bool version5 = true;       // hex(2) and hex(7) data are UTF-16 (REGEDIT4: ANSI)
+
+    enum class Section { outside, branch, select };
+    Section section = Section::outside;
+    KeyTreeRegistry::Node* key = nullptr;  // in the branch
+    // The PCI branch of each control set, by its folded name.
+    std::map<std::string, std::unique_ptr<KeyTreeRegistry>> branches;
+    std::optional<std::uint32_t> selectCurrent;  // SYSTEM\Select's "Current"
+    bool finished = false;
+
+    bool wantsValues() const { return section != Section::outside; }
+    const KeyTreeRegistry* chosen() const
+    {
+        auto found = branches.find("currentcontrolset");
+        if (found == branches.end() && selectCurrent) {
+            char name[32];
+            std::snprintf(name, sizeof name, "controlset%03u", static_cast<unsigned>(*selectCurrent));
+            found = branches.find(name);
+        }
+        if (found == branches.end())
+            found = branches.begin();
+        return found == branches.end() ? nullptr : found->second.get();
+    }
+};
+
+std::optional<RegExportReader::Encoding> RegExportReader::recognise(std::string_view head)
+{
+    // The header line, in the encoding the first bytes show.
+    std::optional<Encoding> encoding;
+    std::string header;
+    if (startsWith(head, "\xFF\xFE") || (head.size() >= 2 && head[0] != '\0' && head[1] == '\0')) {
+        encoding = Encoding::utf16le;
+    } else if (startsWith(head, "\xFE\xFF") || (head.size() >= 2 && head[0] == '\0' && head[1] != '\0')) {
+        encoding = Encoding::utf16be;
+    }
+    if (encoding) {
+        Utf16Decoder decoder(*encoding == Encoding::utf16be);
+        decoder.decode(head.substr(0, 4 * version5Header.size()), header);
+        if (startsWith(header, "\xEF\xBB\xBF"))
+            header.erase(0, 3);
+    } else {
+        const bool bom = startsWith(head, "\xEF\xBB\xBF");
+        header = std::string(head.substr(bom ? 3 : 0, 2 * version5Header.size()));
+        encoding = bom ? Encoding::utf8 : Encoding::ansi;
+    }
+    const std::string_view firstLine = trimmed(std::string_view(header).substr(0, header.find('\n')));
+    if (firstLine == version5Header)
+        return *encoding == Encoding::ansi ? Encoding::utf8 : *encoding;  // 8-bit 5.00: an editor's UTF-8
+    if (firstLine == version4Header)
+        return encoding;
+    return std::nullopt;
+}
+
+RegExportReader::RegExportReader(Encoding encoding) : encoding(encoding), state(std::make_unique<State>(encoding))
+{
+}
+
+RegExportReader::~RegExportReader() = default;
+
+void RegExportReader::read(std::string_view bytes)
+{
+    if (encoding == Encoding::utf16le || encoding == Encoding::utf16be) {
+        state->decoded.clear();
+        state->utf16.decode(bytes, state->decoded);
+        splitLines(state->decoded);
+    } else {
+        splitLines(bytes);  // 8-bit lines are converted one by one, those that are kept
+    }
+}
+
+void RegExportReader::splitLines(std::string_view piece)
+{
+    std::size_t start = 0;
+    while (start < piece.size()) {
+        const std::size_t end = piece.find('\n', start);
+        if (end == std::string_view::npos) {
+            takeLineBytes(piece.substr(start), false);
+            return;
+        }
+        takeLineBytes(piece.substr(start, end - start), true);
+        start = end + 1;
+    }
+}
+
+void RegExportReader::skip(std::size_t lineNumber, const char* reason)
+{
+    if (skipped++ == 0)
+        first = SkippedLine{lineNumber + 1, reason};
+}
+
+void RegExportReader::takeLineBytes(std::string_view bytes, bool lineEnds)
+{
+    State& s = *state;
+    if (!s.discarding) {
+        if (s.current.size() + bytes.size() > maxLineBytes) {
+            s.overlong = s.discarding = true;
+            s.current.clear();
+        } else {
+            s.current.append(bytes);
+            // Outside the branch only key lines matter: the rest of a line
+            // that is none is not kept.
+            const std::size_t firstChar = s.current.find_first_not_of(" \t");
+            if (!s.wantsValues() && s.logical.empty() && s.lineNumber > 0 && firstChar != std::string::npos &&
+                s.current[firstChar] != '[') {
+                s.discarding = true;
+                s.current.clear();
+            }
+        }
+    }
+    if (!lineEnds)
+        return;
+    if (s.overlong) {
+        if (s.wantsValues() || !s.logical.empty())
+            skip(s.logical.empty() ? s.lineNumber : s.logicalStart, "a line too long");
+        s.logical.clear();
+    } else if (!s.discarding) {
+        line(s.current);
+    }
+    ++s.lineNumber;
+    s.current.clear();
+    s.discarding = s.overlong = false;
+}
+
+void RegExportReader::line(std::string_view raw)
+{
+    State& s = *state;
+    if (s.lineNumber == 0) {  // the header, recognised already
+        s.version5 = raw.find(version4Header) == std::string_view::npos;
+        return;
+    }
+    std::string converted;
+    if (encoding == Encoding::ansi || (encoding == Encoding::utf8 && !text::isUtf8(raw)))
+        raw = converted = windows1252ToUtf8(raw);
+    const std::string_view text = trimmed(raw);
+
+    if (!s.logical.empty()) {
+        continuedLine(text);
+        return;
+    }
+    if (text.empty() || text[0] == ';' || text[0] == '#')
+        return;
+    if (text[0] == '[') {
+        keyLine(text);
+        return;
+    }
+    if (!s.wantsValues())
+        return;
+    if (text.back() == '\\' && (text[0] == '"' || text[0] == '@')) {
+        s.logical.assign(text.substr(0, text.size() - 1));  // never empty: it starts with " or @
+        s.logicalStart = s.lineNumber;
+        return;
+    }
+    valueLine(text, s.lineNumber);
+}
+
+// The next part of a value continued with a backslash.
+void RegExportReader::continuedLine(std::string_view text)
+{
+    State& s = *state;
+    const bool continues = !text.empty() && text.back() == '\\';
+    if (s.logical.size() + text.size() > maxLineBytes) {
+        skip(s.logicalStart, "a line too long");
+        s.logical.clear();
+        return;
+    }
+    s.logical.append(text.substr(0, text.size() - (continues ? 1 : 0)));
+    if (!continues) {
+        const std::string whole = std::move(s.logical);
+        s.logical.clear();
+        valueLine(whole, s.logicalStart);
+    }
+}
+
+void RegExportReader::keyLine(std::string_view text)
+{
+    State& s = *state;
+    s.section = State::Section::outside;
+    s.key = nullptr;
+    const std::size_t close = text.rfind(']');
+    if (close == std::string_view::npos) {
+        skip(s.lineNumber, "a key line without its closing bracket");
+        return;
+    }
+    std::string_view path = text.substr(1, close - 1);
+    const bool deletion = !path.empty() && path[0] == '-';
+    if (deletion)
+        path.remove_prefix(1);
+    const std::vector<std::string_view> names = splitRegistryPath(path);
+    if (names.empty() || path.find('\0') != std::string_view::npos ||
+        std::any_of(names.begin(), names.end(), [](std::string_view name) { return name.size() > maxNameBytes; })) {
+        skip(s.lineNumber, "a key name that is empty, holds a zero or is over 255 bytes");
+        return;
+    }
+    const std::string root = text::asciiLowered(names[0]);
+    if (root != "hkey_local_machine" && root != "hklm")
+        return;
+    const BranchPlace place = placeOf(names);
+    if (deletion)
+        deleteKey(names, place);
+    else if (place.isSelect)
+        s.section = State::Section::select;
+    else if (place.matched == pciBranchDepth)
+        enterKey(names, place.controlSet);
+}
+
+// A key of the branch, made with every key on the way: the values that follow are its.
+void RegExportReader::enterKey(const std::vector<std::string_view>& names, const std::string& controlSet)
+{
+    State& s = *state;
+    auto& branch = s.branches[controlSet];
+    if (!branch)
+        branch = std::make_unique<KeyTreeRegistry>();
+    KeyTreeRegistry::Node* node = &branch->addKey(pciBranchPath);
+    for (std::size_t i = pciBranchDepth + 1; i < names.size(); ++i)
+        node = &node->addSubKey(std::string(names[i]));
+    s.section = State::Section::branch;
+    s.key = node;
+}
+
+// [-key]: a key of the branch or above it goes, with everything below it.
+void RegExportReader::deleteKey(const std::vector<std::string_view>& names, const BranchPlace& place)
+{
+    State& s = *state;
+    if (place.isSelect) {
+        s.selectCurrent.reset();
+    } else if (place.matched + 1 == names.size() && place.matched < pciBranchDepth) {  // a key above the branch
+        if (place.matched >= 2)
+            s.branches.erase(place.controlSet);
+        else
+            s.branches.clear();
+    } else if (place.matched == pciBranchDepth) {
+        const auto branch = s.branches.find(place.controlSet);
+        if (branch == s.branches.end())
+            return;
+        std::string below;
+        for (std::size_t i = pciBranchDepth + 1; i < names.size(); ++i)
+            below += "\\" + std::string(names[i]);
+        if (below.empty())
+            s.branches.erase(branch);
+        else
+            branch->second->removeKey(pciBranchPath + below);
+    }
+}
+
+void RegExportReader::valueLine(std::string_view text, std::size_t lineNumber)
+{
+    State& s = *state;
+    std::string name;
+    if (!text.empty() && text[0] == '@') {
+        text.remove_prefix(1);
+    } else if (!takeQuoted(text, name)) {
+        skip(lineNumber, "a value line whose name is not quoted");
+        return;
+    }
+    text = trimmed(text);
+    if (text.empty() || text[0] != '=') {
+        skip(lineNumber, "a value line without '='");
+        return;
+    }
+    const char* problem = nullptr;
+    std::optional<ValueData> value = parseData(trimmed(text.substr(1)), s.version5, problem);
+    if (!value) {
+        skip(lineNumber, problem);
+        return;
+    }
+    if (s.section == State::Section::select) {
+        if (text::asciiLowered(name) != "current")
+            return;
+        if (value->bytes && value->type == registryType::dword)
+            s.selectCurrent = littleEndian32(*value->bytes);
+        else
+            s.selectCurrent.reset();
+        return;
+    }
+    if (!s.key)
+        return;
+    if (value->bytes)
+        s.key->setValue(name, std::move(*value->bytes));
+    else
+        s.key->removeValue(name);
+}
+
+void RegExportReader::finish()
+{
+    State& s = *state;
+    if (s.finished)
+        return;
+    s.finished = true;
+    if (encoding == Encoding::utf16le || encoding == Encoding::utf16be) {
+        s.decoded.clear();
+        s.utf16.finish(s.decoded);
+        splitLines(s.decoded);
+    }
+    if (!s.current.empty() || s.discarding)
+        takeLineBytes({}, true);
+    if (!s.logical.empty()) {  // the file ends inside a value
+        skip(s.logicalStart, "a value cut off by the end of the file");
+        s.logical.clear();
+    }
+}
+
+bool RegExportReader::hasPciBranch() const
+{
+    return state->chosen() != nullptr;
+}
+
+std::unique_ptr<KeyTreeRegistry> RegExportReader::takeRegistry()
+{
+    const KeyTreeRegistry* chosen = state->chosen();
+    for (auto& [name, branch] : state->branches)
+        if (branch.get() == chosen)
+            return std::move(branch);
+    return nullptr;
+}

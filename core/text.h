@@ -1,0 +1,117 @@
+#ifndef CORVANE_TEXT_H
+#define CORVANE_TEXT_H
+
+// Small text helpers that the readers share: hexadecimal digits, ASCII case
+// folding (the registry's names), UTF-8 code points, and the pci.ids line kinds
+// that more than one reader tells apart.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace text {
+
+// The value of a hexadecimal digit of either case, or -1.
+constexpr int hexDigitValue(char c)
+{
+    return c >= '0' && c <= '9'   ? c - '0'
+           : c >= 'a' && c <= 'f' ? c - 'a' + 10
+           : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                  : -1;
+}
+
+// Whether the first `count` characters of `digits` are all hexadecimal digits
+// (false when there are fewer).
+inline bool hasHexDigits(std::string_view digits, std::size_t count)
+{
+    if (digits.size() < count)
+        return false;
+    for (std::size_t i = 0; i < count; ++i)
+        if (hexDigitValue(digits[i]) < 0)
+            return false;
+    return true;
+}
+
+// ASCII letters folded to small ones; every other byte stays. This is how
+// the registry compares names, whatever the text's encoding.
+constexpr char asciiLower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+constexpr char asciiUpper(char c)
+{
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+inline std::string asciiLowered(std::string_view name)
+{
+    std::string lower(name);
+    for (char& c : lower)
+        c = asciiLower(c);
+    return lower;
+}
+inline std::string asciiUppered(std::string_view name)
+{
+    std::string upper(name);
+    for (char& c : upper)
+        c = asciiUpper(c);
+    return upper;
+}
+// Whether `text` starts with `lowerPrefix` (written in small letters), ASCII
+// letters compared without case.
+inline bool startsWithAsciiFolded(std::string_view text, std::string_view lowerPrefix)
+{
+    if (text.size() < lowerPrefix.size())
+        return false;
+    for (std::size_t i = 0; i < lowerPrefix.size(); ++i)
+        if (asciiLower(text[i]) != lowerPrefix[i])
+            return false;
+    return true;
+}
+
+// The code point of the UTF-8 sequence at `at`, and its length in `length`;
+// a byte that starts no well-formed sequence (overlong forms, surrogates and
+// values above U+10FFFF included) is invalid: -1, length 1.
+inline std::int32_t utf8CodePoint(std::string_view text, std::size_t at, std::size_t& length)
+{
+    length = 1;
+    const auto lead = static_cast<unsigned char>(text[at]);
+    if (lead < 0x80)
+        return lead;
+    const std::size_t size = lead >= 0xC2 && lead < 0xE0 ? 2 : lead >= 0xE0 && lead < 0xF0 ? 3
+                             : lead >= 0xF0 && lead < 0xF5                                  ? 4
+                                                                                            : 0;
+    if (size == 0 || at + size > text.size())
+        return -1;
+    std::int32_t code = lead & (0x7F >> size);
+    for (std::size_t i = 1; i < size; ++i) {
+        const auto next = static_cast<unsigned char>(text[at + i]);
+        if ((next & 0xC0) != 0x80)
+            return -1;
+        code = code << 6 | (next & 0x3F);
+    }
+    const std::int32_t smallest = size == 2 ? 0x80 : size == 3 ? 0x800 : 0x10000;
+    if (code < smallest || code > 0x10FFFF || (code >= 0xD800 && code < 0xE000))
+        return -1;
+    length = size;
+    return code;
+}
+
+inline bool isUtf8(std::string_view text)
+{
+    for (std::size_t at = 0, length = 0; at < text.size(); at += length)
+        if (utf8CodePoint(text, at, length) < 0)
+            return false;
+    return true;
+}
+
+void appendUtf8(std::string& out, std::uint32_t code);
+
+// pci.ids: a class line, "C cc  name".
+inline bool isPciIdsClassLine(std::string_view line)
+{
+    return line.size() >= 2 && line[0] == 'C' && line[1] == ' ';
+}
+
+}
+
+#endif

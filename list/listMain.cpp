@@ -1,0 +1,42 @@
+// corvane-list [FILE]: the program's start-up without the window, for
+// terminals and scripts. It loads devices.lst, reads the PCI devices (of this
+// machine, or those recorded in FILE) and prints each device's outline as
+// indented text. A failure ends in the fatal-error report without its box:
+// the error.log line, the standard-error line and status 255.
+#include "deviceFile.h"
+#include "deviceOutline.h"
+#include "flException.h"
+#include "hardware.h"
+#include "pciScan.h"
+#include "platform.h"
+#include "registry.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+int main(int argc, char** argv)
+{
+    const std::vector<std::string> arguments = platform::arguments(argc, argv);
+    if (arguments.size() > 1) {
+        std::fprintf(stderr, "usage: corvane-list [FILE]\n");
+        return 2;
+    }
+    runReportingFailures([&arguments] {
+        platform::showUtf8OnConsole();
+        const HardwareDatabase database(databasePath());
+        DeviceFile file;
+        if (!arguments.empty()) {
+            file = readDeviceFile(arguments[0]);
+            if (file.skippedLines) {
+                std::fprintf(stderr, "%s\n", skippedLinesNotice(arguments[0], file.skippedLines).c_str());
+                std::fflush(stderr);
+            }
+        }
+        std::string text;
+        for (const auto& device : scanPciRegistry(file.registry ? *file.registry : systemRegistry(), database))
+            appendOutlineText(text, outlineOf(*device));
+        std::fwrite(text.data(), 1, text.size(), stdout);
+    });
+    return 0;
+}
