@@ -7,6 +7,14 @@ DeviceRecord::DeviceRecord(const char* keyName) : keyName(keyName ? keyName : ""
 
 void DeviceRecord::matchDatabase(const HardwareDatabase& database)
 {
-    if (const HardwareEntry* found = database.find(entry.getVendorId(), entry.getDeviceId()))
+    if (const HardwareEntry* found = database.find(entry.getVendorId(), entry.getDeviceId())) {
         entry = *found;
+        inDatabase = true;
+    }
+}
+
+bool DeviceRecord::needsAttention() const
+{
+    return !inDatabase || driverState == DriverState::none || driverState == DriverState::disabled ||
+           problemCode.has_value();
 }

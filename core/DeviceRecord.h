@@ -3,7 +3,19 @@
 
 #include "hardware.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
+
+// What drives a device, as its system records it.
+enum class DriverState {
+    bound,      // a driver drives it
+    disabled,   // a driver is installed, and the device is disabled
+    notNeeded,  // installed without a function driver, on purpose
+    none,       // no driver: none installed, or its installation failed
+    unknown,    // the source records no drivers (an lspci dump)
+};
 
 // One PCI device: what the registry says of it and what devices.lst says.
 class DeviceRecord {
@@ -14,11 +26,21 @@ public:
     // Copies the first database entry with the same identifiers, if any.
     void matchDatabase(const HardwareDatabase& database);
 
+    // Devices that need a look: no driver, disabled, a problem the system
+    // reports, or no line in the database.
+    bool needsAttention() const;
+
     std::string keyName;  // the device key's name, which tells the device apart across scans
     std::string deviceClass;
     std::string manufacturer;
     std::string description;
+    DriverState driverState = DriverState::unknown;
+    std::string driver;                        // its name, when one is installed
+    std::vector<std::string> modules;          // that could drive it (Linux, when none does)
+    std::optional<std::uint32_t> problemCode;  // as Device Manager shows it (live Windows)
+    std::string location;                      // where it sits; empty when not recorded
     HardwareEntry entry;
+    bool inDatabase = false;                   // entry is a devices.lst line
 };
 
 #endif

@@ -3,20 +3,33 @@
 
 #include "DeviceRecord.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
+// What the device line's mark says, the most pressing first: no driver (or a
+// problem the system reports), disabled, not in the database.
+enum class DeviceMark { none, problem, disabled, notInDatabase };
+
 // What is shown of one device, line by line, in the order shown: the
-// device's label at depth 0; its groups ("Windows", "Database") at depth 1;
-// their lines at depth 2. The window's tree, corvane-list and every copy are
-// made from it, so they always agree.
+// device's label at depth 0, with its mark; its groups ("Windows",
+// "Database") at depth 1; their lines at depth 2. The window's tree,
+// corvane-list and every copy are made from it, so they always agree; the
+// text forms leave the mark out.
 struct OutlineLine {
     int depth;
     std::string text;
+    DeviceMark mark = DeviceMark::none;
 };
 using DeviceOutline = std::vector<OutlineLine>;
 
 DeviceOutline outlineOf(const DeviceRecord& device);
+
+// The device's driver line ("Driver: e1000e", "No driver (modules: a, b)",
+// ...), none where its source records no drivers.
+std::optional<std::string> driverLine(const DeviceRecord& device);
+
+DeviceMark markOf(const DeviceRecord& device);
 
 // The outline as text, as corvane-list prints it: every line indented by two
 // blanks a level and ended by a line feed. Appended to `text`.

@@ -4,6 +4,7 @@
 #include "registry.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,25 +49,62 @@ long subKeyName(Registry& registry, Registry::Key key, std::uint32_t index, std:
     return status;
 }
 
-// A value as text: its bytes up to the first zero byte. A value larger than
-// the buffer is asked for again with the size the registry reports; one that
-// cannot be read gives empty text.
-std::string readValue(Registry& registry, Registry::Key key, const char* valueName)
+struct Value {
+    std::uint32_t type = registryType::none;
+    std::string bytes;
+};
+
+// A value whole: one larger than the buffer is asked for again with the
+// size the registry reports. None when it cannot be read.
+std::optional<Value> readValue(Registry& registry, Registry::Key key, const char* valueName)
 {
     std::vector<unsigned char> data(valueBufferSize);
     for (int attempt = 0; attempt < 3; ++attempt) {
         std::uint32_t size = static_cast<std::uint32_t>(data.size());
-        const long status = registry.queryValue(key, valueName, data.data(), &size);
+        Value value;
+        const long status = registry.queryValue(key, valueName, &value.type, data.data(), &size);
         if (status == 0) {
-            const auto* text = reinterpret_cast<const char*>(data.data());
-            const auto* end = text + std::min<std::size_t>(size, data.size());
-            return std::string(text, std::find(text, end, '\0'));
+            value.bytes.assign(data.begin(), data.begin() + std::min<std::size_t>(size, data.size()));
+            return value;
         }
         if (status != registryError::moreData || size <= data.size() || size > largestValue)
             break;
         data.resize(size);
     }
-    return std::string();
+    return std::nullopt;
+}
+
+// A value as text: its bytes up to the first zero byte; empty when it cannot be read.
+std::string textOf(const std::optional<Value>& value)
+{
+    return value ? value->bytes.substr(0, value->bytes.find('\0')) : std::string();
+}
+
+// A REG_DWORD's number; none for a value of any other type or size.
+std::optional<std::uint32_t> dwordOf(const std::optional<Value>& value)
+{
+    if (!value || value->type != registryType::dword || value->bytes.size() != 4)
+        return std::nullopt;
+    std::uint32_t number = 0;
+    for (std::size_t i = 4; i-- > 0;)
+        number = number << 8 | static_cast<unsigned char>(value->bytes[i]);
+    return number;
+}
+
+// A REG_MULTI_SZ's texts, up to the empty one that ends them.
+std::vector<std::string> textsOf(const std::optional<Value>& value)
+{
+    std::vector<std::string> texts;
+    if (!value || value->type != registryType::multiString)
+        return texts;
+    for (std::size_t start = 0; start < value->bytes.size();) {
+        const std::size_t end = std::min(value->bytes.find('\0', start), value->bytes.size());
+        if (end == start)
+            break;
+        texts.push_back(value->bytes.substr(start, end - start));
+        start = end + 1;
+    }
+    return texts;
 }
 
 // What follows the first ';' of a DeviceDesc value, or "unknown value".
@@ -74,6 +112,77 @@ std::string descriptionOf(const std::string& deviceDesc)
 {
     const std::size_t separator = deviceDesc.find(';');
     return separator == std::string::npos ? "unknown value" : deviceDesc.substr(separator + 1);
+}
+
+// The text Windows shows for a value: of an indirect string,
+// "@<file>,<resource>;<text>", the text (Windows writes them since Vista);
+// any other value as it is.
+std::string shownText(const std::string& value)
+{
+    const std::size_t comma = value.find(','), semicolon = value.find(';');
+    if (value.empty() || value[0] != '@' || comma == std::string::npos || semicolon == std::string::npos ||
+        comma > semicolon)
+        return value;
+    return value.substr(semicolon + 1);
+}
+
+// A location as Device Manager shows it: "PCI bus %1, device %2, function
+// %3;(0,31,4)", the text of an indirect LocationInformation, is the format
+// with its arguments put in: "PCI bus 0, device 31, function 4". A plain
+// value is shown as it is.
+std::string locationText(const std::string& value)
+{
+    const std::string text = shownText(value);
+    const std::size_t open = text.rfind(";(");
+    if (text == value || open == std::string::npos || text.back() != ')')
+        return text;
+    std::vector<std::string> arguments;
+    for (std::size_t start = open + 2;;) {
+        const std::size_t end = text.find_first_of(",)", start);
+        arguments.push_back(text.substr(start, end - start));
+        if (text[end] == ')')
+            break;
+        start = end + 1;
+    }
+    std::string shown;
+    for (std::size_t i = 0; i < open; ++i) {
+        const char next = i + 1 < open ? text[i + 1] : '\0';
+        const std::size_t number = next >= '1' && next <= '9' ? static_cast<std::size_t>(next - '0') : 0;
+        if (text[i] == '%' && number >= 1 && number <= arguments.size()) {
+            shown += arguments[number - 1];
+            ++i;
+        } else {
+            shown += text[i];
+        }
+    }
+    return shown;
+}
+
+// ConfigFlags' bits that say what became of the device's driver.
+constexpr std::uint32_t configDisabled = 0x1;        // CONFIGFLAG_DISABLED
+constexpr std::uint32_t configReinstall = 0x20;      // CONFIGFLAG_REINSTALL
+constexpr std::uint32_t configFailedInstall = 0x40;  // CONFIGFLAG_FAILEDINSTALL
+
+// The driver as Windows records it in the instance key: "Service" names the
+// function driver, "Driver" the device's software key, ConfigFlags what
+// became of the installation. Other sources answer the same way.
+void takeDriver(Registry& registry, Registry::Key instance, DeviceRecord& record)
+{
+    if (!registry.recordsDrivers())
+        return;  // unknown
+    const std::string service = textOf(readValue(registry, instance, "Service"));
+    const std::uint32_t flags = dwordOf(readValue(registry, instance, "ConfigFlags")).value_or(0);
+    if (flags & (configFailedInstall | configReinstall)) {
+        record.driverState = DriverState::none;
+    } else if (!service.empty()) {
+        record.driverState = flags & configDisabled ? DriverState::disabled : DriverState::bound;
+        record.driver = service;
+    } else {
+        const bool softwareKey = !textOf(readValue(registry, instance, "Driver")).empty();
+        record.driverState = softwareKey ? DriverState::notNeeded : DriverState::none;
+    }
+    if (record.driverState == DriverState::none)
+        record.modules = textsOf(readValue(registry, instance, "Modules"));
 }
 
 // The names of the branch's sub-keys, in the registry's order.
@@ -105,9 +214,12 @@ bool readFirstInstance(Registry& registry, Registry::Key branch, DeviceRecord& r
     const OpenKey instance(registry, device.get(), instanceName.c_str());
     if (!instance.isOpen())
         return false;
-    record.deviceClass = readValue(registry, instance.get(), "Class");
-    record.manufacturer = readValue(registry, instance.get(), "Mfg");
-    record.description = descriptionOf(readValue(registry, instance.get(), "DeviceDesc"));
+    record.deviceClass = shownText(textOf(readValue(registry, instance.get(), "Class")));
+    record.manufacturer = shownText(textOf(readValue(registry, instance.get(), "Mfg")));
+    record.description = descriptionOf(textOf(readValue(registry, instance.get(), "DeviceDesc")));
+    takeDriver(registry, instance.get(), record);
+    record.problemCode = registry.deviceProblem(record.keyName, instanceName);
+    record.location = locationText(textOf(readValue(registry, instance.get(), "LocationInformation")));
     return true;
 }
 

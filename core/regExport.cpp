@@ -478,7 +478,7 @@ void RegExportReader::valueLine(std::string_view text, std::size_t lineNumber)
     if (!s.key)
         return;
     if (value->bytes)
-        s.key->setValue(name, std::move(*value->bytes));
+        s.key->setValue(name, std::move(*value->bytes), value->type);
     else
         s.key->removeValue(name);
 }

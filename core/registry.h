@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 // The four operations of the Windows registry that the PCI scan uses, with
@@ -17,9 +18,19 @@ public:
     // Win32 semantics: 0 on success, a Win32 error code otherwise.
     virtual long openKey(Key parent, const char* subKey, Key* result) = 0;                      // RegOpenKeyA
     virtual long enumKey(Key key, std::uint32_t index, char* name, std::uint32_t nameSize) = 0;  // RegEnumKeyA
-    virtual long queryValue(Key key, const char* valueName,
+    // `type` (may be null) receives the value's type, one of registryType's.
+    virtual long queryValue(Key key, const char* valueName, std::uint32_t* type,
                             unsigned char* data, std::uint32_t* dataSize) = 0;                   // RegQueryValueExA
     virtual long closeKey(Key key) = 0;                                                          // RegCloseKey
+
+    // What the system's Configuration Manager says of the device instance
+    // PCI\<device>\<instance> now: its problem code, as Device Manager shows
+    // it. None when it reports no problem, or where no such manager answers
+    // (every source but the live registry of Windows).
+    virtual std::optional<std::uint32_t> deviceProblem(const std::string&, const std::string&) { return std::nullopt; }
+    // False for a source that records no drivers at all (an lspci dump):
+    // a device without one there is not known to lack one.
+    virtual bool recordsDrivers() const { return true; }
 };
 
 // The Win32 error codes the backends answer with.

@@ -45,21 +45,22 @@ KeyTreeRegistry::Node& KeyTreeRegistry::Node::addSubKey(const std::string& keyNa
     return *subKeys.back();
 }
 
-void KeyTreeRegistry::Node::setValue(const std::string& valueName, std::string data)
+void KeyTreeRegistry::Node::setValue(const std::string& valueName, std::string data, std::uint32_t type)
 {
     for (auto& value : values) {
-        if (sameName(value.first, valueName)) {
-            value.second = std::move(data);
+        if (sameName(value.name, valueName)) {
+            value.type = type;
+            value.data = std::move(data);
             return;
         }
     }
-    values.emplace_back(valueName, std::move(data));
+    values.push_back({valueName, type, std::move(data)});
 }
 
 void KeyTreeRegistry::Node::removeValue(const std::string& valueName)
 {
     for (auto value = values.begin(); value != values.end(); ++value) {
-        if (sameName(value->first, valueName)) {
+        if (sameName(value->name, valueName)) {
             values.erase(value);
             return;
         }
@@ -68,7 +69,15 @@ void KeyTreeRegistry::Node::removeValue(const std::string& valueName)
 
 void KeyTreeRegistry::Node::setString(const std::string& valueName, const std::string& text)
 {
-    setValue(valueName, text + '\0');
+    setValue(valueName, text + '\0', registryType::string);
+}
+
+void KeyTreeRegistry::Node::setDword(const std::string& valueName, std::uint32_t number)
+{
+    setValue(valueName,
+             std::string{static_cast<char>(number), static_cast<char>(number >> 8), static_cast<char>(number >> 16),
+                         static_cast<char>(number >> 24)},
+             registryType::dword);
 }
 
 KeyTreeRegistry::Node& KeyTreeRegistry::addKey(const std::string& path)
@@ -135,7 +144,7 @@ long KeyTreeRegistry::enumKey(Key key, std::uint32_t index, char* name, std::uin
     return registryError::success;
 }
 
-long KeyTreeRegistry::queryValue(Key key, const char* valueName,
+long KeyTreeRegistry::queryValue(Key key, const char* valueName, std::uint32_t* type,
                                  unsigned char* data, std::uint32_t* dataSize)
 {
     Node* node = nodeOf(key);
@@ -143,9 +152,11 @@ long KeyTreeRegistry::queryValue(Key key, const char* valueName,
         return registryError::invalidHandle;
     const std::string wanted = valueName ? valueName : "";
     for (const auto& value : node->values) {
-        if (!sameName(value.first, wanted))
+        if (!sameName(value.name, wanted))
             continue;
-        const std::string& bytes = value.second;
+        if (type)
+            *type = value.type;
+        const std::string& bytes = value.data;
         if (!dataSize)
             return data ? registryError::invalidParameter : registryError::success;
         const std::uint32_t available = *dataSize;

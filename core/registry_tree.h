@@ -12,22 +12,30 @@
 #include <vector>
 
 // A registry held in memory: a tree of keys below localMachine, each with
-// named values of any bytes. Sub-keys enumerate in the order they were added;
-// names compare without regard to ASCII letter case, as in the registry.
+// named values of any type and bytes. Sub-keys enumerate in the order they
+// were added; names compare without regard to ASCII letter case, as in the
+// registry.
 class KeyTreeRegistry : public Registry {
 public:
     struct Node {
         std::string name;
         std::vector<std::unique_ptr<Node>> subKeys;
         std::unordered_map<std::string, Node*> subKeyByFoldedName;
-        std::vector<std::pair<std::string, std::string>> values;  // name, data bytes
+        struct Value {
+            std::string name;
+            std::uint32_t type;
+            std::string data;
+        };
+        std::vector<Value> values;
 
         Node* subKey(const std::string& keyName) const;
         Node& addSubKey(const std::string& keyName);  // the existing one if there is one
-        void setValue(const std::string& valueName, std::string data);
+        void setValue(const std::string& valueName, std::string data, std::uint32_t type = registryType::binary);
         void removeValue(const std::string& valueName);
         // A REG_SZ as the registry keeps it: the text and its terminating zero.
         void setString(const std::string& valueName, const std::string& text);
+        // A REG_DWORD: four bytes, the lowest first.
+        void setDword(const std::string& valueName, std::uint32_t number);
     };
 
     // The key at a backslash-separated path below localMachine, made with
@@ -39,7 +47,7 @@ public:
 
     long openKey(Key parent, const char* subKey, Key* result) override;
     long enumKey(Key key, std::uint32_t index, char* name, std::uint32_t nameSize) override;
-    long queryValue(Key key, const char* valueName,
+    long queryValue(Key key, const char* valueName, std::uint32_t* type,
                     unsigned char* data, std::uint32_t* dataSize) override;
     long closeKey(Key key) override;
 

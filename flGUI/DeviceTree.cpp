@@ -1,5 +1,7 @@
 #include "DeviceTree.h"
 
+#include "deviceMarks.h"
+
 #include <FL/Fl.H>
 #include <FL/Fl_Menu_Item.H>
 #include <FL/Fl_Scrollbar.H>
@@ -255,6 +257,11 @@ int DeviceTree::handleKey()
     const bool control = state & FL_CTRL, shift = state & FL_SHIFT;
     if (state & (FL_ALT | FL_META))
         return 0;
+    if (control && shift && key == 'a') {
+        if (onToggleAttention)
+            onToggleAttention();  // replaces every line: touch none of them after it
+        return 1;
+    }
     if (control) {
         if (key != 'c')
             return 0;
@@ -363,14 +370,16 @@ bool DeviceTree::typeAhead(const char* text)
 
 void DeviceTree::showMenu(int atX, int atY)
 {
-    enum { copyLine, copyDevice, copyAll, openEverything, closeEverything };
+    enum { copyLine, copyDevice, copyAll, openEverything, closeEverything, attention };
     const int lineFlag = selectedLine() ? 0 : FL_MENU_INACTIVE;
+    const int attentionFlag = FL_MENU_TOGGLE | (attentionOnly ? FL_MENU_VALUE : 0);
     const Fl_Menu_Item items[] = {
         {"Copy", FL_CTRL + 'c', nullptr, nullptr, lineFlag, 0, 0, 0, 0},
         {"Copy device", FL_CTRL + FL_SHIFT + 'c', nullptr, nullptr, lineFlag | FL_MENU_DIVIDER, 0, 0, 0, 0},
         {"Copy all devices", 0, nullptr, nullptr, FL_MENU_DIVIDER, 0, 0, 0, 0},
         {"Open all", 0, nullptr, nullptr, 0, 0, 0, 0, 0},
-        {"Close all", 0, nullptr, nullptr, 0, 0, 0, 0, 0},
+        {"Close all", 0, nullptr, nullptr, FL_MENU_DIVIDER, 0, 0, 0, 0},
+        {"Show only devices that need attention", FL_CTRL + FL_SHIFT + 'a', nullptr, nullptr, attentionFlag, 0, 0, 0, 0},
         {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
     };
     const Fl_Menu_Item* chosen = items->popup(atX, atY);
@@ -389,6 +398,10 @@ void DeviceTree::showMenu(int atX, int atY)
         break;
     case closeEverything:
         closeAll();
+        break;
+    case attention:
+        if (onToggleAttention)
+            onToggleAttention();
         break;
     }
 }
@@ -499,6 +512,7 @@ Fl_Tree_Item* DeviceTree::addDevice(const std::string& key, DeviceOutline outlin
     }
     Fl_Tree_Item* device = root()->child(root()->children() - 1);
     setBranchOpen(device, false);  // new items start open; an item's own close() fires no callback
+    device->usericon(markPicture(outline.front().mark));
     devices.push_back({key, std::move(outline)});
     return device;
 }

@@ -86,6 +86,11 @@ public:
 
     // Called on F5; the form reads the devices again.
     std::function<void()> onRescan;
+    // Called on Ctrl+Shift+A and from the menu: the form shows only the
+    // devices that need attention, or all again. `attentionOnly` says which
+    // the tree shows, for the menu's check mark.
+    std::function<void()> onToggleAttention;
+    bool attentionOnly = false;
     // Where the type-ahead reads the time; tests drive it.
     std::function<Clock::time_point()> clock = Clock::now;
 

@@ -86,7 +86,7 @@ void flMainForm::reload(const std::string& fromFile)
     rescanning = true;
     try {
         loadDevices(Load::again, fromFile);
-        fillTree();
+        fillTree(tree->view());
     } catch (const flException& failure) {
         failure.reportAndContinue();
     } catch (const std::exception& unexpected) {
@@ -191,16 +191,38 @@ void flMainForm::createWidgets()
     tree->sortorder(FL_TREE_SORT_NONE);
     tree->show();
     tree->onRescan = [this] { rescan(); };
-    fillTree();
+    tree->onToggleAttention = [this] { showOnlyAttention(!attentionOnly); };
+    fillTree(tree->view());
 }
 
-void flMainForm::fillTree()
+void flMainForm::fillTree(const DeviceTree::View& view)
 {
-    const DeviceTree::View view = tree->view();
     tree->clearDevices();
     for (const auto& record : devices)
-        tree->addDevice(record->keyName, outlineOf(*record));
+        if (!attentionOnly || record->needsAttention())
+            tree->addDevice(record->keyName, outlineOf(*record));
     tree->restoreView(view);
+}
+
+void flMainForm::showOnlyAttention(bool only)
+{
+    if (only == attentionOnly)
+        return;
+    DeviceTree::View view = tree->view();
+    if (only) {
+        fullView = view;
+    } else {
+        // What was opened or chosen meanwhile stays so; the place in the list is the old one.
+        view.open.insert(fullView.open.begin(), fullView.open.end());
+        if (!view.selected)
+            view.selected = fullView.selected;
+        view.top = fullView.top;
+        view.left = fullView.left;
+    }
+    attentionOnly = only;
+    tree->attentionOnly = only;
+    tree->copy_label(only ? "Hardware Devices that need attention" : "Hardware Devices");
+    fillTree(view);
 }
 
 void flMainForm::handleCallback(Fl_Widget*)

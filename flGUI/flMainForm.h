@@ -2,6 +2,7 @@
 #define CORVANE_FLMAINFORM_H
 
 #include "DeviceRecord.h"
+#include "DeviceTree.h"
 #include "flBaseForm.h"
 #include "hardware.h"
 
@@ -9,7 +10,6 @@
 #include <string>
 #include <vector>
 
-class DeviceTree;
 class Registry;
 
 // The program's window: loads devices.lst, reads the PCI devices from the
@@ -46,6 +46,12 @@ public:
     // The file whose devices are shown; empty when they are the registry's.
     const std::string& shownFile() const { return file; }
 
+    // Shows only the devices that need attention (no driver, disabled, a
+    // problem the system reports, not in the database), or all of them again
+    // with the lines that were open and selected before. F5 keeps the view.
+    void showOnlyAttention(bool only);
+    bool showsOnlyAttention() const { return attentionOnly; }
+
     DeviceTree* tree = nullptr;  // a child of window
     std::unique_ptr<HardwareDatabase> database;
     std::vector<std::unique_ptr<DeviceRecord>> devices;
@@ -62,8 +68,9 @@ private:
     void loadDevices(Load load, const std::string& fromFile);
     // loadDevices and fillTree, a failure reported without ending the program.
     void reload(const std::string& fromFile);
-    // (Re)builds the tree from `devices`, keeping the tree's view.
-    void fillTree();
+    // (Re)builds the tree from `devices` (in the attention view those that
+    // need it), putting back `view` where its lines still exist.
+    void fillTree(const DeviceTree::View& view);
     void showNotice();
 
     Registry* registry;                     // where the devices are read from
@@ -72,6 +79,8 @@ private:
     std::string notice;                     // to be said once the window shows
     std::string dropped;                    // a file dropped, opened once the drop is done
     bool rescanning = false;
+    bool attentionOnly = false;
+    DeviceTree::View fullView;  // of all devices, when the attention view was chosen
 };
 
 // The file named by what a drop delivers: the first of its lines, a path or

@@ -6,6 +6,7 @@
 extern "C" {
 #include <pci/pci.h>
 }
+#include <libkmod.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -26,7 +27,9 @@ struct PciFunction {
     int domain;
     unsigned bus, slot, function;
     unsigned vendorId, deviceId, subsystemVendorId, subsystemId, revision, classCode;
-    std::string driver;
+    std::string driver;                                 // bound to it; empty: none
+    std::string moduleAlias;                            // when no driver is bound
+    std::vector<std::string> modules;                   // that could drive it
     std::optional<std::string> vendorName, deviceName;  // none: no source knows it
     std::string className;
 };
@@ -199,9 +202,81 @@ bool readPciBus(const LibpciRegistry::Options& options, const std::string& dumpP
         function.classCode = device->device_class;
         if (const char* driver = pci_get_string_property(device, PCI_FILL_DRIVER))
             function.driver = driver;
+        // What could drive a function that nothing drives; a dump records neither.
+        if (function.driver.empty() && dumpPath.empty() && (pci_fill_info(device, PCI_FILL_MODULE_ALIAS) & PCI_FILL_MODULE_ALIAS))
+            if (const char* alias = pci_get_string_property(device, PCI_FILL_MODULE_ALIAS))
+                function.moduleAlias = alias;
     }
     activeJump = nullptr;
     return true;
+}
+
+void ignoreKmodMessage(void*, int, const char*, int, const char*, const char*, va_list) {}
+
+// The kernel's modules whose aliases match a function's, as `lspci -k` finds
+// them: through libkmod's indexes of the running kernel's modules (or of
+// `directory`, with `config`'s aliases, for tests). A machine without them
+// gives none.
+class KernelModules {
+public:
+    KernelModules(const std::string& directory, const std::string& config)
+    {
+        const char* const configs[] = {config.c_str(), nullptr};
+        context = kmod_new(directory.empty() ? nullptr : directory.c_str(), config.empty() ? nullptr : configs);
+        if (!context)
+            return;
+        kmod_set_log_fn(context, ignoreKmodMessage, nullptr);
+        kmod_load_resources(context);  // the indexes in memory: each lookup is then cheap
+    }
+    ~KernelModules()
+    {
+        if (context)
+            kmod_unref(context);
+    }
+    KernelModules(const KernelModules&) = delete;
+    KernelModules& operator=(const KernelModules&) = delete;
+
+    // Each module once, in libkmod's order.
+    std::vector<std::string> matching(const std::string& alias) const
+    {
+        std::vector<std::string> names;
+        kmod_list* found = nullptr;
+        if (!context || kmod_module_new_from_lookup(context, alias.c_str(), &found) < 0)
+            return names;
+        kmod_list* entry;
+        kmod_list_foreach(entry, found) {
+            kmod_module* module = kmod_module_get_module(entry);
+            const std::string name = kmod_module_get_name(module);
+            if (std::find(names.begin(), names.end(), name) == names.end())
+                names.push_back(name);
+            kmod_module_unref(module);
+        }
+        kmod_module_unref_list(found);
+        return names;
+    }
+
+private:
+    kmod_ctx* context = nullptr;
+};
+
+// Looked up only for the functions without a driver: most machines have none.
+void findModules(std::vector<PciFunction>& functions, const LibpciRegistry::Options& options)
+{
+    const auto unbound = [](const PciFunction& function) { return !function.moduleAlias.empty(); };
+    if (std::none_of(functions.begin(), functions.end(), unbound))
+        return;
+    const KernelModules modules(options.modulesDirectory, options.modulesConfig);
+    for (PciFunction& function : functions)
+        if (unbound(function))
+            function.modules = modules.matching(function.moduleAlias);
+}
+
+std::string multiString(const std::vector<std::string>& texts)
+{
+    std::string data;
+    for (const std::string& text : texts)
+        data += text + '\0';
+    return data + '\0';
 }
 
 std::string formatted(const char* format, ...)
@@ -241,6 +316,7 @@ bool LibpciRegistry::load()
         error = libpciMessage;
         return false;
     }
+    findModules(functions, options);
 
     // libpci lists functions in no particular order; the registry lists them by bus address.
     std::sort(functions.begin(), functions.end(), [](const PciFunction& a, const PciFunction& b) {
@@ -259,6 +335,12 @@ bool LibpciRegistry::load()
             instance.setString("Mfg", *function.vendorName);
         if (function.deviceName)
             instance.setString("DeviceDesc", function.driver + ";" + *function.deviceName);
+        // As Windows records a device's driver and place.
+        if (!function.driver.empty())
+            instance.setString("Service", function.driver);
+        if (!function.modules.empty())
+            instance.setValue("Modules", multiString(function.modules), registryType::multiString);
+        instance.setString("LocationInformation", instance.name);
     }
     loaded = true;
     error.clear();
@@ -277,10 +359,10 @@ long LibpciRegistry::enumKey(Key key, std::uint32_t index, char* name, std::uint
     return tree.enumKey(key, index, name, nameSize);
 }
 
-long LibpciRegistry::queryValue(Key key, const char* valueName,
+long LibpciRegistry::queryValue(Key key, const char* valueName, std::uint32_t* type,
                                 unsigned char* data, std::uint32_t* dataSize)
 {
-    return tree.queryValue(key, valueName, data, dataSize);
+    return tree.queryValue(key, valueName, type, data, dataSize);
 }
 
 long LibpciRegistry::closeKey(Key key)

@@ -4,6 +4,7 @@
 #include "registry_tree.h"
 
 #include <string>
+#include <utility>
 
 // Linux: answers for the PCI branch below localMachine from libpci, the way
 // Windows lays it out. Device keys are named
@@ -17,9 +18,18 @@
 class LibpciRegistry : public Registry {
 public:
     struct Options {
+        Options(std::string sysfsPath = {}, std::string idsPath = {}, bool useHwdb = true)
+            : sysfsPath(std::move(sysfsPath)), idsPath(std::move(idsPath)), useHwdb(useHwdb)
+        {
+        }
         std::string sysfsPath;    // empty: libpci's own choice of access method
         std::string idsPath;      // empty: libpci's pci.ids
-        bool useHwdb = true;      // names from udev's hardware database too
+        bool useHwdb;             // names from udev's hardware database too
+        // Where the kernel's modules are looked up for a function without a
+        // driver: empty, the running kernel's; a directory of module indexes
+        // and a modprobe configuration of aliases (tests).
+        std::string modulesDirectory;
+        std::string modulesConfig;
     };
 
     LibpciRegistry() = default;
@@ -32,9 +42,11 @@ public:
 
     long openKey(Key parent, const char* subKey, Key* result) override;
     long enumKey(Key key, std::uint32_t index, char* name, std::uint32_t nameSize) override;
-    long queryValue(Key key, const char* valueName,
+    long queryValue(Key key, const char* valueName, std::uint32_t* type,
                     unsigned char* data, std::uint32_t* dataSize) override;
     long closeKey(Key key) override;
+
+    bool recordsDrivers() const override { return dumpPath.empty(); }
 
     // What libpci said when reading the bus failed last.
     const std::string& lastError() const { return error; }

@@ -5,6 +5,7 @@
 #include "text_win32.h"
 
 #include <windows.h>
+#include <cfgmgr32.h>
 
 #include <algorithm>
 #include <string>
@@ -29,16 +30,19 @@ public:
 
     // Text values come in the ANSI code page and are handed on as UTF-8,
     // with the sizes of the UTF-8 bytes; other values are handed on as they are.
-    long queryValue(Key key, const char* valueName, unsigned char* data, std::uint32_t* dataSize) override
+    long queryValue(Key key, const char* valueName, std::uint32_t* type, unsigned char* data,
+                    std::uint32_t* dataSize) override
     {
         if (data && !dataSize)
             return ERROR_INVALID_PARAMETER;
-        DWORD type = REG_NONE;
+        DWORD valueType = REG_NONE;
         std::string value;
-        const LONG status = readWhole(handle(key), valueName, type, value);
+        const LONG status = readWhole(handle(key), valueName, valueType, value);
         if (status != ERROR_SUCCESS)
             return status;
-        if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ)
+        if (type)
+            *type = valueType;
+        if (registryType::isText(valueType))
             value = platform::ansiToUtf8(value);
         if (!dataSize)
             return ERROR_SUCCESS;
@@ -55,6 +59,19 @@ public:
     long closeKey(Key key) override
     {
         return RegCloseKey(handle(key));
+    }
+
+    // The Configuration Manager knows the devices that are present now; a
+    // device it cannot find or answer for is left to what the registry says.
+    std::optional<std::uint32_t> deviceProblem(const std::string& device, const std::string& instance) override
+    {
+        std::string id = "PCI\\" + device + "\\" + instance;
+        DEVINST node = 0;
+        ULONG status = 0, problem = 0;
+        if (CM_Locate_DevNodeA(&node, id.data(), CM_LOCATE_DEVNODE_NORMAL) != CR_SUCCESS ||
+            CM_Get_DevNode_Status(&status, &problem, node, 0) != CR_SUCCESS || !(status & DN_HAS_PROBLEM))
+            return std::nullopt;
+        return problem;
     }
 
 private:

@@ -55,12 +55,12 @@ std::string withHeader(const std::string& body, Encoding encoding)
 }
 
 // The kept branch below the PCI key, one line per key and value; text values
-// as text, others as hex bytes.
+// as text, others as hex bytes; the type after the name unless it is REG_SZ.
 void describe(KeyTreeRegistry::Node& node, const std::string& path, std::string& out)
 {
-    for (const auto& [name, data] : node.values) {
+    for (const auto& [name, type, data] : node.values) {
         const bool text = !data.empty() && data.back() == '\0' && data.find('\0') == data.size() - 1;
-        out += path + ":" + name + "=";
+        out += path + ":" + name + (type == registryType::string ? "" : "(" + std::to_string(type) + ")") + "=";
         if (text) {
             out += data.substr(0, data.size() - 1);
         } else {
@@ -136,11 +136,11 @@ INSTANTIATE_TEST_SUITE_P(RegExport, Reader, testing::Values(
     Case{"dword, hex and hex(N), continued", Encoding::utf16le,
          device + "\"D\"=dword:0000010a\n\"B\"=hex:01,ff,\\\n  02\n\"E\"=hex(2):25,00,41,00,a9,00,00,00\n"
                   "\"M\"=hex(7):61,00,00,00,62,00,00,00,\\\n    00,00\n\"Q\"=hex(b):01,00,00,00,00,00,00,00\n\"N\"=hex:\n",
-         inst + "D=0a.01.00.00.\n" + inst + "B=01.ff.02.\n" + inst + "E=%A©\n" + inst + "M=61.00.62.00.00.\n" +
-             inst + "Q=01.00.00.00.00.00.00.00.\n" + inst + "N=\n", 0},
+         inst + "D(4)=0a.01.00.00.\n" + inst + "B(3)=01.ff.02.\n" + inst + "E(2)=%A©\n" + inst +
+             "M(7)=61.00.62.00.00.\n" + inst + "Q(11)=01.00.00.00.00.00.00.00.\n" + inst + "N(3)=\n", 0},
     Case{"REGEDIT4 in Windows-1252, its hex(2) too", Encoding::ansi,
          device + "\"Mfg\"=\"Café €\"\n\"E\"=hex(2):43,61,66,e9,00\n",
-         inst + "Mfg=Café €\n" + inst + "E=Café\n", 0},
+         inst + "Mfg=Café €\n" + inst + "E(2)=Café\n", 0},
     Case{"UTF-8 with its mark", Encoding::utf8, device + "\"Mfg\"=\"Café €\"\n", inst + "Mfg=Café €\n", 0},
     Case{"comments and blank lines", Encoding::utf16le,
          "; a comment [HKEY_LOCAL_MACHINE]\n" + device + "  ; \"Class\"=\"no\"\n\n\"Class\"=\"Net\"\n# another\n",

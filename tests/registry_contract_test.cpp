@@ -153,23 +153,24 @@ TEST_P(RegistryContract, ValuesReadWholeOrReportTheSizeNeeded)
 {
     Registry::Key device = 0;
     const Registry::Key instance = openFirstInstance(device);
-    std::uint32_t size = 0;
-    ASSERT_EQ(reg().queryValue(instance, "Class", nullptr, &size), 0);
+    std::uint32_t size = 0, type = 99;
+    ASSERT_EQ(reg().queryValue(instance, "Class", &type, nullptr, &size), 0);
     ASSERT_GT(size, 1u);
+    EXPECT_EQ(type, registryType::string);
 
     std::vector<unsigned char> data(size + 10, 'x');
     std::uint32_t given = size;
-    ASSERT_EQ(reg().queryValue(instance, "Class", data.data(), &given), 0);
+    ASSERT_EQ(reg().queryValue(instance, "Class", nullptr, data.data(), &given), 0);
     EXPECT_EQ(given, size);
     EXPECT_EQ(data[size - 1], '\0');
     EXPECT_EQ(std::strlen(reinterpret_cast<char*>(data.data())), size - 1);
 
     std::uint32_t tooSmall = size - 1;
-    EXPECT_EQ(reg().queryValue(instance, "Class", data.data(), &tooSmall), 234);
+    EXPECT_EQ(reg().queryValue(instance, "Class", nullptr, data.data(), &tooSmall), 234);
     EXPECT_EQ(tooSmall, size);
 
     std::uint32_t unused = 1024;
-    EXPECT_EQ(reg().queryValue(instance, "NoSuchValue", data.data(), &unused), 2);
+    EXPECT_EQ(reg().queryValue(instance, "NoSuchValue", nullptr, data.data(), &unused), 2);
     EXPECT_EQ(reg().closeKey(instance), 0);
     EXPECT_EQ(reg().closeKey(device), 0);
 }
@@ -191,7 +192,7 @@ TEST_P(RegistryContract, ClosedHandlesAreGone)
     EXPECT_NE(reg().enumKey(device, 0, name, sizeof name), 0);
     std::uint32_t size = 1024;
     unsigned char data[1024];
-    EXPECT_NE(reg().queryValue(instance, "Class", data, &size), 0);
+    EXPECT_NE(reg().queryValue(instance, "Class", nullptr, data, &size), 0);
     EXPECT_NE(reg().closeKey(device), 0);
 }
 

@@ -1,7 +1,9 @@
 // The libpci backend lays the bus out as Windows does, and names devices
 // from pci.ids as libpci would.
 #include "FakeSysfs.h"
+#include "deviceOutline.h"
 #include "pciIdsReader.h"
+#include "pciScan.h"
 #include "platform/registry_libpci.h"
 
 extern "C" {
@@ -51,10 +53,10 @@ Branch readBranch(Registry& registry)
             Registry::Key instance;
             EXPECT_EQ(registry.openKey(device, instanceName.c_str(), &instance), 0);
             Values values;
-            for (const char* valueName : {"Class", "Mfg", "DeviceDesc", "Service"}) {
+            for (const char* valueName : {"Class", "Mfg", "DeviceDesc", "Service", "Modules"}) {
                 unsigned char data[1024];
                 std::uint32_t size = sizeof data;
-                if (registry.queryValue(instance, valueName, data, &size) == 0)
+                if (registry.queryValue(instance, valueName, nullptr, data, &size) == 0)
                     values[valueName] = std::string(reinterpret_cast<char*>(data), size);
             }
             instances.emplace_back(instanceName, values);
@@ -89,24 +91,60 @@ TEST(LibpciRegistry, LaysOutFakeBusAsWindowsDoes)
         {"VEN_8086&DEV_7191&SUBSYS_00000000&REV_03",
          {{"0000:00:01.0",
            {{"Class", sz("PCI bridge")}, {"Mfg", sz("Intel Corporation")},
-            {"DeviceDesc", sz("pcieport;440BX/ZX/DX - 82443BX/ZX/DX AGP bridge")}}}}},
+            {"DeviceDesc", sz("pcieport;440BX/ZX/DX - 82443BX/ZX/DX AGP bridge")}, {"Service", sz("pcieport")}}}}},
         // Known vendor, unknown device: no DeviceDesc; a class known only by its
         // base class is named the way libpci names it.
         {"VEN_8086&DEV_9999&SUBSYS_99998086&REV_AB",
          {{"0000:00:1e.0",
-           {{"Class", sz("Serial bus controller [0c03]")}, {"Mfg", sz("Intel Corporation")}}}}},
+           {{"Class", sz("Serial bus controller [0c03]")}, {"Mfg", sz("Intel Corporation")},
+            {"Service", sz("ehci-pci")}}}}},
         // Nothing known: the class in numbers only.
         {"VEN_1234&DEV_5678&SUBSYS_00011234&REV_10", {{"0000:00:1f.3", {{"Class", sz("Unknown class [1400]")}}}}},
         // Two functions of one name share the device key, one instance each, in bus order.
         {"VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00",
          {{"0000:02:00.0",
            {{"Class", sz("Ethernet controller")}, {"Mfg", sz("Intel Corporation")},
-            {"DeviceDesc", sz("e1000e;82574L Gigabit Network Connection")}}},
+            {"DeviceDesc", sz("e1000e;82574L Gigabit Network Connection")}, {"Service", sz("e1000e")}}},
           {"0000:03:00.0",
            {{"Class", sz("Ethernet controller")}, {"Mfg", sz("Intel Corporation")},
-            {"DeviceDesc", sz("e1000e;82574L Gigabit Network Connection")}}}}},
+            {"DeviceDesc", sz("e1000e;82574L Gigabit Network Connection")}, {"Service", sz("e1000e")}}}}},
     };
     EXPECT_EQ(readBranch(registry), expected);
+}
+
+// A function's driver is its "Service", as on Windows; one without a driver
+// names the modules whose aliases match it (looked up for it alone); every
+// function's "LocationInformation" is its address. Read through the scan,
+// they are the driver and location lines.
+TEST(LibpciRegistry, RecordsDriversModulesAndPlaces)
+{
+    FakeSysfs sysfs;
+    sysfs.add({"0000:00:1f.3", 0x1234, 0x5678, 0x1234, 0x0001, 0x10, 0x140000, nullptr,
+               "pci:v00001234d00005678sv00001234sd00000001bc14sc00i00"});
+    sysfs.add({"0000:00:1f.4", 0x1234, 0x5679, 0, 0, 0, 0x0c0500, nullptr,
+               "pci:v00001234d00005679sv00000000sd00000000bc0Csc05i00"});
+    sysfs.add({"0000:00:1f.5", 0x1234, 0x567a, 0, 0, 0, 0x0c0500, nullptr});  // no alias either
+    sysfs.add({"0000:03:00.0", 0x8086, 0x10d3, 0x8086, 0xa01f, 0, 0x020000, "e1000e",
+               "pci:v00008086d000010D3sv00008086sd0000A01Fbc02sc00i00"});
+    sysfs.addModuleAlias("pci:v00001234d00005678sv*sd*bc*sc*i*", "fake_exact");
+    sysfs.addModuleAlias("pci:v00001234d*sv*sd*bc14sc*i*", "fake_class");
+    sysfs.addModuleAlias("pci:v00008086d000010D3sv*sd*bc*sc*i*", "e1000e_alt");
+    LibpciRegistry registry(sysfs.options());
+    EXPECT_TRUE(registry.recordsDrivers());
+
+    TempDir dir;
+    testing::internal::CaptureStdout();
+    const HardwareDatabase database(dir.write("devices.lst", ""));
+    testing::internal::GetCapturedStdout();
+    std::vector<std::string> lines;
+    for (const auto& device : scanPciRegistry(registry, database))
+        lines.push_back(device->location + ": " + driverLine(*device).value_or("(none)"));
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         "0000:00:1f.3: No driver (modules: fake_exact, fake_class)",
+                         "0000:00:1f.4: No driver",
+                         "0000:00:1f.5: No driver",
+                         "0000:03:00.0: Driver: e1000e",
+                     }));
 }
 
 TEST(LibpciRegistry, AnEmptyBusIsAnEmptyBranch)

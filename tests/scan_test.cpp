@@ -1,6 +1,7 @@
 // The main form's scan of the PCI branch, against an in-memory registry.
 #include "MemoryRegistry.h"
 #include "TempDir.h"
+#include "deviceOutline.h"
 #include "flException.h"
 #include "pciScan.h"
 
@@ -245,6 +246,110 @@ TEST_F(Scan, EnumerationFailureListsNothing)
     expectRaised("Failed to enumerate PCI root key (1018) ");
     registry.failEnum("PCI", 234, 0);
     expectRaised("Failed to enumerate PCI root key (234) ");
+}
+
+// --- what the system records of a device's driver and place ------------------
+
+// An instance value: its type and bytes; a REG_SZ gets its terminating zero.
+struct ValueSpec {
+    const char* name;
+    std::uint32_t type;
+    std::string data;
+};
+ValueSpec sz(const char* name, const std::string& text) { return {name, registryType::string, text + '\0'}; }
+ValueSpec dword(const char* name, std::uint32_t n)
+{
+    return {name, registryType::dword,
+            std::string{static_cast<char>(n), static_cast<char>(n >> 8), static_cast<char>(n >> 16), static_cast<char>(n >> 24)}};
+}
+
+struct InstanceCase {
+    const char* what;
+    std::vector<ValueSpec> values;
+    std::string windowsLines;  // below "Windows", one per line, as the outline shows them
+    bool attention;
+};
+
+class Instance : public Scan, public testing::WithParamInterface<InstanceCase> {};
+
+TEST_P(Instance, GivesTheLinesBelowWindows)
+{
+    KeyTreeRegistry::Node& instance = *registry.addDevice(nameA, "Net", "Intel", ";d").subKey("0000");
+    for (const ValueSpec& value : GetParam().values)
+        instance.setValue(value.name, value.data, value.type);
+    const auto form = makeForm();
+    ASSERT_EQ(form->devices.size(), 1u);
+    std::string lines, group;
+    for (const OutlineLine& line : outlineOf(*form->devices[0])) {
+        if (line.depth == 1)
+            group = line.text;
+        else if (group == "Windows")
+            lines += line.text + "|";
+    }
+    EXPECT_EQ(lines, GetParam().windowsLines);
+    EXPECT_EQ(form->devices[0]->needsAttention(), GetParam().attention);
+}
+
+INSTANTIATE_TEST_SUITE_P(Drivers, Instance, testing::Values(
+    InstanceCase{"NoValues", {}, "Net|Intel|No driver|", true},
+    InstanceCase{"Service", {sz("Service", "e1000e")}, "Net|Intel|Driver: e1000e|", false},
+    InstanceCase{"ServiceDisabled", {sz("Service", "e1000e"), dword("ConfigFlags", 0x1)},
+                 "Net|Intel|Driver: e1000e (disabled)|", true},
+    InstanceCase{"ServiceFlagsZero", {sz("Service", "e1000e"), dword("ConfigFlags", 0)}, "Net|Intel|Driver: e1000e|", false},
+    InstanceCase{"FailedInstall", {sz("Service", "e1000e"), dword("ConfigFlags", 0x40)}, "Net|Intel|No driver|", true},
+    InstanceCase{"Reinstall", {sz("Driver", "{4d36e972}\\0001"), dword("ConfigFlags", 0x20)}, "Net|Intel|No driver|", true},
+    InstanceCase{"SoftwareKeyOnly", {sz("Driver", "{4d36e97d}\\0012")}, "Net|Intel|No driver needed|", false},
+    InstanceCase{"EmptyServiceIsNone", {sz("Service", ""), sz("Driver", "{x}\\0001")}, "Net|Intel|No driver needed|", false},
+    InstanceCase{"FlagsAsTextAreNoFlags", {sz("Service", "e1000e"), sz("ConfigFlags", "1")}, "Net|Intel|Driver: e1000e|", false},
+    InstanceCase{"FlagsOfTwoBytesAreNoFlags",
+                 {sz("Service", "e1000e"), {"ConfigFlags", registryType::binary, std::string("\x01\x00", 2)}},
+                 "Net|Intel|Driver: e1000e|", false},
+    InstanceCase{"Modules", {{"Modules", registryType::multiString, std::string("a\0b\0\0", 5)}},
+                 "Net|Intel|No driver (modules: a, b)|", true},
+    InstanceCase{"ModulesOfABoundDevice",
+                 {sz("Service", "e1000e"), {"Modules", registryType::multiString, std::string("a\0\0", 3)}},
+                 "Net|Intel|Driver: e1000e|", false},
+    InstanceCase{"IndirectTexts",
+                 {sz("Mfg", "@oem41.inf,%nvidia%;NVIDIA"), sz("Class", "@x.inf,%c%;Display; adapters"),
+                  sz("Service", "nvlddmkm"),
+                  sz("LocationInformation", "@System32\\drivers\\pci.sys,#65536;PCI bus %1, device %2, function %3;(0,31,4)")},
+                 "Display; adapters|NVIDIA|Driver: nvlddmkm|Location: PCI bus 0, device 31, function 4|", false},
+    InstanceCase{"PlainTextsAsTheyAre",
+                 {sz("Mfg", "@no comma;x"), sz("Class", "@a;b,c"), sz("Service", "s"),
+                  sz("LocationInformation", "PCI bus %1;(7)")},
+                 "@a;b,c|@no comma;x|Driver: s|Location: PCI bus %1;(7)|", false},
+    InstanceCase{"LocationWithTooFewArguments",
+                 {sz("Service", "s"), sz("LocationInformation", "@pci.sys,#1;bus %1, device %2, %x %;(3)")},
+                 "Net|Intel|Driver: s|Location: bus 3, device %2, %x %|", false}));
+
+TEST_F(Scan, AProblemTheSystemReportsIsOnTheDriverLine)
+{
+    registry.addDevice(nameA, "Net", "Intel", ";d").subKey("0000")->setString("Service", "e1000e");
+    registry.addDevice(nameC, "Net", "Red Hat", ";e");
+    registry.reportProblem(nameA, 43);
+    registry.reportProblem(nameC, 28);
+    const auto form = makeForm();
+    ASSERT_EQ(form->devices.size(), 2u);
+    EXPECT_EQ(driverLine(*form->devices[0]), "Driver: e1000e (code 43)");
+    EXPECT_EQ(driverLine(*form->devices[1]), "No driver (code 28)");
+    EXPECT_TRUE(form->devices[0]->needsAttention());
+    EXPECT_EQ(markOf(*form->devices[0]), DeviceMark::problem);
+}
+
+// An lspci dump records no drivers: no driver line rather than a guess, and
+// only the database decides whether the device needs attention.
+TEST_F(Scan, ASourceWithoutDriversHasNoDriverLine)
+{
+    registry.driversRecorded = false;
+    registry.addDevice(nameA, "Net", "Intel", ";in the database");
+    registry.addDevice(nameB, "Net", "Realtek", ";not in it");
+    const auto form = makeForm();
+    ASSERT_EQ(form->devices.size(), 2u);
+    EXPECT_EQ(driverLine(*form->devices[0]), std::nullopt);
+    EXPECT_EQ(outlineOf(*form->devices[0]).size(), 10u);
+    EXPECT_FALSE(form->devices[0]->needsAttention());
+    EXPECT_TRUE(form->devices[1]->needsAttention());
+    EXPECT_EQ(markOf(*form->devices[1]), DeviceMark::notInDatabase);
 }
 
 }

@@ -90,13 +90,13 @@ TEST_F(Tree, EachDeviceHoldsWindowsAndDatabaseLinesInOrder)
 
     const Fl_Tree_Item* matched = root->child(0);
     EXPECT_EQ(childLabels(matched), (std::vector<std::string>{"Windows", "Database"}));
-    EXPECT_EQ(childLabels(matched->child(0)), (std::vector<std::string>{"Ethernet controller", "Intel"}));
+    EXPECT_EQ(childLabels(matched->child(0)), (std::vector<std::string>{"Ethernet controller", "Intel", "No driver"}));
     // vendorId, deviceId, text1, then text3 before text2
     EXPECT_EQ(childLabels(matched->child(1)), (std::vector<std::string>{
         "0x8086", "0x10D3", "Intel Corporation", "82574L", "sample"}));
 
     const Fl_Tree_Item* unknown = root->child(1);
-    EXPECT_EQ(childLabels(unknown->child(0)), (std::vector<std::string>{"", ""}));
+    EXPECT_EQ(childLabels(unknown->child(0)), (std::vector<std::string>{"", "", "No driver"}));
     EXPECT_EQ(childLabels(unknown->child(1)), (std::vector<std::string>{"0x10EC", "0x8168", "", "", ""}));
 }
 
@@ -115,7 +115,7 @@ TEST_F(Tree, EveryGroupStartsClosedShowingOneLinePerDevice)
         }
         visibleLines += item->visible_r();
     }
-    EXPECT_EQ(items, 5 * 10);
+    EXPECT_EQ(items, 5 * 11);
     EXPECT_EQ(visibleLines, 5);
 }
 
@@ -195,7 +195,7 @@ TEST_F(Tree, ListTreeAndCopiesShowTheSameLines)
     EXPECT_EQ(tree.allDevicesText(), listed);
     EXPECT_EQ(copiedEach, listed);
     EXPECT_NE(listed.find("    Мост Ω\n    Café € \"quoted\" back\\slash\n"), std::string::npos) << listed;
-    EXPECT_NE(listed.find("unknown value\n  Windows\n    \n    \n  Database\n    0x10EC\n    0x8168\n    \n"),
+    EXPECT_NE(listed.find("unknown value\n  Windows\n    \n    \n    No driver\n  Database\n    0x10EC\n    0x8168\n    \n"),
               std::string::npos);
 }
 #endif

@@ -218,7 +218,7 @@ TEST(Updater, FindsEveryNamedDeviceOfThisMachine)
         ASSERT_EQ(registry.openKey(device, instanceName, &instance), 0);
         unsigned char value[1024];
         std::uint32_t size = sizeof value;
-        if (registry.queryValue(instance, "DeviceDesc", value, &size) == 0) {
+        if (registry.queryValue(instance, "DeviceDesc", nullptr, value, &size) == 0) {
             ++named;
             std::string deviceName(reinterpret_cast<char*>(value));
             deviceName = deviceName.substr(deviceName.find(';') + 1);

@@ -31,7 +31,7 @@ const char* const betaKey = "VEN_10EC&DEV_8168&SUBSYS_01231028&REV_06";
 const char* const gammaKey = "VEN_1AF4&DEV_1045&SUBSYS_11001AF4&REV_01";
 
 const char* const alphaText =
-    "Alpha\n  Windows\n    Ethernet controller\n    Intel\n"
+    "Alpha\n  Windows\n    Ethernet controller\n    Intel\n    Driver: e1000e\n"
     "  Database\n    0x8086\n    0x10D3\n    Intel Corporation\n    82574L\n    sample\n";
 
 std::string labelPath(const Fl_Tree_Item* item)
@@ -48,7 +48,7 @@ protected:
     {
         if (!std::getenv("DISPLAY"))
             GTEST_SKIP() << "no display";
-        registry.addDevice(alphaKey, "Ethernet controller", "Intel", "e1000e;Alpha");
+        registry.addDevice(alphaKey, "Ethernet controller", "Intel", "e1000e;Alpha").subKey("0000")->setString("Service", "e1000e");
         registry.addDevice(betaKey, "c", "m", ";beta");
         registry.addDevice(gammaKey, "c", "m", ";Gamma");
         registry.addDevice("VEN_1AF4&DEV_1041&SUBSYS_11001AF4&REV_01", "c", "m", ";Garnet");
@@ -86,6 +86,13 @@ protected:
     }
 
     std::string selected() { return labelPath(tree().first_selected_item()); }
+    std::string devicesShown()
+    {
+        std::string labels;
+        for (int i = 0; i < tree().root()->children(); ++i)
+            labels += (i ? "," : "") + labelPath(tree().root()->child(i));
+        return labels;
+    }
     std::string openLines()
     {
         std::string lines;
@@ -186,6 +193,13 @@ INSTANTIATE_TEST_SUITE_P(Window, Copy, testing::Values(
     CopyCase{"Down ctrl+shift+c", alphaText},
     CopyCase{"End ctrl+c", "Ünïcødé € device"}));
 
+const std::string allDevicesText =
+    std::string(alphaText) +
+    "beta\n  Windows\n    c\n    m\n    No driver\n  Database\n    0x10EC\n    0x8168\n    \n    \n    \n"
+    "Gamma\n  Windows\n    c\n    m\n    No driver\n  Database\n    0x1AF4\n    0x1045\n    \n    \n    \n"
+    "Garnet\n  Windows\n    c\n    m\n    No driver\n  Database\n    0x1AF4\n    0x1041\n    \n    \n    \n"
+    "*star +plus\n  Windows\n    c\n    m\n    No driver\n  Database\n    0x1AF4\n    0x1042\n    \n    \n    \n";
+
 struct MenuCase {
     int entry;  // how many times Down is pressed in the menu; 0: Escape
     const char* clipboard;
@@ -217,12 +231,7 @@ INSTANTIATE_TEST_SUITE_P(Window, Menu, testing::Values(
     MenuCase{1, "Database", "Alpha"},
     MenuCase{2, alphaText, "Alpha"},
     MenuCase{3,
-             "Alpha\n  Windows\n    Ethernet controller\n    Intel\n  Database\n    0x8086\n    0x10D3\n"
-             "    Intel Corporation\n    82574L\n    sample\n"
-             "beta\n  Windows\n    c\n    m\n  Database\n    0x10EC\n    0x8168\n    \n    \n    \n"
-             "Gamma\n  Windows\n    c\n    m\n  Database\n    0x1AF4\n    0x1045\n    \n    \n    \n"
-             "Garnet\n  Windows\n    c\n    m\n  Database\n    0x1AF4\n    0x1041\n    \n    \n    \n"
-             "*star +plus\n  Windows\n    c\n    m\n  Database\n    0x1AF4\n    0x1042\n    \n    \n    \n",
+             allDevicesText.c_str(),
              "Alpha"},
     MenuCase{4, "Alpha",
              "Alpha,Alpha/Windows,Alpha/Database,beta,beta/Windows,beta/Database,Gamma,Gamma/Windows,"
@@ -283,7 +292,8 @@ TEST_F(Window, MenuKeyOpensTheMenuAtTheSelectedLine)
 {
     start();
     runServingEvents("xdotool key Down Down Menu sleep 0.3 key --delay 50 Down Down Return");
-    EXPECT_EQ(clipboard("clipboard"), "beta\n  Windows\n    c\n    m\n  Database\n    0x10EC\n    0x8168\n    \n    \n    \n");
+    EXPECT_EQ(clipboard("clipboard"),
+              "beta\n  Windows\n    c\n    m\n    No driver\n  Database\n    0x10EC\n    0x8168\n    \n    \n    \n");
 }
 
 class Rescan : public Window {};
@@ -321,6 +331,38 @@ TEST_F(Rescan, KeepsOpenLinesSelectionAndScrollWhereTheyStillExist)
     keys("F5");
     EXPECT_EQ(selected(), "");
     EXPECT_EQ(openLines(), "Alpha");
+}
+
+// Only the devices that need attention (all here but Alpha, which has its
+// driver and its database line), by key and by the menu; F5 keeps the view;
+// back to all devices, what was open and selected before is again, with what
+// was opened meanwhile.
+TEST_F(Window, TheAttentionViewHidesWhatIsFineAndGivesBackTheViewBefore)
+{
+    start();
+    keys("Down KP_Add Down Down Down KP_Add Down");
+    ASSERT_EQ(openLines(), "Alpha,beta");
+    ASSERT_EQ(selected(), "beta/Windows");
+
+    keys("ctrl+shift+a");
+    EXPECT_TRUE(form->showsOnlyAttention());
+    EXPECT_STREQ(tree().label(), "Hardware Devices that need attention");
+    EXPECT_EQ(devicesShown(), "beta,Gamma,Garnet,*star +plus");
+    EXPECT_EQ(openLines(), "beta");
+    EXPECT_EQ(selected(), "beta/Windows");
+
+    keys("Down Down KP_Add");  // Gamma opened
+    registry.addDevice("VEN_8086&DEV_1237&SUBSYS_00000000&REV_02", "c", "m", ";Delta, plugged in later");
+    keys("F5");
+    EXPECT_EQ(devicesShown(), "beta,Gamma,Garnet,*star +plus,Delta, plugged in later");
+    EXPECT_EQ(openLines(), "beta,Gamma");
+
+    rightClick(tree().root()->child(0), "Up Return");  // the menu's last entry
+    EXPECT_FALSE(form->showsOnlyAttention());
+    EXPECT_STREQ(tree().label(), "Hardware Devices");
+    EXPECT_EQ(devicesShown(), "Alpha,beta,Gamma,Garnet,*star +plus,Delta, plugged in later");
+    EXPECT_EQ(openLines(), "Alpha,beta,Gamma");
+    EXPECT_EQ(selected(), "beta");  // the right-click chose it
 }
 
 // devices.lst gone, or a FIFO in its place: that one would hold the rescan in
@@ -366,13 +408,6 @@ protected:
         return "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\PCI\\"
                "VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00\\3&1&0&C8]\r\n\"Class\"=\"Net\"\r\n\"DeviceDesc\"=\";" +
                description + "\"\r\n" + extra;
-    }
-    std::string devicesShown()
-    {
-        std::string labels;
-        for (int i = 0; i < tree().root()->children(); ++i)
-            labels += (i ? "," : "") + labelPath(tree().root()->child(i));
-        return labels;
     }
     // What the window is given when a file is dropped onto it, as FLTK hands it over.
     void drop(const std::string& text)

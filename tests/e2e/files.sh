@@ -54,6 +54,18 @@ for dump in own.txt x.txt domain.txt xxxx.txt mixed.txt; do
   check "$dump: nothing on standard error" "" "$(cat stderr)"
 done
 check "made dump: its devices" "5" "$("$list" x.txt | grep -c '^[^ ]')"
+# A dump records no drivers: no driver line; each device's location is its address.
+check "made dump: no driver lines" "0" "$("$list" domain.txt | grep -c -e '^    Driver: ' -e '^    No driver')"
+check "made dump: locations" "0001:00:00.0 0001:00:01.0 0001:00:1f.6 0001:02:00.0 0001:03:00.0" \
+  "$("$list" domain.txt | sed -n 's/^    Location: //p' | xargs)"
+# --attention: of a dump, the devices the database lacks (8086:10d3 it has); status 0 either way.
+attention=$("$list" --attention x.txt | sed -n 's/^    Location: //p' | xargs)
+check "made dump: --attention, status" "0" "$?"
+check "made dump: --attention, the devices not in the database" "00:00.0 00:01.0 02:00.0 03:00.0" \
+  "$(sed 's/0000://g' <<<"$attention")"
+{ echo "00:1f.6 Ethernet controller: made"; config 0x8086 0x10d3 0x0200 0 0x8086 0xa01f 0 4; } >known.txt
+check "no device needs attention: nothing but the line feed, status 0" "0a 0" \
+  "$("$list" --attention known.txt | od -An -tx1 | xargs) ${PIPESTATUS[0]}"
 
 # Errors on the command line: the fatal-error report names the file.
 mkfifo fifo
@@ -74,7 +86,7 @@ for file in missing.reg fifo notes.txt; do
 done
 rm -f error.log
 "$list" a b >stdout 2>stderr
-check "two files: usage, status 2" "2 usage: corvane-list [FILE]" "$? $(cat stderr)"
+check "two files: usage, status 2" "2 usage: corvane-list [--attention] [FILE]" "$? $(cat stderr)"
 
 # Malformed lines of an export: skipped, counted on standard error.
 printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\PCI\\VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00\\0]\r\n"DeviceDesc"=";Caf\xe9"\r\n"Mfg"="cut\r\nrubbish\r\n' >broken.reg

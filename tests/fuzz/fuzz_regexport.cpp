@@ -28,7 +28,7 @@ void describe(KeyTreeRegistry& registry, Registry::Key key, const std::string& p
         for (const char* value : {"Class", "Mfg", "DeviceDesc", ""}) {
             unsigned char data[64];
             std::uint32_t size = sizeof data;
-            const long status = registry.queryValue(sub, value, data, &size);
+            const long status = registry.queryValue(sub, value, nullptr, data, &size);
             out += std::to_string(status) + ":" + std::to_string(size) + "\n";
         }
         describe(registry, sub, path + "\\" + name, out);

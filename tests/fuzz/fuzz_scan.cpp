@@ -45,10 +45,12 @@ public:
         return status;
     }
 
-    long queryValue(Key key, const char*, unsigned char* value, std::uint32_t* valueSize) override
+    long queryValue(Key key, const char*, std::uint32_t* type, unsigned char* value, std::uint32_t* valueSize) override
     {
         check(key);
         const long status = status_(2);
+        if (type)
+            *type = byte() % 8;
         const std::uint32_t capacity = *valueSize;
         switch (byte() % 5) {
         case 0: *valueSize = byte(); break;

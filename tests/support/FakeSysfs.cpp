@@ -36,6 +36,20 @@ FakeSysfs::FakeSysfs()
     dir.write("sys/devices/.keep", "");
     unlink(dir.file("sys/devices/.keep").c_str());
     dir.write("pci.ids", testIds);
+    dir.write("modules/modprobe.conf", "");
+}
+
+void FakeSysfs::addModuleAlias(const std::string& pattern, const std::string& module)
+{
+    dir.write("modules/modprobe.conf", readFile(dir.file("modules/modprobe.conf")) + "alias " + pattern + " " + module + "\n");
+}
+
+LibpciRegistry::Options FakeSysfs::options() const
+{
+    LibpciRegistry::Options options(sysfsPath(), idsPath(), false);
+    options.modulesDirectory = dir.file("modules");
+    options.modulesConfig = dir.file("modules/modprobe.conf");
+    return options;
 }
 
 void FakeSysfs::add(const FakeFunction& function)
@@ -47,6 +61,8 @@ void FakeSysfs::add(const FakeFunction& function)
     dir.write(device + "subsystem_device", hexValue(function.subsystemDevice, 4));
     dir.write(device + "revision", hexValue(function.revision, 2));
     dir.write(device + "class", hexValue(function.classCode, 6));
+    if (function.modalias)
+        dir.write(device + "modalias", std::string(function.modalias) + "\n");
     if (function.driver) {
         // libpci resolves the link relative to the device, so its target has to exist.
         dir.write(std::string("bus/pci/drivers/") + function.driver + "/.keep", "");

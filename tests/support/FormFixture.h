@@ -1,11 +1,11 @@
 #ifndef CORVANE_TESTS_FORMFIXTURE_H
 #define CORVANE_TESTS_FORMFIXTURE_H
 
+#include <gtest/gtest.h>  // before X11's macros, which the window's headers bring
+
 #include "MemoryRegistry.h"
 #include "TempDir.h"
 #include "flMainForm.h"
-
-#include <gtest/gtest.h>
 
 #include <memory>
 #include <string>

@@ -49,13 +49,13 @@ long MemoryRegistry::enumKey(Key key, std::uint32_t index, char* name, std::uint
     return KeyTreeRegistry::enumKey(key, index, name, nameSize);
 }
 
-long MemoryRegistry::queryValue(Key key, const char* valueName, unsigned char* data,
+long MemoryRegistry::queryValue(Key key, const char* valueName, std::uint32_t* type, unsigned char* data,
                                 std::uint32_t* dataSize)
 {
     auto failure = queryFailures.find(valueName ? valueName : "");
     if (failure != queryFailures.end())
         return failure->second;
-    return KeyTreeRegistry::queryValue(key, valueName, data, dataSize);
+    return KeyTreeRegistry::queryValue(key, valueName, type, data, dataSize);
 }
 
 long MemoryRegistry::closeKey(Key key)

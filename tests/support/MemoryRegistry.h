@@ -8,7 +8,9 @@
 
 // An in-memory registry whose operations can be made to fail: opening a key
 // of a given name, enumerating the sub-keys of a key of a given name (at one
-// index or all), or reading a value of a given name.
+// index or all), or reading a value of a given name. It can also stand for a
+// source that records no drivers, or report problem codes of devices as the
+// Configuration Manager would.
 class MemoryRegistry : public KeyTreeRegistry {
 public:
     // A device key below the PCI branch with one instance key "0000" holding
@@ -25,10 +27,19 @@ public:
         enumFailures[keyName] = {code, atIndex};
     }
     void failQuery(const std::string& valueName, long code) { queryFailures[valueName] = code; }
+    void reportProblem(const std::string& deviceKey, std::uint32_t code) { problems[deviceKey] = code; }
+    bool driversRecorded = true;
+
+    std::optional<std::uint32_t> deviceProblem(const std::string& device, const std::string&) override
+    {
+        const auto found = problems.find(device);
+        return found == problems.end() ? std::nullopt : std::optional<std::uint32_t>(found->second);
+    }
+    bool recordsDrivers() const override { return driversRecorded; }
 
     long openKey(Key parent, const char* subKey, Key* result) override;
     long enumKey(Key key, std::uint32_t index, char* name, std::uint32_t nameSize) override;
-    long queryValue(Key key, const char* valueName, unsigned char* data,
+    long queryValue(Key key, const char* valueName, std::uint32_t* type, unsigned char* data,
                     std::uint32_t* dataSize) override;
     long closeKey(Key key) override;
 
@@ -42,6 +53,7 @@ private:
     std::map<std::string, long> openFailures;
     std::map<std::string, EnumFailure> enumFailures;
     std::map<std::string, long> queryFailures;
+    std::map<std::string, std::uint32_t> problems;
 };
 
 #endif

@@ -88,6 +88,12 @@ std::vector<Device> readableDevices()
     return devices;
 }
 
+// What is shown of an indirect string, "@file,resource;text": the text.
+std::string shown(const std::string& value)
+{
+    return value.rfind('@', 0) == 0 && value.find(';') != std::string::npos ? value.substr(value.find(';') + 1) : value;
+}
+
 std::vector<std::string> childLabels(const Fl_Tree_Item* item)
 {
     std::vector<std::string> labels;
@@ -147,8 +153,10 @@ TEST_F(WineTree, OneClosedLinePerDeviceKeyInRegistryOrder)
             EXPECT_EQ(line->label(), device.description);
         }
         if (fitsCodePage(device.deviceClass + device.manufacturer)) {
-            EXPECT_EQ(childLabels(line->child(0)),
-                      (std::vector<std::string>{device.deviceClass, device.manufacturer}));
+            const std::vector<std::string> windows = childLabels(line->child(0));
+            ASSERT_GE(windows.size(), 2u);
+            EXPECT_EQ(windows[0], shown(device.deviceClass));
+            EXPECT_EQ(windows[1], shown(device.manufacturer));
         }
         // vendorId, deviceId, text1, then text3 before text2
         const HardwareEntry& entry = form->devices[i]->entry;
@@ -175,6 +183,33 @@ TEST_F(WineTree, DatabaseKnowsTheMachineButOneDevice)
     }
 }
 
+// What Windows records of each device's driver and place, as Device Manager
+// says it; the devices that need attention carry their mark.
+TEST_F(WineTree, DriverAndLocationLines)
+{
+    const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+        {"VEN_10DE&DEV_1E84",
+         {"Display", "NVIDIA", "Driver: nvlddmkm", "Location: PCI bus 1, device 0, function 0"}},
+        {"VEN_8086&DEV_A323",
+         {"System", "Intel", "No driver", "Location: PCI bus 0, device 31, function 4"}},
+        {"VEN_14E4&DEV_43A0",
+         {"Net", "Broadcom", "Driver: BCMWL63A (disabled)", "Location: PCI bus 6, device 0, function 0"}},
+        {"VEN_8086&DEV_A3A1",
+         {"System", "Intel", "No driver needed", "Location: PCI bus 0, device 31, function 2"}},
+        {"VEN_1912&DEV_0015", {"", "", "No driver", "Location: PCI bus 5, device 0, function 0"}},
+        {"VEN_8086&DEV_3E30",
+         {"System", "Intel", "No driver needed", "Location: PCI bus 0, device 0, function 0"}},
+    };
+    for (const auto& [prefix, windows] : cases) {
+        SCOPED_TRACE(prefix);
+        const Fl_Tree_Item* line = deviceLine(prefix);
+        ASSERT_NE(line, nullptr);
+        EXPECT_EQ(childLabels(line->child(0)), windows);
+        const bool fine = windows[2].rfind("Driver: nvlddmkm", 0) == 0 || windows[2] == "No driver needed";
+        EXPECT_EQ(line->usericon() == nullptr, fine);
+    }
+}
+
 // Text outside ASCII, drawn right under the code page that holds it.
 TEST_F(WineTree, TextOfTheSystemCodePageBecomesUtf8)
 {
@@ -187,7 +222,7 @@ TEST_F(WineTree, TextOfTheSystemCodePageBecomesUtf8)
     const Case cases[] = {
         {1252, "VEN_8086&DEV_15BC", "Intel\u00ae Ethernet Connection (7) I219-V", "Intel"},
         {1251, "VEN_8086&DEV_244E", "\u041c\u043e\u0441\u0442 PCI-PCI",
-         "@machine.inf,%generic_manufacturer%;(\u0421\u0442\u0430\u043d\u0434\u0430\u0440\u0442\u043d\u044b\u0435 "
+         "(\u0421\u0442\u0430\u043d\u0434\u0430\u0440\u0442\u043d\u044b\u0435 "
          "\u0441\u0438\u0441\u0442\u0435\u043c\u043d\u044b\u0435 \u0443\u0441\u0442\u0440\u043e\u0439\u0441\u0442\u0432\u0430)"},
         {1251, "VEN_8086&DEV_15BC", "Intel\u00ae Ethernet Connection (7) I219-V", "Intel"},
     };

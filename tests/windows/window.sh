@@ -66,8 +66,8 @@ if [ -z "$window" ]; then fail "no window titled with the file's name: $(cat "$w
   xdotool key --window "$window" ctrl+shift+c; sleep 0.5
   "$run" "$probe" --clipboard >"$work/clipboard" 2>/dev/null </dev/null
   check "Ctrl+Shift+C on the Windows clipboard" \
-    "Ünïcødé € Ω device|  Windows|    Net|    Intel|  Database|    0x8086|    0x10D3|    Intel Corporation|    82574L Gigabit Network Connection" \
-    "$(tr -d '\r' <"$work/clipboard" | head -9 | paste -sd'|')"
+    "Ünïcødé € Ω device|  Windows|    Net|    Intel|    No driver|  Database|    0x8086|    0x10D3|    Intel Corporation|    82574L Gigabit Network Connection" \
+    "$(tr -d '\r' <"$work/clipboard" | head -10 | paste -sd'|')"
   xdotool key --window "$window" Escape 2>/dev/null
 fi
 timeout 20 tail --pid="$pid" -f /dev/null
