@@ -135,6 +135,13 @@ inline std::string_view lineAt(std::string_view text, std::size_t start)
     return text.substr(start, end - start);
 }
 
+// The start of the line after the one starting at `start`; the text's size after the last.
+inline std::size_t nextLine(std::string_view text, std::size_t start)
+{
+    const std::size_t end = text.find('\n', start);
+    return end == std::string_view::npos ? text.size() : end + 1;
+}
+
 // The start of the first line at or after `from`, before `limit`, that does
 // not begin with a tab; `limit` when there is none.
 inline std::size_t nextUnindentedLine(std::string_view text, std::size_t from, std::size_t limit)

@@ -1,13 +1,11 @@
 #include "deviceOutline.h"
 
-namespace {
-
-// A line is text up to its first zero byte, which a devices.lst field may
-// hold: no form of the outline can show more.
 std::string lineText(const std::string& text)
 {
     return text.substr(0, text.find('\0'));
 }
+
+namespace {
 
 std::string joined(const std::vector<std::string>& names)
 {

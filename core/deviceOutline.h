@@ -31,6 +31,10 @@ std::optional<std::string> driverLine(const DeviceRecord& device);
 
 DeviceMark markOf(const DeviceRecord& device);
 
+// A text as a line shows it: up to its first zero byte, which a devices.lst
+// field may hold; no form of the outline can show more.
+std::string lineText(const std::string& text);
+
 // The outline as text, as corvane-list prints it: every line indented by two
 // blanks a level and ended by a line feed. Appended to `text`.
 void appendOutlineText(std::string& text, const DeviceOutline& outline);

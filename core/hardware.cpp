@@ -65,12 +65,6 @@ platform::OpenedFile openDatabaseFile(const std::string& fileName)
     return opened;
 }
 
-std::size_t nextLine(std::string_view text, std::size_t start)
-{
-    const std::size_t end = text.find('\n', start);
-    return end == std::string_view::npos ? text.size() : end + 1;
-}
-
 }
 
 HardwareDatabase::HardwareDatabase(const std::string& fileName, bool announce) : fileName(fileName)

@@ -219,10 +219,10 @@ std::optional<std::size_t> PciIdsNames::entryLine(std::uint32_t key) const
     return known->second == std::string_view::npos ? std::nullopt : std::optional<std::size_t>(known->second);
 }
 
-// The name of the entry with this identifier among the lines one level below
+// The line of the entry with this identifier among the lines one level below
 // the one at `topLine`, up to the next line at the top level; in file order,
 // whatever the order of the identifiers.
-std::optional<std::string_view> PciIdsNames::below(std::size_t topLine, unsigned id, int digits) const
+std::optional<std::size_t> PciIdsNames::lineBelow(std::size_t topLine, unsigned id, int digits) const
 {
     auto end = blockEnds.find(topLine);
     if (end == blockEnds.end()) {
@@ -241,10 +241,19 @@ std::optional<std::string_view> PciIdsNames::below(std::size_t topLine, unsigned
              at = findBytes(block, needles[i], at + 1)) {
             std::string_view entryId, name;
             if (splitEntry(lineAt(list, at + 1).substr(1), digits, entryId, name))
-                return name;
+                return at + 1;
         }
     }
     return std::nullopt;
+}
+
+std::optional<std::string_view> PciIdsNames::below(std::size_t topLine, unsigned id, int digits) const
+{
+    const auto line = lineBelow(topLine, id, digits);
+    std::string_view entryId, name;
+    if (!line || !splitEntry(lineAt(list, *line).substr(1), digits, entryId, name))
+        return std::nullopt;
+    return name;
 }
 
 std::optional<std::string_view> PciIdsNames::vendor(std::uint16_t vendorId) const
@@ -259,6 +268,31 @@ std::optional<std::string_view> PciIdsNames::device(std::uint16_t vendorId, std:
 {
     const auto line = entryLine(vendorId);
     return line ? below(*line, deviceId, 4) : std::nullopt;
+}
+
+// The lines two levels down that follow the device's line, up to the next
+// line of another level (comments and blank lines among them are passed).
+std::optional<std::string_view> PciIdsNames::subsystem(std::uint16_t vendorId, std::uint16_t deviceId,
+                                                       std::uint16_t subsystemVendorId, std::uint16_t subsystemId) const
+{
+    const auto vendorLine = entryLine(vendorId);
+    const auto deviceLine = vendorLine ? lineBelow(*vendorLine, deviceId, 4) : std::nullopt;
+    if (!deviceLine)
+        return std::nullopt;
+    for (std::size_t line = nextLine(list, *deviceLine); line < list.size(); line = nextLine(list, line)) {
+        const std::string_view text = lineAt(list, line);
+        if (text.empty() || text[0] == '#')
+            continue;
+        if (text.size() < 2 || text[0] != '\t' || text[1] != '\t')
+            break;
+        std::string_view vendor, rest, id, name;
+        if (!splitEntry(text.substr(2), 4, vendor, rest) || text.size() < 12 || text[6] != ' ' ||
+            !splitEntry(text.substr(7), 4, id, name))
+            continue;
+        if (valueOf(vendor) == subsystemVendorId && valueOf(id) == subsystemId)
+            return name;
+    }
+    return std::nullopt;
 }
 
 std::optional<std::string_view> PciIdsNames::baseClass(std::uint16_t classCode) const

@@ -60,6 +60,9 @@ public:
 
     std::optional<std::string_view> vendor(std::uint16_t vendorId) const;
     std::optional<std::string_view> device(std::uint16_t vendorId, std::uint16_t deviceId) const;
+    // A subsystem's own name, from the lines "\t\tssss ssss  name" below its device.
+    std::optional<std::string_view> subsystem(std::uint16_t vendorId, std::uint16_t deviceId,
+                                              std::uint16_t subsystemVendorId, std::uint16_t subsystemId) const;
     // classCode: base class in the high byte, subclass in the low one.
     std::optional<std::string_view> baseClass(std::uint16_t classCode) const;
     std::optional<std::string_view> subclass(std::uint16_t classCode) const;
@@ -71,6 +74,7 @@ private:
     std::size_t topLevelLine(std::uint32_t target) const;
     std::size_t firstLineStarting(std::string_view needle, std::uint32_t key) const;
     std::optional<std::size_t> entryLine(std::uint32_t key) const;
+    std::optional<std::size_t> lineBelow(std::size_t topLine, unsigned id, int digits) const;
     std::optional<std::string_view> below(std::size_t topLine, unsigned id, int digits) const;
 
     std::string_view list;

@@ -241,7 +241,5 @@ std::vector<std::unique_ptr<DeviceRecord>> scanPciRegistry(Registry& registry, c
         if (readFirstInstance(registry, root.get(), *record))
             devices.push_back(std::move(record));
     }
-    // Every record is matched: the file need not stay mapped while the window shows.
-    database.release();
     return devices;
 }

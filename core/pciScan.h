@@ -14,7 +14,7 @@ class Registry;
 // registry's order, matched against `database`, with the class, manufacturer
 // and description of the device's first instance. A branch that cannot be
 // opened or enumerated raises flException; a device whose keys cannot be read
-// is left out. The database's file is handed back once every record is matched.
+// is left out.
 std::vector<std::unique_ptr<DeviceRecord>> scanPciRegistry(Registry& registry, const HardwareDatabase& database);
 
 #endif

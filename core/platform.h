@@ -30,6 +30,14 @@ std::string installedDatabase();
 std::string defaultPciIds();
 const char* defaultPciIdsDescription();
 
+// This machine's name on the network, as `hostname` prints it; empty when
+// it cannot be had.
+std::string hostName();
+
+// Standard output takes the program's bytes as they are: no line ends made
+// CR LF on the way (Windows), for output that must be the same everywhere.
+void binaryStandardOutput();
+
 // The last part of a path, without its directories.
 std::string fileNameOf(const std::string& path);
 

@@ -106,6 +106,20 @@ inline bool isUtf8(std::string_view text)
 
 void appendUtf8(std::string& out, std::uint32_t code);
 
+// The text with each byte that starts no well-formed UTF-8 character replaced by U+FFFD.
+inline std::string validUtf8(std::string_view text)
+{
+    std::string valid;
+    valid.reserve(text.size());
+    for (std::size_t at = 0, length = 0; at < text.size(); at += length) {
+        if (utf8CodePoint(text, at, length) < 0)
+            valid += "\xEF\xBF\xBD";
+        else
+            valid.append(text, at, length);
+    }
+    return valid;
+}
+
 // pci.ids: a class line, "C cc  name".
 inline bool isPciIdsClassLine(std::string_view line)
 {

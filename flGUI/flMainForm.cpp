@@ -63,6 +63,7 @@ void flMainForm::loadDevices(Load load, const std::string& fromFile)
     auto previousDevices = std::exchange(devices, {});
     try {
         devices = scanPciRegistry(*registry, *database);
+        database->release();  // every record is matched: the file need not stay mapped while the window shows
     } catch (...) {
         database = std::move(previousDatabase);
         devices = std::move(previousDevices);

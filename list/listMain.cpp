@@ -1,49 +1,105 @@
-// corvane-list [--attention] [FILE]: the program's start-up without the
-// window, for terminals and scripts. It loads devices.lst, reads the PCI
-// devices (of this machine, or those recorded in FILE) and prints each
-// device's outline as indented text; with --attention only the devices that
-// need attention. A failure ends in the fatal-error report without its box:
-// the error.log line, the standard-error line and status 255.
+// corvane-list [--attention] [--json | --csv] [FILE...]: the program's
+// start-up without the window, for terminals and scripts. It loads
+// devices.lst, reads the PCI devices of this machine, or those each FILE
+// records (a Windows registry export or an lspci dump), and prints them as
+// the tree's indented text, as JSON or as CSV. A failure ends in the
+// fatal-error report without its box: the error.log line, the
+// standard-error line and status 255; of several files, one that cannot be
+// read is reported so and the others are still listed.
+#include "commandLine.h"
 #include "deviceFile.h"
-#include "deviceOutline.h"
 #include "flException.h"
 #include "hardware.h"
+#include "listing.h"
+#include "pciIdsFile.h"
+#include "pciIdsReader.h"
 #include "pciScan.h"
 #include "platform.h"
 #include "registry.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+namespace {
+
+// The devices of this machine (no file) or of one file; an flException
+// naming the file when it cannot be read.
+std::vector<std::unique_ptr<DeviceRecord>> devicesOf(const std::string& file, const HardwareDatabase& database)
+{
+    if (file.empty())
+        return scanPciRegistry(systemRegistry(), database);
+    const DeviceFile read = readDeviceFile(file);
+    if (read.skippedLines) {
+        std::fprintf(stderr, "%s\n", skippedLinesNotice(file, read.skippedLines).c_str());
+        std::fflush(stderr);
+    }
+    return scanPciRegistry(*read.registry, database);
+}
+
+// Lists every source in turn; the exit status.
+int list(Listing::Settings settings, const std::vector<std::string>& files)
+{
+    settings.database = databasePath();
+    settings.severalMachines = files.size() > 1;
+    // The text form writes its line feed once the database is read, as the window does.
+    const HardwareDatabase database(settings.database, settings.form == Listing::Form::text);
+    // Subsystems are named from pci.ids, in the forms for scripts.
+    const PciIdsFile idsFile(settings.form == Listing::Form::text ? std::string() : platform::defaultPciIds());
+    const PciIdsNames names(idsFile.bytes());
+    if (!idsFile.empty())
+        settings.names = &names;
+
+    const auto listing = Listing::create(settings, stdout);
+    int status = 0;
+    if (files.empty())
+        listing->machine(platform::hostName(), devicesOf(std::string(), database));
+    else if (files.size() == 1)
+        listing->machine(files[0], devicesOf(files[0], database));  // its failure is the program's
+    for (std::size_t i = 0; files.size() > 1 && i < files.size(); ++i) {
+        try {
+            listing->machine(files[i], devicesOf(files[i], database));
+        } catch (const flException& failure) {
+            failure.reportAndContinue();
+            listing->failed(files[i], failure.message);
+            status = 255;
+        }
+    }
+    listing->finish();
+    return status;
+}
+
+}
+
 int main(int argc, char** argv)
 {
-    std::vector<std::string> arguments = platform::arguments(argc, argv);
-    const auto option = std::find(arguments.begin(), arguments.end(), "--attention");
-    const bool attentionOnly = option != arguments.end();
-    if (attentionOnly)
-        arguments.erase(option);
-    if (arguments.size() > 1) {
-        std::fprintf(stderr, "usage: corvane-list [--attention] [FILE]\n");
-        return 2;
-    }
-    runReportingFailures([&arguments, attentionOnly] {
+    Listing::Settings settings;
+    bool json = false, csv = false;
+    std::vector<std::string> files;
+    CommandLine line("corvane-list", "corvane-list [OPTION]... [FILE]...",
+                     "Prints the PCI devices of this computer, or those other machines recorded in\n"
+                     "each FILE (a Windows registry export or an lspci dump), as indented text:\n"
+                     "what the system records of each and what devices.lst says of it.\n",
+                     "Exit status: 0 when the devices were printed, 2 for bad arguments, 255 after\n"
+                     "a fatal error or when a FILE could not be read (its line is appended to\n"
+                     "error.log).\n");
+    line.flag(0, "attention", settings.attentionOnly,
+              "only the devices that need attention: no driver, disabled, a\nproblem reported, not in the database")
+        .flag(0, "json", json, "print JSON (its schema: corvane-list.schema.json)")
+        .flag(0, "csv", csv, "print CSV, one row per device")
+        .operands(files);
+    if (const auto status = line.parse(platform::arguments(argc, argv)))
+        return *status;
+    if (json && csv)
+        return line.usageError("--json and --csv ask for two forms: give one");
+    settings.form = json ? Listing::Form::json : csv ? Listing::Form::csv : Listing::Form::text;
+
+    int status = 0;
+    runReportingFailures([&] {
         platform::showUtf8OnConsole();
-        const HardwareDatabase database(databasePath());
-        DeviceFile file;
-        if (!arguments.empty()) {
-            file = readDeviceFile(arguments[0]);
-            if (file.skippedLines) {
-                std::fprintf(stderr, "%s\n", skippedLinesNotice(arguments[0], file.skippedLines).c_str());
-                std::fflush(stderr);
-            }
-        }
-        std::string text;
-        for (const auto& device : scanPciRegistry(file.registry ? *file.registry : systemRegistry(), database))
-            if (!attentionOnly || device->needsAttention())
-                appendOutlineText(text, outlineOf(*device));
-        std::fwrite(text.data(), 1, text.size(), stdout);
+        if (settings.form != Listing::Form::text)
+            platform::binaryStandardOutput();  // the same bytes on every system
+        status = list(settings, files);
     });
-    return 0;
+    return status;
 }

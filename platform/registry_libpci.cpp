@@ -1,16 +1,14 @@
 #include "registry_libpci.h"
 
-#include "mappedFile.h"
+#include "pciIdsFile.h"
 #include "pciIdsReader.h"
 
 extern "C" {
 #include <pci/pci.h>
 }
 #include <libkmod.h>
-#include <zlib.h>
 
 #include <algorithm>
-#include <climits>
 #include <csetjmp>
 #include <cstdarg>
 #include <cstdint>
@@ -68,63 +66,6 @@ const char* lookupElsewhere(pci_access* access, char* buffer, int size, int flag
     activeJump = nullptr;
     return name;
 }
-
-// A gzip-compressed list, inflated whole; false when it is damaged.
-bool inflateList(std::string_view compressed, std::string& list)
-{
-    z_stream stream{};
-    if (compressed.size() > UINT_MAX || inflateInit2(&stream, 16 + MAX_WBITS) != Z_OK)
-        return false;
-    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(compressed.data()));
-    stream.avail_in = static_cast<uInt>(compressed.size());
-    int status = Z_OK;
-    while (status == Z_OK) {
-        char chunk[65536];
-        stream.next_out = reinterpret_cast<Bytef*>(chunk);
-        stream.avail_out = sizeof chunk;
-        status = inflate(&stream, Z_NO_FLUSH);
-        list.append(chunk, sizeof chunk - stream.avail_out);
-        if (status == Z_STREAM_END && stream.avail_in > 0)
-            status = inflateReset(&stream);  // the next member of the file
-    }
-    inflateEnd(&stream);
-    return status == Z_STREAM_END;
-}
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
-// pci.ids as libpci would read it: the configured path or, when that cannot
-// be opened and ends in ".gz", the same without it; plain or gzip-compressed.
-// A plain list is mapped, not read. A list that cannot be read is empty.
-class NameList {
-public:
-    explicit NameList(const std::string& path)
-    {
-        const std::string suffix = ".gz";
-        std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-        if (!file && path.size() > suffix.size() && path.compare(path.size() - suffix.size(), suffix.size(), suffix) == 0)
-            file.reset(std::fopen(path.substr(0, path.size() - suffix.size()).c_str(), "rb"));
-        if (!file || !mapped.load(file.get()))
-            return;
-        const std::string_view bytes = mapped.bytes();
-        if (bytes.size() >= 2 && bytes[0] == '\x1f' && bytes[1] == '\x8b') {
-            if (!inflateList(bytes, inflated))
-                inflated.clear();
-            text = inflated;
-        } else {
-            text = bytes;
-        }
-    }
-
-    std::string_view bytes() const { return text; }
-
-private:
-    MappedFile mapped;
-    std::string inflated;
-    std::string_view text;
-};
 
 // The name the tree shows for a class: the subclass's; for a class whose
 // list entry lacks the subclass, the class's with the code in brackets, as
@@ -306,7 +247,7 @@ bool LibpciRegistry::load()
         pci_set_name_list_path(access, const_cast<char*>(options.idsPath.c_str()), 0);
     const bool read = readPciBus(options, dumpPath, functions, access);
     if (read) {
-        const NameList list(access->id_file_name);
+        const PciIdsFile list(access->id_file_name);
         const PciIdsNames names(list.bytes());
         for (PciFunction& function : functions)
             nameFunction(function, names, access);

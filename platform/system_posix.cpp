@@ -3,6 +3,7 @@
 #include "platform.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -41,6 +42,16 @@ std::string defaultPciIds()
 const char* defaultPciIdsDescription()
 {
     return "/usr/share/misc/pci.ids";
+}
+
+std::string hostName()
+{
+    char name[256] = {};
+    return gethostname(name, sizeof name - 1) == 0 ? name : "";
+}
+
+void binaryStandardOutput()
+{
 }
 
 std::string fileNameOf(const std::string& path)

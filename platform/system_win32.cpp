@@ -4,9 +4,12 @@
 #include "text_win32.h"
 
 #include <windows.h>
+#include <fcntl.h>
+#include <io.h>
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <limits>
 
@@ -89,6 +92,19 @@ std::string defaultPciIds()
 const char* defaultPciIdsDescription()
 {
     return "pci.ids in the working directory";
+}
+
+std::string hostName()
+{
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1];
+    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+    return GetComputerNameW(name, &size) ? wideToUtf8(name) : std::string();
+}
+
+void binaryStandardOutput()
+{
+    std::fflush(stdout);
+    _setmode(_fileno(stdout), _O_BINARY);
 }
 
 std::string fileNameOf(const std::string& path)

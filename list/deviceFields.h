@@ -1,0 +1,38 @@
+#ifndef CORVANE_DEVICEFIELDS_H
+#define CORVANE_DEVICEFIELDS_H
+
+#include "DeviceRecord.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+class PciIdsNames;
+
+// A device as the forms for scripts give it (corvane-list --json and --csv),
+// field by field: identifiers as `lspci -n` prints them, texts as the tree
+// shows them. None stands for a field the source does not have.
+struct DeviceFields {
+    struct Database {
+        std::string vendor, device, source;  // the devices.lst line's texts
+    };
+
+    std::string key;  // the registry key's name
+    std::optional<std::string> vendorId, deviceId, subsystemVendorId, subsystemId;  // four lowercase hex digits
+    std::optional<std::string> revision;                                             // two
+    std::string description, deviceClass, manufacturer;
+    std::optional<std::string> driver;
+    const char* driverState;  // bound, disabled, none, not_needed, unknown
+    std::optional<std::uint32_t> problemCode;
+    std::vector<std::string> modules;
+    std::optional<std::string> location;
+    bool attention;
+    std::optional<Database> database;
+    std::optional<std::string> subsystem;  // the subsystem's name, as `lspci -v` prints it
+};
+
+// `names`: a pci.ids to name subsystems from; null when none could be read.
+DeviceFields fieldsOf(const DeviceRecord& device, const PciIdsNames* names);
+
+#endif

@@ -1,0 +1,116 @@
+// JSON: one object, {"source", "database", "devices"} for one machine,
+// {"database", "machines": [...]} for several; written with nlohmann's JSON
+// library, so that whatever a registry holds the output is valid: invalid
+// UTF-8 becomes U+FFFD, control characters are escaped.
+#include "deviceFields.h"
+#include "listing.h"
+
+#include <nlohmann/json.hpp>
+
+namespace {
+
+using Json = nlohmann::ordered_json;  // the fields in the order documented
+
+template <typename Value>
+Json orNull(const std::optional<Value>& value)
+{
+    return value ? Json(*value) : Json(nullptr);
+}
+
+Json deviceJson(const DeviceFields& fields)
+{
+    Json device;
+    device["key"] = fields.key;
+    device["vendor_id"] = orNull(fields.vendorId);
+    device["device_id"] = orNull(fields.deviceId);
+    device["subsystem_vendor_id"] = orNull(fields.subsystemVendorId);
+    device["subsystem_id"] = orNull(fields.subsystemId);
+    device["revision"] = orNull(fields.revision);
+    device["description"] = fields.description;
+    device["class"] = fields.deviceClass;
+    device["manufacturer"] = fields.manufacturer;
+    device["driver"] = orNull(fields.driver);
+    device["driver_state"] = fields.driverState;
+    device["problem_code"] = orNull(fields.problemCode);
+    device["modules"] = fields.modules;
+    device["location"] = orNull(fields.location);
+    device["attention"] = fields.attention;
+    if (fields.database)
+        device["database"] = {{"vendor", fields.database->vendor},
+                              {"device", fields.database->device},
+                              {"source", fields.database->source}};
+    else
+        device["database"] = nullptr;
+    device["subsystem"] = orNull(fields.subsystem);
+    return device;
+}
+
+std::string dumped(const Json& value, int indent)
+{
+    return value.dump(indent, ' ', false, Json::error_handler_t::replace);
+}
+
+// Every line of `text` indented by `blanks`.
+std::string indented(const std::string& text, std::size_t blanks)
+{
+    std::string out(blanks, ' ');
+    for (const char c : text) {
+        out += c;
+        if (c == '\n')
+            out.append(blanks, ' ');
+    }
+    return out;
+}
+
+class JsonListing : public Listing {
+public:
+    using Listing::Listing;
+
+    void machine(const std::string& source, const std::vector<std::unique_ptr<DeviceRecord>>& devices) override
+    {
+        Json machine;
+        machine["source"] = source;
+        if (!settings.severalMachines)
+            machine["database"] = settings.database;
+        machine["devices"] = Json::array();
+        for (const DeviceRecord* device : shown(devices))
+            machine["devices"].push_back(deviceJson(fieldsOf(*device, settings.names)));
+        put(machine);
+    }
+
+    void failed(const std::string& source, const std::string& problem) override
+    {
+        put(Json{{"source", source}, {"error", problem}});
+    }
+
+    void finish() override
+    {
+        if (settings.severalMachines)
+            write(std::string(started ? "\n  ]\n}\n" : dumped(Json{{"database", settings.database}, {"machines", Json::array()}}, 2) + "\n"));
+    }
+
+private:
+    // One machine's object: the whole output, or the next in "machines".
+    void put(const Json& machine)
+    {
+        if (!settings.severalMachines) {
+            write(dumped(machine, 2) + "\n");
+            return;
+        }
+        if (!started)
+            write("{\n  \"database\": " + dumped(settings.database, -1) + ",\n  \"machines\": [\n");
+        else
+            write(",\n");
+        write(indented(dumped(machine, 2), 4));
+        started = true;
+    }
+
+    bool started = false;
+};
+
+}
+
+std::unique_ptr<Listing> jsonListing(const Listing::Settings& settings, std::FILE* out)
+{
+    return std::make_unique<JsonListing>(settings, out);
+}

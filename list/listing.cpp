@@ -1,0 +1,25 @@
+#include "listing.h"
+
+std::vector<const DeviceRecord*> Listing::shown(const std::vector<std::unique_ptr<DeviceRecord>>& devices) const
+{
+    std::vector<const DeviceRecord*> listed;
+    for (const auto& device : devices)
+        if (!settings.attentionOnly || device->needsAttention())
+            listed.push_back(device.get());
+    return listed;
+}
+
+void Listing::write(const std::string& text) const
+{
+    std::fwrite(text.data(), 1, text.size(), out);
+}
+
+std::unique_ptr<Listing> Listing::create(const Settings& settings, std::FILE* out)
+{
+    switch (settings.form) {
+    case Form::json: return jsonListing(settings, out);
+    case Form::csv: return csvListing(settings, out);
+    case Form::text: break;
+    }
+    return textListing(settings, out);
+}

@@ -1,0 +1,51 @@
+#ifndef CORVANE_LISTING_H
+#define CORVANE_LISTING_H
+
+#include "DeviceRecord.h"
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+class PciIdsNames;
+
+// What corvane-list prints of the machines it read, one machine at a time as
+// it is read, so that memory does not grow with their number: the tree as
+// indented text (the device outline), JSON or CSV.
+class Listing {
+public:
+    enum class Form { text, json, csv };
+    struct Settings {
+        Form form = Form::text;
+        std::string database;              // the devices.lst read
+        bool severalMachines = false;      // more than one file given
+        bool attentionOnly = false;        // the devices that need attention alone
+        const PciIdsNames* names = nullptr;  // for subsystem names; null: none at hand
+    };
+    static std::unique_ptr<Listing> create(const Settings& settings, std::FILE* out);
+
+    Listing(const Settings& settings, std::FILE* out) : settings(settings), out(out) {}
+    virtual ~Listing() = default;
+    // The devices of one machine; `source` names it (the file, or this machine's name).
+    virtual void machine(const std::string& source, const std::vector<std::unique_ptr<DeviceRecord>>& devices) = 0;
+    // A file that could not be read; it was reported on standard error already.
+    virtual void failed(const std::string& source, const std::string& problem) = 0;
+    // After the last machine.
+    virtual void finish() = 0;
+
+protected:
+    // The devices of a machine that are listed.
+    std::vector<const DeviceRecord*> shown(const std::vector<std::unique_ptr<DeviceRecord>>& devices) const;
+    void write(const std::string& text) const;
+
+    Settings settings;
+    std::FILE* out;
+};
+
+// The forms, one file each.
+std::unique_ptr<Listing> textListing(const Listing::Settings& settings, std::FILE* out);
+std::unique_ptr<Listing> jsonListing(const Listing::Settings& settings, std::FILE* out);
+std::unique_ptr<Listing> csvListing(const Listing::Settings& settings, std::FILE* out);
+
+#endif

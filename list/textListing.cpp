@@ -1,0 +1,29 @@
+// The tree as indented text, as corvane-list has always printed it.
+#include "deviceOutline.h"
+#include "listing.h"
+
+namespace {
+
+// Of several files, each machine's devices come under a line naming the file,
+// as `head` names the files it shows.
+class TextListing : public Listing {
+public:
+    using Listing::Listing;
+
+    void machine(const std::string& source, const std::vector<std::unique_ptr<DeviceRecord>>& devices) override
+    {
+        std::string text = settings.severalMachines ? "==> " + source + " <==\n" : std::string();
+        for (const DeviceRecord* device : shown(devices))
+            appendOutlineText(text, outlineOf(*device));
+        write(text);
+    }
+    void failed(const std::string&, const std::string&) override {}
+    void finish() override {}
+};
+
+}
+
+std::unique_ptr<Listing> textListing(const Listing::Settings& settings, std::FILE* out)
+{
+    return std::make_unique<TextListing>(settings, out);
+}
