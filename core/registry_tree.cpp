@@ -20,13 +20,18 @@ std::vector<std::string_view> splitRegistryPath(std::string_view path)
     return names;
 }
 
-namespace {
-
-bool sameName(const std::string& a, const std::string& b)
+// Sub-keys are taken out level by level onto a list of their own: the
+// destructor of each then finds no sub-key, however deep the tree.
+KeyTreeRegistry::Node::~Node()
 {
-    return a.size() == b.size() && text::asciiLowered(a) == text::asciiLowered(b);
-}
-
+    std::vector<std::unique_ptr<Node>> pending = std::move(subKeys);
+    while (!pending.empty()) {
+        std::unique_ptr<Node> node = std::move(pending.back());
+        pending.pop_back();
+        for (auto& child : node->subKeys)
+            pending.push_back(std::move(child));
+        node->subKeys.clear();
+    }
 }
 
 KeyTreeRegistry::Node* KeyTreeRegistry::Node::subKey(const std::string& keyName) const
@@ -45,25 +50,27 @@ KeyTreeRegistry::Node& KeyTreeRegistry::Node::addSubKey(const std::string& keyNa
     return *subKeys.back();
 }
 
+const std::string* KeyTreeRegistry::Node::value(const std::string& valueName) const
+{
+    const auto found = valueByFoldedName.find(text::asciiLowered(valueName));
+    return found == valueByFoldedName.end() ? nullptr : &found->second->second;
+}
+
 void KeyTreeRegistry::Node::setValue(const std::string& valueName, std::string data)
 {
-    for (auto& value : values) {
-        if (sameName(value.first, valueName)) {
-            value.second = std::move(data);
-            return;
-        }
-    }
-    values.emplace_back(valueName, std::move(data));
+    const auto [found, isNew] = valueByFoldedName.try_emplace(text::asciiLowered(valueName));
+    if (isNew)
+        found->second = values.emplace(values.end(), valueName, std::string());
+    found->second->second = std::move(data);
 }
 
 void KeyTreeRegistry::Node::removeValue(const std::string& valueName)
 {
-    for (auto value = values.begin(); value != values.end(); ++value) {
-        if (sameName(value->first, valueName)) {
-            values.erase(value);
-            return;
-        }
-    }
+    const auto found = valueByFoldedName.find(text::asciiLowered(valueName));
+    if (found == valueByFoldedName.end())
+        return;
+    values.erase(found->second);
+    valueByFoldedName.erase(found);
 }
 
 void KeyTreeRegistry::Node::setString(const std::string& valueName, const std::string& text)
@@ -141,23 +148,20 @@ long KeyTreeRegistry::queryValue(Key key, const char* valueName,
     Node* node = nodeOf(key);
     if (!node)
         return registryError::invalidHandle;
-    const std::string wanted = valueName ? valueName : "";
-    for (const auto& value : node->values) {
-        if (!sameName(value.first, wanted))
-            continue;
-        const std::string& bytes = value.second;
-        if (!dataSize)
-            return data ? registryError::invalidParameter : registryError::success;
-        const std::uint32_t available = *dataSize;
-        *dataSize = static_cast<std::uint32_t>(bytes.size());
-        if (!data)
-            return registryError::success;
-        if (bytes.size() > available)
-            return registryError::moreData;
-        std::memcpy(data, bytes.data(), bytes.size());
+    const std::string* found = node->value(valueName ? valueName : "");
+    if (!found)
+        return registryError::fileNotFound;
+    const std::string& bytes = *found;
+    if (!dataSize)
+        return data ? registryError::invalidParameter : registryError::success;
+    const std::uint32_t available = *dataSize;
+    *dataSize = static_cast<std::uint32_t>(bytes.size());
+    if (!data)
         return registryError::success;
-    }
-    return registryError::fileNotFound;
+    if (bytes.size() > available)
+        return registryError::moreData;
+    std::memcpy(data, bytes.data(), bytes.size());
+    return registryError::success;
 }
 
 long KeyTreeRegistry::closeKey(Key key)

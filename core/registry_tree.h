@@ -3,6 +3,7 @@
 
 #include "registry.h"
 
+#include <list>
 #include <map>
 #include <memory>
 #include <string>
@@ -12,18 +13,31 @@
 #include <vector>
 
 // A registry held in memory: a tree of keys below localMachine, each with
-// named values of any bytes. Sub-keys enumerate in the order they were added;
-// names compare without regard to ASCII letter case, as in the registry.
+// named values of any bytes. Sub-keys enumerate in the order they were added,
+// values keep the order they were first set in; names compare without regard
+// to ASCII letter case, as in the registry. Keys and values are found through
+// their folded names, so a key of many values fills in linear time, and a
+// tree of any depth is destroyed without recursion.
 class KeyTreeRegistry : public Registry {
 public:
     struct Node {
+        using Values = std::list<std::pair<std::string, std::string>>;  // name, data bytes
+
+        Node() = default;
+        ~Node();
+        Node(const Node&) = delete;
+        Node& operator=(const Node&) = delete;
+
         std::string name;
         std::vector<std::unique_ptr<Node>> subKeys;
         std::unordered_map<std::string, Node*> subKeyByFoldedName;
-        std::vector<std::pair<std::string, std::string>> values;  // name, data bytes
+        Values values;
+        std::unordered_map<std::string, Values::iterator> valueByFoldedName;
 
         Node* subKey(const std::string& keyName) const;
         Node& addSubKey(const std::string& keyName);  // the existing one if there is one
+        // The data of a value, or null.
+        const std::string* value(const std::string& valueName) const;
         void setValue(const std::string& valueName, std::string data);
         void removeValue(const std::string& valueName);
         // A REG_SZ as the registry keeps it: the text and its terminating zero.
