@@ -102,6 +102,7 @@ const FormCase formCases[] = {
     {"OtherSectionsAreNotRead", "S 1234\n\t0001  sub\nX other\n\tline\n1234  V\n\t0001  D\n",
      LINE("1234", "0001", "V", "D")},
     {"CommentsAndBlankLinesInsideAVendor", "1234  V\n# about the next one\n\n\t0001  D\n", LINE("1234", "0001", "V", "D")},
+    {"AByteOrderMarkFirst", "\xEF\xBB\xBF" "1234  V\n\t0001  D\n", LINE("1234", "0001", "V", "D")},
 };
 
 INSTANTIATE_TEST_SUITE_P(Forms, ListForm, testing::ValuesIn(formCases),
