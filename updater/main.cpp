@@ -87,11 +87,23 @@ int main(int argc, char** argv)
 
     const auto start = std::chrono::steady_clock::now();
     std::string list, error;
+    // What cannot be replaced is said before the list is read.
+    if (!platform::replaceableFile(output, error)) {
+        std::fprintf(stderr, "corvane-update: %s\n", error.c_str());
+        return 1;
+    }
     if (!readListFile(input, list, error)) {
         std::fprintf(stderr, "corvane-update: cannot read %s\n", error.c_str());
         return 1;
     }
     const Conversion conversion = convertPciIds(list);
+    if (!conversion.isPciIds()) {
+        std::fprintf(stderr, "corvane-update: %s is not a PCI ID list (%d vendors, %d devices, %lu malformed lines): "
+                             "%s was not written\n",
+                     input.c_str(), conversion.vendors, conversion.devices, static_cast<unsigned long>(conversion.problems.size()),
+                     output.c_str());
+        return 1;
+    }
     for (const std::string& problem : conversion.problems)
         std::fprintf(stderr, "corvane-update: %s: %s, skipped\n", input.c_str(), problem.c_str());
     if (!platform::replaceFile(output, conversion.devicesList, error)) {
