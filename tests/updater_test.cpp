@@ -417,6 +417,10 @@ TEST_F(UpdaterProgram, ArgumentsAreChecked)
     EXPECT_NE(output.find("--output needs a file name"), std::string::npos);
     EXPECT_EQ(run("--system --output other.lst", &output), 2);
     EXPECT_NE(output.find("--system and --output name two files"), std::string::npos);
+    EXPECT_EQ(run("-V", &output), 0);
+    EXPECT_EQ(output, "corvane-update (Corvane) 1.5.1\n");
+    EXPECT_EQ(run("-o -", &output), 2);
+    EXPECT_NE(output.find("-o '-': standard input and output are not supported"), std::string::npos) << output;
     EXPECT_FALSE(std::filesystem::exists(dir.file("devices.lst")));
 }
 
