@@ -20,6 +20,9 @@ public:
     virtual long queryValue(Key key, const char* valueName,
                             unsigned char* data, std::uint32_t* dataSize) = 0;                   // RegQueryValueExA
     virtual long closeKey(Key key) = 0;                                                          // RegCloseKey
+    // After a call that failed: what the backend can say of it beyond the
+    // code (libpci's message, naming the line of a dump it cannot read), or nothing.
+    virtual std::string lastError() const { return {}; }
 };
 
 // The Win32 error codes the backends answer with.

@@ -37,7 +37,7 @@ public:
     long closeKey(Key key) override;
 
     // What libpci said when reading the bus failed last.
-    const std::string& lastError() const { return error; }
+    std::string lastError() const override { return error; }
 
 private:
     bool load();
