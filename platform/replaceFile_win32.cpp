@@ -72,14 +72,15 @@ bool replaceableFile(const std::string& path, std::string& error)
         return false;
     }
     BY_HANDLE_FILE_INFORMATION information;
-    const bool disk = GetFileType(handle) == FILE_TYPE_DISK;
-    const bool directory = disk && GetFileInformationByHandle(handle, &information) &&
+    const DWORD type = GetFileType(handle);
+    const bool directory = type == FILE_TYPE_DISK && GetFileInformationByHandle(handle, &information) &&
                            (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
     CloseHandle(handle);
-    if (disk && !directory)
+    if (type == FILE_TYPE_DISK && !directory)
         return true;
     // A DOS device name (CON, NUL, COM1), extension or not, opens the device.
-    error = "cannot write " + path + (directory ? ": a directory, not a file" : ": a device, not a file");
+    error = "cannot write " + path + ": " +
+            (directory ? "a directory" : type == FILE_TYPE_PIPE ? "a pipe" : "a device") + ", not a file";
     return false;
 }
 
