@@ -108,8 +108,10 @@ DeviceFile readDeviceFile(const std::string& path)
             fail(__FILE__, __LINE__, path + " is an lspci dump from Linux: only Corvane on Linux reads those");
         // The dump is read now, so that a failure names the file.
         Registry::Key branch = 0;
-        if (result.registry->openKey(Registry::localMachine, pciBranchPath, &branch) != 0)
-            fail(__FILE__, __LINE__, "Failed to read " + path + " as an lspci dump");
+        if (result.registry->openKey(Registry::localMachine, pciBranchPath, &branch) != 0) {
+            const std::string reason = result.registry->lastError();
+            fail(__FILE__, __LINE__, "Failed to read " + path + " as an lspci dump" + (reason.empty() ? "" : ": " + reason));
+        }
         result.registry->closeKey(branch);
         return result;
     }

@@ -46,10 +46,19 @@ OpenedFile openRegularFile(const char* name);
 // succeeded or not.
 bool appendLine(const char* name, const std::string& line);
 
-// Writes a temporary file beside `path`, flushes it to disk and renames it
-// over `path`, so that `path` is always either the old or the new file whole.
-// False with the reason in `error` when it cannot. `beforeRename` runs
-// between the two (tests stop the process there).
+// Whether replaceFile may put a file at `path`: there is nothing there, a
+// regular file, or a symbolic link to one or to nothing (replaced as a link,
+// never written through). Anything else (a directory, a FIFO, a socket, a
+// device, a link to one of those; on Windows a DOS device name) is refused,
+// false with the reason in `error`.
+bool replaceableFile(const std::string& path, std::string& error);
+
+// Writes a temporary file in the directory of `path`, flushes it to disk and
+// renames it over `path`, so that `path` is always either the old or the new
+// file whole. Nothing is written where replaceableFile refuses `path`; that
+// is looked at first and again just before the rename. False with the reason
+// in `error` when it cannot. `beforeRename` runs between the two (tests stop
+// the process there).
 bool replaceFile(const std::string& path, const std::string& contents, std::string& error,
                  const std::function<void()>& beforeRename = {});
 

@@ -54,11 +54,12 @@ namespace {
 // The one place where devices.lst is opened: in binary mode (line ends are
 // handled by the lookups, the same on every platform), without locking it
 // against other readers or writers. Only a regular file is a database: a
-// directory, a FIFO or a device fails as a missing file does, at once.
+// directory, a FIFO, a device or a file too large fails as a missing file
+// does, at once.
 platform::OpenedFile openDatabaseFile(const std::string& fileName)
 {
     platform::OpenedFile opened = platform::openRegularFile(fileName.c_str());
-    if (!opened.file) {
+    if (!opened.file || opened.size > HardwareDatabase::maxFileBytes) {
         const std::string message = "Failed to open " + fileName + " for read accesss ";
         throw flException(__FILE__, __LINE__, message.c_str());
     }
@@ -89,7 +90,8 @@ void HardwareDatabase::release() const
     }
 }
 
-// The file's bytes, mapped again after a release; none when that fails.
+// The file's bytes after a leading byte-order mark, mapped again after a
+// release; none when that fails.
 std::string_view HardwareDatabase::bytes() const
 {
     if (released) {
@@ -104,7 +106,10 @@ std::string_view HardwareDatabase::bytes() const
             file = MappedFile();
         }
     }
-    return file.bytes();
+    std::string_view text = file.bytes();
+    if (text.substr(0, 3) == "\xEF\xBB\xBF")
+        text.remove_prefix(3);
+    return text;
 }
 
 std::size_t HardwareDatabase::size() const

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <string>
 #include <string_view>
@@ -57,12 +58,18 @@ std::string databasePath();
 // devices.lst, entries in file order: every line that is not empty. The
 // file is mapped, not copied, and only the lines that a lookup needs are
 // read: loading and the first lookups in a fresh process cost little more
-// than opening the file.
+// than opening the file. A UTF-8 byte-order mark before the first line (an
+// editor's) is not part of it.
 class HardwareDatabase {
 public:
+    // Larger files are no database (the real one is under 2 MB): they are
+    // refused at once rather than mapped and searched.
+    static constexpr std::uint64_t maxFileBytes = std::uint64_t{256} << 20;
+
     // Raises flException "Failed to open <name> for read accesss " when the
-    // file cannot be opened or is no regular file (a symbolic link to one is
-    // fine), and "Failed to read <name>" when reading it fails. A file that
+    // file cannot be opened, is no regular file (a symbolic link to one is
+    // fine) or is larger than maxFileBytes, and "Failed to read <name>" when
+    // reading it fails. A file that
     // grows meanwhile is read up to the size it had when opened. Writes one
     // "\n" to standard output once read, unless `announce` is false (a
     // reload while the window is up).

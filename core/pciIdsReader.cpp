@@ -32,6 +32,11 @@ bool splitEntry(std::string_view text, int digits, std::string_view& id, std::st
     return true;
 }
 
+std::string_view withoutByteOrderMark(std::string_view list)
+{
+    return list.substr(0, 3) == "\xEF\xBB\xBF" ? list.substr(3) : list;
+}
+
 unsigned valueOf(std::string_view digits)
 {
     unsigned value = 0;
@@ -41,6 +46,10 @@ unsigned valueOf(std::string_view digits)
 }
 
 }
+
+PciIdsReader::PciIdsReader(std::string_view list) : rest(withoutByteOrderMark(list)) {}
+
+PciIdsNames::PciIdsNames(std::string_view list) : list(withoutByteOrderMark(list)) {}
 
 bool PciIdsReader::next(PciIdsLine& line)
 {

@@ -12,6 +12,7 @@
 // programming interfaces. Identifiers are hexadecimal, separated from the name
 // by one or more blanks; '#' starts a comment. Lines beginning with any other
 // letter and a blank open a section of kinds this program does not read.
+// A UTF-8 byte-order mark before the first line (an editor's) is passed over.
 
 // One line of the list, taken in the context of the lines before it.
 struct PciIdsLine {
@@ -35,7 +36,7 @@ struct PciIdsLine {
 // Walks the list from its first line to its last.
 class PciIdsReader {
 public:
-    explicit PciIdsReader(std::string_view list) : rest(list) {}
+    explicit PciIdsReader(std::string_view list);
 
     // The next line; false after the last one.
     bool next(PciIdsLine& line);
@@ -56,7 +57,7 @@ private:
 // counts. The list must outlive the names taken from it.
 class PciIdsNames {
 public:
-    explicit PciIdsNames(std::string_view list) : list(list) {}
+    explicit PciIdsNames(std::string_view list);
 
     std::optional<std::string_view> vendor(std::uint16_t vendorId) const;
     std::optional<std::string_view> device(std::uint16_t vendorId, std::uint16_t deviceId) const;

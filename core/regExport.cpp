@@ -14,6 +14,7 @@ namespace {
 constexpr std::string_view version5Header = "Windows Registry Editor Version 5.00";
 constexpr std::string_view version4Header = "REGEDIT4";
 constexpr std::size_t maxNameBytes = 255;  // of a key name, as the registry's ANSI functions give it
+constexpr std::size_t maxKeyDepth = 512;   // names in a key's path, the hive's included: the registry's own limit
 
 bool startsWith(std::string_view text, std::string_view prefix)
 {
@@ -389,6 +390,10 @@ void RegExportReader::keyLine(std::string_view text)
     if (deletion)
         path.remove_prefix(1);
     const std::vector<std::string_view> names = splitRegistryPath(path);
+    if (names.size() > maxKeyDepth) {
+        skip(s.lineNumber, "a key more than 512 levels deep");
+        return;
+    }
     if (names.empty() || path.find('\0') != std::string_view::npos ||
         std::any_of(names.begin(), names.end(), [](std::string_view name) { return name.size() > maxNameBytes; })) {
         skip(s.lineNumber, "a key name that is empty, holds a zero or is over 255 bytes");

@@ -21,7 +21,8 @@
 // Key lines, [-key] deletions, "name"= and @= values (strings with their
 // escapes, dword:, hex: and hex(N): with continuation lines, "name"=-
 // deletions) and ; comments are understood. A malformed line inside the
-// branch is skipped and counted; the rest of its key still counts.
+// branch is skipped and counted; the rest of its key still counts. So is a
+// key deeper than the registry allows (512 levels); its values are left out.
 class RegExportReader {
 public:
     enum class Encoding { utf16le, utf16be, utf8, ansi };

@@ -31,6 +31,9 @@ public:
     // False for a source that records no drivers at all (an lspci dump):
     // a device without one there is not known to lack one.
     virtual bool recordsDrivers() const { return true; }
+    // After a call that failed: what the backend can say of it beyond the
+    // code (libpci's message, naming the line of a dump it cannot read), or nothing.
+    virtual std::string lastError() const { return {}; }
 };
 
 // The Win32 error codes the backends answer with.

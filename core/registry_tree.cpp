@@ -20,13 +20,18 @@ std::vector<std::string_view> splitRegistryPath(std::string_view path)
     return names;
 }
 
-namespace {
-
-bool sameName(const std::string& a, const std::string& b)
+// Sub-keys are taken out level by level onto a list of their own: the
+// destructor of each then finds no sub-key, however deep the tree.
+KeyTreeRegistry::Node::~Node()
 {
-    return a.size() == b.size() && text::asciiLowered(a) == text::asciiLowered(b);
-}
-
+    std::vector<std::unique_ptr<Node>> pending = std::move(subKeys);
+    while (!pending.empty()) {
+        std::unique_ptr<Node> node = std::move(pending.back());
+        pending.pop_back();
+        for (auto& child : node->subKeys)
+            pending.push_back(std::move(child));
+        node->subKeys.clear();
+    }
 }
 
 KeyTreeRegistry::Node* KeyTreeRegistry::Node::subKey(const std::string& keyName) const
@@ -45,26 +50,28 @@ KeyTreeRegistry::Node& KeyTreeRegistry::Node::addSubKey(const std::string& keyNa
     return *subKeys.back();
 }
 
+const KeyTreeRegistry::Node::Value* KeyTreeRegistry::Node::value(const std::string& valueName) const
+{
+    const auto found = valueByFoldedName.find(text::asciiLowered(valueName));
+    return found == valueByFoldedName.end() ? nullptr : &*found->second;
+}
+
 void KeyTreeRegistry::Node::setValue(const std::string& valueName, std::string data, std::uint32_t type)
 {
-    for (auto& value : values) {
-        if (sameName(value.name, valueName)) {
-            value.type = type;
-            value.data = std::move(data);
-            return;
-        }
-    }
-    values.push_back({valueName, type, std::move(data)});
+    const auto [found, isNew] = valueByFoldedName.try_emplace(text::asciiLowered(valueName));
+    if (isNew)
+        found->second = values.insert(values.end(), Value{valueName, type, std::string()});
+    found->second->type = type;
+    found->second->data = std::move(data);
 }
 
 void KeyTreeRegistry::Node::removeValue(const std::string& valueName)
 {
-    for (auto value = values.begin(); value != values.end(); ++value) {
-        if (sameName(value->name, valueName)) {
-            values.erase(value);
-            return;
-        }
-    }
+    const auto found = valueByFoldedName.find(text::asciiLowered(valueName));
+    if (found == valueByFoldedName.end())
+        return;
+    values.erase(found->second);
+    valueByFoldedName.erase(found);
 }
 
 void KeyTreeRegistry::Node::setString(const std::string& valueName, const std::string& text)
@@ -150,25 +157,22 @@ long KeyTreeRegistry::queryValue(Key key, const char* valueName, std::uint32_t* 
     Node* node = nodeOf(key);
     if (!node)
         return registryError::invalidHandle;
-    const std::string wanted = valueName ? valueName : "";
-    for (const auto& value : node->values) {
-        if (!sameName(value.name, wanted))
-            continue;
-        if (type)
-            *type = value.type;
-        const std::string& bytes = value.data;
-        if (!dataSize)
-            return data ? registryError::invalidParameter : registryError::success;
-        const std::uint32_t available = *dataSize;
-        *dataSize = static_cast<std::uint32_t>(bytes.size());
-        if (!data)
-            return registryError::success;
-        if (bytes.size() > available)
-            return registryError::moreData;
-        std::memcpy(data, bytes.data(), bytes.size());
+    const Node::Value* found = node->value(valueName ? valueName : "");
+    if (!found)
+        return registryError::fileNotFound;
+    if (type)
+        *type = found->type;
+    const std::string& bytes = found->data;
+    if (!dataSize)
+        return data ? registryError::invalidParameter : registryError::success;
+    const std::uint32_t available = *dataSize;
+    *dataSize = static_cast<std::uint32_t>(bytes.size());
+    if (!data)
         return registryError::success;
-    }
-    return registryError::fileNotFound;
+    if (bytes.size() > available)
+        return registryError::moreData;
+    std::memcpy(data, bytes.data(), bytes.size());
+    return registryError::success;
 }
 
 long KeyTreeRegistry::closeKey(Key key)

@@ -3,6 +3,7 @@
 
 #include "registry.h"
 
+#include <list>
 #include <map>
 #include <memory>
 #include <string>
@@ -12,24 +13,36 @@
 #include <vector>
 
 // A registry held in memory: a tree of keys below localMachine, each with
-// named values of any type and bytes. Sub-keys enumerate in the order they
-// were added; names compare without regard to ASCII letter case, as in the
-// registry.
+// named values of any type and bytes. Sub-keys enumerate in the order they were added,
+// values keep the order they were first set in; names compare without regard
+// to ASCII letter case, as in the registry. Keys and values are found through
+// their folded names, so a key of many values fills in linear time, and a
+// tree of any depth is destroyed without recursion.
 class KeyTreeRegistry : public Registry {
 public:
     struct Node {
-        std::string name;
-        std::vector<std::unique_ptr<Node>> subKeys;
-        std::unordered_map<std::string, Node*> subKeyByFoldedName;
         struct Value {
             std::string name;
             std::uint32_t type;
             std::string data;
         };
-        std::vector<Value> values;
+        using Values = std::list<Value>;
+
+        Node() = default;
+        ~Node();
+        Node(const Node&) = delete;
+        Node& operator=(const Node&) = delete;
+
+        std::string name;
+        std::vector<std::unique_ptr<Node>> subKeys;
+        std::unordered_map<std::string, Node*> subKeyByFoldedName;
+        Values values;
+        std::unordered_map<std::string, Values::iterator> valueByFoldedName;
 
         Node* subKey(const std::string& keyName) const;
         Node& addSubKey(const std::string& keyName);  // the existing one if there is one
+        // A value, or null.
+        const Value* value(const std::string& valueName) const;
         void setValue(const std::string& valueName, std::string data, std::uint32_t type = registryType::binary);
         void removeValue(const std::string& valueName);
         // A REG_SZ as the registry keeps it: the text and its terminating zero.

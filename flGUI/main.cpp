@@ -1,3 +1,4 @@
+#include "commandLine.h"
 #include "flException.h"
 #include "flMainForm.h"
 #include "platform.h"
@@ -10,11 +11,20 @@
 #include <string>
 #include <vector>
 
-// corvane [FILE]: the machine's PCI devices, or those recorded in FILE (a
-// Windows registry export or an lspci dump from another machine).
+// corvane [OPTION]... [FILE]: the machine's PCI devices, or those recorded
+// in FILE (a Windows registry export or an lspci dump from another machine).
 int main(int argc, char** argv)
 {
-    const std::vector<std::string> arguments = platform::arguments(argc, argv);
+    std::vector<std::string> arguments;
+    CommandLine line("corvane", "corvane [OPTION]... [FILE]",
+                     "Shows the PCI devices of this computer, or those another machine recorded in\n"
+                     "FILE (a Windows registry export or an lspci dump), in a window: what the\n"
+                     "system records of each and what devices.lst says of it.\n",
+                     "Exit status: 0 once the window is closed, 2 for bad arguments, 255 after a\n"
+                     "fatal error (its line is appended to error.log).\n");
+    line.operands(arguments);
+    if (const auto status = line.parse(platform::arguments(argc, argv)))
+        return *status;
     if (arguments.size() > 1) {
         std::fprintf(stderr, "usage: corvane [FILE]\n");
         return 2;

@@ -49,7 +49,7 @@ public:
     bool recordsDrivers() const override { return dumpPath.empty(); }
 
     // What libpci said when reading the bus failed last.
-    const std::string& lastError() const { return error; }
+    std::string lastError() const override { return error; }
 
 private:
     bool load();

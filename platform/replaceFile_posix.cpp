@@ -10,12 +10,57 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace {
+
+const char* kindOf(mode_t mode)
+{
+    return S_ISDIR(mode) ? "a directory" : S_ISFIFO(mode) ? "a FIFO" : S_ISSOCK(mode) ? "a socket"
+           : S_ISCHR(mode) ? "a character device" : S_ISBLK(mode) ? "a block device" : "no regular file";
+}
+
+// The directory part of a path, with its last slash ("" for a bare name).
+std::string directoryOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+}
+
 namespace platform {
+
+bool replaceableFile(const std::string& path, std::string& error)
+{
+    struct stat named;
+    if (lstat(path.c_str(), &named) != 0) {
+        if (errno == ENOENT)
+            return true;  // nothing there yet
+        error = "cannot replace " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    if (S_ISREG(named.st_mode))
+        return true;
+    if (!S_ISLNK(named.st_mode)) {
+        error = "cannot write " + path + ": " + kindOf(named.st_mode) + ", not a file";
+        return false;
+    }
+    // A link is replaced as a link, never written through: one to a file or
+    // to nothing is fine, one to anything else is refused like that thing.
+    struct stat target;
+    if (stat(path.c_str(), &target) != 0 || S_ISREG(target.st_mode))
+        return true;
+    error = "cannot write " + path + ": a symbolic link to " + kindOf(target.st_mode) + ", not to a file";
+    return false;
+}
 
 bool replaceFile(const std::string& path, const std::string& contents, std::string& error,
                  const std::function<void()>& beforeRename)
 {
-    std::string temporary = path + ".new-XXXXXX";
+    if (!replaceableFile(path, error))
+        return false;
+    // A short name of its own in the same directory: one derived from the
+    // output's would not fit beside a name near the 255-byte limit.
+    std::string temporary = directoryOf(path) + "corvane-update.XXXXXX";
     const int descriptor = mkstemp(temporary.data());
     if (descriptor < 0) {
         error = "cannot create a file beside " + path + ": " + std::strerror(errno);
@@ -42,6 +87,11 @@ bool replaceFile(const std::string& path, const std::string& contents, std::stri
     }
     if (beforeRename)
         beforeRename();
+    // Once more: something else may have taken the name meanwhile.
+    if (!replaceableFile(path, error)) {
+        unlink(temporary.c_str());
+        return false;
+    }
     if (std::rename(temporary.c_str(), path.c_str()) != 0) {
         error = "cannot replace " + path + ": " + std::strerror(errno);
         unlink(temporary.c_str());

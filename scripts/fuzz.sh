@@ -1,26 +1,44 @@
 #!/usr/bin/env bash
-# Fuzzes the devices.lst line splitting, the whole loader, the PCI scan and the .reg reader
-# with libFuzzer (clang), under AddressSanitizer and UndefinedBehaviorSanitizer.
-#   scripts/fuzz.sh           a short run: 20 s a target (CI)
-#   scripts/fuzz.sh --long    10 million executions a target
+# Fuzzes the devices.lst line splitting, the whole loader, the PCI scan, the .reg reader,
+# the pci.ids reader (the updater's conversion and the program's lookups) and the device-file
+# layer with libFuzzer (clang), under AddressSanitizer and UndefinedBehaviorSanitizer, on a
+# stack no larger than the default 8 MiB. The readers of other machines' files and of pci.ids
+# take inputs up to 1 MiB, with a dictionary of their formats' tokens (tests/fuzz/*.dict).
+#   scripts/fuzz.sh [TARGET...]          a short run: 20 s a target (CI)
+#   scripts/fuzz.sh --long [TARGET...]   10 million executions a target
 # New inputs go to a scratch directory; the corpora in tests/fuzz/corpus only seed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 limit=(-max_total_time=20)
-[ "${1:-}" = "--long" ] && limit=(-runs=10000000)
+if [ "${1:-}" = "--long" ]; then
+  limit=(-runs=10000000)
+  shift
+fi
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_line fuzz_loader fuzz_scan fuzz_regexport fuzz_pciids fuzz_devicefile)
 cmake -S . -B build-fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCORVANE_FUZZ=ON -DCORVANE_TESTS=OFF -DCORVANE_BENCH=OFF >/dev/null
-cmake --build build-fuzz -j"$(nproc)" --target fuzz_line fuzz_loader fuzz_scan fuzz_regexport >/dev/null
+cmake --build build-fuzz -j"$(nproc)" --target "${targets[@]}" >/dev/null
 scratch=$(mktemp -d -p "$([ -d /dev/shm ] && echo /dev/shm || echo /tmp)")
 trap 'rm -rf "$scratch"' EXIT
 export TMPDIR=$scratch
+# Recursion as deep as an input chooses must show here as it would for a user.
+[ "$(ulimit -s)" != unlimited ] && [ "$(ulimit -s)" -le 8192 ] || ulimit -s 8192
 status=0
-for target in fuzz_line fuzz_loader fuzz_scan fuzz_regexport; do
+for target in "${targets[@]}"; do
+  options=()
+  case $target in
+    # Large inputs from the start, not only once the small ones stop finding anything.
+    fuzz_regexport | fuzz_pciids | fuzz_devicefile) options+=(-max_len=1048576 -len_control=0) ;;
+  esac
+  [ -f "tests/fuzz/$target.dict" ] && options+=(-dict="tests/fuzz/$target.dict")
   mkdir "$scratch/$target"
   echo "== $target"
-  if build-fuzz/tests/fuzz/$target "$scratch/$target" "tests/fuzz/corpus/$target" "${limit[@]}" \
+  start=$SECONDS
+  if build-fuzz/tests/fuzz/$target "$scratch/$target" "tests/fuzz/corpus/$target" "${limit[@]}" "${options[@]}" \
        -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 >"$scratch/$target.log" 2>&1; then
     grep -E "^Done|stat::number_of_executed_units|stat::peak_rss_mb" "$scratch/$target.log"
+    echo "in $((SECONDS - start)) s, no failure"
   else
     tail -40 "$scratch/$target.log"
     echo "FAIL: $target"

@@ -49,6 +49,10 @@ INSTANTIATE_TEST_SUITE_P(DeviceFile, Errors, testing::Values(
               "FILE holds no PCI devices: it has no key HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\PCI"}
 #ifdef _WIN32
     , ErrorCase{"dump.txt", dump, "FILE is an lspci dump from Linux: only Corvane on Linux reads those"}
+#else
+    // libpci's own words follow.
+    , ErrorCase{"bad.txt", dump + "10: 00 zz\n", "Failed to read FILE as an lspci dump: dump: Malformed line"},
+    ErrorCase{"cut.txt", dump + "10: 00", "Failed to read FILE as an lspci dump: dump: line too long or unterminated"}
 #endif
     ));
 

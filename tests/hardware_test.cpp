@@ -191,6 +191,16 @@ TEST_F(DatabaseFile, FirstLineIsAnEntry)
     ASSERT_NE(db.find("0x1", "0x2"), nullptr);
 }
 
+TEST_F(DatabaseFile, AByteOrderMarkOnlyBeforeTheFirstLineIsSkipped)
+{
+    const auto db = load("\xEF\xBB\xBF\"0x1\",\"0x2\",\"first\",\"\",\"\"\n\xEF\xBB\xBF\"0x3\",\"0x4\",\"\",\"\",\"\"\n");
+    EXPECT_EQ(db.size(), 2u);
+    ASSERT_NE(db.find("0x1", "0x2"), nullptr);
+    EXPECT_EQ(db.find("0x1", "0x2")->text1, "first");
+    EXPECT_EQ(db.find("0x3", "0x4"), nullptr);  // a mark further on is a line's bytes
+    EXPECT_EQ(HardwareDatabase(dir.write("mark-only.lst", "\xEF\xBB\xBF")).size(), 0u);  // db keeps its file mapped
+}
+
 TEST_F(DatabaseFile, ReadsLinesOfAnyLength)
 {
     const std::string longText(100000, 'x');
@@ -303,6 +313,14 @@ void expectOpenFailure(const std::string& path)
 TEST_F(DatabaseFile, MissingFileRaisesTheOpenFailure)
 {
     expectOpenFailure(dir.file("devices.lst"));
+}
+
+// A sparse file takes no disk space: over the limit it is refused unread.
+TEST_F(DatabaseFile, AFileOverTheLimitRaisesTheOpenFailure)
+{
+    const std::string path = dir.write("devices.lst", "\"0x1\",\"0x2\",\"\",\"\",\"\"\n");
+    std::filesystem::resize_file(path, HardwareDatabase::maxFileBytes + 1);
+    expectOpenFailure(path);
 }
 
 #ifdef __linux__

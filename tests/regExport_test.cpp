@@ -115,6 +115,16 @@ struct Case {
 
 const std::string inst = "\\VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00\\3&11583659&0&C8:";
 
+// "\\a" `levels` times: a path that many keys deeper.
+std::string deepPath(std::size_t levels)
+{
+    std::string path;
+    path.reserve(2 * levels);
+    for (std::size_t i = 0; i < levels; ++i)
+        path += "\\a";
+    return path;
+}
+
 class Reader : public testing::TestWithParam<Case> {};
 
 TEST_P(Reader, KeepsThePciBranchWhateverThePieces)
@@ -170,7 +180,43 @@ INSTANTIATE_TEST_SUITE_P(RegExport, Reader, testing::Values(
          device + "\"Class\"=\"Net\"\n\"Mfg\"=hex(2):41,00,\\", inst + "Class=Net\n", 1},
     Case{"a line too long to keep", Encoding::utf16le,
          device + "\"Class\"=\"Net\"\n\"Big\"=\"" + std::string(RegExportReader::maxLineBytes, 'x') + "\"\n",
-         inst + "Class=Net\n", 1}));
+         inst + "Class=Net\n", 1},
+    // The registry's limit: 512 names, the hive's included (the device key is the 7th).
+    Case{"a key 512 levels deep is kept, one deeper is skipped with its values", Encoding::utf16le,
+         device + "\"Class\"=\"Net\"\n" + device.substr(0, device.size() - 2) + deepPath(505) + "]\n" +
+             device.substr(0, device.size() - 2) + deepPath(506) + "]\n\"Lost\"=\"x\"\n",
+         inst + "Class=Net\n", 1},
+    Case{"values set again, in another case, deleted and set anew keep their order", Encoding::ansi,
+         device + "\"A\"=\"1\"\n\"B\"=\"2\"\n\"C\"=\"3\"\n\"a\"=\"4\"\n\"b\"=-\n\"B\"=\"5\"\n\"c\"=-\n\"x\"=-\n",
+         inst + "A=4\n" + inst + "B=5\n", 0}));
+
+// A key line of 300,000 levels (600 KB) once took the tree's destructor
+// that many frames deep and crashed on the default stack.
+TEST(RegExport, AKeyOfAnyDepthIsSkippedWithoutRecursion)
+{
+    const std::string file = withHeader(device.substr(0, device.size() - 2) + deepPath(300000) + "]\n\"Class\"=\"x\"\n",
+                                        Encoding::ansi);
+    const Reading reading = read(file, file.size());
+    EXPECT_EQ(reading.tree, "no branch");
+    EXPECT_EQ(reading.skipped, 1u);
+}
+
+TEST(KeyTreeRegistry, TreesOfAnyDepthAreRemovedAndDestroyedWithoutRecursion)
+{
+    const std::string path = std::string(pciBranchPath) + deepPath(300000);
+    {
+        KeyTreeRegistry registry;
+        registry.addKey(path + "\\b");
+        registry.removeKey(path.substr(0, 200000));
+        EXPECT_NE(registry.addKey(pciBranchPath).subKey("a"), nullptr);
+        registry.addKey(path);
+    }  // destroyed here
+    KeyTreeRegistry registry;
+    registry.addKey(path).setString("Class", "deep");
+    registry.removeKey(pciBranchPath);
+    Registry::Key key = 0;
+    EXPECT_EQ(registry.openKey(Registry::localMachine, pciBranchPath, &key), registryError::fileNotFound);
+}
 
 struct HeadCase {
     std::string head;

@@ -410,6 +410,14 @@ TEST(LibpciRegistry, LiveNamesAreLibpcisOwn)
     expectLibpcisNames(readBranch(registry), libpci, true);
 }
 
+TEST(PciIdsNames, AByteOrderMarkBeforeTheFirstVendorIsPassedOver)
+{
+    const PciIdsNames names("\xEF\xBB\xBF" "0001  First Vendor\n\t0002  Its Device\n0003  Next\n");
+    EXPECT_EQ(names.vendor(0x0001), std::optional<std::string_view>("First Vendor"));
+    EXPECT_EQ(names.device(0x0001, 0x0002), std::optional<std::string_view>("Its Device"));
+    EXPECT_EQ(names.vendor(0x0003), std::optional<std::string_view>("Next"));
+}
+
 // Every vendor, device and class of the system's list, and the identifier
 // after each, which the list mostly lacks.
 TEST(PciIdsNames, AnswerAsLibpciForEveryEntryOfTheSystemList)

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -102,10 +104,28 @@ const FormCase formCases[] = {
     {"OtherSectionsAreNotRead", "S 1234\n\t0001  sub\nX other\n\tline\n1234  V\n\t0001  D\n",
      LINE("1234", "0001", "V", "D")},
     {"CommentsAndBlankLinesInsideAVendor", "1234  V\n# about the next one\n\n\t0001  D\n", LINE("1234", "0001", "V", "D")},
+    {"AByteOrderMarkFirst", "\xEF\xBB\xBF" "1234  V\n\t0001  D\n", LINE("1234", "0001", "V", "D")},
 };
 
 INSTANTIATE_TEST_SUITE_P(Forms, ListForm, testing::ValuesIn(formCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// What is a pci.ids at all: a device under a vendor, and no more malformed
+// lines than vendor and device lines.
+TEST(Updater, TellsAListFromOtherFiles)
+{
+    const std::pair<const char*, bool> cases[] = {
+        {smallList, true},
+        {"1234  V\n\t0001  D\nnot a vendor\nnor this\n", true},
+        {"", false},
+        {"# only comments\n\n", false},
+        {"1234  A vendor without devices\n", false},
+        {smallListConverted, false},  // devices.lst given for the list
+        {"1234  V\n\t0001  D\nthree\nmalformed\nlines\n", false},
+    };
+    for (const auto& [list, isList] : cases)
+        EXPECT_EQ(convertPciIds(list).isPciIds(), isList) << list;
+}
 
 // devices.lst from the system's list is what the updater wrote before it
 // shared its reader with the program, byte for byte, for the lists whose
@@ -172,6 +192,78 @@ TEST(Updater, ReadsCompressedAndPlainListsAlike)
     EXPECT_FALSE(readListFile(dir.file("missing"), fromPlain, error));
     EXPECT_FALSE(readListFile(dir.path(), fromPlain, error));
     EXPECT_NE(error.find("not a file"), std::string::npos);
+}
+
+// A download cut short: wherever the compressed stream stops, the list is
+// not read, rather than read in part.
+TEST(Updater, ATruncatedCompressedListIsAReadFailure)
+{
+    TempDir dir;
+    std::string list;
+    for (int copy = 0; copy < 50; ++copy)
+        list += smallList;
+    gzFile compressed = gzopen(dir.file("whole.gz").c_str(), "wb");
+    ASSERT_NE(compressed, nullptr);
+    gzwrite(compressed, list.data(), static_cast<unsigned>(list.size()));
+    gzclose(compressed);
+    const std::string whole = readFile(dir.file("whole.gz"));
+    for (const std::size_t size : {std::size_t{5}, whole.size() / 2, whole.size() - 8, whole.size() - 1}) {
+        const std::string path = dir.write("cut.gz", whole.substr(0, size));
+        std::string read, error;
+        EXPECT_FALSE(readListFile(path, read, error)) << size;
+        EXPECT_NE(error.find("truncated"), std::string::npos) << size << ": " << error;
+    }
+    std::string read, error;
+    EXPECT_TRUE(readListFile(dir.file("whole.gz"), read, error)) << error;
+    EXPECT_EQ(read, list);
+}
+
+// Only nothing, a regular file or a link to one (or to nothing) is replaced.
+TEST(Updater, ReplacesOnlyFilesAndLinks)
+{
+    TempDir dir;
+    dir.write("file", "old\n");
+    dir.write("directory/inside", "");
+    ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0600), 0);
+    std::filesystem::create_symlink(dir.file("file"), dir.file("link-to-file"));
+    std::filesystem::create_symlink(dir.file("missing"), dir.file("link-to-nothing"));
+    std::filesystem::create_symlink("/dev/null", dir.file("link-to-device"));
+    std::filesystem::create_symlink(dir.file("fifo"), dir.file("link-to-fifo"));
+    const std::pair<std::string, const char*> cases[] = {
+        {"missing", nullptr},
+        {"file", nullptr},
+        {"link-to-file", nullptr},
+        {"link-to-nothing", nullptr},
+        {"directory", "a directory, not a file"},
+        {"directory/", "a directory, not a file"},
+        {"fifo", "a FIFO, not a file"},
+        {"link-to-device", "a symbolic link to a character device, not to a file"},
+        {"link-to-fifo", "a symbolic link to a FIFO, not to a file"},
+        {"file/", "Not a directory"},
+    };
+    for (const auto& [name, refusal] : cases) {
+        std::string error;
+        EXPECT_EQ(platform::replaceableFile(dir.file(name), error), !refusal) << name;
+        if (refusal) {
+            EXPECT_NE(error.find(refusal), std::string::npos) << name << ": " << error;
+        }
+    }
+    std::string error;
+    EXPECT_FALSE(platform::replaceableFile("/dev/null", error));
+    EXPECT_EQ(error, "cannot write /dev/null: a character device, not a file");
+    EXPECT_FALSE(platform::replaceFile(dir.file("fifo"), "new\n", error));
+    EXPECT_TRUE(std::filesystem::is_fifo(dir.file("fifo")));
+}
+
+// A name of 255 bytes, the most a directory entry holds: the temporary name
+// is a short one of its own.
+TEST(Updater, ReplacesAFileOfTheLongestName)
+{
+    TempDir dir;
+    const std::string path = dir.write(std::string(255, 'd'), "old\n");
+    std::string error;
+    ASSERT_TRUE(platform::replaceFile(path, "new\n", error)) << error;
+    EXPECT_EQ(readFile(path), "new\n");
 }
 
 TEST(Updater, KilledBeforeTheRenameLeavesTheOldFileWhole)
@@ -261,8 +353,47 @@ TEST_F(UpdaterProgram, WritesDevicesListAndOneSummaryLine)
     EXPECT_NE(output.find("4 vendors, 5 devices, 2 lines changed"), std::string::npos) << output;
     EXPECT_NE(output.find("version 2023.04.10"), std::string::npos) << output;
     EXPECT_NE(output.find("line 20: not a vendor line"), std::string::npos) << output;
+    std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
-        EXPECT_EQ(entry.path().filename().string().find(".new-"), std::string::npos) << "temporary file left";
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"devices.lst", "err.txt", "out.txt", "pci.ids"})) << "a temporary file left";
+}
+
+// Inputs that would make a partial or an empty database: status 1, one
+// line naming the input, the old file kept.
+TEST_F(UpdaterProgram, AnInputThatIsNoWholeListLeavesTheOldFile)
+{
+    gzFile compressed = gzopen(dir.file("whole.gz").c_str(), "wb");
+    ASSERT_NE(compressed, nullptr);
+    gzwrite(compressed, smallList, static_cast<unsigned>(std::strlen(smallList)));
+    gzclose(compressed);
+    const std::string whole = readFile(dir.file("whole.gz"));
+    dir.write("cut.gz", whole.substr(0, whole.size() - 4));
+    dir.write("empty", "");
+    dir.write("devices.lst", smallListConverted);
+    const std::pair<const char*, const char*> cases[] = {
+        {"cut.gz", "corvane-update: cannot read cut.gz: truncated: the compressed data end before the end of their gzip stream\n"},
+        {"devices.lst", "corvane-update: devices.lst is not a PCI ID list (0 vendors, 0 devices, 5 malformed lines): "
+                        "devices.lst was not written\n"},
+        {"empty", "corvane-update: empty is not a PCI ID list (0 vendors, 0 devices, 0 malformed lines): "
+                  "devices.lst was not written\n"},
+    };
+    for (const auto& [input, message] : cases) {
+        std::string output;
+        EXPECT_EQ(run(std::string("-i ") + input, &output), 1) << input;
+        EXPECT_EQ(output, message);
+        EXPECT_EQ(readFile(dir.file("devices.lst")), smallListConverted) << input;
+    }
+}
+
+// What cannot be replaced is said before the list is even read.
+TEST_F(UpdaterProgram, AnOutputThatIsNoFileIsRefusedFirst)
+{
+    dir.write("a-directory/x", "");
+    std::string output;
+    EXPECT_EQ(run("-i missing.ids -o a-directory/", &output), 1);
+    EXPECT_EQ(output, "corvane-update: cannot write a-directory/: a directory, not a file\n");
 }
 
 TEST_F(UpdaterProgram, UnreadableInputLeavesTheOldFile)
@@ -286,6 +417,10 @@ TEST_F(UpdaterProgram, ArgumentsAreChecked)
     EXPECT_NE(output.find("--output needs a file name"), std::string::npos);
     EXPECT_EQ(run("--system --output other.lst", &output), 2);
     EXPECT_NE(output.find("--system and --output name two files"), std::string::npos);
+    EXPECT_EQ(run("-V", &output), 0);
+    EXPECT_EQ(output, "corvane-update (Corvane) 1.5.1\n");
+    EXPECT_EQ(run("-o -", &output), 2);
+    EXPECT_NE(output.find("-o '-': standard input and output are not supported"), std::string::npos) << output;
     EXPECT_FALSE(std::filesystem::exists(dir.file("devices.lst")));
 }
 

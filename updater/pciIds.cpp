@@ -120,12 +120,18 @@ bool readListFile(const std::string& path, std::string& contents, std::string& e
     int got;
     while ((got = gzread(file, chunk, sizeof chunk)) > 0)
         contents.append(chunk, static_cast<std::size_t>(got));
+    // zlib takes compressed data that stop early for an end of file, and
+    // says so only here: as Z_BUF_ERROR.
     int code = Z_OK;
-    const char* message = got < 0 ? gzerror(file, &code) : nullptr;
+    const char* message = gzerror(file, &code);
     const std::string reason = message ? message : "";
     gzclose(file);
     if (got < 0) {
         error = path + ": " + reason;
+        return false;
+    }
+    if (code == Z_BUF_ERROR) {
+        error = path + ": truncated: the compressed data end before the end of their gzip stream";
         return false;
     }
     return true;

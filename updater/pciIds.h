@@ -13,11 +13,22 @@ struct Conversion {
     int linesChanged = 0;               // lines in which a '"' became a '\''
     std::string version;                // from the list's "Version:" comment
     std::vector<std::string> problems;  // "line N: ..." for each line skipped as malformed
+
+    // Whether the input was a pci.ids at all: it names at least one device,
+    // and its malformed lines are no more than its vendor and device lines.
+    // Anything else (devices.lst given for the list, an empty file, a
+    // text of another kind) would make an empty or a bogus database.
+    bool isPciIds() const
+    {
+        return devices > 0 && problems.size() <= static_cast<std::size_t>(vendors) + static_cast<std::size_t>(devices);
+    }
 };
 
 Conversion convertPciIds(const std::string& list);
 
-// The whole file, gzip-compressed or not; false with a reason when it cannot be read.
+// The whole file, gzip-compressed or not; false with a reason when it cannot
+// be read, also when compressed data end before the end of their stream (a
+// download cut short).
 bool readListFile(const std::string& path, std::string& contents, std::string& error);
 
 #endif

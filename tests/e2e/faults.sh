@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Bad surroundings: error.log that cannot be written, devices.lst that is a
-# directory or 1 GiB large. Each run ends as it should, nothing hangs, and
-# nothing but error.log is ever written. Usage: faults.sh CORVANE
+# directory, 200 MiB large or over the limit. Each run ends as it should,
+# nothing hangs, and nothing but error.log is ever written. Usage: faults.sh CORVANE
 set -u
 corvane=$(realpath "$1")
 . "$(dirname "$0")/xvfb.sh"
@@ -41,21 +41,30 @@ check "devices.lst a directory: only error.log written" "./devices.lst ./error.l
 grep -q "^Failed to open devices.lst for read accesss  (std::exception)" "$work/dbdir/error.log" ||
   fail "error.log: $(cat "$work/dbdir/error.log")"
 
-# devices.lst of 1 GiB: loaded, the window comes, Escape ends it.
+# devices.lst of 200 MiB, under the limit: loaded, the window comes, Escape ends it.
 mkdir "$work/big"
 yes '"0x8086","0x10D3","Intel Corporation","a big devices.lst","82574L Gigabit Network Connection"' |
-  head -c 1073741824 >"$work/big/devices.lst"
+  head -c 209715200 >"$work/big/devices.lst"
 start=$(date +%s.%N)
 (cd "$work/big" && exec timeout 300 "$corvane" >"$work/stdout" 2>"$work/stderr") &
 pid=$!
 window=$(timeout 120 xdotool search --sync --name "^Corvane" 2>/dev/null | head -1)
-if [ -z "$window" ]; then fail "1 GiB devices.lst: no window"; else
-  pass "1 GiB devices.lst: window after $(awk "BEGIN { printf \"%.1f\", $(date +%s.%N) - $start }") s"
+if [ -z "$window" ]; then fail "200 MiB devices.lst: no window"; else
+  pass "200 MiB devices.lst: window after $(awk "BEGIN { printf \"%.1f\", $(date +%s.%N) - $start }") s"
   xdotool key --window "$window" Escape 2>/dev/null
 fi
 wait "$pid"
-check "1 GiB devices.lst: exit status" "0" "$?"
-check "1 GiB devices.lst: nothing written" "./devices.lst" "$(listing "$work/big" | xargs)"
+check "200 MiB devices.lst: exit status" "0" "$?"
+check "200 MiB devices.lst: nothing written" "./devices.lst" "$(listing "$work/big" | xargs)"
+rm -f "$work/big/devices.lst"
+
+# devices.lst of 4 GiB (sparse: no disk space), over the limit of 256 MiB:
+# the open failure, reported at once, nothing of it read.
+truncate -s 4G "$work/big/devices.lst"
+run_in "$work/big" root -u DISPLAY
+check "4 GiB devices.lst: exit status" "255" "$status"
+grep -q "^Failed to open devices.lst for read accesss  (std::exception)" "$work/big/error.log" ||
+  fail "4 GiB devices.lst: error.log: $(cat "$work/big/error.log")"
 rm -f "$work/big/devices.lst"
 
 finish

@@ -88,6 +88,23 @@ rm -f error.log
 "$list" a b >stdout 2>stderr
 check "two files: usage, status 2" "2 usage: corvane-list [--attention] [FILE]" "$? $(cat stderr)"
 
+# Options are options, not file names: help, version and usage errors end
+# before anything is read, and nothing goes to error.log. "--" ends them.
+for program in "$list" "$corvane"; do
+  name=$(basename "$program")
+  env -u DISPLAY "$program" --help >stdout 2>stderr
+  check "$name --help: status, usage line" "0 Usage: $name [OPTION]... [FILE]" "$? $(head -1 stdout)"
+  env -u DISPLAY "$program" -V >stdout 2>stderr
+  check "$name -V: status, version" "0 $name (Corvane) 1.5.1" "$? $(cat stdout stderr)"
+  for arguments in "--frobnicate" "--help=x" "-" "-- -"; do
+    env -u DISPLAY "$program" $arguments >stdout 2>stderr
+    check "$name $arguments: status, the way to help" "2 Try '$name --help'." "$? $(tail -1 stderr)"
+  done
+  check "$name: nothing in error.log" "no" "$([ -e error.log ] && echo yes || echo no)"
+done
+"$list" -- x.txt >stdout 2>stderr
+check "corvane-list -- x.txt: a file after --" "0 5" "$? $(grep -c '^[^ ]' stdout)"
+
 # Malformed lines of an export: skipped, counted on standard error.
 printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\PCI\\VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00\\0]\r\n"DeviceDesc"=";Caf\xe9"\r\n"Mfg"="cut\r\nrubbish\r\n' >broken.reg
 "$list" broken.reg >stdout 2>stderr

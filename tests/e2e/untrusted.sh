@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # A working directory that someone else filled: devices.lst and error.log as
-# FIFOs, sockets, devices and symbolic links. Every run ends within its time
+# FIFOs, sockets, devices and symbolic links, and the updater's output as
+# those, a directory or a name of 255 bytes. Every run ends within its time
 # limit and a bounded amount of memory, and nothing outside the directory is
 # written. Each case as root and as nobody, in a directory of that user's own.
 # Usage: untrusted.sh CORVANE_LIST CORVANE_UPDATE
@@ -116,20 +117,36 @@ for user in root nobody; do
   check "$user: 20 failures, 4 at once: whole lines" "20" \
     "$(grep -Ec "$missing_database_log\$" "$dir/error.log")"
 
-  # The updater's output replaced, not written through, whatever it was.
-  for kind in link link-dangling link-to-device fifo; do
+  # The updater's output: a file or a link to one (or to nothing) is
+  # replaced, never written through; anything else is refused before
+  # anything is written (status 1, the directory as it was).
+  for kind in link link-dangling long-name fifo device link-to-device directory directory-slash; do
     scratch "$user" "update-$kind"
+    output=devices.lst
     case $kind in
       link) ln -s "$outside/target" "$dir/devices.lst" ;;
       link-dangling) ln -s "$outside/new" "$dir/devices.lst" ;;
-      link-to-device) ln -s /dev/null "$dir/devices.lst" ;;
+      long-name) output=$(printf 'd%.0s' $(seq 255)) ;;  # the longest name a directory holds
       fifo) mkfifo -m 666 "$dir/devices.lst" ;;
+      device) mknod -m 666 "$dir/devices.lst" c 1 3 2>/dev/null || { echo "skipped: $user: updater output a device (no mknod here)"; continue; } ;;
+      link-to-device) ln -s /dev/null "$dir/devices.lst" ;;
+      directory) mkdir -m 777 "$dir/devices.lst" ;;
+      directory-slash) mkdir -m 777 "$dir/devices.lst" && output=devices.lst/ ;;
     esac
-    run_in "$dir" "$update" --input "$outside/pci.ids"
-    check "$user: updater output a $kind: exit status" "0" "$status"
-    check "$user: updater output a $kind: a new file, no other" "devices.lst:f" "$(listing "$dir")"
-    check "$user: updater output a $kind: its line" '"0x8086","0x10D3","Intel Corporation","pci.ids 2024.01.01","82574L Gigabit Network Connection"' \
-      "$([ -f "$dir/devices.lst" ] && cat "$dir/devices.lst")"
+    before=$(listing "$dir")
+    run_in "$dir" "$update" --input "$outside/pci.ids" --output "$output"
+    case $kind in
+      link | link-dangling | long-name)
+        check "$user: updater output a $kind: exit status" "0" "$status"
+        check "$user: updater output a $kind: a new file, no other" "$output:f" "$(listing "$dir")"
+        check "$user: updater output a $kind: its line" '"0x8086","0x10D3","Intel Corporation","pci.ids 2024.01.01","82574L Gigabit Network Connection"' \
+          "$([ -f "$dir/$output" ] && cat "$dir/$output")" ;;
+      *)
+        check "$user: updater output a $kind: exit status" "1" "$status"
+        check "$user: updater output a $kind: the directory as it was" "$before" "$(listing "$dir")"
+        grep -Eq "^corvane-update: cannot write $output: (a|a symbolic link to a) (FIFO|character device|directory), not (to )?a file\$" \
+          "$work/stderr" || fail "$user: updater output a $kind: stderr: $(head -c 300 "$work/stderr")" ;;
+    esac
     untouched || fail "$user: updater output a $kind: a file outside was written"
   done
 done

@@ -29,8 +29,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::fwrite(data, 1, size, file);
     std::fclose(file);
 
-    // The line count a plain reading of the bytes gives.
-    const std::string text(reinterpret_cast<const char*>(data), size);
+    // The line count a plain reading of the bytes gives, after a leading
+    // byte-order mark (not part of the first line).
+    std::string text(reinterpret_cast<const char*>(data), size);
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        text.erase(0, 3);
     std::size_t expectedLines = 0;
     for (std::size_t start = 0; start < text.size();) {
         std::size_t end = text.find('\n', start);

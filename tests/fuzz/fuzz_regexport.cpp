@@ -11,28 +11,39 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
-// The kept tree as text, to compare two readings.
-void describe(KeyTreeRegistry& registry, Registry::Key key, const std::string& path, std::string& out)
+// The kept tree as text, to compare two readings: a walk with a list of
+// open keys, not recursion, as keys may lie 512 levels deep.
+void describe(KeyTreeRegistry& registry, std::string& out)
 {
-    for (std::uint32_t index = 0;; ++index) {
+    struct Level {
+        Registry::Key key;
+        std::uint32_t next;
+    };
+    std::vector<Level> levels{{Registry::localMachine, 0}};
+    while (!levels.empty()) {
+        Level& level = levels.back();
         char name[256];
-        if (registry.enumKey(key, index, name, sizeof name) != 0)
-            break;
+        if (registry.enumKey(level.key, level.next++, name, sizeof name) != 0) {
+            if (level.key != Registry::localMachine)
+                registry.closeKey(level.key);
+            levels.pop_back();
+            continue;
+        }
         Registry::Key sub = 0;
-        if (registry.openKey(key, name, &sub) != 0)
+        if (registry.openKey(level.key, name, &sub) != 0)
             std::abort();  // an enumerated key opens
-        out += path + "\\" + name + "\n";
+        out += std::to_string(levels.size()) + ":" + name + "\n";  // depth and name: the path, cheaply
         for (const char* value : {"Class", "Mfg", "DeviceDesc", ""}) {
             unsigned char data[64];
             std::uint32_t size = sizeof data;
             const long status = registry.queryValue(sub, value, nullptr, data, &size);
             out += std::to_string(status) + ":" + std::to_string(size) + "\n";
         }
-        describe(registry, sub, path + "\\" + name, out);
-        registry.closeKey(sub);
+        levels.push_back({sub, 0});
     }
 }
 
@@ -62,7 +73,7 @@ std::string readWhole(std::string_view bytes, std::size_t split, std::size_t& sk
         return "no branch";
     auto registry = reader.takeRegistry();
     std::string out;
-    describe(*registry, Registry::localMachine, "", out);
+    describe(*registry, out);
     if (registry->openHandleCount() != 0)
         std::abort();
     static const std::string empty = emptyDatabase();

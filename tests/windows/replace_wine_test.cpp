@@ -82,6 +82,29 @@ TEST(ReplaceFailure, DeviceNamesAreNoFiles)
     }
 }
 
+// A directory, however named, is refused before any file is made beside it.
+TEST(ReplaceFailure, DirectoriesAreNoFiles)
+{
+    TempDir dir;
+    dir.write("devices.lst/inside", "");
+    for (const char* name : {"devices.lst", "devices.lst\\", "devices.lst/"}) {
+        std::string error;
+        EXPECT_FALSE(platform::replaceFile(dir.file(name), "new\n", error)) << name;
+        EXPECT_NE(error.find(": a directory, not a file"), std::string::npos) << error;
+        EXPECT_EQ(fileNames(dir.path()), std::vector<std::string>{"devices.lst"});
+    }
+}
+
+// Names are UTF-8, whatever the ANSI code page holds.
+TEST(Replace, NamesAreUtf8)
+{
+    TempDir dir;
+    std::string error;
+    ASSERT_TRUE(platform::replaceFile(dir.file("Gr\xC3\xBCn \xD0\x96.lst"), "new\n", error)) << error;
+    const std::wstring wide = std::filesystem::directory_iterator(dir.path())->path().filename().wstring();
+    EXPECT_EQ(wide, L"Gr\u00FCn \u0416.lst");
+}
+
 TEST(ReplaceFailure, MissingDirectoryIsReported)
 {
     TempDir dir;

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The Windows programs under Wine in a working directory that someone else
 # filled: devices.lst and error.log as FIFOs and links, the updater's output
-# as a link. Every run ends within its time limit and a bounded amount of
-# memory, and nothing outside the directory is written. (Wine shows a Unix
+# as links, a FIFO, a directory and a long name. Every run ends within its
+# time limit and a bounded amount of memory, and nothing outside the
+# directory is written. (Wine shows a Unix
 # link as the file it leads to, never as a reparse point, so the case of a
 # link named error.log does not exist here; DOS device names are tested in
 # hardware_test, flException_test and replace_wine_test.)
@@ -74,25 +75,37 @@ done
 check "8 failures, 4 at once: lines" "8" "$(wc -l <"$dir/error.log" 2>/dev/null)"
 check "8 failures, 4 at once: whole lines" "8" "$(grep -Ec "$log_line" "$dir/error.log" 2>/dev/null)"
 
-# The updater's output replaced, not written through.
-for kind in link link-dangling fifo; do
+# The updater's output: a link (to a file or to nothing) is replaced, not
+# written through, and a name of 255 characters works; a FIFO (a pipe to
+# Windows) or a directory, named with or without a separator at its end, is
+# refused before anything is written.
+for kind in link link-dangling long-name fifo directory directory-slash directory-backslash; do
   dir=$work/update-$kind && mkdir "$dir"
+  output=devices.lst
   case $kind in
     link) ln -s "$outside/target" "$dir/devices.lst" ;;
     link-dangling) ln -s "$outside/new" "$dir/devices.lst" ;;
+    long-name) output=$(printf 'd%.0s' $(seq 255)) ;;
     fifo) mkfifo "$dir/devices.lst" ;;
+    directory) mkdir "$dir/devices.lst" ;;
+    directory-slash) mkdir "$dir/devices.lst" && output=devices.lst/ ;;
+    directory-backslash) mkdir "$dir/devices.lst" && output='devices.lst\' ;;
   esac
   cp "$outside/pci.ids" "$dir/"  # read from the working directory by default
-  run_in "$dir" "$update"
-  if [ "$kind" = fifo ]; then  # Wine does not move a file over a FIFO: refused, nothing left behind
-    check "updater output a $kind: exit status" "1" "$status"
-    check "updater output a $kind: as it was" "devices.lst:p pci.ids:f stderr:f stdout:f" "$(listing "$dir")"
-  else
-    check "updater output a $kind: exit status" "0" "$status"
-    check "updater output a $kind: a new file" "devices.lst:f pci.ids:f stderr:f stdout:f" "$(listing "$dir")"
-    grep -q '"0x8086","0x10D3","Intel Corporation","pci.ids 2024.01.01","82574L Gigabit Network Connection"' \
-      "$dir/devices.lst" || fail "updater output a $kind: its line: $(cat "$dir/devices.lst")"
-  fi
+  before=$(listing "$dir")
+  run_in "$dir" "$update" --output "$output"
+  case $kind in
+    link | link-dangling | long-name)
+      check "updater output a $kind: exit status" "0" "$status"
+      check "updater output a $kind: a new file" "$output:f pci.ids:f stderr:f stdout:f" "$(listing "$dir")"
+      grep -q '"0x8086","0x10D3","Intel Corporation","pci.ids 2024.01.01","82574L Gigabit Network Connection"' \
+        "$dir/$output" || fail "updater output a $kind: its line: $(cat "$dir/$output")" ;;
+    *)
+      check "updater output a $kind: exit status" "1" "$status"
+      check "updater output a $kind: as it was" "$before stderr:f stdout:f" "$(listing "$dir")"
+      grep -Eq "^corvane-update: cannot write .*: a (pipe|directory), not a file" "$dir/stderr" ||
+        fail "updater output a $kind: stderr: $(cat "$dir/stderr")" ;;
+  esac
   untouched || fail "updater output a $kind: a file outside was written"
 done
 
