@@ -1,10 +1,11 @@
 // The toolkit's floor for corvane's start-up: the same window with the same
 // tree and the same lines, taken from the arguments, and nothing else read.
 //   startup-floor [--toolkit-defaults] LINE...
-// Each argument is one line of the tree, indented by two blanks per level as
-// corvane-list prints it; every line with lines below it starts closed. The
-// display is opened as corvane opens it, or with --toolkit-defaults as FLTK
-// opens it by itself.
+//   startup-floor [--toolkit-defaults] --lines FILE
+// Each argument (or each line of FILE) is one line of the tree, indented by
+// two blanks per level as corvane-list prints it; every line with lines below
+// it starts closed. The display is opened as corvane opens it, or with
+// --toolkit-defaults as FLTK opens it by itself.
 #include "DeviceTree.h"
 #include "platformWindow.h"
 
@@ -13,6 +14,7 @@
 #include <FL/Fl_Tree_Item.H>
 
 #include <algorithm>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -26,9 +28,16 @@ int main(int argc, char** argv)
     tree->sortorder(FL_TREE_SORT_NONE);
 
     const bool toolkitDefaults = argc > 1 && std::string(argv[1]) == "--toolkit-defaults";
+    std::vector<std::string> lines(argv + (toolkitDefaults ? 2 : 1), argv + argc);
+    if (lines.size() == 2 && lines[0] == "--lines") {
+        std::ifstream file(lines[1]);
+        lines.clear();
+        for (std::string line; std::getline(file, line);)
+            lines.push_back(line);
+    }
     std::vector<Fl_Tree_Item*> parents = {tree->root()};
-    for (int i = toolkitDefaults ? 2 : 1; i < argc; ++i) {
-        const char* text = argv[i];
+    for (const std::string& line : lines) {
+        const char* text = line.c_str();
         std::size_t depth = 0;
         while (text[0] == ' ' && text[1] == ' ') {
             text += 2;

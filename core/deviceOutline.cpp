@@ -1,5 +1,7 @@
 #include "deviceOutline.h"
 
+#include <algorithm>
+
 std::string lineText(const std::string& text)
 {
     return text.substr(0, text.find('\0'));
@@ -72,7 +74,7 @@ DeviceOutline outlineOf(const DeviceRecord& device)
         {2, entry.getText2()},
     });
     for (OutlineLine& line : outline)
-        line.text = lineText(line.text);
+        line.text.resize(std::min(line.text.size(), line.text.find('\0')));  // as lineText, in place
     return outline;
 }
 

@@ -98,6 +98,8 @@ std::string_view HardwareDatabase::bytes() const
         released = false;
         ++mapping;
         firstLines.clear();  // the file may have changed meanwhile
+        lineOfIds.reset();
+        searched = 0;
         try {
             const platform::OpenedFile opened = openDatabaseFile(fileName);
             if (!file.load(opened.file.get(), MappedFile::mapAhead, opened.size))
@@ -139,6 +141,7 @@ std::size_t HardwareDatabase::firstLineOf(const std::string& vendorId) const
             break;
         }
     }
+    searched += found == std::string_view::npos ? text.size() : found;
     firstLines.emplace(vendorId, found);
     return found;
 }
@@ -166,6 +169,13 @@ const HardwareEntry* HardwareDatabase::find(const std::string& vendorId,
         return nullptr;
     }
 
+    if (!lineOfIds && searched > searchesBeforeIndex * text.size())
+        indexLines();
+    if (lineOfIds) {
+        const auto line = lineOfIds->find(vendorId + '\n' + deviceId);
+        return line == lineOfIds->end() ? nullptr : entryAt(line->second);
+    }
+
     // A line with these fields holds vendorId from position 1 on, its closing
     // quote, two characters and deviceId: deviceId is looked for at that
     // distance from line starts, from the vendor's first line on.
@@ -178,11 +188,25 @@ const HardwareEntry* HardwareDatabase::find(const std::string& vendorId,
         const std::size_t start = at - offset;
         if ((start == 0 || text[start - 1] == '\n') && text.compare(start + 1, vendorId.size(), vendorId) == 0) {
             const auto ids = splitLine(lineAt(text, start), 2);
-            if (ids[0] == vendorId && ids[1] == deviceId)
+            if (ids[0] == vendorId && ids[1] == deviceId) {
+                searched += start - first;
                 return entryAt(start);
+            }
         }
     }
+    searched += text.size() - first;
     return nullptr;
+}
+
+void HardwareDatabase::indexLines() const
+{
+    const std::string_view text = bytes();
+    lineOfIds.emplace();
+    for (std::size_t start = 0; start < text.size(); start = nextLine(text, start)) {
+        const auto ids = splitLine(lineAt(text, start), 2);
+        if (!ids[0].empty() && !ids[1].empty())
+            lineOfIds->emplace(std::string(ids[0]) + '\n' + std::string(ids[1]), start);  // the first one stays
+    }
 }
 
 std::string databasePath(const std::string& installedCopy)

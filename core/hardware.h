@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -90,6 +91,13 @@ private:
     std::string_view bytes() const;
     std::size_t firstLineOf(const std::string& vendorId) const;
     const HardwareEntry* entryAt(std::size_t lineStart) const;
+    void indexLines() const;
+
+    // Once the searches have read the file this many times over, every line
+    // is indexed by its identifiers in one more pass: thousands of devices,
+    // or the devices of many machines, then cost little more than that pass,
+    // and the few of one machine no index at all.
+    static constexpr std::size_t searchesBeforeIndex = 4;
 
     std::string fileName;
     mutable MappedFile file;
@@ -98,6 +106,9 @@ private:
     // Where each vendor identifier looked up has its first line (npos: none):
     // its devices are looked for from there on.
     mutable std::unordered_map<std::string, std::size_t> firstLines;
+    mutable std::size_t searched = 0;  // bytes the searches went through
+    // The first line of each pair of identifiers, "vendor\ndevice", once indexed.
+    mutable std::optional<std::unordered_map<std::string, std::size_t>> lineOfIds;
     // Entries handed out, by mapping and line start; they stay put.
     mutable std::map<std::pair<unsigned, std::size_t>, HardwareEntry> found;
 };

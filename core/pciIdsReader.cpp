@@ -212,6 +212,12 @@ std::size_t PciIdsNames::firstLineStarting(std::string_view needle, std::uint32_
 std::optional<std::size_t> PciIdsNames::entryLine(std::uint32_t key) const
 {
     auto known = entries.find(key);
+    if (known == entries.end() && !allEntries && entries.size() >= entriesBeforeIndex) {
+        indexEntries();
+        known = entries.find(key);
+    }
+    if (known == entries.end() && allEntries)
+        return std::nullopt;
     if (known == entries.end()) {
         std::size_t line = topLevelLine(key);
         if (line == std::string_view::npos || topLevelKey(lineAt(list, line)) != key) {
@@ -228,19 +234,41 @@ std::optional<std::size_t> PciIdsNames::entryLine(std::uint32_t key) const
     return known->second == std::string_view::npos ? std::nullopt : std::optional<std::size_t>(known->second);
 }
 
+// Every line at the top level by its key, in one pass; the first in file order counts.
+void PciIdsNames::indexEntries() const
+{
+    entries.clear();
+    for (std::size_t line = nextUnindentedLine(list, 0, list.size()); line < list.size();
+         line = nextUnindentedLine(list, line + 1, list.size())) {
+        const std::uint32_t key = topLevelKey(lineAt(list, line));
+        if (key != noKey)
+            entries.emplace(key, line);
+    }
+    allEntries = true;
+}
+
 // The line of the entry with this identifier among the lines one level below
 // the one at `topLine`, up to the next line at the top level; in file order,
 // whatever the order of the identifiers.
 std::optional<std::size_t> PciIdsNames::lineBelow(std::size_t topLine, unsigned id, int digits) const
 {
-    auto end = blockEnds.find(topLine);
-    if (end == blockEnds.end()) {
+    auto [known, isNew] = blocks.try_emplace(topLine);
+    Block& found = known->second;
+    if (isNew) {
         std::size_t next = nextUnindentedLine(list, topLine + 1, list.size());
         while (next < list.size() && (lineAt(list, next).empty() || list[next] == '#'))
             next = nextUnindentedLine(list, next + 1, list.size());
-        end = blockEnds.emplace(topLine, next).first;
+        found.end = next;
     }
-    const std::string_view block = list.substr(0, end->second);
+    if (++found.lookups == lookupsBeforeIndex)
+        indexBlock(topLine, found, digits);
+    if (found.digits == digits) {
+        for (const auto* entries : {&found.lower, &found.upper})
+            if (const auto line = entries->find(id); line != entries->end())
+                return line->second;
+        return std::nullopt;
+    }
+    const std::string_view block = list.substr(0, found.end);
     char lower[16], upper[16];
     std::snprintf(lower, sizeof lower, "\n\t%0*x", digits, id);
     std::snprintf(upper, sizeof upper, "\n\t%0*X", digits, id);
@@ -254,6 +282,24 @@ std::optional<std::size_t> PciIdsNames::lineBelow(std::size_t topLine, unsigned 
         }
     }
     return std::nullopt;
+}
+
+// Each line one level below whose identifier is written all in small
+// letters or all in capitals, the first of each: what the searches would find.
+void PciIdsNames::indexBlock(std::size_t topLine, Block& block, int digits) const
+{
+    for (std::size_t line = nextLine(list, topLine); line < block.end; line = nextLine(list, line)) {
+        const std::string_view text = lineAt(list, line);
+        std::string_view id, name;
+        if (text.size() < 2 || text[0] != '\t' || !splitEntry(text.substr(1), digits, id, name))
+            continue;
+        const unsigned value = valueOf(id);
+        if (id == text::asciiLowered(id))
+            block.lower.emplace(value, line);
+        if (id == text::asciiUppered(id))
+            block.upper.emplace(value, line);
+    }
+    block.digits = digits;
 }
 
 std::optional<std::string_view> PciIdsNames::below(std::size_t topLine, unsigned id, int digits) const

@@ -69,20 +69,38 @@ public:
     std::optional<std::string_view> subclass(std::uint16_t classCode) const;
 
 private:
+    // Below a top-level line: where its lines end and, once it has been
+    // looked in a few times, its entries by identifier (those written in
+    // small letters and those in capitals, as the searches look for them),
+    // so that many lookups below one vendor read its lines once.
+    struct Block {
+        std::size_t end = 0;
+        unsigned lookups = 0;
+        int digits = 0;
+        std::unordered_map<unsigned, std::size_t> lower, upper;
+    };
+    static constexpr unsigned lookupsBeforeIndex = 3;
+
     std::size_t nearestKeyedLine(std::size_t middle, std::size_t low, std::size_t high, std::size_t& exploredFrom,
                                  std::size_t& exploredTo) const;
     std::size_t firstClassLine() const;
     std::size_t topLevelLine(std::uint32_t target) const;
     std::size_t firstLineStarting(std::string_view needle, std::uint32_t key) const;
     std::optional<std::size_t> entryLine(std::uint32_t key) const;
+    void indexEntries() const;
     std::optional<std::size_t> lineBelow(std::size_t topLine, unsigned id, int digits) const;
+    void indexBlock(std::size_t topLine, Block& block, int digits) const;
     std::optional<std::string_view> below(std::size_t topLine, unsigned id, int digits) const;
 
     std::string_view list;
     // What was found, so that a vendor of several devices is looked up once:
     // top-level lines by key (npos: none), where each block ends, the classes.
     mutable std::unordered_map<std::uint32_t, std::size_t> entries;
-    mutable std::unordered_map<std::size_t, std::size_t> blockEnds;
+    // Once this many vendors and classes were looked up, every line at the top
+    // level is indexed in one pass, as a list is read whole for many names.
+    static constexpr std::size_t entriesBeforeIndex = 64;
+    mutable bool allEntries = false;
+    mutable std::unordered_map<std::size_t, Block> blocks;
     mutable std::optional<std::size_t> classesStart;
 };
 

@@ -58,26 +58,34 @@ struct Value {
 // size the registry reports. None when it cannot be read.
 std::optional<Value> readValue(Registry& registry, Registry::Key key, const char* valueName)
 {
-    std::vector<unsigned char> data(valueBufferSize);
+    unsigned char first[valueBufferSize];  // most values fit
+    std::vector<unsigned char> larger;
+    unsigned char* data = first;
+    std::uint32_t capacity = valueBufferSize;
     for (int attempt = 0; attempt < 3; ++attempt) {
-        std::uint32_t size = static_cast<std::uint32_t>(data.size());
+        std::uint32_t size = capacity;
         Value value;
-        const long status = registry.queryValue(key, valueName, &value.type, data.data(), &size);
+        const long status = registry.queryValue(key, valueName, &value.type, data, &size);
         if (status == 0) {
-            value.bytes.assign(data.begin(), data.begin() + std::min<std::size_t>(size, data.size()));
+            value.bytes.assign(reinterpret_cast<const char*>(data), std::min(size, capacity));
             return value;
         }
-        if (status != registryError::moreData || size <= data.size() || size > largestValue)
+        if (status != registryError::moreData || size <= capacity || size > largestValue)
             break;
-        data.resize(size);
+        larger.resize(size);
+        data = larger.data();
+        capacity = size;
     }
     return std::nullopt;
 }
 
 // A value as text: its bytes up to the first zero byte; empty when it cannot be read.
-std::string textOf(const std::optional<Value>& value)
+std::string textOf(std::optional<Value>&& value)
 {
-    return value ? value->bytes.substr(0, value->bytes.find('\0')) : std::string();
+    if (!value)
+        return std::string();
+    value->bytes.resize(std::min(value->bytes.size(), value->bytes.find('\0')));
+    return std::move(value->bytes);
 }
 
 // A REG_DWORD's number; none for a value of any other type or size.
@@ -117,7 +125,7 @@ std::string descriptionOf(const std::string& deviceDesc)
 // The text Windows shows for a value: of an indirect string,
 // "@<file>,<resource>;<text>", the text (Windows writes them since Vista);
 // any other value as it is.
-std::string shownText(const std::string& value)
+std::string shownText(std::string value)
 {
     const std::size_t comma = value.find(','), semicolon = value.find(';');
     if (value.empty() || value[0] != '@' || comma == std::string::npos || semicolon == std::string::npos ||

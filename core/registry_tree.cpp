@@ -34,8 +34,28 @@ KeyTreeRegistry::Node::~Node()
     }
 }
 
+namespace {
+
+bool sameFolded(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (text::asciiLower(a[i]) != text::asciiLower(b[i]))
+            return false;
+    return true;
+}
+
+}
+
 KeyTreeRegistry::Node* KeyTreeRegistry::Node::subKey(const std::string& keyName) const
 {
+    if (subKeyByFoldedName.empty()) {
+        for (const auto& key : subKeys)
+            if (sameFolded(key->name, keyName))
+                return key.get();
+        return nullptr;
+    }
     const auto key = subKeyByFoldedName.find(text::asciiLowered(keyName));
     return key == subKeyByFoldedName.end() ? nullptr : key->second;
 }
@@ -46,32 +66,61 @@ KeyTreeRegistry::Node& KeyTreeRegistry::Node::addSubKey(const std::string& keyNa
         return *existing;
     subKeys.push_back(std::make_unique<Node>());
     subKeys.back()->name = keyName;
-    subKeyByFoldedName[text::asciiLowered(keyName)] = subKeys.back().get();
+    if (!subKeyByFoldedName.empty())
+        subKeyByFoldedName.emplace(text::asciiLowered(keyName), subKeys.back().get());
+    else if (subKeys.size() > indexedFrom)
+        for (const auto& key : subKeys)
+            subKeyByFoldedName.emplace(text::asciiLowered(key->name), key.get());
     return *subKeys.back();
+}
+
+void KeyTreeRegistry::Node::removeSubKey(const std::string& keyName)
+{
+    const Node* key = subKey(keyName);
+    if (!key)
+        return;
+    subKeyByFoldedName.erase(text::asciiLowered(keyName));
+    subKeys.erase(std::find_if(subKeys.begin(), subKeys.end(),
+                               [key](const std::unique_ptr<Node>& node) { return node.get() == key; }));
+}
+
+KeyTreeRegistry::Node::Values::iterator KeyTreeRegistry::Node::findValue(std::string_view valueName)
+{
+    if (valueByFoldedName.empty())
+        return std::find_if(values.begin(), values.end(),
+                            [valueName](const Value& value) { return sameFolded(value.name, valueName); });
+    const auto found = valueByFoldedName.find(text::asciiLowered(valueName));
+    return found == valueByFoldedName.end() ? values.end() : found->second;
 }
 
 const KeyTreeRegistry::Node::Value* KeyTreeRegistry::Node::value(const std::string& valueName) const
 {
-    const auto found = valueByFoldedName.find(text::asciiLowered(valueName));
-    return found == valueByFoldedName.end() ? nullptr : &*found->second;
+    const auto found = const_cast<Node*>(this)->findValue(valueName);
+    return found == values.end() ? nullptr : &*found;
 }
 
 void KeyTreeRegistry::Node::setValue(const std::string& valueName, std::string data, std::uint32_t type)
 {
-    const auto [found, isNew] = valueByFoldedName.try_emplace(text::asciiLowered(valueName));
-    if (isNew)
-        found->second = values.insert(values.end(), Value{valueName, type, std::string()});
-    found->second->type = type;
-    found->second->data = std::move(data);
+    auto found = findValue(valueName);
+    if (found == values.end()) {
+        found = values.insert(values.end(), Value{valueName, type, std::string()});
+        if (!valueByFoldedName.empty())
+            valueByFoldedName.emplace(text::asciiLowered(valueName), found);
+        else if (values.size() > indexedFrom)
+            for (auto value = values.begin(); value != values.end(); ++value)
+                valueByFoldedName.emplace(text::asciiLowered(value->name), value);
+    }
+    found->type = type;
+    found->data = std::move(data);
 }
 
 void KeyTreeRegistry::Node::removeValue(const std::string& valueName)
 {
-    const auto found = valueByFoldedName.find(text::asciiLowered(valueName));
-    if (found == valueByFoldedName.end())
+    const auto found = findValue(valueName);
+    if (found == values.end())
         return;
-    values.erase(found->second);
-    valueByFoldedName.erase(found);
+    valueByFoldedName.erase(text::asciiLowered(valueName));
+    values.erase(found);
 }
 
 void KeyTreeRegistry::Node::setString(const std::string& valueName, const std::string& text)
@@ -103,12 +152,8 @@ void KeyTreeRegistry::removeKey(const std::string& path)
     Node* parent = &localMachineNode;
     for (std::size_t i = 0; parent && i + 1 < names.size(); ++i)
         parent = parent->subKey(std::string(names[i]));
-    Node* key = parent ? parent->subKey(std::string(names.back())) : nullptr;
-    if (!key)
-        return;
-    parent->subKeyByFoldedName.erase(text::asciiLowered(names.back()));
-    parent->subKeys.erase(std::find_if(parent->subKeys.begin(), parent->subKeys.end(),
-                                       [key](const std::unique_ptr<Node>& node) { return node.get() == key; }));
+    if (parent)
+        parent->removeSubKey(std::string(names.back()));
 }
 
 KeyTreeRegistry::Node* KeyTreeRegistry::nodeOf(Key key)

@@ -15,9 +15,9 @@
 // A registry held in memory: a tree of keys below localMachine, each with
 // named values of any type and bytes. Sub-keys enumerate in the order they were added,
 // values keep the order they were first set in; names compare without regard
-// to ASCII letter case, as in the registry. Keys and values are found through
-// their folded names, so a key of many values fills in linear time, and a
-// tree of any depth is destroyed without recursion.
+// to ASCII letter case, as in the registry. Keys and values of a key that has
+// many are found through their folded names, so a key of many values fills
+// in linear time, and a tree of any depth is destroyed without recursion.
 class KeyTreeRegistry : public Registry {
 public:
     struct Node {
@@ -35,12 +35,16 @@ public:
 
         std::string name;
         std::vector<std::unique_ptr<Node>> subKeys;
+        // Keys and values by folded name, kept once a key has more than
+        // `indexedFrom` of them: a few are found faster by looking at each.
+        static constexpr std::size_t indexedFrom = 16;
         std::unordered_map<std::string, Node*> subKeyByFoldedName;
         Values values;
         std::unordered_map<std::string, Values::iterator> valueByFoldedName;
 
         Node* subKey(const std::string& keyName) const;
         Node& addSubKey(const std::string& keyName);  // the existing one if there is one
+        void removeSubKey(const std::string& keyName);
         // A value, or null.
         const Value* value(const std::string& valueName) const;
         void setValue(const std::string& valueName, std::string data, std::uint32_t type = registryType::binary);
@@ -49,6 +53,9 @@ public:
         void setString(const std::string& valueName, const std::string& text);
         // A REG_DWORD: four bytes, the lowest first.
         void setDword(const std::string& valueName, std::uint32_t number);
+
+    private:
+        Values::iterator findValue(std::string_view valueName);
     };
 
     // The key at a backslash-separated path below localMachine, made with

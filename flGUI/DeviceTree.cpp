@@ -10,6 +10,7 @@
 #include <FL/fl_utf8.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -130,6 +131,7 @@ int DeviceTree::widestOpenLine()
 
 void DeviceTree::draw()
 {
+    buildOpenDevices();
     const int fullHeight = h();
     const int barHeight = Fl::scrollbar_size();
     const bool scrolls = scrollbar->visible();
@@ -252,6 +254,7 @@ int DeviceTree::handle(int event)
 // (Enter, Space) or on to the window (Escape).
 int DeviceTree::handleKey()
 {
+    buildOpenDevices();
     const int key = Fl::event_key();
     const int state = Fl::event_state();
     const bool control = state & FL_CTRL, shift = state & FL_SHIFT;
@@ -322,6 +325,7 @@ int DeviceTree::handleKey()
         return 1;
     case FL_KP + '*':
         if (line) {
+            buildLines(deviceOf(line));
             setBranchOpen(line, true);
             redraw();
         }
@@ -449,8 +453,10 @@ void DeviceTree::copyAllDevices()
 
 void DeviceTree::openAll()
 {
-    for (int i = 0; i < root()->children(); ++i)
+    for (int i = 0; i < root()->children(); ++i) {
+        buildLines(root()->child(i));
         setBranchOpen(root()->child(i), true);
+    }
     redraw();
 }
 
@@ -500,21 +506,47 @@ Fl_Tree_Item* DeviceTree::deviceOf(Fl_Tree_Item* line) const
     return const_cast<Fl_Tree_Item*>(deviceOf(static_cast<const Fl_Tree_Item*>(line)));
 }
 
-// Fl_Tree items copy their labels and draw them literally.
+// Fl_Tree items copy their labels and draw them literally. What is below a
+// device is built when it is first opened: thousands of devices start with
+// a line each, and one empty line below it, for the box that opens it.
 Fl_Tree_Item* DeviceTree::addDevice(const std::string& key, DeviceOutline outline)
 {
     if (outline.empty())
         return nullptr;
-    std::vector<Fl_Tree_Item*> parents = {root()};
-    for (const OutlineLine& line : outline) {
-        parents.resize(std::min(static_cast<std::size_t>(line.depth) + 1, parents.size()));
-        parents.push_back(add(parents.back(), line.text.c_str()));
-    }
-    Fl_Tree_Item* device = root()->child(root()->children() - 1);
-    setBranchOpen(device, false);  // new items start open; an item's own close() fires no callback
+    Fl_Tree_Item* device = add(root(), outline.front().text.c_str());
+    add(device, "");
+    device->close();  // new items start open; an item's own close() fires no callback
     device->usericon(markPicture(outline.front().mark));
-    devices.push_back({key, std::move(outline)});
+    device->user_data(reinterpret_cast<void*>(devices.size()));  // its place in `devices`
+    devices.push_back({key, std::move(outline), false});
     return device;
+}
+
+void DeviceTree::buildLines(Fl_Tree_Item* device)
+{
+    if (!device || device->parent() != root())
+        return;
+    Device& entry = devices[reinterpret_cast<std::uintptr_t>(device->user_data())];
+    if (entry.built)
+        return;
+    entry.built = true;
+    clear_children(device);
+    std::vector<Fl_Tree_Item*> parents = {root(), device};
+    for (auto line = entry.outline.begin() + 1; line != entry.outline.end(); ++line) {
+        parents.resize(std::min(static_cast<std::size_t>(line->depth) + 1, parents.size()));
+        parents.push_back(add(parents.back(), line->text.c_str()));
+    }
+    for (int i = 0; i < device->children(); ++i)
+        setBranchOpen(device->child(i), false);
+}
+
+// Whatever opened a device (a click, a key, the toolkit's own keys), its
+// lines are there before anything looks below it.
+void DeviceTree::buildOpenDevices()
+{
+    for (int i = 0; i < root()->children(); ++i)
+        if (root()->child(i)->is_open())
+            buildLines(root()->child(i));
 }
 
 void DeviceTree::clearDevices()
@@ -548,6 +580,8 @@ Fl_Tree_Item* DeviceTree::lineAt(const LinePath& path) const
     if (device == devices.end() || !top || device - devices.begin() >= top->children())
         return nullptr;
     Fl_Tree_Item* line = top->child(static_cast<int>(device - devices.begin()));
+    if (!path.below.empty())
+        const_cast<DeviceTree*>(this)->buildLines(line);
     for (const int index : path.below) {
         if (index < 0 || index >= line->children())
             return nullptr;

@@ -45,6 +45,9 @@ public:
     // below it, every line that holds others closed.
     Fl_Tree_Item* addDevice(const std::string& key, DeviceOutline outline);
     void clearDevices();
+    // The lines below a device are made when it is first opened; this makes
+    // them now (for a device line; anything else is left alone).
+    void buildLines(Fl_Tree_Item* device);
 
     // A line by its device's key and its place below the device line
     // (child indexes; none for the device line itself).
@@ -119,7 +122,9 @@ private:
     struct Device {
         std::string key;
         DeviceOutline outline;
+        bool built;  // its lines below it are made
     };
+    void buildOpenDevices();
     std::vector<Device> devices;          // of the top-level lines, in order
     Fl_Tree_Item* toReveal = nullptr;     // scrolled into view once drawn where it now stands
     std::string typed;                    // the type-ahead's text so far

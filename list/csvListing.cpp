@@ -17,7 +17,7 @@ const char* const header =
 
 std::string field(const std::string& value)
 {
-    const std::string valid = text::validUtf8(value);
+    const std::string valid = text::validUtf8(value);  // the source's name; the device's fields are so already
     if (valid.find_first_of(",\"\r\n") == std::string::npos)
         return valid;
     std::string quoted = "\"";

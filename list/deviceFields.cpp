@@ -77,6 +77,11 @@ std::optional<std::string> subsystemName(const PciIdsNames& names, const KeyIds&
     return std::string(*vendor) + " " + (name ? std::string(*name) : "Device " + hex(*ids.subsystem, 4));
 }
 
+std::string shown(const std::string& value)
+{
+    return text::validUtf8(lineText(value));
+}
+
 const char* stateName(DriverState state)
 {
     switch (state) {
@@ -95,28 +100,30 @@ DeviceFields fieldsOf(const DeviceRecord& device, const PciIdsNames* names)
 {
     const KeyIds ids = idsOf(device.keyName);
     DeviceFields fields;
-    fields.key = device.keyName;
+    fields.key = text::validUtf8(device.keyName);
     fields.vendorId = hexOf(ids.vendor, 4);
     fields.deviceId = hexOf(ids.device, 4);
     fields.subsystemVendorId = hexOf(ids.subsystemVendor, 4);
     fields.subsystemId = hexOf(ids.subsystem, 4);
     fields.revision = hexOf(ids.revision, 2);
-    // The texts as the tree shows them.
-    fields.description = lineText(device.description);
-    fields.deviceClass = lineText(device.deviceClass);
-    fields.manufacturer = lineText(device.manufacturer);
+    // The texts as the tree shows them, made UTF-8 whatever a registry held.
+    fields.description = shown(device.description);
+    fields.deviceClass = shown(device.deviceClass);
+    fields.manufacturer = shown(device.manufacturer);
     if (device.driverState == DriverState::bound || device.driverState == DriverState::disabled)
-        fields.driver = device.driver;
+        fields.driver = text::validUtf8(device.driver);
     fields.driverState = stateName(device.driverState);
     fields.problemCode = device.problemCode;
-    fields.modules = device.modules;
+    for (const std::string& module : device.modules)
+        fields.modules.push_back(text::validUtf8(module));
     if (!device.location.empty())
-        fields.location = device.location;
+        fields.location = shown(device.location);
     fields.attention = device.needsAttention();
     if (device.inDatabase)
-        fields.database = DeviceFields::Database{lineText(device.entry.text1), lineText(device.entry.text3),
-                                                 lineText(device.entry.text2)};
+        fields.database = DeviceFields::Database{shown(device.entry.text1), shown(device.entry.text3),
+                                                 shown(device.entry.text2)};
     if (names)
-        fields.subsystem = subsystemName(*names, ids);
+        if (const auto name = subsystemName(*names, ids))
+            fields.subsystem = text::validUtf8(*name);
     return fields;
 }

@@ -4,8 +4,11 @@
 // UTF-8 becomes U+FFFD, control characters are escaped.
 #include "deviceFields.h"
 #include "listing.h"
+#include "text.h"
 
 #include <nlohmann/json.hpp>
+
+#include <cstdio>
 
 namespace {
 
@@ -45,9 +48,29 @@ Json deviceJson(const DeviceFields& fields)
     return device;
 }
 
+// The library escapes the control characters JSON must (below U+0020);
+// DEL and U+0080 to U+009F, control characters as well, are escaped here.
+// Their bytes can stand in strings only.
 std::string dumped(const Json& value, int indent)
 {
-    return value.dump(indent, ' ', false, Json::error_handler_t::replace);
+    const std::string text = value.dump(indent, ' ', false, Json::error_handler_t::replace);
+    std::string escaped;
+    escaped.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        char code[8];
+        if (byte == 0x7F) {
+            escaped += "\\u007f";
+        } else if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {
+            std::snprintf(code, sizeof code, "\\u%04x", next);
+            escaped += code;
+            ++i;
+        } else {
+            escaped += text[i];
+        }
+    }
+    return escaped;
 }
 
 // Every line of `text` indented by `blanks`.
@@ -69,7 +92,7 @@ public:
     void machine(const std::string& source, const std::vector<std::unique_ptr<DeviceRecord>>& devices) override
     {
         Json machine;
-        machine["source"] = source;
+        machine["source"] = text::validUtf8(source);
         if (!settings.severalMachines)
             machine["database"] = settings.database;
         machine["devices"] = Json::array();
@@ -80,7 +103,7 @@ public:
 
     void failed(const std::string& source, const std::string& problem) override
     {
-        put(Json{{"source", source}, {"error", problem}});
+        put(Json{{"source", text::validUtf8(source)}, {"error", text::validUtf8(problem)}});
     }
 
     void finish() override

@@ -220,13 +220,40 @@ std::string multiString(const std::vector<std::string>& texts)
     return data + '\0';
 }
 
-std::string formatted(const char* format, ...)
+// `value` in `digits` hexadecimal digits, capitals or small letters.
+void appendHex(std::string& text, unsigned value, int digits, bool capitals)
 {
-    char text[128];
-    va_list arguments;
-    va_start(arguments, format);
-    std::vsnprintf(text, sizeof text, format, arguments);
-    va_end(arguments);
+    const char* const alphabet = capitals ? "0123456789ABCDEF" : "0123456789abcdef";
+    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4)
+        text += alphabet[(value >> shift) & 0xF];
+}
+
+// VEN_vvvv&DEV_dddd&SUBSYS_ssssSSSS&REV_rr, as Windows names a device's key.
+std::string keyName(const PciFunction& function)
+{
+    std::string name = "VEN_";
+    appendHex(name, function.vendorId, 4, true);
+    name += "&DEV_";
+    appendHex(name, function.deviceId, 4, true);
+    name += "&SUBSYS_";
+    appendHex(name, function.subsystemId, 4, true);
+    appendHex(name, function.subsystemVendorId, 4, true);
+    name += "&REV_";
+    appendHex(name, function.revision, 2, true);
+    return name;
+}
+
+// The function's address as `lspci -D` prints it: 0000:00:1f.3.
+std::string address(const PciFunction& function)
+{
+    std::string text;
+    appendHex(text, static_cast<unsigned>(function.domain), 4, false);
+    text += ':';
+    appendHex(text, function.bus, 2, false);
+    text += ':';
+    appendHex(text, function.slot, 2, false);
+    text += '.';
+    appendHex(text, function.function, 1, false);
     return text;
 }
 
@@ -266,11 +293,8 @@ bool LibpciRegistry::load()
     });
     KeyTreeRegistry::Node& branch = tree.addKey(pciBranchPath);
     for (const PciFunction& function : functions) {
-        KeyTreeRegistry::Node& device = branch.addSubKey(formatted(
-            "VEN_%04X&DEV_%04X&SUBSYS_%04X%04X&REV_%02X", function.vendorId, function.deviceId,
-            function.subsystemId, function.subsystemVendorId, function.revision));
-        KeyTreeRegistry::Node& instance = device.addSubKey(formatted(
-            "%04x:%02x:%02x.%x", function.domain, function.bus, function.slot, function.function));
+        KeyTreeRegistry::Node& device = branch.addSubKey(keyName(function));
+        KeyTreeRegistry::Node& instance = device.addSubKey(address(function));
         instance.setString("Class", function.className);
         if (function.vendorName)
             instance.setString("Mfg", *function.vendorName);

@@ -9,7 +9,7 @@ packages=(
   build-essential cmake pkg-config
   libfltk1.3-dev fluid libx11-dev
   libpci-dev libkmod-dev pciutils pci.ids zlib1g-dev
-  libgtest-dev libbenchmark-dev
+  libgtest-dev libbenchmark-dev nlohmann-json3-dev python3-jsonschema ansible-core
   xvfb xauth xdotool x11-utils xclip imagemagick
   wine wine64 g++-mingw-w64-x86-64 g++-mingw-w64-i686 libz-mingw-w64-dev googletest icoutils locales
   clang libclang-rt-14-dev valgrind

@@ -84,9 +84,11 @@ TEST_F(Tree, EachDeviceHoldsWindowsAndDatabaseLinesInOrder)
     registry.addDevice("VEN_10EC&DEV_8168&SUBSYS_01231028&REV_06", "", "", "no separator");
     registry.addDevice("VEN_8086&DEV_10D3&SUBSYS_00001028&REV_01", "c", "m", ";Intel & Co @C0 100%");
     const auto form = makeForm();
-    const Fl_Tree_Item* root = form->tree->root();
+    Fl_Tree_Item* root = form->tree->root();
     EXPECT_EQ(childLabels(root), (std::vector<std::string>{
         "Intel & Co @C0 100%", "unknown value", "Intel & Co @C0 100%"}));
+    for (int i = 0; i < root->children(); ++i)
+        form->tree->buildLines(root->child(i));
 
     const Fl_Tree_Item* matched = root->child(0);
     EXPECT_EQ(childLabels(matched), (std::vector<std::string>{"Windows", "Database"}));
@@ -105,18 +107,23 @@ TEST_F(Tree, EveryGroupStartsClosedShowingOneLinePerDevice)
     for (int i = 0; i < 5; ++i)
         registry.addDevice("VEN_8086&DEV_10D3&SUBSYS_0000000" + std::to_string(i) + "&REV_00", "c", "m", ";d");
     const auto form = makeForm();
-    int visibleLines = 0, items = 0;
-    for (Fl_Tree_Item* item = form->tree->first(); item; item = item->next()) {
-        if (item == form->tree->root())
-            continue;
-        ++items;
-        if (item->has_children()) {
-            EXPECT_TRUE(item->is_close()) << item->label();
+    // At first a line for each device and one below it; all of its lines once they are made.
+    for (const int linesPerDevice : {2, 11}) {
+        int visibleLines = 0, items = 0;
+        for (Fl_Tree_Item* item = form->tree->first(); item; item = item->next()) {
+            if (item == form->tree->root())
+                continue;
+            ++items;
+            if (item->has_children()) {
+                EXPECT_TRUE(item->is_close()) << item->label();
+            }
+            visibleLines += item->visible_r();
         }
-        visibleLines += item->visible_r();
+        EXPECT_EQ(items, 5 * linesPerDevice);
+        EXPECT_EQ(visibleLines, 5);
+        for (int i = 0; i < form->tree->root()->children(); ++i)
+            form->tree->buildLines(form->tree->root()->child(i));
     }
-    EXPECT_EQ(items, 5 * 11);
-    EXPECT_EQ(visibleLines, 5);
 }
 
 TEST_F(Tree, LongLabelsStandWhole)
@@ -125,7 +132,8 @@ TEST_F(Tree, LongLabelsStandWhole)
     registry.addDevice("VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00", longText.c_str(), "m",
                        (";" + longText + "/with/slashes").c_str());
     const auto form = makeForm();
-    const Fl_Tree_Item* device = form->tree->root()->child(0);
+    Fl_Tree_Item* device = form->tree->root()->child(0);
+    form->tree->buildLines(device);
     EXPECT_EQ(device->label(), longText + "/with/slashes");
     EXPECT_EQ(device->child(0)->child(0)->label(), longText);
 }
@@ -183,11 +191,12 @@ TEST_F(Tree, ListTreeAndCopiesShowTheSameLines)
     listed.erase(0, 1);
 
     const auto form = makeForm(path);
-    const DeviceTree& tree = *form->tree;
-    const Fl_Tree_Item* root = const_cast<DeviceTree&>(tree).root();
+    DeviceTree& tree = *form->tree;
+    Fl_Tree_Item* root = tree.root();
     ASSERT_EQ(root->children(), static_cast<int>(devices.size()));
     std::string shown, copiedEach;
     for (int i = 0; i < root->children(); ++i) {
+        form->tree->buildLines(root->child(i));
         shown += treeText(root->child(i), 0);
         copiedEach += tree.deviceText(root->child(i)->child(1)->child(2));  // from a line deep inside
     }

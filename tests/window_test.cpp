@@ -305,6 +305,7 @@ TEST_F(Rescan, KeepsOpenLinesSelectionAndScrollWhereTheyStillExist)
                            (";filler " + std::to_string(i)).c_str());
     start();
     Fl_Tree_Item* top = tree().root();
+    tree().buildLines(top->child(2));
     for (Fl_Tree_Item* line : {top->child(0), top->child(1), top->child(2), top->child(2)->child(1)})
         line->open();
     tree().selectLine(top->child(2)->child(1)->child(0));

@@ -9,30 +9,7 @@ list=$(realpath "$1") corvane=$(realpath "$2") source=$(realpath "$3")
 cp "$source/tests/data/devices.lst" "$work/"
 cd "$work" || exit 1
 
-# config VENDOR DEVICE CLASS REVISION SUBSYSTEM_VENDOR SUBSYSTEM HEADER_TYPE LINES: a
-# function's configuration space as lspci -x (4 lines), -xxx (16) or -xxxx (256) prints it.
-config() {
-  awk -v v=$1 -v d=$2 -v c=$3 -v r=$4 -v sv=$5 -v sd=$6 -v h=$7 -v lines=$8 'BEGIN {
-    for (i = 0; i < 4096; i++) b[i] = 0
-    b[0] = v % 256; b[1] = int(v / 256); b[2] = d % 256; b[3] = int(d / 256)
-    b[8] = r; b[9] = 0; b[10] = c % 256; b[11] = int(c / 256); b[14] = h
-    off = h == 1 ? 0 : 44  # bridges keep no subsystem at 0x2c
-    if (h != 1) { b[44] = sv % 256; b[45] = int(sv / 256); b[46] = sd % 256; b[47] = int(sd / 256) }
-    for (l = 0; l < lines; l++) {
-      line = sprintf("%02x:", l * 16)
-      for (i = 0; i < 16; i++) line = line sprintf(" %02x", b[l * 16 + i])
-      print line
-    }
-  }'
-}
-made() {  # made LINES DOMAIN-PREFIX: five functions, not in address order
-  local lines=$1 domain=$2
-  echo "${domain}00:1f.6 Ethernet controller: made"; config 0x8086 0x10d3 0x0200 0 0x8086 0xa01f 0 "$lines"; echo
-  echo "${domain}00:00.0 Host bridge: made"; config 0x8086 0x1237 0x0600 2 0 0 0 "$lines"; echo
-  echo "${domain}00:01.0 PCI bridge: made"; config 0x8086 0x244e 0x0604 0xd0 0 0 1 "$lines"; echo
-  echo "${domain}03:00.0 Non-Volatile memory controller: made"; config 0x1e4b 0x1fff 0x0108 1 0x1e4b 0x1fff 0 "$lines"; echo
-  echo "${domain}02:00.0 Serial bus controller: made"; config 0xabcd 0x1234 0x0c80 0 0 0 0 "$lines"; echo
-}
+. "$source/tests/e2e/dumps.sh"
 lspci -xxx >own.txt 2>/dev/null
 made 4 "" >x.txt
 made 16 "0001:" >domain.txt
@@ -85,15 +62,14 @@ for file in missing.reg fifo notes.txt; do
   check "$file: nothing on standard output" "" "$(cat stdout)"
 done
 rm -f error.log
-"$list" a b >stdout 2>stderr
-check "two files: usage, status 2" "2 usage: corvane-list [--attention] [FILE]" "$? $(cat stderr)"
 
 # Options are options, not file names: help, version and usage errors end
 # before anything is read, and nothing goes to error.log. "--" ends them.
 for program in "$list" "$corvane"; do
   name=$(basename "$program")
+  files="[FILE]"; [ "$name" = corvane-list ] && files="[FILE]..."
   env -u DISPLAY "$program" --help >stdout 2>stderr
-  check "$name --help: status, usage line" "0 Usage: $name [OPTION]... [FILE]" "$? $(head -1 stdout)"
+  check "$name --help: status, usage line" "0 Usage: $name [OPTION]... $files" "$? $(head -1 stdout)"
   env -u DISPLAY "$program" -V >stdout 2>stderr
   check "$name -V: status, version" "0 $name (Corvane) 1.5.1" "$? $(cat stdout stderr)"
   for arguments in "--frobnicate" "--help=x" "-" "-- -"; do

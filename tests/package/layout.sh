@@ -12,8 +12,10 @@ expected="755 bin/corvane
 755 bin/corvane-list
 755 bin/corvane-update
 644 share/applications/org.corvane.Corvane.desktop
+644 share/corvane/corvane-list.schema.json
 644 share/doc/corvane/changelog.Debian.gz
 644 share/doc/corvane/copyright
+755 share/doc/corvane/examples/corvane.fact
 644 share/icons/hicolor/16x16/apps/corvane.png
 644 share/icons/hicolor/32x32/apps/corvane.png
 644 share/icons/hicolor/48x48/apps/corvane.png

@@ -19,13 +19,7 @@ KeyTreeRegistry::Node& MemoryRegistry::addDevice(const std::string& keyName, con
 
 void MemoryRegistry::removeDevice(const std::string& keyName)
 {
-    Node& branch = addKey(pciBranchPath);
-    const Node* device = branch.subKey(keyName);
-    for (auto name = branch.subKeyByFoldedName.begin(); name != branch.subKeyByFoldedName.end();)
-        name = name->second == device ? branch.subKeyByFoldedName.erase(name) : std::next(name);
-    branch.subKeys.erase(std::remove_if(branch.subKeys.begin(), branch.subKeys.end(),
-                                        [&](const auto& node) { return node.get() == device; }),
-                         branch.subKeys.end());
+    addKey(pciBranchPath).removeSubKey(keyName);
 }
 
 long MemoryRegistry::openKey(Key parent, const char* subKey, Key* result)

@@ -16,6 +16,8 @@ linux=$(realpath "$linux")
 run=$source/scripts/wine-run.sh
 russian=(env -u DISPLAY LC_ALL=ru_RU.UTF-8 LANG=ru_RU.UTF-8 LOCPATH="$CORVANE_LOCALE_DIR")
 cp "$source/tests/data/devices.lst" "$work/"
+# Windows names subsystems from the pci.ids in the working directory; Linux from the system's.
+cp /usr/share/misc/pci.ids "$work/"
 cd "$work" || exit 1
 
 # A value long enough for reg export to continue it over lines.
@@ -47,6 +49,14 @@ for file in pci.reg enum.reg; do
   "${russian[@]}" "$run" "$exe" "$file" >"$file.crlf" 2>stderr </dev/null
   check "corvane-list.exe $file: exit status" "0" "$?"
   check "corvane-list.exe $file: what Linux prints" "$(cat "$file.linux")" "$(tr -d '\r' <"$file.crlf")"
+  # The forms for scripts, byte for byte, subsystems named from the same pci.ids.
+  for form in json csv; do
+    "$linux" --$form "$file" >"$file.$form.linux" 2>stderr
+    "${russian[@]}" "$run" "$exe" --$form "$file" >"$file.$form.exe" 2>stderr </dev/null
+    check "corvane-list.exe --$form $file: exit status" "0" "$?"
+    cmp -s "$file.$form.linux" "$file.$form.exe" && pass "corvane-list.exe --$form $file: byte for byte Linux's" ||
+      fail "corvane-list.exe --$form $file: $(diff "$file.$form.linux" "$file.$form.exe" | head -5)"
+  done
 done
 
 # A dump on Windows: said clearly, naming the file.

@@ -116,6 +116,8 @@ protected:
         testing::internal::GetCapturedStdout();
         expected = readableDevices();
         root = form->tree->root();
+        for (int i = 0; i < root->children(); ++i)  // made, as when opened
+            form->tree->buildLines(root->child(i));
     }
     void TearDown() override { std::filesystem::current_path(previousDirectory); }
 

@@ -1,0 +1,58 @@
+// The fields of the forms for scripts: identifiers from any key name, as
+// far as it holds them, and the driver's state by name.
+#include "DeviceRecord.h"
+#include "deviceFields.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+namespace {
+
+using Text = std::optional<std::string>;
+
+struct KeyCase {
+    const char* key;
+    Text vendor, device, subsystemVendor, subsystem, revision;
+};
+
+class KeyName : public testing::TestWithParam<KeyCase> {};
+
+TEST_P(KeyName, GivesTheIdentifiersItHolds)
+{
+    const KeyCase& c = GetParam();
+    const DeviceFields fields = fieldsOf(DeviceRecord(c.key), nullptr);
+    EXPECT_EQ(fields.vendorId, c.vendor);
+    EXPECT_EQ(fields.deviceId, c.device);
+    EXPECT_EQ(fields.subsystemVendorId, c.subsystemVendor);
+    EXPECT_EQ(fields.subsystemId, c.subsystem);
+    EXPECT_EQ(fields.revision, c.revision);
+    EXPECT_EQ(fields.subsystem, std::nullopt);  // no pci.ids at hand
+}
+
+INSTANTIATE_TEST_SUITE_P(Fields, KeyName, testing::Values(
+    KeyCase{"VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00", "8086", "10d3", "8086", "a01f", "00"},
+    KeyCase{"ven_10de&dev_1E84&subsys_c7271458&rev_a1", "10de", "1e84", "1458", "c727", "a1"},
+    KeyCase{"VEN_8086&DEV_10D3", "8086", "10d3", std::nullopt, std::nullopt, std::nullopt},
+    KeyCase{"VEN_80&DEV_10D3X&SUBSYS_zz&REV_1", std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt},
+    KeyCase{"VEN_8086&&REV_03&DEV_1234&SUBSYS_00000000", "8086", "1234", "0000", "0000", "03"},
+    KeyCase{"", std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt}));
+
+TEST(Fields, DriverStatesByName)
+{
+    DeviceRecord device("VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00");
+    const std::pair<DriverState, const char*> states[] = {
+        {DriverState::bound, "bound"}, {DriverState::disabled, "disabled"}, {DriverState::notNeeded, "not_needed"},
+        {DriverState::none, "none"}, {DriverState::unknown, "unknown"}};
+    device.driver = "e1000e";
+    for (const auto& [state, name] : states) {
+        device.driverState = state;
+        const DeviceFields fields = fieldsOf(device, nullptr);
+        EXPECT_STREQ(fields.driverState, name);
+        const bool named = state == DriverState::bound || state == DriverState::disabled;
+        EXPECT_EQ(fields.driver, named ? Text("e1000e") : std::nullopt) << name;
+    }
+}
+
+}

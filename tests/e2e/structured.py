@@ -1,0 +1,136 @@
+#!/usr/bin/python3
+"""Checks corvane-list's forms for scripts.
+
+  structured.py schema SCHEMA JSON            JSON is valid against the schema
+  structured.py csv JSON CSV                  CSV read back (csv module) holds what JSON holds
+  structured.py lspci JSON VMM VERBOSE [dump]  the devices' fields are what `lspci -vmm -nn -k -D`
+                                              (VMM) and `lspci -v -D` (VERBOSE, its Subsystem
+                                              lines) say of the function at each location
+  structured.py same JSON JSON                the two hold the same machines and devices
+Prints what differs and ends with 1; 0 when all holds.
+"""
+import csv
+import json
+import re
+import sys
+
+
+def machines(document):
+    return document["machines"] if "machines" in document else [document]
+
+
+def load(path):
+    with open(path, encoding="utf-8") as f:
+        return json.load(f)
+
+
+def check_schema(schema_path, json_path):
+    import jsonschema
+    errors = list(jsonschema.Draft202012Validator(load(schema_path)).iter_errors(load(json_path)))
+    for error in errors[:5]:
+        print("schema: %s at %s" % (error.message, list(error.absolute_path)))
+    return not errors
+
+
+def check_csv(json_path, csv_path):
+    with open(csv_path, encoding="utf-8", newline="") as f:
+        rows = list(csv.DictReader(f))
+    expected = []
+    for machine in machines(load(json_path)):
+        for d in machine.get("devices", []):
+            db = d["database"] or {}
+            expected.append({
+                "source": machine["source"], "key": d["key"], "vendor_id": d["vendor_id"] or "",
+                "device_id": d["device_id"] or "", "subsystem_vendor_id": d["subsystem_vendor_id"] or "",
+                "subsystem_id": d["subsystem_id"] or "", "revision": d["revision"] or "",
+                "description": d["description"], "class": d["class"], "manufacturer": d["manufacturer"],
+                "driver": d["driver"] or "", "driver_state": d["driver_state"],
+                "problem_code": "" if d["problem_code"] is None else str(d["problem_code"]),
+                "modules": " ".join(d["modules"]), "location": d["location"] or "",
+                "attention": "true" if d["attention"] else "false", "database_vendor": db.get("vendor", ""),
+                "database_device": db.get("device", ""), "database_source": db.get("source", ""),
+                "subsystem": d["subsystem"] or ""})
+    for number, (row, want) in enumerate(zip(rows, expected)):
+        if row != want:
+            print("csv row %d: %r\n   json says %r" % (number + 1, row, want))
+            return False
+    if len(rows) != len(expected):
+        print("csv has %d rows, json %d devices" % (len(rows), len(expected)))
+        return False
+    return True
+
+
+def lspci_records(vmm_path, verbose_path):
+    """Slot -> fields of lspci -vmm -nn -k -D, with the Subsystem line of lspci -v -D."""
+    records, record = {}, None
+    with open(vmm_path, encoding="utf-8", errors="replace") as f:
+        for line in f:
+            line = line.rstrip("\n")
+            if not line:
+                record = None
+                continue
+            name, _, value = line.partition(":\t")
+            if name == "Slot":
+                record = records.setdefault(value, {})
+            if record is not None:
+                record[name] = value
+    slot = None
+    with open(verbose_path, encoding="utf-8", errors="replace") as f:
+        for line in f:
+            if re.match(r"^[0-9a-f]{4}:", line):
+                slot = line.split(" ", 1)[0]
+            elif line.startswith("\tSubsystem: ") and slot in records:
+                records[slot]["Subsystem"] = line[len("\tSubsystem: "):].rstrip("\n")
+    return records
+
+
+def bracketed(value):
+    found = re.search(r"\[([0-9a-f]{4})\]$", value or "")
+    return found.group(1) if found else None
+
+
+def check_lspci(json_path, vmm_path, verbose_path, dump=False):
+    records = lspci_records(vmm_path, verbose_path)
+    good, compared = True, 0
+    for d in machines(load(json_path))[0]["devices"]:
+        record = records.get(d["location"])
+        if record is None:
+            print("%s: no such function in lspci's listing" % d["location"])
+            good = False
+            continue
+        compared += 1
+        wanted = {
+            "vendor_id": bracketed(record.get("Vendor")), "device_id": bracketed(record.get("Device")),
+            "subsystem_vendor_id": bracketed(record.get("SVendor")) or "0000",
+            "subsystem_id": bracketed(record.get("SDevice")) or "0000",
+            "revision": record.get("Rev", "00"),
+            "driver": None if dump else record.get("Driver"),
+            "driver_state": "unknown" if dump else ("bound" if "Driver" in record else "none"),
+            "subsystem": record.get("Subsystem"),
+        }
+        for field, value in wanted.items():
+            if d[field] != value:
+                print("%s %s: %r, lspci says %r" % (d["location"], field, d[field], value))
+                good = False
+    if compared == 0:
+        print("no device compared")
+        good = False
+    return good
+
+
+def check_same(first, second):
+    a, b = load(first), load(second)
+    if a != b:
+        print("the two differ:\n%s\n%s" % (json.dumps(a)[:2000], json.dumps(b)[:2000]))
+        return False
+    return True
+
+
+def main():
+    command, arguments = sys.argv[1], sys.argv[2:]
+    checks = {"schema": check_schema, "csv": check_csv, "same": check_same,
+              "lspci": lambda j, v, s, *dump: check_lspci(j, v, s, bool(dump))}
+    sys.exit(0 if checks[command](*arguments) else 1)
+
+
+main()
