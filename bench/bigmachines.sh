@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Machines of many functions: synthetic lspci dumps of 100, 1,000 and 5,000
-# functions, each of its own vendor, device and subsystem (bench/tools/
-# machines.py makes them from pci.ids). Per size, under one private Xvfb, each
-# program in turn for RUNS rounds (default 15): corvane-list FILE against
-# lspci -F FILE -nn until exit; corvane FILE against the toolkit's floor
-# showing the same closed device lines, until text shows.
+# functions, each of its own vendor, device and subsystem, and registry exports
+# of as many devices (bench/tools/machines.py makes them from pci.ids). Per
+# size, under one private Xvfb, each program in turn for RUNS rounds (default
+# 15): corvane-list FILE against lspci -F FILE -nn until exit; corvane FILE
+# against the toolkit's floor showing the same closed device lines, until text
+# shows.
 # Goals: corvane-list at most 1.2 times lspci at 5,000; corvane at most 1.3
 # times the floor at 1,000. Usage: bench/bigmachines.sh [RUNS]
 set -euo pipefail
@@ -20,12 +21,15 @@ cd "$work"
 echo "$(nproc) cores, $(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -1), load $(cut -d' ' -f1-3 /proc/loadavg)"
 for functions in 100 1000 5000; do
   python3 "$root/bench/tools/machines.py" dump "dump$functions.txt" "$functions"
+  python3 "$root/bench/tools/machines.py" export "export$functions.reg" "$functions"
   # The floor: each device's line, closed over one line below it.
   "$root/build/corvane-list" "dump$functions.txt" | grep '^[^ ]' | sed 's/$/\n  ./' >"lines$functions"
   echo "== $functions functions"
   "$root/build/bench/startup-timer" "$runs" \
     --window floor "$root/build/bench/startup-floor --lines lines$functions" \
-    --window corvane "$root/build/corvane dump$functions.txt" \
+    --window "corvane, a dump" "$root/build/corvane dump$functions.txt" \
+    --window "corvane, an export" "$root/build/corvane export$functions.reg" \
     --exit "lspci -F -nn" "lspci -F dump$functions.txt -nn" \
-    --exit corvane-list "$root/build/corvane-list dump$functions.txt"
+    --exit "corvane-list, a dump" "$root/build/corvane-list dump$functions.txt" \
+    --exit "corvane-list, an export" "$root/build/corvane-list export$functions.reg"
 done

@@ -5,6 +5,7 @@
                                      writes them) of 40 to 120 devices each
   machines.py dump FILE FUNCTIONS    one lspci -x dump of FUNCTIONS functions,
                                      each of its own vendor, device and subsystem
+  machines.py export FILE DEVICES    one registry export of DEVICES devices
 """
 import random
 import sys
@@ -73,6 +74,8 @@ def main():
             export("%s/machine-%04d.reg" % (directory, n), rng.sample(known, rng.randint(40, 120)), rng)
     elif sys.argv[1] == "dump":
         dump(sys.argv[2], rng.sample(known, int(sys.argv[3])))
+    elif sys.argv[1] == "export":
+        export(sys.argv[2], rng.sample(known, int(sys.argv[3])), rng)
 
 
 main()

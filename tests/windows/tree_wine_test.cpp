@@ -134,7 +134,7 @@ protected:
     std::filesystem::path previousDirectory;
     std::unique_ptr<flMainForm> form;
     std::vector<Device> expected;
-    const Fl_Tree_Item* root = nullptr;
+    Fl_Tree_Item* root = nullptr;
 };
 
 TEST_F(WineTree, OneClosedLinePerDeviceKeyInRegistryOrder)
