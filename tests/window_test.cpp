@@ -464,7 +464,7 @@ TEST_F(Files, CtrlOOpensTheFileDialogAndCancellingChangesNothing)
     const std::string before = devicesShown();
     const std::string found = runServingEvents(
         "xdotool key ctrl+o search --sync --onlyvisible --name \"^Open another machine's devices\" "
-        "getwindowname %1 sleep 0.5 key Escape");
+        "getwindowname %1 sleep 0.5 windowfocus --sync %1 key Escape");
     EXPECT_EQ(found, "Open another machine's devices\n");
     settleEvents();
     EXPECT_EQ(devicesShown(), before);
