@@ -279,6 +279,34 @@ TEST_F(Window, KeyboardSelectionScrollsTheLineIntoViewSideways)
     EXPECT_EQ(view.horizontalOffset(), 0);
 }
 
+// Ctrl with + - 0 are FLTK's: they rescale the window, and leave the lines
+// alone; the keypad's + - without Ctrl still open and close them.
+TEST_F(Window, CtrlPlusMinusZeroRescaleWhileTheKeypadOpensAndCloses)
+{
+    start();
+    const float scale = Fl::screen_scale(0);
+    const auto shownWidth = [this] {
+        const std::string info = runServingEvents("xwininfo -id " + windowId);
+        const std::size_t at = info.find("Width: ");
+        return at == std::string::npos ? -1 : std::atoi(info.c_str() + at + 7);
+    };
+    keys("Down ctrl+plus");
+    EXPECT_GT(Fl::screen_scale(0), scale);
+    EXPECT_GT(shownWidth(), 800);
+    EXPECT_EQ(openLines(), "");
+    keys("KP_Add");
+    EXPECT_EQ(openLines(), "Alpha");
+    keys("ctrl+minus ctrl+minus");
+    EXPECT_LT(Fl::screen_scale(0), scale);
+    EXPECT_LT(shownWidth(), 800);
+    keys("KP_Subtract");
+    EXPECT_EQ(openLines(), "");
+    EXPECT_EQ(selected(), "Alpha");
+    keys("ctrl+0");
+    EXPECT_EQ(Fl::screen_scale(0), scale);
+    EXPECT_EQ(shownWidth(), 800);
+}
+
 TEST_F(Window, MenuKeyOpensTheMenuAtTheSelectedLine)
 {
     start();
