@@ -10,6 +10,10 @@
 # the hash recorded when it was made and every system library it names is
 # still there; anything else is built afresh.
 
+if(CMAKE_SCRIPT_MODE_FILE)
+  cmake_minimum_required(VERSION 3.18)  # run as a script (see the end): the project's policies
+endif()
+
 # What FLTK is built with: the core library alone (no tests, examples, fluid,
 # OpenGL, forms compatibility or documents); image libraries bundled.
 set(corvane_fltk_options
@@ -262,4 +266,15 @@ function(corvane_fltk_from_source tarball cache_root)
     INTERFACE_INCLUDE_DIRECTORIES "${dir}/include"
     INTERFACE_LINK_LIBRARIES "${libraries}")
   set_property(GLOBAL PROPERTY corvane_fltk_license "${dir}/COPYING")
+  set_property(GLOBAL PROPERTY corvane_fltk_entry "${dir}")  # for the cache's test
 endfunction()
+
+# cmake -DENTRY=DIR -P fltk-from-source.cmake: prints whether DIR is a valid entry.
+if(CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE AND DEFINED ENTRY)
+  corvane_fltk_entry_valid("${ENTRY}" valid)
+  if(valid)
+    message("valid")
+  else()
+    message("invalid")
+  endif()
+endif()
