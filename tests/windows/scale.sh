@@ -11,16 +11,18 @@ corvane=$(realpath "$1") probe=$(realpath "$2") source=$(realpath "$3") database
 . "$source/tests/e2e/xvfb.sh"
 . "$source/tests/windows/wine-display.sh"
 key='HKCU\Control Panel\Desktop'
-set_dpi() {  # set_dpi DPI, or nothing for Wine's default
-  if [ $# -eq 1 ]; then
-    "$run" reg add "$key" /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1 </dev/null
-  else
-    "$run" reg delete "$key" /v LogPixels /f >/dev/null 2>&1 </dev/null
-  fi
-  # Wine reads it when it starts: start it afresh, on a display of its own.
+# Wine reads the DPI when it starts: it starts afresh, on a display of its own.
+set_dpi() {  # set_dpi DPI
+  "$run" reg add "$key" /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1 </dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
   start_wine_display
 }
-trap 'set_dpi; WINEPREFIX=$CORVANE_WINE_DIR/prefix /usr/lib/wine/wineserver64 -k 2>/dev/null; cleanup' EXIT
+restore_dpi() {
+  "$run" reg delete "$key" /v LogPixels /f >/dev/null 2>&1 </dev/null
+  WINEPREFIX=$CORVANE_WINE_DIR/prefix /usr/lib/wine/wineserver64 -k 2>/dev/null
+  cleanup
+}
+trap restore_dpi EXIT
 
 near() {  # near EXPECTED ACTUAL: within a pixel
   [ -n "$2" ] && [ $(($2 - $1)) -ge -1 ] && [ $(($2 - $1)) -le 1 ]
@@ -31,7 +33,6 @@ mkdir "$work/run" && cp "$database" "$work/run/devices.lst"
 XVFB_SCREEN=2000x1600x24
 for case in "144 1.5 48 24" "192 2 64 32"; do
   read -r dpi scale large small <<<"$case"
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
   set_dpi "$dpi"
   (cd "$work/run" && exec "$run" "$corvane" >stdout 2>stderr </dev/null) &
   pid=$!
