@@ -1,29 +1,50 @@
-# FLTK for the Windows cross builds. No Debian package has it, so it is
-# compiled here from FLTK's source tarball with this build's own toolchain,
-# once per tarball and toolchain, into a cache outside the build tree that
-# every later build (and every clone) reuses.
+# FLTK compiled from its source tarball, for the builds that find no FLTK 1.4
+# installed: the Windows cross builds (no Debian package has FLTK for them)
+# and Linux systems whose FLTK is older (Debian 12 has 1.3). It is compiled
+# with this build's own compilers, flags and toolchain, once per tarball,
+# system, toolchain and flags, into a cache outside the build tree that every
+# later build (and every clone) reuses.
 #
 # corvane_fltk_from_source(TARBALL CACHE_ROOT) defines the imported library
 # corvane::fltk. A cache entry is used only when every file in it still has
-# the hash recorded when it was made; anything else is built afresh.
+# the hash recorded when it was made and every system library it names is
+# still there; anything else is built afresh.
 
-# What FLTK is built with: examples, tests, OpenGL and the image libraries
-# (system or bundled) stay out; only the core library is compiled.
+if(CMAKE_SCRIPT_MODE_FILE)
+  cmake_minimum_required(VERSION 3.18)  # run as a script (see the end): the project's policies
+endif()
+
+# What FLTK is built with: the core library alone (no tests, examples, fluid,
+# OpenGL, forms compatibility or documents); image libraries bundled.
 set(corvane_fltk_options
   -DCMAKE_BUILD_TYPE=Release
   -DFLTK_BUILD_TEST=OFF
   -DFLTK_BUILD_EXAMPLES=OFF
-  -DOPTION_USE_GL=OFF
-  -DOPTION_USE_SYSTEM_LIBJPEG=OFF
-  -DOPTION_USE_SYSTEM_LIBPNG=OFF
-  -DOPTION_USE_SYSTEM_ZLIB=OFF
-  -DOPTION_BUILD_HTML_DOCUMENTATION=OFF
-  -DOPTION_BUILD_PDF_DOCUMENTATION=OFF)
-# The Win32 libraries a static libfltk.a needs.
-set(corvane_fltk_system_libraries ole32 uuid comctl32 gdi32 ws2_32 comdlg32 user32 shell32 advapi32)
+  -DFLTK_BUILD_FLUID=OFF
+  -DFLTK_BUILD_FLTK_OPTIONS=OFF
+  -DFLTK_BUILD_FORMS=OFF
+  -DFLTK_BUILD_GL=OFF
+  -DFLTK_BUILD_SHARED_LIBS=OFF
+  -DFLTK_BUILD_HTML_DOCS=OFF
+  -DFLTK_BUILD_PDF_DOCS=OFF
+  -DFLTK_USE_SYSTEM_LIBJPEG=OFF
+  -DFLTK_USE_SYSTEM_LIBPNG=OFF
+  -DFLTK_USE_SYSTEM_ZLIB=OFF)
+if(NOT WIN32)
+  # Linux: both back ends, Wayland first and X11 where there is no compositor;
+  # window decorations on Wayland by the libdecor FLTK bundles, drawn with
+  # cairo (no GTK), whatever the system has installed.
+  list(APPEND corvane_fltk_options
+    -DFLTK_BACKEND_WAYLAND=ON
+    -DFLTK_BACKEND_X11=ON
+    -DFLTK_USE_SYSTEM_LIBDECOR=OFF
+    -DFLTK_USE_LIBDECOR_GTK=OFF
+    -DFLTK_USE_DBUS=ON)
+endif()
 
-# True in OUT when DIR holds a complete entry: its manifest lists the library
-# and the headers, and every file listed still has its recorded hash.
+# True in OUT when DIR holds a complete entry: its manifest lists the library,
+# the headers and the list of libraries to link with; every file listed still
+# has its recorded hash, and every system library named by path still exists.
 function(corvane_fltk_entry_valid dir out)
   set(${out} FALSE PARENT_SCOPE)
   if(NOT EXISTS "${dir}/manifest.sha256")
@@ -46,10 +67,18 @@ function(corvane_fltk_entry_valid dir out)
     endif()
     list(APPEND listed "${name}")
   endforeach()
-  if("lib/libfltk.a" IN_LIST listed AND "include/FL/Fl.H" IN_LIST listed
-     AND "include/FL/abi-version.h" IN_LIST listed AND "COPYING" IN_LIST listed)
-    set(${out} TRUE PARENT_SCOPE)
-  endif()
+  foreach(needed IN ITEMS lib/libfltk.a include/FL/Fl.H include/FL/fl_config.h COPYING link-libraries.txt)
+    if(NOT needed IN_LIST listed)
+      return()
+    endif()
+  endforeach()
+  file(STRINGS "${dir}/link-libraries.txt" libraries)
+  foreach(library IN LISTS libraries)
+    if(IS_ABSOLUTE "${library}" AND NOT EXISTS "${library}")
+      return()  # the system changed since: build against what it has now
+    endif()
+  endforeach()
+  set(${out} TRUE PARENT_SCOPE)
 endfunction()
 
 function(corvane_fltk_run step log)
@@ -64,6 +93,25 @@ function(corvane_fltk_run step log)
     endif()
     message(FATAL_ERROR "FLTK: ${step} failed (${status}):\n${output}\n${errors}")
   endif()
+endfunction()
+
+# The libraries FLTK's own build says its static library needs, from the
+# targets file it exports into its build tree: one a line.
+function(corvane_fltk_link_libraries targets_file out)
+  file(READ "${targets_file}" text)
+  string(FIND "${text}" "set_target_properties(fltk::fltk PROPERTIES" start)
+  if(start EQUAL -1)
+    message(FATAL_ERROR "FLTK: ${targets_file} defines no fltk::fltk")
+  endif()
+  string(SUBSTRING "${text}" ${start} -1 text)
+  string(FIND "${text}" ")" end)
+  string(SUBSTRING "${text}" 0 ${end} text)
+  set(libraries "")
+  if(text MATCHES "INTERFACE_LINK_LIBRARIES \"([^\"]*)\"")
+    set(libraries "${CMAKE_MATCH_1}")
+  endif()
+  string(REPLACE ";" "\n" libraries "${libraries}")
+  set(${out} "${libraries}\n" PARENT_SCOPE)
 endfunction()
 
 # Builds FLTK from TARBALL into DIR: extracted, configured and compiled in a
@@ -82,8 +130,8 @@ function(corvane_fltk_build tarball dir)
   if(jobs EQUAL 0)
     set(jobs 1)
   endif()
-  message(NOTICE "-- FLTK: building it for ${CMAKE_SYSTEM_PROCESSOR} from ${tarball} into ${dir}"
-                 " (a few minutes; later builds reuse it)")
+  message(NOTICE "-- FLTK: building it for ${CMAKE_SYSTEM_NAME} ${CMAKE_SYSTEM_PROCESSOR} from ${tarball} "
+                 "into ${dir} (a minute or a few; later builds reuse it)")
   corvane_fltk_run("extracting ${tarball}" "${scratch}/extract"
     ${CMAKE_COMMAND} -E chdir "${scratch}/source" ${CMAKE_COMMAND} -E tar xzf "${tarball}")
   file(GLOB top LIST_DIRECTORIES true "${scratch}/source/*")
@@ -91,17 +139,35 @@ function(corvane_fltk_build tarball dir)
   if(NOT count EQUAL 1 OR NOT EXISTS "${top}/FL/Fl.H")
     message(FATAL_ERROR "FLTK: ${tarball} does not hold FLTK's sources")
   endif()
+  if(CMAKE_TOOLCHAIN_FILE)
+    set(toolchain "-DCMAKE_TOOLCHAIN_FILE=${corvane_toolchain_file}")
+  else()
+    set(toolchain "-DCMAKE_C_COMPILER=${CMAKE_C_COMPILER}" "-DCMAKE_CXX_COMPILER=${CMAKE_CXX_COMPILER}")
+  endif()
   corvane_fltk_run("configuring" "${scratch}/configure"
-    ${CMAKE_COMMAND} -S "${top}" -B "${scratch}/build" -G "${CMAKE_GENERATOR}"
-    "-DCMAKE_TOOLCHAIN_FILE=${CMAKE_TOOLCHAIN_FILE}" ${corvane_fltk_options})
+    ${CMAKE_COMMAND} -S "${top}" -B "${scratch}/build" -G "${CMAKE_GENERATOR}" ${toolchain}
+    "-DCMAKE_C_FLAGS=${CMAKE_C_FLAGS}" "-DCMAKE_CXX_FLAGS=${CMAKE_CXX_FLAGS}"
+    ${corvane_fltk_options})
+  if(NOT WIN32)
+    # FLTK leaves Wayland out, silently, when its -dev packages are missing.
+    file(STRINGS "${scratch}/build/FL/fl_config.h" wayland REGEX "^#define FLTK_USE_WAYLAND")
+    if(NOT wayland)
+      message(FATAL_ERROR "FLTK: its Wayland back end cannot be built here: install what "
+        "scripts/install-deps.sh installs (libwayland-dev, wayland-protocols, libxkbcommon-dev, "
+        "libpango1.0-dev, libcairo2-dev, libdbus-1-dev, the X11 -dev packages)")
+    endif()
+  endif()
   corvane_fltk_run("compiling" "${scratch}/compile"
     ${CMAKE_COMMAND} --build "${scratch}/build" --target fltk -j ${jobs})
 
   set(entry "${scratch}/entry")
   file(COPY "${top}/FL/" DESTINATION "${entry}/include/FL" FILES_MATCHING PATTERN "*.H" PATTERN "*.h")
-  file(COPY "${scratch}/build/FL/abi-version.h" DESTINATION "${entry}/include/FL")
+  # The headers the configuration writes (fl_config.h, abi-version.h).
+  file(COPY "${scratch}/build/FL/" DESTINATION "${entry}/include/FL" FILES_MATCHING PATTERN "*.h")
   file(COPY "${scratch}/build/lib/libfltk.a" DESTINATION "${entry}/lib")
   file(COPY "${top}/COPYING" DESTINATION "${entry}")
+  corvane_fltk_link_libraries("${scratch}/build/FLTK-Targets.cmake" libraries)
+  file(WRITE "${entry}/link-libraries.txt" "${libraries}")
   file(GLOB_RECURSE files RELATIVE "${entry}" "${entry}/*")
   list(SORT files)
   set(manifest "")
@@ -134,15 +200,31 @@ function(corvane_fltk_from_source tarball cache_root)
     endif()
   endif()
 
-  # The key: the tarball, the toolchain (its files and compilers) and the options.
-  set(identity "${tarball_hash}\n${CMAKE_SYSTEM_PROCESSOR}\n${corvane_fltk_options}\n${CMAKE_GENERATOR}\n")
-  get_filename_component(toolchain_dir "${CMAKE_TOOLCHAIN_FILE}" DIRECTORY)
-  foreach(file IN ITEMS "${CMAKE_TOOLCHAIN_FILE}" "${toolchain_dir}/mingw.cmake")
-    if(EXISTS "${file}")
-      file(SHA256 "${file}" hash)
-      string(APPEND identity "${hash}\n")
+  # The key: the tarball, the system, the toolchain (its files and compilers),
+  # the flags and the options.
+  set(identity "${tarball_hash}\n${CMAKE_SYSTEM_NAME}\n${CMAKE_SYSTEM_PROCESSOR}\n${corvane_fltk_options}\n"
+               "${CMAKE_GENERATOR}\n${CMAKE_C_FLAGS}\n${CMAKE_CXX_FLAGS}\n")
+  # The toolchain file as CMake finds it, given relative to the build tree
+  # or the source tree: the same whichever directory CMake runs in (the
+  # build runs it again from the build tree when a CMakeLists.txt changed).
+  set(toolchain_file "${CMAKE_TOOLCHAIN_FILE}")
+  if(toolchain_file AND NOT IS_ABSOLUTE "${toolchain_file}")
+    if(EXISTS "${CMAKE_BINARY_DIR}/${toolchain_file}")
+      set(toolchain_file "${CMAKE_BINARY_DIR}/${toolchain_file}")
+    else()
+      set(toolchain_file "${CMAKE_SOURCE_DIR}/${toolchain_file}")
     endif()
-  endforeach()
+  endif()
+  set(corvane_toolchain_file "${toolchain_file}")
+  if(toolchain_file)
+    get_filename_component(toolchain_dir "${toolchain_file}" DIRECTORY)
+    foreach(file IN ITEMS "${toolchain_file}" "${toolchain_dir}/mingw.cmake")
+      if(EXISTS "${file}")
+        file(SHA256 "${file}" hash)
+        string(APPEND identity "${hash}\n")
+      endif()
+    endforeach()
+  endif()
   foreach(compiler IN ITEMS "${CMAKE_C_COMPILER}" "${CMAKE_CXX_COMPILER}")
     execute_process(COMMAND "${compiler}" --version OUTPUT_VARIABLE version ERROR_QUIET)
     string(APPEND identity "${compiler}\n${version}")
@@ -162,7 +244,7 @@ function(corvane_fltk_from_source tarball cache_root)
     set(cache_root "${CMAKE_BINARY_DIR}/fltk-cache")
     file(MAKE_DIRECTORY "${cache_root}")
   endif()
-  set(dir "${cache_root}/${name}-${CMAKE_SYSTEM_PROCESSOR}-${key}")
+  set(dir "${cache_root}/${name}-${CMAKE_SYSTEM_NAME}-${CMAKE_SYSTEM_PROCESSOR}-${key}")
 
   # Builds of the same entry wait for each other rather than both working
   # (without the lock, after its timeout, it goes on all the same).
@@ -172,15 +254,27 @@ function(corvane_fltk_from_source tarball cache_root)
     message(STATUS "FLTK: using ${dir}")
   else()
     if(EXISTS "${dir}")
-      message(NOTICE "-- FLTK: ${dir} is incomplete or damaged; building it again")
+      message(NOTICE "-- FLTK: ${dir} is incomplete, damaged or out of date; building it again")
     endif()
     corvane_fltk_build("${tarball}" "${dir}")
   endif()
 
+  file(STRINGS "${dir}/link-libraries.txt" libraries)
   add_library(corvane::fltk STATIC IMPORTED GLOBAL)
   set_target_properties(corvane::fltk PROPERTIES
     IMPORTED_LOCATION "${dir}/lib/libfltk.a"
     INTERFACE_INCLUDE_DIRECTORIES "${dir}/include"
-    INTERFACE_LINK_LIBRARIES "${corvane_fltk_system_libraries}")
+    INTERFACE_LINK_LIBRARIES "${libraries}")
   set_property(GLOBAL PROPERTY corvane_fltk_license "${dir}/COPYING")
+  set_property(GLOBAL PROPERTY corvane_fltk_entry "${dir}")  # for the cache's test
 endfunction()
+
+# cmake -DENTRY=DIR -P fltk-from-source.cmake: prints whether DIR is a valid entry.
+if(CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE AND DEFINED ENTRY)
+  corvane_fltk_entry_valid("${ENTRY}" valid)
+  if(valid)
+    message("valid")
+  else()
+    message("invalid")
+  endif()
+endif()

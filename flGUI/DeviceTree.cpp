@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -71,40 +72,8 @@ void copyToClipboard(const std::string& text)
 
 }
 
-DeviceTree::DeviceTree(int x, int y, int width, int height, const char* label)
-    : Fl_Tree(x, y, width, height, label), baseMargin(marginleft())
+DeviceTree::DeviceTree(int x, int y, int width, int height, const char* label) : Fl_Tree(x, y, width, height, label)
 {
-    scrollbar = new Fl_Scrollbar(x, y + height - Fl::scrollbar_size(), width, Fl::scrollbar_size());
-    scrollbar->type(FL_HORIZONTAL);
-    scrollbar->callback(scrolled, this);
-    scrollbar->hide();
-    Fl_Group::add(scrollbar);
-}
-
-void DeviceTree::scrolled(Fl_Widget* scrollbar, void* tree)
-{
-    static_cast<DeviceTree*>(tree)->horizontalOffset(static_cast<Fl_Scrollbar*>(scrollbar)->value());
-}
-
-void DeviceTree::horizontalOffset(int pixels)
-{
-    pixels = std::max(0, std::min(pixels, widest - viewWidth()));
-    if (pixels == offset)
-        return;
-    offset = pixels;
-    redraw();
-}
-
-int DeviceTree::viewWidth() const
-{
-    const int verticalBar = _vscroll->visible() ? Fl::scrollbar_size() : 0;
-    return w() - Fl::box_dw(box()) - verticalBar;
-}
-
-int DeviceTree::viewHeight() const
-{
-    const int horizontalBar = scrollbar->visible() ? Fl::scrollbar_size() : 0;
-    return h() - Fl::box_dh(box()) - horizontalBar;
 }
 
 int DeviceTree::labelWidth(const Fl_Tree_Item* line) const
@@ -115,87 +84,60 @@ int DeviceTree::labelWidth(const Fl_Tree_Item* line) const
     return static_cast<int>(fl_width(line->label()) + 0.5);
 }
 
-// Items know where their labels were drawn; the text's own width, with the
-// scrolling undone, gives the width each line needs.
-int DeviceTree::widestOpenLine()
-{
-    const int left = x() + Fl::box_dx(box());
-    int right = 0;
-    for (Fl_Tree_Item* item = first(); item; item = item->next()) {
-        if (!item->visible_r() || (item == root() && !showroot()) || !item->label())
-            continue;
-        right = std::max(right, item->label_x() + labelWidth(item) - left + offset);
-    }
-    return right > 0 ? right + baseMargin : 0;
-}
-
 void DeviceTree::draw()
 {
     buildOpenDevices();
-    const int fullHeight = h();
-    const int barHeight = Fl::scrollbar_size();
-    const bool scrolls = scrollbar->visible();
-
-    // The tree draws itself above the scrollbar's band, with its lines
-    // shifted left by the offset; the box is drawn whole first.
-    if (scrolls) {
-        draw_box(box(), x(), y(), w(), fullHeight, color());
-        h(fullHeight - barHeight);
-    }
-    marginleft(baseMargin - offset);
     Fl_Tree::draw();
-    h(fullHeight);
-
-    widest = widestOpenLine();
-    const bool needed = widest > viewWidth();
-    offset = std::min(offset, std::max(0, widest - viewWidth()));  // 0 when nothing is wider
-    if (needed) {
-        const int verticalBar = _vscroll->visible() ? Fl::scrollbar_size() : 0;
-        scrollbar->resize(x() + Fl::box_dx(box()), y() + fullHeight - Fl::box_dy(box()) - barHeight,
-                          w() - Fl::box_dw(box()) - verticalBar, barHeight);
-        scrollbar->value(offset, viewWidth(), 0, widest);
-        scrollbar->linesize(20);
-        scrollbar->show();
-        draw_child(*scrollbar);
-    } else {
-        scrollbar->hide();
-    }
-    // The band for the scrollbar appears or goes, or a line is to be
-    // scrolled into view: draw once more. A redraw asked for inside draw()
-    // is lost, so ask right after it.
-    if (needed != scrolls || toReveal)
+    // Once the lines stand where they are drawn: a view scrolled past their
+    // end (lines closed or replaced) goes back to it, and a line chosen with
+    // the keyboard is scrolled into view. Then draw once more; a redraw asked
+    // for inside draw() is lost, so ask right after it.
+    const bool moved = keepWithinLines();
+    if (revealPending() || moved)
         Fl::add_timeout(0.0, redrawNow, this);
-    revealPending();
+}
+
+bool DeviceTree::keepWithinLines()
+{
+    bool moved = false;
+    for (Fl_Scrollbar* bar : {_vscroll, _hscroll}) {
+        const double end = bar->visible() ? std::max(0.0, bar->maximum()) : 0.0;
+        if (bar->value() > end) {
+            bar->Fl_Slider::value(end);
+            moved = true;
+        }
+    }
+    return moved;
 }
 
 // Lines stand where they are only once drawn (a line just opened has no
 // place yet), so a line chosen with the keyboard is scrolled into view here.
-void DeviceTree::revealPending()
+bool DeviceTree::revealPending()
 {
-    Fl_Tree_Item* line = toReveal;
-    toReveal = nullptr;
+    Fl_Tree_Item* line = std::exchange(toReveal, nullptr);
     if (!line || !line->visible_r())
-        return;
+        return false;
+    const int top = vposition(), left = hposition();
 
     // With the tree's top margin above it, so that the first line goes back
     // to where it started.
-    const int top = y() + Fl::box_dy(box());
-    if (line->y() < top + margintop())
-        vposition(vposition() - (top + margintop() - line->y()));
-    else if (line->y() + line->h() > top + viewHeight())
-        vposition(vposition() + line->y() + line->h() - top - viewHeight());
+    if (line->y() < _tiy + margintop())
+        vposition(top - (_tiy + margintop() - line->y()));
+    else if (line->y() + line->h() > _tiy + _tih)
+        vposition(top + line->y() + line->h() - _tiy - _tih);
 
     // From its connector, with the tree's margin, to the end of its text;
     // its start when the whole does not fit.
-    const int left = x() + Fl::box_dx(box()) - offset;
-    const int start = std::max(0, line->x() - left - baseMargin);
-    const int end = line->label_x() - left + labelWidth(line) + baseMargin;
-    int wanted = offset;
-    if (end > wanted + viewWidth())
-        wanted = end - viewWidth();
+    const int origin = _tix - left;  // where the lines' left edge is
+    const int start = std::max(0, line->x() - origin - marginleft());
+    const int end = line->label_x() - origin + labelWidth(line) + marginleft();
+    int wanted = left;
+    if (end > wanted + _tiw)
+        wanted = end - _tiw;
     if (start < wanted)
         wanted = start;
-    offset = std::max(0, wanted);  // draw() keeps it within the lines
+    hposition(wanted);
+    return vposition() != top || hposition() != left;
 }
 
 void DeviceTree::redrawNow(void* tree)
@@ -217,8 +159,8 @@ int DeviceTree::handle(int event)
             return handled;
         break;
     case FL_PUSH:
-        if (Fl::event_button() == FL_RIGHT_MOUSE && !Fl::event_inside(_vscroll) &&
-            !(scrollbar->visible() && Fl::event_inside(scrollbar))) {
+        if (Fl::event_button() == FL_RIGHT_MOUSE && !(_vscroll->visible() && Fl::event_inside(_vscroll)) &&
+            !(_hscroll->visible() && Fl::event_inside(_hscroll))) {
             take_focus();
             if (Fl_Tree_Item* line = find_clicked()) {
                 select_only(line, when());
@@ -228,24 +170,6 @@ int DeviceTree::handle(int event)
             return 1;
         }
         break;
-    }
-    if (scrollbar->visible()) {
-        switch (event) {
-        case FL_PUSH:
-        case FL_DRAG:
-        case FL_RELEASE:
-            if (event == FL_PUSH && Fl::event_inside(scrollbar)) {
-                Fl::pushed(scrollbar);  // the drag and release go to it directly
-                return scrollbar->handle(event);
-            }
-            break;
-        case FL_MOUSEWHEEL:
-            if (Fl::event_dx()) {
-                horizontalOffset(offset + Fl::event_dx() * 20);
-                return 1;
-            }
-            break;
-        }
     }
     return Fl_Tree::handle(event);
 }
@@ -594,7 +518,7 @@ DeviceTree::View DeviceTree::view()
 {
     View kept;
     kept.top = vposition();
-    kept.left = offset;
+    kept.left = hposition();
     for (Fl_Tree_Item* item = first(); item; item = item->next()) {
         if (item->has_children() && item->is_open())
             if (const auto path = pathOf(item))
@@ -617,6 +541,6 @@ void DeviceTree::restoreView(const View& view)
         }
     // Both are kept within the lines when next drawn.
     _vscroll->Fl_Slider::value(view.top);
-    offset = view.left;
+    _hscroll->Fl_Slider::value(view.left);
     redraw();
 }

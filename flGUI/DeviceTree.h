@@ -12,17 +12,15 @@
 #include <string>
 #include <vector>
 
-class Fl_Scrollbar;
-
-// The main form's tree. FLTK 1.3's tree (as Debian builds it) scrolls only
-// vertically and clips what is wider than itself; this one adds a horizontal
-// scrollbar of its own, shown when an open line is wider than the tree, so
-// that every label can be read whole.
+// The main form's tree. FLTK's tree shows a horizontal scrollbar when an open
+// line is wider than itself; this one also scrolls a line chosen with the
+// keyboard into view sideways, so that every label can be read whole.
 //
-// It also behaves like the system tree views users know: the arrows, Home,
-// End, Right, Left and the keypad's + - * move the selection and open or
-// close lines, typed letters jump to a line, Ctrl+C and Ctrl+Shift+C copy,
-// a right-click opens a menu, and F5 asks the form to read the devices again.
+// It behaves like the system tree views users know: the arrows, Home, End,
+// Right, Left and the keypad's + - * move the selection and open or close
+// lines, typed letters jump to a line, Ctrl+C and Ctrl+Shift+C copy, a
+// right-click opens a menu, and F5 asks the form to read the devices again.
+// Ctrl with + - 0 are left to FLTK, which rescales the window with them.
 class DeviceTree : public Fl_Tree {
 public:
     using Clock = std::chrono::steady_clock;
@@ -34,11 +32,11 @@ public:
     int handle(int event) override;
 
     // How far the lines are scrolled to the left, in pixels.
-    int horizontalOffset() const { return offset; }
-    void horizontalOffset(int pixels);
+    int horizontalOffset() const { return hposition(); }
+    void horizontalOffset(int pixels) { hposition(pixels); }
     // The width of the widest open line, as last drawn.
-    int contentWidth() const { return widest; }
-    const Fl_Scrollbar& horizontalScrollbar() const { return *scrollbar; }
+    int contentWidth() const { return _tree_w; }
+    const Fl_Scrollbar& horizontalScrollbar() const { return *_hscroll; }
 
     // Devices are top-level lines, each known by a key that stays the same
     // across rescans (its registry key name), with the lines of its outline
@@ -98,13 +96,10 @@ public:
     std::function<Clock::time_point()> clock = Clock::now;
 
 private:
-    static void scrolled(Fl_Widget* scrollbar, void* tree);
     static void redrawNow(void* tree);
-    int viewWidth() const;
-    int viewHeight() const;
-    int widestOpenLine();
     int labelWidth(const Fl_Tree_Item* line) const;
-    void revealPending();
+    bool keepWithinLines();
+    bool revealPending();
 
     int handleKey();
     Fl_Tree_Item* lastVisibleLine();
@@ -115,10 +110,6 @@ private:
     std::optional<LinePath> pathOf(const Fl_Tree_Item* line) const;
     Fl_Tree_Item* lineAt(const LinePath& path) const;
 
-    Fl_Scrollbar* scrollbar;  // a child of the tree, which deletes it
-    int baseMargin;
-    int offset = 0;
-    int widest = 0;
     struct Device {
         std::string key;
         DeviceOutline outline;

@@ -13,7 +13,7 @@ class MarkPicture : public Fl_Image {
 public:
     MarkPicture(DeviceMark mark, int size) : Fl_Image(size, size, 0), mark(mark) {}
 
-    Fl_Image* copy(int W, int H) override { return new MarkPicture(mark, std::max(1, std::min(W, H))); }
+    Fl_Image* copy(int W, int H) const override { return new MarkPicture(mark, std::max(1, std::min(W, H))); }
 
     void draw(int X, int Y, int W, int H, int, int) override
     {

@@ -1,5 +1,5 @@
 // Writes the program's icon pictures as files:
-//   corvane-make-icon FILE.ico         the Windows icon (both pictures)
+//   corvane-make-icon FILE.ico         the Windows icon (every size)
 //   corvane-make-icon FILE.png SIZE    a square PNG of SIZE pixels
 //   corvane-make-icon FILE.svg         the large picture, drawn as squares
 // The Windows resources use the .ico kept beside this file; a test checks
@@ -33,28 +33,15 @@ std::string pngChunk(const char* type, const std::string& data)
     return chunk;
 }
 
-// The picture that fills `size` by a whole number of its pixels, the larger
-// when both do; pixels grow as squares, so the picture stays sharp.
-const IconPicture* pictureFor(int size)
-{
-    for (const IconPicture* picture : {&largeIcon(), &smallIcon()})
-        if (size > 0 && size % picture->size == 0)
-            return picture;
-    return nullptr;
-}
-
 // 8-bit RGBA, no interlace, every row unfiltered.
 std::string pngFile(const IconPicture& picture, int size)
 {
-    const int scale = size / picture.size;
-    const std::vector<unsigned char> rgba = iconRgba(picture);
+    const std::vector<unsigned char> rgba = iconRgba(picture, size);
+    const std::size_t rowBytes = static_cast<std::size_t>(size) * 4;
     std::string rows;
     for (int y = 0; y < size; ++y) {
         rows += '\0';
-        for (int x = 0; x < size; ++x) {
-            const std::size_t pixel = (static_cast<std::size_t>(y / scale) * picture.size + x / scale) * 4;
-            rows.append(reinterpret_cast<const char*>(&rgba[pixel]), 4);
-        }
+        rows.append(reinterpret_cast<const char*>(&rgba[y * rowBytes]), rowBytes);
     }
     std::string packed(compressBound(static_cast<uLong>(rows.size())), '\0');
     uLongf packedSize = static_cast<uLongf>(packed.size());

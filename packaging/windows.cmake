@@ -27,7 +27,7 @@ if(CMAKE_CROSSCOMPILING)
   ExternalProject_Add(host_updater
     SOURCE_DIR ${PROJECT_SOURCE_DIR}
     BINARY_DIR ${host_dir}
-    CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release -DCORVANE_TESTS=OFF -DCORVANE_BENCH=OFF
+    CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release -DCORVANE_TESTS=OFF -DCORVANE_BENCH=OFF -DCORVANE_WINDOW=OFF
     # A make of its own: the outer one's job server does not reach it.
     BUILD_COMMAND ${CMAKE_COMMAND} -E env --unset=MAKEFLAGS
                   ${CMAKE_COMMAND} --build ${host_dir} --target corvane-update

@@ -28,11 +28,11 @@ void openDisplay()
 {
 }
 
-// The program's icon resource, in the two sizes the system asks for; FLTK
-// itself would show the system's default icon. They are handed over as
-// FLTK's default icons, not the window's own: FLTK 1.3 drops a window's own
-// icons when it registers its window class, which the first window does.
-// FLTK copies them.
+// The program's icon resource, in the two sizes the system asks for at its
+// scale (the program declares itself DPI-aware, so at 150 per cent that is
+// 48 and 24 pixels, which the resource has); FLTK itself would show the
+// system's default icon. They are handed over as FLTK's default icons, those
+// of the window class it registers for every window. FLTK copies them.
 void setWindowIcons(Fl_Window&)
 {
     const HINSTANCE program = GetModuleHandleA(nullptr);

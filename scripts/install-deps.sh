@@ -7,10 +7,12 @@ always=false
 if [ "${1:-}" = "--always" ]; then always=true; shift; fi
 packages=(
   build-essential cmake pkg-config
-  libfltk1.3-dev fluid libx11-dev
+  libx11-dev libxext-dev libxinerama-dev libxcursor-dev libxfixes-dev libxrender-dev libxft-dev
+  libfontconfig1-dev libwayland-dev wayland-protocols libxkbcommon-dev libpango1.0-dev libcairo2-dev
+  libdbus-1-dev
   libpci-dev libkmod-dev pciutils pci.ids zlib1g-dev
   libgtest-dev libbenchmark-dev nlohmann-json3-dev python3-jsonschema ansible-core
-  xvfb xauth xdotool x11-utils xclip imagemagick
+  xvfb xauth xdotool x11-utils x11-xserver-utils xclip imagemagick weston
   wine wine64 g++-mingw-w64-x86-64 g++-mingw-w64-i686 libz-mingw-w64-dev googletest icoutils locales
   clang libclang-rt-14-dev valgrind
   dpkg-dev lintian desktop-file-utils appstream man-db groff-base

@@ -8,12 +8,14 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 # Without Debian's -ffile-prefix-map: the build maps __FILE__ itself, and the
-# fatal-error report names core/..., not ./core/...
-cxxflags=$(echo "$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" |
-           sed 's/-ffile-prefix-map=[^ ]*//g')
+# fatal-error report names core/..., not ./core/... FLTK, linked in
+# statically, is compiled from its tarball with the same flags (a cache entry
+# of its own) unless an installed FLTK 1.4 is found.
+flags() { echo "$(dpkg-buildflags --get "$1") $(dpkg-buildflags --get CPPFLAGS)" | sed 's/-ffile-prefix-map=[^ ]*//g'; }
 cmake -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
   -DCORVANE_TESTS=OFF -DCORVANE_BENCH=OFF \
-  -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >/dev/null
+  -DCMAKE_C_FLAGS="$(flags CFLAGS)" -DCMAKE_CXX_FLAGS="$(flags CXXFLAGS)" \
+  -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >/dev/null
 cmake --build build-package -j"$(nproc)"
 rm -f build-package/corvane_*.deb
 (cd build-package && cpack -G DEB >/dev/null)

@@ -3,11 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 namespace {
 
 TEST(Icon, PicturesAreSquareAndUseTheSixteenColours)
 {
-    for (const IconPicture* picture : {&smallIcon(), &largeIcon()}) {
+    for (const IconPicture* picture : {&smallIcon(), &mediumIcon(), &largeIcon()}) {
         for (int y = 0; y < picture->size; ++y) {
             const std::string row = picture->rows[y];
             ASSERT_EQ(row.size(), static_cast<std::size_t>(picture->size)) << "row " << y;
@@ -16,7 +19,33 @@ TEST(Icon, PicturesAreSquareAndUseTheSixteenColours)
         EXPECT_EQ(iconRgba(*picture).size(), static_cast<std::size_t>(picture->size * picture->size * 4));
     }
     EXPECT_EQ(smallIcon().size, 16);
+    EXPECT_EQ(mediumIcon().size, 24);
     EXPECT_EQ(largeIcon().size, 32);
+}
+
+// Every size comes from a picture grown by whole pixels: each of its pixels
+// a square of one colour, the picture's own pixel.
+TEST(Icon, SizesGrowAPictureByWholePixels)
+{
+    const std::vector<std::pair<int, int>> expected = {{16, 16}, {24, 24}, {32, 32}, {48, 24}, {64, 32}, {256, 32}};
+    ASSERT_EQ(iconSizes().size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const auto [size, pictureSize] = expected[i];
+        EXPECT_EQ(iconSizes()[i], size);
+        const IconPicture* picture = pictureFor(size);
+        ASSERT_NE(picture, nullptr) << size;
+        EXPECT_EQ(picture->size, pictureSize) << size;
+        const auto grown = iconRgba(*picture, size), own = iconRgba(*picture);
+        ASSERT_EQ(grown.size(), static_cast<std::size_t>(size * size * 4));
+        const int scale = size / pictureSize;
+        for (int y = 0; y < size; ++y)
+            for (int x = 0; x < size; ++x)
+                for (int byte = 0; byte < 4; ++byte)
+                    ASSERT_EQ(grown[(y * size + x) * 4 + byte], own[((y / scale) * pictureSize + x / scale) * 4 + byte])
+                        << size << ": " << x << "," << y;
+    }
+    for (const int none : {0, 20, 40, 100})
+        EXPECT_EQ(pictureFor(none), nullptr) << none;
 }
 
 TEST(Icon, TransparentPixelsHaveNoAlpha)

@@ -288,6 +288,34 @@ TEST_F(Window, KeyboardSelectionScrollsTheLineIntoViewSideways)
     EXPECT_EQ(view.horizontalOffset(), 0);
 }
 
+// Ctrl with + - 0 are FLTK's: they rescale the window, and leave the lines
+// alone; the keypad's + - without Ctrl still open and close them.
+TEST_F(Window, CtrlPlusMinusZeroRescaleWhileTheKeypadOpensAndCloses)
+{
+    start();
+    const float scale = Fl::screen_scale(0);
+    const auto shownWidth = [this] {
+        const std::string info = runServingEvents("xwininfo -id " + windowId);
+        const std::size_t at = info.find("Width: ");
+        return at == std::string::npos ? -1 : std::atoi(info.c_str() + at + 7);
+    };
+    keys("Down ctrl+plus");
+    EXPECT_GT(Fl::screen_scale(0), scale);
+    EXPECT_GT(shownWidth(), 800);
+    EXPECT_EQ(openLines(), "");
+    keys("KP_Add");
+    EXPECT_EQ(openLines(), "Alpha");
+    keys("ctrl+minus ctrl+minus");
+    EXPECT_LT(Fl::screen_scale(0), scale);
+    EXPECT_LT(shownWidth(), 800);
+    keys("KP_Subtract");
+    EXPECT_EQ(openLines(), "");
+    EXPECT_EQ(selected(), "Alpha");
+    keys("ctrl+0");
+    EXPECT_EQ(Fl::screen_scale(0), scale);
+    EXPECT_EQ(shownWidth(), 800);
+}
+
 TEST_F(Window, MenuKeyOpensTheMenuAtTheSelectedLine)
 {
     start();
@@ -358,7 +386,7 @@ TEST_F(Window, TheAttentionViewHidesWhatIsFineAndGivesBackTheViewBefore)
     EXPECT_EQ(devicesShown(), "beta,Gamma,Garnet,*star +plus,Delta, plugged in later");
     EXPECT_EQ(openLines(), "beta,Gamma");
 
-    rightClick(tree().root()->child(0), "Up Return");  // the menu's last entry
+    rightClick(tree().root()->child(0), "Down Down Down Down Down Down Return");  // its sixth entry
     EXPECT_FALSE(form->showsOnlyAttention());
     EXPECT_STREQ(tree().label(), "Hardware Devices");
     EXPECT_EQ(devicesShown(), "Alpha,beta,Gamma,Garnet,*star +plus,Delta, plugged in later");
@@ -500,7 +528,7 @@ TEST_F(Files, CtrlOOpensTheFileDialogAndCancellingChangesNothing)
     const std::string before = devicesShown();
     const std::string found = runServingEvents(
         "xdotool key ctrl+o search --sync --onlyvisible --name \"^Open another machine's devices\" "
-        "getwindowname %1 sleep 0.5 key Escape");
+        "getwindowname %1 sleep 0.5 windowfocus --sync %1 key Escape");
     EXPECT_EQ(found, "Open another machine's devices\n");
     settleEvents();
     EXPECT_EQ(devicesShown(), before);

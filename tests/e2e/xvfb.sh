@@ -15,11 +15,11 @@ check() {  # check DESCRIPTION EXPECTED ACTUAL
   if [ "$2" = "$3" ]; then pass "$1"; else fail "$1: expected [$2], got [$3]"; fi
 }
 
-start_xvfb() {  # start_xvfb [XVFB_OPTION...]
+start_xvfb() {  # start_xvfb [XVFB_OPTION...]; the screen's size from $XVFB_SCREEN
   local n
   for n in $(seq 90 190); do
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp "$@" >"$work/xvfb.log" 2>&1 &
+    Xvfb ":$n" -screen 0 "${XVFB_SCREEN:-1024x768x24}" -nolisten tcp "$@" >"$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
     export DISPLAY=":$n"
     # The socket appears before the server takes clients: ask it. Another

@@ -1,5 +1,7 @@
-// X11: the message box is a small FLTK dialog, the display is opened through
-// FLTK, and the window's icons are handed over as pictures.
+// Linux: FLTK's two back ends in one, Wayland when a compositor answers and
+// X11 otherwise. The message box is a small FLTK dialog, the display is
+// opened through FLTK, and the window gets the icon as pictures (X11) and the
+// desktop entry's name (Wayland, where the desktop takes the icon from it).
 #include "platformWindow.h"
 
 #include "appIcon.h"
@@ -10,14 +12,19 @@
 #include <FL/Fl_Return_Button.H>
 #include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
-#include <FL/x.H>
+#include <FL/platform.H>
 
 #include <clocale>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace {
+
+// The desktop entry (packaging/org.corvane.Corvane.desktop): a Wayland
+// desktop finds the window's icon through it, and an X11 one by WM_CLASS.
+const char* const desktopEntryName = "org.corvane.Corvane";
 
 // FLTK labels take '@' as the start of a symbol name; "@@" draws one '@'.
 std::string literalLabel(const char* text)
@@ -31,14 +38,29 @@ std::string literalLabel(const char* text)
     return label;
 }
 
+// FLTK connects to a Wayland compositor when it chooses its back end, the
+// first time it is asked for one, and keeps that connection.
+bool onWayland()
+{
+#ifdef FLTK_USE_WAYLAND
+    Fl::screen_driver();
+    return fl_wl_display() != nullptr;
+#else
+    return false;
+#endif
+}
+
 // FLTK itself prints "Can't open display" and exits when there is none, so
 // ask X first, and hand FLTK the very connection that answered: a server
 // that resets when its last client leaves (Xvfb's default, some kiosk and
 // remote sessions) would be gone again before FLTK opened one of its own.
+// On Wayland the back end's choice was that test.
 bool openTestedDisplay()
 {
-    if (fl_display)
+    if (onWayland() || fl_x11_display()) {
+        fl_open_display();
         return true;
+    }
     // The locale, as FLTK sets it before opening a display itself (its X
     // error handlers are its own; Xlib's defaults serve the box).
     std::setlocale(LC_CTYPE, "");
@@ -46,7 +68,8 @@ bool openTestedDisplay()
     Display* display = XOpenDisplay(nullptr);
     if (!display)
         return false;
-    fl_open_display(display);
+    fl_x11_use_display(display);
+    fl_open_display();
     return true;
 }
 
@@ -88,10 +111,10 @@ void showMessageBox(const char* caption, const char* text)
 
 void openDisplay()
 {
-    // Opening the X input method reads the locale's compose table, thousands
-    // of lines that take as long as all the rest of the start-up; only text
-    // entry composes characters. The table is left empty, and the
-    // environment is as it was afterwards.
+    // Opening the input method reads the locale's compose table (Xlib on
+    // X11, xkbcommon on Wayland), thousands of lines that take as long as
+    // all the rest of the start-up; only text entry composes characters.
+    // The table is left empty, and the environment is as it was afterwards.
     const char* const name = "XCOMPOSEFILE";
     const char* const previous = std::getenv(name);
     const std::string saved = previous ? previous : "";
@@ -103,14 +126,23 @@ void openDisplay()
         unsetenv(name);
 }
 
-// Raw RGBA images need no display; the window copies them.
+// Every size the icon comes in, for the window manager to choose from at
+// the screen's scale; raw RGBA images need no display, and the window
+// copies them.
 void setWindowIcons(Fl_Window& window)
 {
-    const std::vector<unsigned char> small = iconRgba(smallIcon()), large = iconRgba(largeIcon());
-    const Fl_RGB_Image smallImage(small.data(), smallIcon().size, smallIcon().size, 4);
-    const Fl_RGB_Image largeImage(large.data(), largeIcon().size, largeIcon().size, 4);
-    const Fl_RGB_Image* images[] = {&smallImage, &largeImage};
-    window.icons(images, 2);
+    window.xclass(desktopEntryName);
+    std::vector<std::vector<unsigned char>> pixels;
+    std::vector<std::unique_ptr<Fl_RGB_Image>> images;
+    std::vector<const Fl_RGB_Image*> list;
+    for (const int size : iconSizes()) {
+        if (size > 64)
+            break;  // larger than any title bar or task switcher asks for
+        pixels.push_back(iconRgba(*pictureFor(size), size));
+        images.push_back(std::make_unique<Fl_RGB_Image>(pixels.back().data(), size, size, 4));
+        list.push_back(images.back().get());
+    }
+    window.icons(list.data(), static_cast<int>(list.size()));
 }
 
 }
