@@ -21,10 +21,9 @@ void describe(KeyTreeRegistry& registry, std::string& out)
 {
     struct Level {
         Registry::Key key;
-        std::string path;
         std::uint32_t next;
     };
-    std::vector<Level> levels{{Registry::localMachine, "", 0}};
+    std::vector<Level> levels{{Registry::localMachine, 0}};
     while (!levels.empty()) {
         Level& level = levels.back();
         char name[256];
@@ -37,15 +36,14 @@ void describe(KeyTreeRegistry& registry, std::string& out)
         Registry::Key sub = 0;
         if (registry.openKey(level.key, name, &sub) != 0)
             std::abort();  // an enumerated key opens
-        std::string path = level.path + "\\" + name;
-        out += path + "\n";
+        out += std::to_string(levels.size()) + ":" + name + "\n";  // depth and name: the path, cheaply
         for (const char* value : {"Class", "Mfg", "DeviceDesc", ""}) {
             unsigned char data[64];
             std::uint32_t size = sizeof data;
             const long status = registry.queryValue(sub, value, data, &size);
             out += std::to_string(status) + ":" + std::to_string(size) + "\n";
         }
-        levels.push_back({sub, std::move(path), 0});
+        levels.push_back({sub, 0});
     }
 }
 
