@@ -33,10 +33,12 @@ for target in "${targets[@]}"; do
   esac
   [ -f "tests/fuzz/$target.dict" ] && options+=(-dict="tests/fuzz/$target.dict")
   mkdir "$scratch/$target"
+  mkdir -p build-fuzz/artifacts  # what fails or is slow is kept there, not in the project's root
   echo "== $target"
   start=$SECONDS
   if build-fuzz/tests/fuzz/$target "$scratch/$target" "tests/fuzz/corpus/$target" "${limit[@]}" "${options[@]}" \
-       -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 >"$scratch/$target.log" 2>&1; then
+       -artifact_prefix="build-fuzz/artifacts/$target-" -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 \
+       >"$scratch/$target.log" 2>&1; then
     grep -E "^Done|stat::number_of_executed_units|stat::peak_rss_mb" "$scratch/$target.log"
     echo "in $((SECONDS - start)) s, no failure"
   else
