@@ -21,7 +21,7 @@ public:
                             unsigned char* data, std::uint32_t* dataSize) = 0;                   // RegQueryValueExA
     virtual long closeKey(Key key) = 0;                                                          // RegCloseKey
     // After a call that failed: what the backend can say of it beyond the
-    // code (libpci's message, naming the line of a dump it cannot read), or nothing.
+    // code (libpci's message about a dump it cannot read), or nothing.
     virtual std::string lastError() const { return {}; }
 };
 

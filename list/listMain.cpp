@@ -1,8 +1,8 @@
-// corvane-list [OPTION]... [FILE]: the program's start-up without the window, for
-// terminals and scripts. It loads devices.lst, reads the PCI devices (of this
-// machine, or those recorded in FILE) and prints each device's outline as
-// indented text. A failure ends in the fatal-error report without its box:
-// the error.log line, the standard-error line and status 255.
+// corvane-list [OPTION]... [FILE]: the program's start-up without the
+// window, for terminals and scripts. It loads devices.lst, reads the PCI
+// devices (of this machine, or those recorded in FILE) and prints each
+// device's outline as indented text. A failure ends in the fatal-error report
+// without its box: the error.log line, the standard-error line and status 255.
 #include "commandLine.h"
 #include "deviceFile.h"
 #include "deviceOutline.h"
