@@ -70,10 +70,9 @@ public:
     // Raises flException "Failed to open <name> for read accesss " when the
     // file cannot be opened, is no regular file (a symbolic link to one is
     // fine) or is larger than maxFileBytes, and "Failed to read <name>" when
-    // reading it fails. A file that
-    // grows meanwhile is read up to the size it had when opened. Writes one
-    // "\n" to standard output once read, unless `announce` is false (a
-    // reload while the window is up).
+    // reading it fails. A file that grows meanwhile is read up to the size it
+    // had when opened. Writes one "\n" to standard output once read, unless
+    // `announce` is false (a reload while the window is up).
     explicit HardwareDatabase(const std::string& fileName, bool announce = true);
 
     // The first entry in file order with exactly these identifiers, or null.

@@ -32,7 +32,7 @@ public:
     // a device without one there is not known to lack one.
     virtual bool recordsDrivers() const { return true; }
     // After a call that failed: what the backend can say of it beyond the
-    // code (libpci's message, naming the line of a dump it cannot read), or nothing.
+    // code (libpci's message about a dump it cannot read), or nothing.
     virtual std::string lastError() const { return {}; }
 };
 

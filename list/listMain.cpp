@@ -1,4 +1,4 @@
-// corvane-list [--attention] [--json | --csv] [FILE...]: the program's
+// corvane-list [OPTION]... [FILE]...: the program's
 // start-up without the window, for terminals and scripts. It loads
 // devices.lst, reads the PCI devices of this machine, or those each FILE
 // records (a Windows registry export or an lspci dump), and prints them as

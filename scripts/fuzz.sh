@@ -4,14 +4,19 @@
 # layer with libFuzzer (clang), under AddressSanitizer and UndefinedBehaviorSanitizer, on a
 # stack no larger than the default 8 MiB. The readers of other machines' files and of pci.ids
 # take inputs up to 1 MiB, with a dictionary of their formats' tokens (tests/fuzz/*.dict).
-#   scripts/fuzz.sh [TARGET...]          a short run: 20 s a target (CI)
-#   scripts/fuzz.sh --long [TARGET...]   10 million executions a target
+# Each target first reads large inputs made here once (a key 300,000 levels deep, 40,000 values in
+# one key, 1 MiB of the system's pci.ids), then fuzzes:
+#   scripts/fuzz.sh [TARGET...]          a short run: 20 s a target (CI), large inputs from the start
+#   scripts/fuzz.sh --long [TARGET...]   10 million executions a target, inputs lengthening as libFuzzer
+#                                        finds nothing new at the length it has reached
 # New inputs go to a scratch directory; the corpora in tests/fuzz/corpus only seed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 limit=(-max_total_time=20)
+lengths=(-len_control=0)
 if [ "${1:-}" = "--long" ]; then
   limit=(-runs=10000000)
+  lengths=()
   shift
 fi
 targets=("$@")
@@ -24,19 +29,42 @@ trap 'rm -rf "$scratch"' EXIT
 export TMPDIR=$scratch
 # Recursion as deep as an input chooses must show here as it would for a user.
 [ "$(ulimit -s)" != unlimited ] && [ "$(ulimit -s)" -le 8192 ] || ulimit -s 8192
+# large TARGET DIR: the large inputs of a target, made in DIR.
+large() {
+  local key='[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Enum\PCI\VEN_0010&DEV_8139&SUBSYS_00000000&REV_00\3&1&0&00'
+  case $1 in
+    fuzz_regexport | fuzz_devicefile)
+      local first=""
+      [ "$1" = fuzz_regexport ] && first='\0'  # the target's first byte is where it splits the file
+      KEY=$key perl -e 'print "'"$first"'REGEDIT4\r\n\r\n$ENV{KEY}", "\\a" x 300000, "]\r\n"' >"$2/deep-key"
+      KEY=$key perl -e 'print "'"$first"'REGEDIT4\r\n\r\n$ENV{KEY}]\r\n"; print "\"v$_\"=\"x\"\r\n" for 1..40000' >"$2/values" ;;
+    fuzz_pciids)
+      [ -f /usr/share/misc/pci.ids ] && head -c 1048576 /usr/share/misc/pci.ids >"$2/pci.ids" ;;
+  esac
+  return 0
+}
 status=0
 for target in "${targets[@]}"; do
   options=()
   case $target in
-    # Large inputs from the start, not only once the small ones stop finding anything.
-    fuzz_regexport | fuzz_pciids | fuzz_devicefile) options+=(-max_len=1048576 -len_control=0) ;;
+    fuzz_regexport | fuzz_pciids | fuzz_devicefile) options+=(-max_len=1048576 "${lengths[@]}") ;;
   esac
   [ -f "tests/fuzz/$target.dict" ] && options+=(-dict="tests/fuzz/$target.dict")
-  mkdir "$scratch/$target"
+  mkdir "$scratch/$target" "$scratch/$target-large"
+  mkdir -p build-fuzz/artifacts  # what fails or is slow is kept there, not in the project's root
   echo "== $target"
+  large "$target" "$scratch/$target-large"
+  if [ -n "$(ls "$scratch/$target-large")" ] &&
+     ! build-fuzz/tests/fuzz/$target "$scratch/$target-large"/* >"$scratch/$target.log" 2>&1; then
+    tail -40 "$scratch/$target.log"
+    echo "FAIL: $target, large inputs"
+    status=1
+    continue
+  fi
   start=$SECONDS
   if build-fuzz/tests/fuzz/$target "$scratch/$target" "tests/fuzz/corpus/$target" "${limit[@]}" "${options[@]}" \
-       -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 >"$scratch/$target.log" 2>&1; then
+       -artifact_prefix="build-fuzz/artifacts/$target-" -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 \
+       >"$scratch/$target.log" 2>&1; then
     grep -E "^Done|stat::number_of_executed_units|stat::peak_rss_mb" "$scratch/$target.log"
     echo "in $((SECONDS - start)) s, no failure"
   else

@@ -38,31 +38,9 @@ CommandLine commandLine(const std::string& installedCopy, std::string& input, st
     return line;
 }
 
-}
-
-int main(int argc, char** argv)
+// Reads the list and replaces the output with what it gives; the exit status.
+int update(const std::string& input, const std::string& output)
 {
-    const std::string installedCopy = platform::installedDatabase();
-    std::string input = platform::defaultPciIds(), output;  // output: empty unless given
-    bool system = false;
-    const CommandLine line = commandLine(installedCopy, input, output, system);
-    if (const auto status = line.parse(platform::arguments(argc, argv)))
-        return *status;
-    if (system && !output.empty())
-        return line.usageError("--system and --output name two files: give one");
-    if (output.empty())
-        output = "devices.lst";
-    if (system) {
-        output = installedCopy;
-        const std::filesystem::path directory = std::filesystem::path(output).parent_path();
-        std::error_code error;
-        std::filesystem::create_directories(directory, error);
-        if (error) {
-            std::fprintf(stderr, "corvane-update: cannot make %s: %s\n", directory.string().c_str(), error.message().c_str());
-            return 1;
-        }
-    }
-
     const auto start = std::chrono::steady_clock::now();
     std::string list, error;
     // What cannot be replaced is said before the list is read.
@@ -78,8 +56,8 @@ int main(int argc, char** argv)
     if (!conversion.isPciIds()) {
         std::fprintf(stderr, "corvane-update: %s is not a PCI ID list (%d vendors, %d devices, %lu malformed lines): "
                              "%s was not written\n",
-                     input.c_str(), conversion.vendors, conversion.devices, static_cast<unsigned long>(conversion.problems.size()),
-                     output.c_str());
+                     input.c_str(), conversion.vendors, conversion.devices,
+                     static_cast<unsigned long>(conversion.problems.size()), output.c_str());
         return 1;
     }
     for (const std::string& problem : conversion.problems)
@@ -93,4 +71,30 @@ int main(int argc, char** argv)
                 output.c_str(), conversion.vendors, conversion.devices, conversion.linesChanged,
                 conversion.version.empty() ? "unknown" : conversion.version.c_str(), seconds);
     return 0;
+}
+
+}
+
+int main(int argc, char** argv)
+{
+    const std::string installedCopy = platform::installedDatabase();
+    std::string input = platform::defaultPciIds(), output;  // output: empty unless given
+    bool system = false;
+    const CommandLine line = commandLine(installedCopy, input, output, system);
+    if (const auto status = line.parse(platform::arguments(argc, argv)))
+        return *status;
+    if (system && !output.empty())
+        return line.usageError("--system and --output name two files: give one");
+    if (output.empty())
+        output = system ? installedCopy : "devices.lst";
+    if (system) {
+        const std::filesystem::path directory = std::filesystem::path(output).parent_path();
+        std::error_code error;
+        std::filesystem::create_directories(directory, error);
+        if (error) {
+            std::fprintf(stderr, "corvane-update: cannot make %s: %s\n", directory.string().c_str(), error.message().c_str());
+            return 1;
+        }
+    }
+    return update(input, output);
 }

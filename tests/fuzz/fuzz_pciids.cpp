@@ -3,20 +3,21 @@
 // gives stands on a line of that kind with that identifier (under a vendor
 // or class with that identifier), and every vendor the reading finds is found.
 // Bytes that start like gzip are also read as a compressed list from a file.
-#include "hardware.h"
 #include "pciIds.h"
 #include "pciIdsReader.h"
 #include "text.h"
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <set>
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -38,71 +39,88 @@ bool singleCase(std::string_view digits)
 // are asked for, lest a large list take minutes.
 constexpr std::size_t lookupsOfEachKind = 64;
 
+// Sorted, for binary searches: a set of every line's entry would cost more
+// than the lookups themselves.
+template <typename Entry>
+bool holds(const std::vector<Entry>& sorted, const Entry& entry)
+{
+    return std::binary_search(sorted.begin(), sorted.end(), entry);
+}
+
 void checkLookups(std::string_view list)
 {
     using Kind = PciIdsLine::Kind;
+    using Top = std::pair<unsigned, std::string_view>;
+    using Below = std::tuple<unsigned, unsigned, std::string_view>;
     constexpr unsigned noClass = 0x100;  // below a class line without an identifier
-    std::set<std::tuple<unsigned, std::string_view>> vendors, classes;
-    std::set<std::tuple<unsigned, unsigned, std::string_view>> devices, subclasses;
-    std::set<unsigned> findableVendors;
+    std::vector<Top> vendors, classes;
+    std::vector<Below> devices, subclasses;
+    std::vector<unsigned> findableVendors;
     PciIdsReader reader(list);
     PciIdsLine line;
     unsigned top = 0;
     while (reader.next(line)) {
         if (line.kind == Kind::vendor) {
             top = valueOf(line.id);
-            vendors.emplace(top, line.name);
+            vendors.emplace_back(top, line.name);
             if (singleCase(line.id) && findableVendors.size() < lookupsOfEachKind)
-                findableVendors.insert(top);
+                findableVendors.push_back(top);
         } else if (line.kind == Kind::classHeader) {
             top = line.id.empty() ? noClass : valueOf(line.id);
-            classes.emplace(top, line.name);
+            classes.emplace_back(top, line.name);
         } else if (line.kind == Kind::device) {
-            devices.emplace(top, valueOf(line.id), line.name);
+            devices.emplace_back(top, valueOf(line.id), line.name);
         } else if (line.kind == Kind::subclass && top != noClass) {
-            subclasses.emplace(top, valueOf(line.id), line.name);
+            subclasses.emplace_back(top, valueOf(line.id), line.name);
         }
     }
+    // The first ones in file order are asked for; all are known.
+    const std::vector<Below> askedDevices(devices.begin(), devices.begin() + std::min(devices.size(), lookupsOfEachKind));
+    const std::vector<Below> askedSubclasses(subclasses.begin(),
+                                             subclasses.begin() + std::min(subclasses.size(), lookupsOfEachKind));
+    for (auto* entries : {&vendors, &classes})
+        std::sort(entries->begin(), entries->end());
+    for (auto* entries : {&devices, &subclasses})
+        std::sort(entries->begin(), entries->end());
 
     const PciIdsNames names(list);
     for (const unsigned vendor : findableVendors) {
         const auto found = names.vendor(static_cast<std::uint16_t>(vendor));
-        if (!found || !vendors.count({vendor, *found}))
+        if (!found || !holds(vendors, Top(vendor, *found)))
             std::abort();
     }
-    std::size_t asked = 0;
-    for (auto device = devices.begin(); device != devices.end() && asked < lookupsOfEachKind; ++device, ++asked) {
-        const auto& [vendor, id, name] = *device;
+    for (const auto& [vendor, id, name] : askedDevices) {
         if (const auto found = names.device(static_cast<std::uint16_t>(vendor), static_cast<std::uint16_t>(id));
-            found && !devices.count({vendor, id, *found}))
+            found && !holds(devices, Below(vendor, id, *found)))
             std::abort();
     }
-    asked = 0;
-    for (auto entry = subclasses.begin(); entry != subclasses.end() && asked < lookupsOfEachKind; ++entry, ++asked) {
-        const auto& [base, subclass, name] = *entry;
+    for (const auto& [base, subclass, name] : askedSubclasses) {
         const auto code = static_cast<std::uint16_t>(base << 8 | subclass);
-        if (const auto found = names.baseClass(code); found && !classes.count({base, *found}))
+        if (const auto found = names.baseClass(code); found && !holds(classes, Top(base, *found)))
             std::abort();
-        if (const auto found = names.subclass(code); found && !subclasses.count({base, subclass, *found}))
+        if (const auto found = names.subclass(code); found && !holds(subclasses, Below(base, subclass, *found)))
             std::abort();
     }
 }
 
-// The conversion's lines are devices.lst lines with the list's identifiers.
+// The conversion's lines are devices.lst lines that start with the list's
+// identifiers: "0xVVVV","0xDDDD"," with four hexadecimal digits each.
 void checkConversion(const std::string& list)
 {
     const Conversion conversion = convertPciIds(list);
-    std::size_t lines = 0;
-    for (std::size_t start = 0; start < conversion.devicesList.size(); ++lines) {
-        const std::size_t end = conversion.devicesList.find('\n', start);
-        if (end == std::string::npos)
+    const std::string_view lines = conversion.devicesList;
+    std::size_t count = 0;
+    for (std::size_t start = 0; start < lines.size(); ++count) {
+        const std::size_t end = lines.find('\n', start);
+        if (end == std::string_view::npos)
             std::abort();  // every line ends
-        const HardwareEntry entry(std::string_view(conversion.devicesList).substr(start, end - start));
-        if (entry.vendorId.size() != 6 || entry.deviceId.size() != 6 || entry.vendorId.compare(0, 2, "0x") != 0)
+        const std::string_view line = lines.substr(start, end - start);
+        if (line.substr(0, 3) != "\"0x" || !text::hasHexDigits(line.substr(3), 4) || line.substr(7, 5) != "\",\"0x" ||
+            !text::hasHexDigits(line.substr(12), 4) || line.substr(16, 3) != "\",\"")
             std::abort();
         start = end + 1;
     }
-    if (lines != static_cast<std::size_t>(conversion.devices))
+    if (count != static_cast<std::size_t>(conversion.devices))
         std::abort();
 }
 
