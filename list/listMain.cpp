@@ -34,8 +34,9 @@ int main(int argc, char** argv)
         DeviceFile file;
         if (!arguments.empty()) {
             file = readDeviceFile(arguments[0]);
-            if (file.skippedLines) {
-                std::fprintf(stderr, "%s\n", skippedLinesNotice(arguments[0], file.skippedLines).c_str());
+            const std::string notice = noticeOf(arguments[0], file);
+            if (!notice.empty()) {
+                std::fprintf(stderr, "%s\n", notice.c_str());
                 std::fflush(stderr);
             }
         }
