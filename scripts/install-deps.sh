@@ -8,7 +8,7 @@ if [ "${1:-}" = "--always" ]; then always=true; shift; fi
 packages=(
   build-essential cmake pkg-config
   libfltk1.3-dev fluid libx11-dev
-  libpci-dev libkmod-dev pciutils pci.ids zlib1g-dev
+  libpci-dev libkmod-dev pciutils pci.ids zlib1g-dev libhivex-dev libwin-hivex-perl
   libgtest-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils xclip imagemagick
   wine wine64 g++-mingw-w64-x86-64 g++-mingw-w64-i686 libz-mingw-w64-dev googletest icoutils locales
