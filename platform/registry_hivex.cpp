@@ -98,8 +98,9 @@ Descriptor copyOfHive(const platform::OpenedFile& file, std::string_view head, s
     head = head.substr(0, static_cast<std::size_t>(std::min<std::uint64_t>(head.size(), size)));
     if (!writeAll(copy.get(), head))
         throw Damaged{systemError("no copy of it could be made")};
-    std::vector<char> buffer(1 << 20);
-    for (std::uint64_t left = size - head.size(); left > 0;) {
+    std::uint64_t left = size - head.size();
+    std::vector<char> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(left, 1 << 20)));
+    while (left > 0) {
         const std::size_t count =
             std::fread(buffer.data(), 1, static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size())),
                        file.file.get());
