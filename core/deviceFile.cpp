@@ -68,8 +68,8 @@ std::string skippedLinesNotice(const std::string& path, std::size_t count)
 std::string noticeOf(const std::string& path, const DeviceFile& file)
 {
     if (file.uncleanHive)
-        return path + " was not closed cleanly by Windows: the devices shown may be older than the machine's last "
-                      "state.\nThe changes its transaction logs (.LOG1, .LOG2) hold are not read.";
+        return path + " was not closed cleanly by Windows:\nthe devices shown may be older than the machine's "
+                      "last state.\nThe changes its transaction logs (.LOG1, .LOG2) hold are not read.";
     return file.skippedLines ? skippedLinesNotice(path, file.skippedLines) : std::string();
 }
 

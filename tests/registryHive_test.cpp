@@ -214,8 +214,8 @@ TEST_F(Hives, NotClosedCleanlyIsReadWithANotice)
     EXPECT_EQ(descriptions(file), "Café");
     EXPECT_TRUE(file.uncleanHive);
     EXPECT_EQ(noticeOf(path, file),
-              path + " was not closed cleanly by Windows: the devices shown may be older than the machine's last "
-                     "state.\nThe changes its transaction logs (.LOG1, .LOG2) hold are not read.");
+              path + " was not closed cleanly by Windows:\nthe devices shown may be older than the machine's "
+                     "last state.\nThe changes its transaction logs (.LOG1, .LOG2) hold are not read.");
 }
 
 TEST_F(Hives, OfAnotherKindHoldNoPciDevices)

@@ -49,8 +49,8 @@ perl -e 'open my $f, "+<", $ARGV[0] or die; binmode $f; read $f, my $b, 512; my 
 "$list" dirty >stdout 2>stderr
 check "dirty hive: exit status" "0" "$?"
 check "dirty hive: the same lines" "$(cat hive.out)" "$(cat stdout)"
-check "dirty hive: the notice" "dirty was not closed cleanly by Windows: the devices shown may be older than the \
-machine's last state.
+check "dirty hive: the notice" "dirty was not closed cleanly by Windows:
+the devices shown may be older than the machine's last state.
 The changes its transaction logs (.LOG1, .LOG2) hold are not read." "$(cat stderr)"
 
 # Errors: the fatal-error report names the file.
