@@ -9,6 +9,8 @@ constexpr std::size_t primarySequenceAt = 0x04, secondarySequenceAt = 0x08, majo
                       minorVersionAt = 0x18, fileTypeAt = 0x1C, rootCellAt = 0x24, binsSizeAt = 0x28,
                       checksumAt = 0x1FC;
 constexpr std::uint32_t binSize = 4096;  // hive bins come in multiples of it
+// Cells are addressed by 31 bits (the 32nd marks volatile ones, never in a file).
+constexpr std::uint32_t largestBins = 0x80000000u;
 
 std::uint32_t littleEndian32(std::string_view bytes, std::size_t at)
 {
@@ -67,6 +69,10 @@ std::optional<BaseBlock> checkBaseBlock(std::string_view head, std::uint64_t fil
     if (binsSize == 0 || binsSize % binSize != 0 || littleEndian32(block, rootCellAt) >= binsSize) {
         problem = "its header is damaged (it announces " + std::to_string(binsSize) +
                   " bytes of keys, the first key at " + std::to_string(littleEndian32(block, rootCellAt)) + ")";
+        return std::nullopt;
+    }
+    if (binsSize > largestBins) {
+        problem = "its header announces " + std::to_string(binsSize) + " bytes of keys, more than a hive can address";
         return std::nullopt;
     }
     BaseBlock result;

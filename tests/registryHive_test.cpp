@@ -106,6 +106,8 @@ INSTANTIATE_TEST_SUITE_P(Hive, BaseBlocks, testing::Values(
               "its header is damaged (it announces 0 bytes of keys, the first key at 32)", true},
     BlockCase{"oddBins", baseBlock({7, 7, 1, 0, 4095}), 8192,
               "its header is damaged (it announces 4095 bytes of keys, the first key at 32)", true},
+    BlockCase{"beyondAddresses", baseBlock({7, 7, 1, 0, 0x80001000}), 0x80002000,
+              "its header announces 2147487744 bytes of keys, more than a hive can address", true},
     BlockCase{"rootOutside", baseBlock({7, 7, 1, 0, 4096, 4096}), 8192,
               "its header is damaged (it announces 4096 bytes of keys, the first key at 4096)", true}),
     [](const auto& info) { return std::string(info.param.name); });
