@@ -3,6 +3,7 @@
 #include "flException.h"
 #include "files.h"
 #include "regExport.h"
+#include "registryHive.h"
 #include "text.h"
 
 #include <algorithm>
@@ -64,6 +65,14 @@ std::string skippedLinesNotice(const std::string& path, std::size_t count)
            (count == 1 ? " was skipped." : " were skipped.");
 }
 
+std::string noticeOf(const std::string& path, const DeviceFile& file)
+{
+    if (file.uncleanHive)
+        return path + " was not closed cleanly by Windows:\nthe devices shown may be older than the machine's "
+                      "last state.\nThe changes its transaction logs (.LOG1, .LOG2) hold are not read.";
+    return file.skippedLines ? skippedLinesNotice(path, file.skippedLines) : std::string();
+}
+
 DeviceFile readDeviceFile(const std::string& path)
 {
     const platform::OpenedFile opened = platform::openRegularFile(path.c_str());
@@ -102,6 +111,18 @@ DeviceFile readDeviceFile(const std::string& path)
         result.registry = reader.takeRegistry();
         return result;
     }
+    if (registryHive::hasSignature(head)) {
+        auto hive = readRegistryHive(opened, head);
+        if (!hive)
+            fail(__FILE__, __LINE__, path + " is a registry hive: only Corvane on Linux reads those");
+        if (!hive->problem.empty())
+            fail(__FILE__, __LINE__, "Failed to read " + path + " as a registry hive: " + hive->problem);
+        if (!hive->registry)
+            fail(__FILE__, __LINE__, path + " holds no PCI devices: it has no key ControlSetNNN\\Enum\\PCI");
+        result.registry = std::move(hive->registry);
+        result.uncleanHive = !hive->cleanlyClosed;
+        return result;
+    }
     if (looksLikeLspciDump(head)) {
         result.registry = lspciDumpRegistry(path);
         if (!result.registry)
@@ -115,5 +136,5 @@ DeviceFile readDeviceFile(const std::string& path)
         result.registry->closeKey(branch);
         return result;
     }
-    fail(__FILE__, __LINE__, path + " is neither a Windows registry export nor an lspci dump");
+    fail(__FILE__, __LINE__, path + " is neither a Windows registry export, a registry hive nor an lspci dump");
 }

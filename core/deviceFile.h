@@ -9,17 +9,19 @@
 #include <string_view>
 
 // The PCI devices another machine recorded in a file, told apart by their
-// content: a Windows registry export (.reg) or an lspci dump (lspci -x,
-// -xxx, -xxxx). Either way they come as a registry whose PCI branch the
-// scan reads as it reads the system's.
+// content: a Windows registry export (.reg), a Windows registry hive (the
+// SYSTEM file of a Windows disk) or an lspci dump (lspci -x, -xxx, -xxxx).
+// Each comes as a registry whose PCI branch the scan reads as it reads the
+// system's.
 struct DeviceFile {
     std::unique_ptr<Registry> registry;
     std::size_t skippedLines = 0;  // malformed lines of a registry export, left out
+    bool uncleanHive = false;      // a hive Windows did not close cleanly: maybe not its last state
 };
 
 // Raises flException, its message naming the file, when the file cannot be
-// read, is neither kind, holds no PCI branch, or is a dump where this
-// platform reads none (Windows).
+// read, is none of the kinds, is damaged, holds no PCI branch, or is a kind
+// this platform does not read (Windows: dumps and hives).
 DeviceFile readDeviceFile(const std::string& path);
 
 // Whether `head`, a file's first bytes, starts like an lspci dump: a
@@ -29,5 +31,10 @@ bool looksLikeLspciDump(std::string_view head);
 
 // What the user is told of skipped lines: "3 malformed lines of FILE were skipped."
 std::string skippedLinesNotice(const std::string& path, std::size_t count);
+
+// What the user is told once, after `file` was read from `path`: its
+// skipped lines, or that the hive may be older than the machine's last
+// state. Empty when there is nothing to tell.
+std::string noticeOf(const std::string& path, const DeviceFile& file);
 
 #endif

@@ -75,7 +75,7 @@ void flMainForm::loadDevices(Load load, const std::string& fromFile)
         file = fromFile;
         window->copy_label((std::string(windowTitle) + " - " + platform::fileNameOf(file)).c_str());
     }
-    notice = opened.skippedLines ? skippedLinesNotice(fromFile, opened.skippedLines) : std::string();
+    notice = noticeOf(fromFile, opened);
     if (load == Load::again)
         showNotice();  // at start-up, once the window shows
 }
@@ -110,7 +110,8 @@ void flMainForm::chooseFile()
 {
     Fl_Native_File_Chooser chooser(Fl_Native_File_Chooser::BROWSE_FILE);
     chooser.title("Open another machine's devices");
-    chooser.filter("Registry exports and lspci dumps\t*.{reg,txt}\nAll files\t*");
+    // A hive on a Windows disk is named SYSTEM; one saved with `reg save` often .hiv.
+    chooser.filter("Registry exports and hives, lspci dumps\t{*.reg,*.txt,SYSTEM,*.hiv,*.hive}\nAll files\t*");
     if (chooser.show() == 0 && chooser.filename() && *chooser.filename())
         openFile(chooser.filename());
 }

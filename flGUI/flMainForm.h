@@ -27,8 +27,8 @@ public:
 
     void createWidgets() override;
     void handleCallback(Fl_Widget* widget) override;
-    // Files dropped onto the window, Ctrl+O, and the notice of a file's
-    // skipped lines once the window shows.
+    // Files dropped onto the window, Ctrl+O, and the notice of a file
+    // (its skipped lines, a hive not closed cleanly) once the window shows.
     bool handleEvent(int event) override;
 
     // Loads devices.lst and reads the registry again, as the constructor

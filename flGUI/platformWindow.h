@@ -2,7 +2,7 @@
 #define CORVANE_WINDOW_PLATFORM_H
 
 // What the window program needs of the platform's windowing. One
-// implementation file per platform, chosen by the build: window_x11.cpp,
+// implementation file per platform, chosen by the build: window_unix.cpp,
 // window_win32.cpp.
 class Fl_Window;
 

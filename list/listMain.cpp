@@ -1,7 +1,7 @@
 // corvane-list [OPTION]... [FILE]...: the program's
 // start-up without the window, for terminals and scripts. It loads
 // devices.lst, reads the PCI devices of this machine, or those each FILE
-// records (a Windows registry export or an lspci dump), and prints them as
+// records (a Windows registry export or hive, or an lspci dump), and prints them as
 // the tree's indented text, as JSON or as CSV. A failure ends in the
 // fatal-error report without its box: the error.log line, the
 // standard-error line and status 255; of several files, one that cannot be
@@ -30,8 +30,9 @@ std::vector<std::unique_ptr<DeviceRecord>> devicesOf(const std::string& file, co
     if (file.empty())
         return scanPciRegistry(systemRegistry(), database);
     const DeviceFile read = readDeviceFile(file);
-    if (read.skippedLines) {
-        std::fprintf(stderr, "%s\n", skippedLinesNotice(file, read.skippedLines).c_str());
+    const std::string notice = noticeOf(file, read);
+    if (!notice.empty()) {
+        std::fprintf(stderr, "%s\n", notice.c_str());
         std::fflush(stderr);
     }
     return scanPciRegistry(*read.registry, database);
@@ -78,7 +79,7 @@ int main(int argc, char** argv)
     std::vector<std::string> files;
     CommandLine line("corvane-list", "corvane-list [OPTION]... [FILE]...",
                      "Prints the PCI devices of this computer, or those other machines recorded in\n"
-                     "each FILE (a Windows registry export or an lspci dump), as indented text:\n"
+                     "each FILE (a Windows registry export or hive, or an lspci dump), as indented text:\n"
                      "what the system records of each and what devices.lst says of it.\n",
                      "Exit status: 0 when the devices were printed, 2 for bad arguments, 255 after\n"
                      "a fatal error or when a FILE could not be read (its line is appended to\n"

@@ -1,6 +1,7 @@
 // Windows: the registry's own ANSI functions. Key names pass as they give
 // and take them (the PCI branch's are ASCII); text values become UTF-8.
 #include "registry.h"
+#include "registryHive.h"
 
 #include "text_win32.h"
 
@@ -112,4 +113,9 @@ Registry& systemRegistry()
 std::unique_ptr<Registry> lspciDumpRegistry(const std::string&)
 {
     return nullptr;
+}
+
+std::optional<registryHive::Reading> readRegistryHive(const platform::OpenedFile&, std::string_view)
+{
+    return std::nullopt;
 }

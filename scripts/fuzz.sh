@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
-# Fuzzes the devices.lst line splitting, the whole loader, the PCI scan, the .reg reader,
-# the pci.ids reader (the updater's conversion and the program's lookups) and the device-file
-# layer with libFuzzer (clang), under AddressSanitizer and UndefinedBehaviorSanitizer, on a
-# stack no larger than the default 8 MiB. The readers of other machines' files and of pci.ids
-# take inputs up to 1 MiB, with a dictionary of their formats' tokens (tests/fuzz/*.dict).
+# Fuzzes the devices.lst line splitting, the whole loader, the PCI scan, the .reg reader, the
+# pci.ids reader (the updater's conversion and the program's lookups), the device-file layer and
+# the registry hive path with libFuzzer (clang), under AddressSanitizer and
+# UndefinedBehaviorSanitizer, on a stack no larger than the default 8 MiB. The readers of other
+# machines' files and of pci.ids take inputs up to 1 MiB, with a dictionary of their formats'
+# tokens (tests/fuzz/*.dict).
 # Each target first reads large inputs made here once (a key 300,000 levels deep, 40,000 values in
 # one key, 1 MiB of the system's pci.ids), then fuzzes:
 #   scripts/fuzz.sh [TARGET...]          a short run: 20 s a target (CI), large inputs from the start
 #   scripts/fuzz.sh --long [TARGET...]   10 million executions a target, inputs lengthening as libFuzzer
 #                                        finds nothing new at the length it has reached
-# New inputs go to a scratch directory; the corpora in tests/fuzz/corpus only seed.
+# New inputs go to a scratch directory; the corpora in tests/fuzz/corpus only seed, and
+# fuzz_hive also gets the fixture machine as a hive (tests/support/make-hive.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 limit=(-max_total_time=20)
@@ -20,7 +22,7 @@ if [ "${1:-}" = "--long" ]; then
   shift
 fi
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_line fuzz_loader fuzz_scan fuzz_regexport fuzz_pciids fuzz_devicefile)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_line fuzz_loader fuzz_scan fuzz_regexport fuzz_pciids fuzz_devicefile fuzz_hive)
 cmake -S . -B build-fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCORVANE_FUZZ=ON -DCORVANE_TESTS=OFF -DCORVANE_BENCH=OFF >/dev/null
 cmake --build build-fuzz -j"$(nproc)" --target "${targets[@]}" >/dev/null
@@ -44,13 +46,17 @@ large() {
   return 0
 }
 status=0
+mkdir "$scratch/fuzz_hive"
+sed 's/\\CurrentControlSet\\/\\ControlSet001\\/' tests/windows/pci-fixture.reg.txt >"$scratch/fixture.reg"
+tests/support/make-hive.sh "$scratch/fixture.reg" "$scratch/fixture.hive" &&
+  { printf '\001'; cat "$scratch/fixture.hive"; } >"$scratch/fuzz_hive/fixture"
 for target in "${targets[@]}"; do
   options=()
   case $target in
     fuzz_regexport | fuzz_pciids | fuzz_devicefile) options+=(-max_len=1048576 "${lengths[@]}") ;;
   esac
   [ -f "tests/fuzz/$target.dict" ] && options+=(-dict="tests/fuzz/$target.dict")
-  mkdir "$scratch/$target" "$scratch/$target-large"
+  mkdir -p "$scratch/$target" "$scratch/$target-large"
   mkdir -p build-fuzz/artifacts  # what fails or is slow is kept there, not in the project's root
   echo "== $target"
   large "$target" "$scratch/$target-large"

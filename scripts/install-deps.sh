@@ -10,7 +10,7 @@ packages=(
   libx11-dev libxext-dev libxinerama-dev libxcursor-dev libxfixes-dev libxrender-dev libxft-dev
   libfontconfig1-dev libwayland-dev wayland-protocols libxkbcommon-dev libpango1.0-dev libcairo2-dev
   libdbus-1-dev
-  libpci-dev libkmod-dev pciutils pci.ids zlib1g-dev
+  libpci-dev libkmod-dev pciutils pci.ids zlib1g-dev libhivex-dev libwin-hivex-perl
   libgtest-dev libbenchmark-dev nlohmann-json3-dev python3-jsonschema ansible-core
   xvfb xauth xdotool x11-utils x11-xserver-utils xclip imagemagick weston
   wine wine64 g++-mingw-w64-x86-64 g++-mingw-w64-i686 libz-mingw-w64-dev googletest icoutils locales

@@ -43,8 +43,8 @@ TEST_P(Errors, NameTheFile)
 
 INSTANTIATE_TEST_SUITE_P(DeviceFile, Errors, testing::Values(
     ErrorCase{nullptr, "", "Failed to open FILE for read accesss "},
-    ErrorCase{"empty", "", "FILE is neither a Windows registry export nor an lspci dump"},
-    ErrorCase{"text.txt", "Hello\n00: 86 80\n", "FILE is neither a Windows registry export nor an lspci dump"},
+    ErrorCase{"empty", "", "FILE is neither a Windows registry export, a registry hive nor an lspci dump"},
+    ErrorCase{"text.txt", "Hello\n00: 86 80\n", "FILE is neither a Windows registry export, a registry hive nor an lspci dump"},
     ErrorCase{"other.reg", "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\x]\r\n\"a\"=\"b\"\r\n",
               "FILE holds no PCI devices: it has no key HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\PCI"}
 #ifdef _WIN32

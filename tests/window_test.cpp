@@ -494,7 +494,7 @@ TEST_F(Files, ABadFileIsSaidInTheBoxAndTheOldTreeStays)
     const std::string before = devicesShown();
     const std::string path = dir.write("notes.txt", "Hello\n");
     const std::string standardError = dismissingTheBox([&] { drop(path); });
-    EXPECT_NE(standardError.find(path + " is neither a Windows registry export nor an lspci dump\n"),
+    EXPECT_NE(standardError.find(path + " is neither a Windows registry export, a registry hive nor an lspci dump\n"),
               std::string::npos) << standardError;
     EXPECT_EQ(devicesShown(), before);
     EXPECT_EQ(title(), "Corvane 1.5.1 Release 12/17/2011'");

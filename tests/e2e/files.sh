@@ -54,7 +54,7 @@ for file in missing.reg fifo notes.txt; do
   case $file in
     missing.reg) message="Failed to open missing.reg for read accesss " ;;
     fifo) message="fifo is not a regular file" ;;
-    notes.txt) message="notes.txt is neither a Windows registry export nor an lspci dump" ;;
+    notes.txt) message="notes.txt is neither a Windows registry export, a registry hive nor an lspci dump" ;;
   esac
   check "$file: standard error" "Error: (core/deviceFile.cpp, N) std::exception: $message" \
     "$(sed 's/, [0-9]*)/, N)/' stderr)"

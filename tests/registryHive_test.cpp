@@ -1,0 +1,264 @@
+// Registry hives: the base block checked before libhivex is handed a file,
+// and (on Linux) hives made from .reg files by tests/support/make-hive.sh,
+// read as the programs read them: the control set chosen, a hive Windows did
+// not close cleanly, and damaged ones, which are errors naming the file.
+#include "TempDir.h"
+#include "deviceFile.h"
+#include "flException.h"
+#include "hardware.h"
+#include "pciScan.h"
+#include "registryHive.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <functional>
+#include <string>
+
+namespace {
+
+void putLittleEndian32(std::string& bytes, std::size_t at, std::uint32_t number)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes[at + i] = static_cast<char>(number >> (8 * i));
+}
+
+std::uint32_t littleEndian32(const std::string& bytes, std::size_t at)
+{
+    std::uint32_t number = 0;
+    for (int i = 4; i-- > 0;)
+        number = number << 8 | static_cast<unsigned char>(bytes[at + i]);
+    return number;
+}
+
+// Sets the base block's checksum right after a change.
+void fixChecksum(std::string& hive)
+{
+    std::uint32_t sum = 0;
+    for (std::size_t at = 0; at < 0x1FC; at += 4)
+        sum ^= littleEndian32(hive, at);
+    putLittleEndian32(hive, 0x1FC, sum);
+}
+
+struct Fields {
+    std::uint32_t primary = 7, secondary = 7, major = 1, fileType = 0, binsSize = 4096, rootCell = 0x20;
+};
+
+std::string baseBlock(const Fields& fields)
+{
+    std::string block(registryHive::baseBlockSize, '\0');
+    block.replace(0, 4, "regf");
+    putLittleEndian32(block, 0x04, fields.primary);
+    putLittleEndian32(block, 0x08, fields.secondary);
+    putLittleEndian32(block, 0x14, fields.major);
+    putLittleEndian32(block, 0x18, 5);
+    putLittleEndian32(block, 0x1C, fields.fileType);
+    putLittleEndian32(block, 0x20, 1);
+    putLittleEndian32(block, 0x24, fields.rootCell);
+    putLittleEndian32(block, 0x28, fields.binsSize);
+    fixChecksum(block);
+    return block;
+}
+
+struct BlockCase {
+    const char* name;
+    std::string block;
+    std::uint64_t fileSize;
+    std::string problem;  // empty: sound
+    bool cleanlyClosed;
+};
+
+class BaseBlocks : public testing::TestWithParam<BlockCase> {};
+
+TEST_P(BaseBlocks, AreCheckedBeforeTheHiveIsRead)
+{
+    const BlockCase& c = GetParam();
+    std::string problem;
+    const auto block = registryHive::checkBaseBlock(c.block, c.fileSize, problem);
+    EXPECT_EQ(problem, c.problem);
+    ASSERT_EQ(block.has_value(), c.problem.empty());
+    if (block) {
+        EXPECT_EQ(block->cleanlyClosed, c.cleanlyClosed);
+        EXPECT_EQ(block->hiveSize, 8192u);  // bytes beyond the bins are not the hive's
+    }
+}
+
+std::string withChecksumBroken()
+{
+    std::string block = baseBlock({});
+    block[0x40] ^= 1;
+    return block;
+}
+
+INSTANTIATE_TEST_SUITE_P(Hive, BaseBlocks, testing::Values(
+    BlockCase{"sound", baseBlock({}), 8192, "", true},
+    BlockCase{"trailingBytes", baseBlock({}), 20000, "", true},
+    BlockCase{"sequencesDiffer", baseBlock({8, 7}), 8192, "", false},
+    BlockCase{"shortHeader", baseBlock({}).substr(0, 100), 100, "it is cut short within its header", true},
+    BlockCase{"binsBeyondTheFile", baseBlock({7, 7, 1, 0, 8192}), 8192,
+              "it is cut short: its header announces 12288 bytes, the file holds 8192", true},
+    BlockCase{"checksum", withChecksumBroken(), 8192, "its header is damaged (its checksum does not match)", true},
+    BlockCase{"version", baseBlock({7, 7, 2}), 8192, "its format version 2.5 is not one Windows writes", true},
+    BlockCase{"log", baseBlock({7, 7, 1, 2}), 8192,
+              "it is a transaction log (.LOG1, .LOG2), not a hive: open the hive beside it", true},
+    BlockCase{"noBins", baseBlock({7, 7, 1, 0, 0}), 8192,
+              "its header is damaged (it announces 0 bytes of keys, the first key at 32)", true},
+    BlockCase{"oddBins", baseBlock({7, 7, 1, 0, 4095}), 8192,
+              "its header is damaged (it announces 4095 bytes of keys, the first key at 32)", true},
+    BlockCase{"beyondAddresses", baseBlock({7, 7, 1, 0, 0x80001000}), 0x80002000,
+              "its header announces 2147487744 bytes of keys, more than a hive can address", true},
+    BlockCase{"rootOutside", baseBlock({7, 7, 1, 0, 4096, 4096}), 8192,
+              "its header is damaged (it announces 4096 bytes of keys, the first key at 4096)", true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+#ifdef _WIN32
+TEST(Hive, IsReadOnlyOnLinux)
+{
+    TempDir dir;
+    const std::string path = dir.write("SYSTEM", baseBlock({}) + std::string(4096, '\0'));
+    try {
+        readDeviceFile(path);
+        ADD_FAILURE() << "nothing raised";
+    } catch (const flException& failure) {
+        EXPECT_EQ(failure.message, path + " is a registry hive: only Corvane on Linux reads those");
+    }
+}
+#else
+const std::string deviceA = "VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00";
+const std::string deviceB = "VEN_10EC&DEV_8168&SUBSYS_01231028&REV_06";
+
+// A .reg of a SYSTEM hive: header, then the keys given.
+std::string exportOf(const std::string& keys)
+{
+    return "Windows Registry Editor Version 5.00\n\n" + keys;
+}
+
+std::string deviceIn(const std::string& controlSet, const std::string& device, const std::string& description)
+{
+    return "[HKEY_LOCAL_MACHINE\\SYSTEM\\" + controlSet + "\\Enum\\PCI\\" + device + "\\3&1&0&C8]\n"
+           "\"Class\"=\"Net\"\n\"DeviceDesc\"=\"@net.inf,%x%;" + description + "\"\n"
+           "\"ConfigFlags\"=dword:00000000\n\n";
+}
+
+class Hives : public testing::Test {
+protected:
+    // The hive make-hive.sh makes of `reg`, as bytes.
+    std::string hiveOf(const std::string& reg)
+    {
+        const std::string regPath = dir.write("in.reg", reg), hivePath = dir.file("made.hive");
+        const std::string command =
+            "bash '" CORVANE_SOURCE_DIR "/tests/support/make-hive.sh' '" + regPath + "' '" + hivePath + "'";
+        if (std::system(command.c_str()) != 0)
+            ADD_FAILURE() << "make-hive.sh failed: " << command;
+        return readFile(hivePath);
+    }
+    // The descriptions of the devices the file's registry holds, as the scan reads them.
+    std::string descriptions(const DeviceFile& file)
+    {
+        const HardwareDatabase database(dir.write("devices.lst", ""), false);
+        std::string shown;
+        for (const auto& device : scanPciRegistry(*file.registry, database))
+            shown += (shown.empty() ? "" : ",") + device->description;
+        return shown;
+    }
+    // The error reading `bytes` as the file `name` raises; empty when it reads.
+    std::string errorOf(const std::string& bytes, const std::string& name = "SYSTEM")
+    {
+        const std::string path = dir.write(name, bytes);
+        try {
+            const DeviceFile file = readDeviceFile(path);
+            descriptions(file);
+            return std::string();
+        } catch (const flException& failure) {
+            return failure.message;
+        }
+    }
+
+    TempDir dir;
+};
+
+struct ControlSetCase {
+    const char* name;
+    const char* select;  // the values of SYSTEM\Select
+    const char* shown;
+};
+
+class ControlSets : public Hives, public testing::WithParamInterface<ControlSetCase> {};
+
+TEST_P(ControlSets, AreChosenAsWindowsStartsWithThem)
+{
+    const std::string reg = exportOf(deviceIn("ControlSet001", deviceA, "One") +
+                                     deviceIn("ControlSet002", deviceB, "Two") +
+                                     "[HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet003\\Services]\n\n" +
+                                     "[HKEY_LOCAL_MACHINE\\SYSTEM\\Select]\n" + GetParam().select + "\n");
+    const std::string path = dir.write("SYSTEM", hiveOf(reg));
+    const DeviceFile file = readDeviceFile(path);
+    EXPECT_EQ(descriptions(file), GetParam().shown);
+    EXPECT_FALSE(file.uncleanHive);
+    EXPECT_EQ(noticeOf(path, file), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Hive, ControlSets, testing::Values(
+    ControlSetCase{"current", "\"Current\"=dword:00000002\n\"Default\"=dword:00000001", "Two"},
+    ControlSetCase{"defaultWhenCurrentHasNoBranch", "\"Current\"=dword:00000003\n\"Default\"=dword:00000002", "Two"},
+    ControlSetCase{"firstWhenNeitherExists", "\"Current\"=dword:00000009\n\"Default\"=dword:00000008", "One"},
+    ControlSetCase{"firstWithoutANumber", "\"Current\"=\"2\"", "One"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Hives, NotClosedCleanlyIsReadWithANotice)
+{
+    std::string hive = hiveOf(exportOf(deviceIn("ControlSet001", deviceA, "Café")));
+    putLittleEndian32(hive, 0x04, littleEndian32(hive, 0x08) + 1);
+    fixChecksum(hive);
+    const std::string path = dir.write("SYSTEM", hive);
+    const DeviceFile file = readDeviceFile(path);
+    EXPECT_EQ(descriptions(file), "Café");
+    EXPECT_TRUE(file.uncleanHive);
+    EXPECT_EQ(noticeOf(path, file),
+              path + " was not closed cleanly by Windows:\nthe devices shown may be older than the machine's "
+                     "last state.\nThe changes its transaction logs (.LOG1, .LOG2) hold are not read.");
+}
+
+TEST_F(Hives, OfAnotherKindHoldNoPciDevices)
+{
+    const std::string hive = hiveOf(exportOf("[HKEY_LOCAL_MACHINE\\SYSTEM\\Microsoft\\Windows]\n\"a\"=\"b\"\n\n"));
+    EXPECT_EQ(errorOf(hive, "NTUSER.DAT"),
+              dir.file("NTUSER.DAT") + " holds no PCI devices: it has no key ControlSetNNN\\Enum\\PCI");
+}
+
+TEST_F(Hives, DamagedOnesAreErrorsNamingTheFile)
+{
+    const std::string hive = hiveOf(exportOf(deviceIn("ControlSet001", deviceA, "One") +
+                                             deviceIn("ControlSet001", deviceB, "Two")));
+    const std::string path = dir.file("SYSTEM"), failed = "Failed to read " + path + " as a registry hive: ";
+    EXPECT_EQ(errorOf(hive.substr(0, 3000)), failed + "it is cut short within its header");
+    EXPECT_EQ(errorOf(hive.substr(0, hive.size() - 4096)),
+              failed + "it is cut short: its header announces " + std::to_string(hive.size()) +
+                  " bytes, the file holds " + std::to_string(hive.size() - 4096));
+    EXPECT_EQ(errorOf(std::string(hive.size(), '\0')),
+              path + " is neither a Windows registry export, a registry hive nor an lspci dump");
+    std::string binZeroed = hive;
+    binZeroed.replace(4096, 4096, 4096, '\0');
+    EXPECT_EQ(errorOf(binZeroed).rfind(failed + "libhivex cannot open it: ", 0), 0u) << errorOf(binZeroed);
+
+    // Every change of a byte here and there: read, or an error that names the file.
+    const std::function<void(std::string&, std::size_t)> changes[] = {
+        [](std::string& bytes, std::size_t at) { bytes[at] = static_cast<char>(bytes[at] ^ (1 << at % 8)); },
+        [](std::string& bytes, std::size_t at) { bytes.replace(at, 16, std::string(16, '\0')); },
+        [](std::string& bytes, std::size_t at) { bytes[at] = static_cast<char>(0xFF); },
+    };
+    for (const auto& change : changes) {
+        for (std::size_t at = 0; at + 16 < hive.size(); at += 37) {
+            std::string changed = hive;
+            change(changed, at);
+            if (at < 0x1FC)
+                fixChecksum(changed);  // so that libhivex is handed the change
+            const std::string error = errorOf(changed);
+            EXPECT_TRUE(error.empty() || error.find(path) != std::string::npos) << "at " << at << ": " << error;
+        }
+    }
+}
+#endif
+
+}
