@@ -70,9 +70,10 @@ platform::OpenedFile openDatabaseFile(const std::string& fileName)
 
 HardwareDatabase::HardwareDatabase(const std::string& fileName, bool announce) : fileName(fileName)
 {
-    // Mapped in whole at once: a lookup of a vendor the file lacks reads all of it.
+    // Taken whole at once, as it is now: a lookup of a vendor the file lacks
+    // reads all of it, and another program may rewrite the file meanwhile.
     const platform::OpenedFile opened = openDatabaseFile(fileName);
-    if (!file.load(opened.file.get(), MappedFile::mapAhead, opened.size)) {
+    if (!file.load(opened.file.get(), opened.size)) {
         const std::string message = "Failed to read " + fileName;
         throw flException(__FILE__, __LINE__, message.c_str());
     }
@@ -84,13 +85,11 @@ HardwareDatabase::HardwareDatabase(const std::string& fileName, bool announce) :
 
 void HardwareDatabase::release() const
 {
-    if (file.isMapped()) {
-        file = MappedFile();
-        released = true;
-    }
+    file = FileBytes();
+    released = true;
 }
 
-// The file's bytes after a leading byte-order mark, mapped again after a
+// The file's bytes after a leading byte-order mark, read again after a
 // release; none when that fails.
 std::string_view HardwareDatabase::bytes() const
 {
@@ -102,10 +101,10 @@ std::string_view HardwareDatabase::bytes() const
         searched = 0;
         try {
             const platform::OpenedFile opened = openDatabaseFile(fileName);
-            if (!file.load(opened.file.get(), MappedFile::mapAhead, opened.size))
-                file = MappedFile();
+            if (!file.load(opened.file.get(), opened.size))
+                file = FileBytes();
         } catch (const flException&) {
-            file = MappedFile();
+            file = FileBytes();
         }
     }
     std::string_view text = file.bytes();

@@ -6,6 +6,7 @@
 #include "DeviceTree.h"
 #include "FormFixture.h"
 #include "XDriver.h"
+#include "flException.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Double_Window.H>
@@ -13,15 +14,19 @@
 #include <FL/fl_draw.H>
 #include <FL/x.H>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -392,6 +397,53 @@ TEST_F(Window, TheAttentionViewHidesWhatIsFineAndGivesBackTheViewBefore)
     EXPECT_EQ(devicesShown(), "Alpha,beta,Gamma,Garnet,*star +plus,Delta, plugged in later");
     EXPECT_EQ(openLines(), "Alpha,beta,Gamma");
     EXPECT_EQ(selected(), "beta");  // the right-click chose it
+}
+
+// devices.lst rewritten in place by another program (truncated and written
+// again, then cut short and written again) while F5 reads it again and again:
+// each rescan shows every device or fails through the report, the window
+// staying; none ends the program.
+TEST_F(Rescan, DevicesListRewrittenMeanwhileLeavesTheWindow)
+{
+    std::string full;  // a database the size of the real one: reading it takes a while
+    for (int i = 0; i < 20000; ++i)
+        full += "\"0x1AF4\",\"0x" + std::to_string(100000 + i) + "\",\"Red Hat, Inc.\",\"virtio\",\"filler\"\n";
+    full += "\"0x8086\",\"0x10D3\",\"Intel Corporation\",\"sample\",\"82574L\"\n";
+    writeDatabase(full);
+    start();
+    static int boxes;
+    boxes = 0;
+    flException::showBox = [](const char*, const char*) { ++boxes; };
+    std::atomic<bool> done{false};
+    std::atomic<int> rewrites{0};
+    std::thread rewriter([&full, &done, &rewrites] {
+        const int file = open("devices.lst", O_WRONLY);
+        for (; file >= 0 && !done; ++rewrites)
+            for (const off_t cut : {off_t{0}, off_t{100000}})
+                if (ftruncate(file, cut) != 0 || pwrite(file, full.data(), full.size(), 0) < 0)
+                    done = true;
+        close(file);
+    });
+    testing::internal::CaptureStderr();
+    int shown = 0;
+    for (int i = 0; i < 100; ++i) {
+        form->rescan();
+        shown += tree().root()->children() == 5 && tree().root()->child(0)->label() == std::string("Alpha");
+    }
+    done = true;
+    rewriter.join();
+    const std::string standardError = testing::internal::GetCapturedStderr();
+
+    EXPECT_EQ(shown, 100);
+    EXPECT_TRUE(form->window->shown());
+    std::ifstream log("error.log");
+    int reports = 0;
+    for (std::string line; std::getline(log, line); ++reports)
+        EXPECT_TRUE(line.rfind("Failed to read devices.lst", 0) == 0 || line.rfind("Failed to open devices.lst", 0) == 0)
+            << line;
+    EXPECT_EQ(reports, boxes);
+    EXPECT_GT(rewrites, 10);
+    std::printf("%d rewrites; %d of 100 rescans reported the file changing\n", rewrites.load(), reports);
 }
 
 // devices.lst gone, or a FIFO in its place: that one would hold the rescan in

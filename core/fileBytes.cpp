@@ -1,15 +1,15 @@
-#include "mappedFile.h"
+#include "fileBytes.h"
 
 #include <algorithm>
 #include <utility>
 
-MappedFile::MappedFile(MappedFile&& other) noexcept
+FileBytes::FileBytes(FileBytes&& other) noexcept
     : mapped(std::exchange(other.mapped, nullptr)), mappedSize(std::exchange(other.mappedSize, 0)),
       copy(std::move(other.copy))
 {
 }
 
-MappedFile& MappedFile::operator=(MappedFile&& other) noexcept
+FileBytes& FileBytes::operator=(FileBytes&& other) noexcept
 {
     if (this != &other) {
         if (mapped)
@@ -21,18 +21,30 @@ MappedFile& MappedFile::operator=(MappedFile&& other) noexcept
     return *this;
 }
 
-MappedFile::~MappedFile()
+FileBytes::~FileBytes()
 {
     if (mapped)
         unmap();
 }
 
-bool MappedFile::load(std::FILE* file, Pages pages, std::uint64_t limit)
+bool FileBytes::load(std::FILE* file, std::uint64_t limit)
 {
-    *this = MappedFile();
-    if (map(file, pages, limit))
+    *this = FileBytes();
+    switch (takeWhole(file, limit)) {
+    case Taken::whole:
         return true;
-    // Read in chunks: the size of what cannot be mapped is not known beforehand.
+    case Taken::failed:
+        copy.clear();
+        return false;
+    case Taken::asStream:
+        break;
+    }
+    return readStream(file, limit);
+}
+
+// In chunks: the size of what has no size is not known beforehand.
+bool FileBytes::readStream(std::FILE* file, std::uint64_t limit)
+{
     char chunk[65536];
     while (copy.size() < limit) {
         const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(sizeof chunk, limit - copy.size()));
