@@ -24,10 +24,11 @@ public:
     int get() const { return descriptor; }
     int release() { return std::exchange(descriptor, -1); }
 
-    bool isRegularFile() const
+    // A regular file with no other name: not a hard link someone else made.
+    bool isLoneRegularFile() const
     {
         struct stat status;
-        return descriptor >= 0 && fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode);
+        return descriptor >= 0 && fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode) && status.st_nlink == 1;
     }
 
 private:
@@ -64,12 +65,14 @@ OpenedFile openRegularFile(const char* name)
 
 bool appendLine(const char* name, const std::string& line)
 {
-    // O_NOFOLLOW: a link is refused, not written through. O_NONBLOCK: a FIFO
-    // without a reader fails at once instead of waiting for one, and one with
-    // a reader is refused below with everything else that is no file.
+    // O_NOFOLLOW: a link is refused, not written through; a second name of a
+    // file (a hard link, which anyone may make to a file only the user can
+    // write) is refused below as well. O_NONBLOCK: a FIFO without a reader
+    // fails at once instead of waiting for one, and one with a reader is
+    // refused below with everything else that is no file.
     const Descriptor log(open(name, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
                               0644));
-    if (!log.isRegularFile())
+    if (!log.isLoneRegularFile())
         return false;
     const std::string text = line + '\n';
     if (write(log.get(), text.data(), text.size()) < 0) {

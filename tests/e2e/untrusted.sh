@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # A working directory that someone else filled: devices.lst and error.log as
-# FIFOs, sockets, devices and symbolic links, and the updater's output as
-# those, a directory or a name of 255 bytes. Every run ends within its time
+# FIFOs, sockets, devices and symbolic links (error.log a hard link too), and
+# the updater's output as those, a directory or a name of 255 bytes. Every run ends within its time
 # limit and a bounded amount of memory, and nothing outside the directory is
 # written. Each case as root and as nobody, in a directory of that user's own.
 # Usage: untrusted.sh CORVANE_LIST CORVANE_UPDATE
@@ -74,10 +74,11 @@ for user in root nobody; do
   # goes on without it (no box, the standard-error line, 255), nothing is
   # written through the link, nothing waits. A display is there: a box that
   # came anyway would hold the run until its time limit.
-  for kind in link link-dangling fifo fifo-with-reader socket; do
+  for kind in link link-dangling hard-link fifo fifo-with-reader socket; do
     scratch "$user" "log-$kind"
     case $kind in
       link) ln -s "$outside/target" "$dir/error.log" ;;
+      hard-link) ln "$outside/target" "$dir/error.log" ;;  # a second name of a file the user may write
       link-dangling) ln -s "$outside/new" "$dir/error.log" ;;
       fifo | fifo-with-reader) mkfifo -m 666 "$dir/error.log" ;;
       socket) socket_at "$dir/error.log" && chmod 666 "$dir/error.log" ;;
