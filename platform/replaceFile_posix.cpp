@@ -25,6 +25,18 @@ std::string directoryOf(const std::string& path)
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+// The mode the new file gets: that of the file it replaces (a link's
+// target's), else what creating a file gives, 0666 less the umask.
+mode_t modeFor(const std::string& path)
+{
+    struct stat existing;
+    if (stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode))
+        return existing.st_mode & 0777;
+    const mode_t mask = umask(0);  // the one way to read it; put back at once
+    umask(mask);
+    return 0666 & ~mask;
+}
+
 }
 
 namespace platform {
@@ -66,7 +78,12 @@ bool replaceFile(const std::string& path, const std::string& contents, std::stri
         error = "cannot create a file beside " + path + ": " + std::strerror(errno);
         return false;
     }
-    fchmod(descriptor, 0644);
+    if (fchmod(descriptor, modeFor(path)) != 0) {
+        error = "cannot set the mode of " + temporary + ": " + std::strerror(errno);
+        close(descriptor);
+        unlink(temporary.c_str());
+        return false;
+    }
     std::size_t written = 0;
     while (written < contents.size()) {
         const ssize_t got = write(descriptor, contents.data() + written, contents.size() - written);

@@ -266,6 +266,38 @@ TEST(Updater, ReplacesAFileOfTheLongestName)
     EXPECT_EQ(readFile(path), "new\n");
 }
 
+// The file written has the mode any new file gets under the umask, or that
+// of the file it replaces.
+struct ModeCase {
+    mode_t umask;
+    int existing;  // the mode of the file replaced; -1: none there
+    mode_t expected;
+};
+
+class OutputMode : public testing::TestWithParam<ModeCase> {};
+
+TEST_P(OutputMode, IsTheUmasksOrTheReplacedFiles)
+{
+    TempDir dir;
+    const std::string path = dir.file("devices.lst");
+    if (GetParam().existing >= 0) {
+        dir.write("devices.lst", "old\n");
+        ASSERT_EQ(chmod(path.c_str(), static_cast<mode_t>(GetParam().existing)), 0);
+    }
+    const mode_t previous = umask(GetParam().umask);
+    std::string error;
+    const bool replaced = platform::replaceFile(path, "new\n", error);
+    umask(previous);
+    ASSERT_TRUE(replaced) << error;
+    struct stat written;
+    ASSERT_EQ(stat(path.c_str(), &written), 0);
+    EXPECT_EQ(written.st_mode & 07777, GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Updater, OutputMode, testing::Values(
+    ModeCase{022, -1, 0644}, ModeCase{027, -1, 0640}, ModeCase{077, -1, 0600}, ModeCase{0, -1, 0666},
+    ModeCase{022, 0600, 0600}, ModeCase{077, 0664, 0664}, ModeCase{022, 0444, 0444}));
+
 TEST(Updater, KilledBeforeTheRenameLeavesTheOldFileWhole)
 {
     TempDir dir;
