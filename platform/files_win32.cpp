@@ -1,19 +1,41 @@
-// Windows: only disk files are used, so that DOS device names (CON, NUL,
-// COM1, ...) and pipes are refused; the log is opened on its name itself,
-// never on what a reparse point (symbolic link, junction) named so leads to.
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Windows: only disk files are used: DOS device names (CON, NUL, COM1, ...)
+// are refused before anything is opened, pipes once opened; the log is
+// opened on its name itself, never on what a reparse point (symbolic link,
+// junction) named so leads to, and only while it has no other name.
 #include "files.h"
 
+#include "files_win32.h"
 #include "text_win32.h"
 
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
+#include <array>
+#include <cctype>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace {
+
+bool isSeparator(char c)
+{
+    return c == '\\' || c == '/';
+}
+
+// "COM" or "LPT" and a digit 1-9, or the superscripts 1-3 Windows counts too.
+bool isPortName(std::string_view name)
+{
+    if (name.size() < 4 || (name.substr(0, 3) != "COM" && name.substr(0, 3) != "LPT"))
+        return false;
+    const std::string_view number = name.substr(3);
+    return (number.size() == 1 && number[0] >= '1' && number[0] <= '9') || number == "\xC2\xB9" ||
+           number == "\xC2\xB2" || number == "\xC2\xB3";
+}
 
 class Handle {
 public:
@@ -45,8 +67,33 @@ private:
 
 namespace platform {
 
+bool isDosDeviceName(const std::string& path)
+{
+    if (path.size() >= 4 && isSeparator(path[0]) && isSeparator(path[1]) && path[2] == '.' && isSeparator(path[3]))
+        return true;
+    std::string_view name(path);
+    const std::size_t separator = name.find_last_of("\\/");
+    if (separator != std::string_view::npos)
+        name.remove_prefix(separator + 1);
+    if (name.size() >= 2 && name[1] == ':' && std::isalpha(static_cast<unsigned char>(name[0])))
+        name.remove_prefix(2);  // C:NUL
+    name = name.substr(0, name.find_first_of(".:"));
+    while (!name.empty() && name.back() == ' ')
+        name.remove_suffix(1);
+    std::string upper(name);
+    std::transform(upper.begin(), upper.end(), upper.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    static const std::array<std::string_view, 6> devices = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+    return std::find(devices.begin(), devices.end(), upper) != devices.end() || isPortName(upper);
+}
+
 OpenedFile openRegularFile(const char* name)
 {
+    if (isDosDeviceName(name)) {
+        OpenedFile refused;
+        refused.notAFile = true;
+        return refused;
+    }
     // A reparse point is followed here: a link to the database is fine. A
     // directory is not opened (that needs FILE_FLAG_BACKUP_SEMANTICS).
     Handle handle(CreateFileW(platform::utf8ToWide(name).c_str(), GENERIC_READ,
@@ -72,12 +119,18 @@ OpenedFile openRegularFile(const char* name)
 
 bool appendLine(const char* name, const std::string& line)
 {
+    if (isDosDeviceName(name))
+        return false;
     // FILE_APPEND_DATA alone: every write goes to the end of the file, whoever
     // else appends at the same time.
     const Handle log(CreateFileW(platform::utf8ToWide(name).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
                                  nullptr));
-    if (!log.isRegularFile())
+    // A second name of a file (a hard link) is refused as a link is: someone
+    // else may have made it to a file only the user may write.
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!log.isRegularFile() || !GetFileInformationByHandle(log.get(), &information) ||
+        information.nNumberOfLinks != 1)
         return false;
     const std::string text = line + "\r\n";
     DWORD written = 0;

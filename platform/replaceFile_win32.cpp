@@ -1,8 +1,10 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The atomic replace of a file on Windows: MoveFileEx over the old one, which
 // unlike rename there replaces an existing file. Names are UTF-8, handed to
 // the system's wide functions.
 #include "files.h"
 
+#include "files_win32.h"
 #include "text_win32.h"
 
 #include <windows.h>
@@ -59,6 +61,10 @@ namespace platform {
 
 bool replaceableFile(const std::string& path, std::string& error)
 {
+    if (isDosDeviceName(path)) {
+        error = "cannot write " + path + ": a DOS device name, not a file";
+        return false;
+    }
     // Opened for no access at all, only to be looked at; a reparse point is
     // followed, so that a link to a device or a directory is refused too.
     const HANDLE handle = CreateFileW(utf8ToWide(path).c_str(), 0,
@@ -78,7 +84,6 @@ bool replaceableFile(const std::string& path, std::string& error)
     CloseHandle(handle);
     if (type == FILE_TYPE_DISK && !directory)
         return true;
-    // A DOS device name (CON, NUL, COM1), extension or not, opens the device.
     error = "cannot write " + path + ": " +
             (directory ? "a directory" : type == FILE_TYPE_PIPE ? "a pipe" : "a device") + ", not a file";
     return false;
