@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Machines of many functions: synthetic lspci dumps of 100, 1,000 and 5,000
 # functions, each of its own vendor, device and subsystem, and registry exports
 # of as many devices (bench/tools/machines.py makes them from pci.ids). Per

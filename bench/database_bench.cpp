@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Loading devices.lst and looking devices up, beside a raw read of the same
 // bytes. Run: build/bench/database_bench (results on standard error).
 // CORVANE_BENCH_FILE=path adds the load and the raw read of that file.

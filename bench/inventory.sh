@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # An inventory of many machines: 1,000 registry exports of 40 to 120 devices
 # each, as `reg export` writes them (bench/tools/machines.py makes them from
 # pci.ids), listed with `corvane-list --csv` in one run, against `cat` of the

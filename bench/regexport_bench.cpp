@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Reading registry exports whose size lies in one key: many values in one
 // key, and a key line of many levels. Both should grow linearly with the
 // file. Run: build/bench/regexport_bench (results on standard error).

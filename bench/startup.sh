@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Start-up in fresh processes, under a private Xvfb, with the full devices.lst
 # the updater makes from pci.ids, each program in turn, round after round:
 # - until the first window shows text: corvane; the toolkit's floor

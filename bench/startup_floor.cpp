@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The toolkit's floor for corvane's start-up: the same window with the same
 // tree and the same lines, taken from the arguments, and nothing else read.
 //   startup-floor [--toolkit-defaults] LINE...

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Start-up of programs from process start, in fresh processes: a window
 // program until its first window shows text, any other until it exits; and
 // the peak resident memory of each. The programs run in turn, round after

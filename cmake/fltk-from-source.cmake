@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # FLTK compiled from its source tarball, for the builds that find no FLTK 1.4
 # installed: the Windows cross builds (no Debian package has FLTK for them)
 # and Linux systems whose FLTK is older (Debian 12 has 1.3). It is compiled

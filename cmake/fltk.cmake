@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Finds FLTK 1.4 for the window and defines the interface target corvane_fltk
 # (headers as system headers, the static library and what it needs) and
 # CORVANE_GUI, true when there is an FLTK to build the window with.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # nlohmann's JSON library, header-only (Debian's nlohmann-json3-dev), as the
 # interface target corvane_json. A cross build sees its headers alone, not
 # the rest of the build machine's.

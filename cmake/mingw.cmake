@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Cross-compiles for Windows with Debian's mingw-w64, for the processor
 # CORVANE_MINGW_ARCH (x86_64 or i686) that the including toolchain file sets.
 # The posix-thread compilers: GoogleTest needs them.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # CPack: what `cpack` makes from the install rules. On Linux, the Debian
 # package corvane_VERSION-1_ARCH.deb (scripts/package.sh builds it for /usr);
 # on Windows, the portable zip that packaging/windows.cmake fills.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #ifndef CORVANE_FILES_H
 #define CORVANE_FILES_H
 
@@ -40,8 +41,10 @@ OpenedFile openRegularFile(const char* name);
 // Appends `line` and the platform's line end to the file `name` in a single
 // write at its end, so that the lines of programs failing at once never mix.
 // Makes the file when it is absent (0644 less the umask on POSIX). A symbolic
-// link (on Windows any reparse point) named so is not followed, and anything
-// but a regular file (a FIFO, a socket, a device, a directory) is not written.
+// link (on Windows any reparse point) named so is not followed, a file that
+// has another name too (a hard link) is not written, and neither is anything
+// but a regular file (a FIFO, a socket, a device, a directory; on Windows a
+// DOS device name, not even opened).
 // True when the file could be opened for appending, whether the write then
 // succeeded or not.
 bool appendLine(const char* name, const std::string& line);
@@ -55,8 +58,10 @@ bool replaceableFile(const std::string& path, std::string& error);
 
 // Writes a temporary file in the directory of `path`, flushes it to disk and
 // renames it over `path`, so that `path` is always either the old or the new
-// file whole. Nothing is written where replaceableFile refuses `path`; that
-// is looked at first and again just before the rename. False with the reason
+// file whole. The new file keeps the mode of the file it replaces; a new
+// one gets 0666 less the umask, as other programs' files do (POSIX).
+// Nothing is written where replaceableFile refuses `path`; that is looked at
+// first and again just before the rename. False with the reason
 // in `error` when it cannot. `beforeRename` runs between the two (tests stop
 // the process there).
 bool replaceFile(const std::string& path, const std::string& contents, std::string& error,

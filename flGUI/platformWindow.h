@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #ifndef CORVANE_WINDOW_PLATFORM_H
 #define CORVANE_WINDOW_PLATFORM_H
 

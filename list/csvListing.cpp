@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // CSV as RFC 4180 has it, UTF-8: a header row, then one row per device, the
 // machine it is of in the first column. A field with a comma, a double quote
 // or a line end is quoted; lines end with CR LF. Text that is no UTF-8 is

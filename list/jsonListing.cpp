@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // JSON: one object, {"source", "database", "devices"} for one machine,
 // {"database", "machines": [...]} for several; written with nlohmann's JSON
 // library, so that whatever a registry holds the output is valid: invalid

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // corvane-list [OPTION]... [FILE]...: the program's
 // start-up without the window, for terminals and scripts. It loads
 // devices.lst, reads the PCI devices of this machine, or those each FILE

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "listing.h"
 
 std::vector<const DeviceRecord*> Listing::shown(const std::vector<std::unique_ptr<DeviceRecord>>& devices) const

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The tree as indented text, as corvane-list has always printed it.
 #include "deviceOutline.h"
 #include "listing.h"

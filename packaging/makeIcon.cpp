@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Writes the program's icon pictures as files:
 //   corvane-make-icon FILE.ico         the Windows icon (every size)
 //   corvane-make-icon FILE.png SIZE    a square PNG of SIZE pixels

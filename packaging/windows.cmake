@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # The Windows programs as a portable zip, corvane-VERSION-win64.zip or
 # -win32.zip: `cmake --build BUILD_DIR --target package`. It holds the
 # programs, a devices.lst made by the updater from the build machine's
@@ -70,6 +71,23 @@ if(TARGET corvane AND fltk_license)
   corvane_windows_text("${text}" ${files}/COPYING-FLTK.txt)
 elseif(TARGET corvane)
   message(WARNING "FLTK's licence text is not known here: the zip will not have COPYING-FLTK.txt")
+endif()
+# Corvane's own licence, and that of the list devices.lst is made from:
+# pci.ids' opening comment (who keeps it, under which licences it may be
+# passed on), as the list itself says it.
+file(READ ${PROJECT_SOURCE_DIR}/COPYING text)
+corvane_windows_text("${text}" ${files}/COPYING)
+if(EXISTS ${CORVANE_PCI_IDS})
+  if(CORVANE_PCI_IDS MATCHES "\\.gz$")
+    execute_process(COMMAND gzip -dc ${CORVANE_PCI_IDS} COMMAND head -c 4096 OUTPUT_VARIABLE head)
+  else()
+    file(READ ${CORVANE_PCI_IDS} head LIMIT 4096)
+  endif()
+  string(REGEX MATCH "^(#[^\n]*\n)+" notice "${head}")
+  string(REGEX REPLACE "(^|\n)#\t?" "\\1" notice "${notice}")
+  corvane_windows_text(
+    "devices.lst is made from the PCI ID Repository's list, pci.ids, which says of itself:\n${notice}"
+    ${files}/COPYING-pci.ids.txt)
 endif()
 # zlib's licence is the comment that opens zlib.h.
 file(READ ${ZLIB_INCLUDE_DIR}/zlib.h text)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // POSIX: a regular file read whole into memory, not mapped: a mapping dies
 // of SIGBUS when another program truncates the file (an editor saving in
 // place, `cp new.lst devices.lst`), and a copy costs little more than

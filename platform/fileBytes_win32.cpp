@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Windows: a read-only view of a file mapping. While the view is open no
 // program can shrink the file (SetEndOfFile fails), so nothing read through
 // it can vanish.

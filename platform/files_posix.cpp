@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // POSIX: descriptors opened so that nothing found in the directory can hold
 // the open, and the log is never written through a link.
 #include "files.h"

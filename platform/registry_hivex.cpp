@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Linux: registry hives read with libhivex (core/registryHive.h).
 //
 // libhivex is handed only what has been checked: it maps the file it is

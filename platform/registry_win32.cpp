@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Windows: the registry's own ANSI functions. Key names pass as they give
 // and take them (the PCI branch's are ASCII); text values become UTF-8.
 #include "registry.h"

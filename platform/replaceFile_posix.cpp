@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The atomic replace of a file on POSIX systems: rename over the old one.
 #include "files.h"
 

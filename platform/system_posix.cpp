@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // POSIX: no console window to hide, terminals take UTF-8 as it is, and an
 // installed Corvane keeps its database under the install's state directory.
 #include "platform.h"

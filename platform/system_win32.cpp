@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Windows: the console window hidden or switched to UTF-8, the command line
 // and the system's ANSI text made UTF-8; the programs are portable.
 #include "platform.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Linux: FLTK's two back ends in one, Wayland when a compositor answers and
 // X11 otherwise. The message box is a small FLTK dialog, the display is
 // opened through FLTK, and the window gets the icon as pictures (X11) and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Windows: the system's message box, and the icon resource as the window's icon.
 #include "platformWindow.h"
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Builds the plain Release build in build/ and, with --sanitize, the
 # AddressSanitizer + UndefinedBehaviorSanitizer build in build-sanitize/.
 set -euo pipefail

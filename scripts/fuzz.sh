@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Fuzzes the devices.lst line splitting, the whole loader, the PCI scan, the .reg reader, the
 # pci.ids reader (the updater's conversion and the program's lookups), the device-file layer and
 # the registry hive path with libFuzzer (clang), under AddressSanitizer and

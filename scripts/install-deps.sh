@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Installs every Debian 12 package the build, the program and the tests need,
 # or only the packages given as arguments. Does nothing when all are there
 # already, unless given --always (CI).

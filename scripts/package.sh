@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Builds the Debian package in build-package/ (corvane_VERSION-1_ARCH.deb): a
 # Release build for /usr with Debian's build flags, packed by CPack, its
 # dependencies computed from the binaries, checked by lintian. Prints the

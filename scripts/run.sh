@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Installs what is missing, builds, and starts Corvane in the project root,
 # where it reads devices.lst.
 set -euo pipefail

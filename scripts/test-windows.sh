@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # The Windows builds: cross-compiles for 64-bit (build-win64, its tests run
 # under Wine) and 32-bit Windows (build-win32, compiled and linked only),
 # checks that every program carries its icon and manifest, and makes both

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Builds and runs every test: the plain and the sanitized Linux build, the
 # Windows builds (64-bit tests under Wine, 32-bit compiled and linked), and a
 # short fuzz run. With CORVANE_PACKAGE_TESTS=1 (CI) the plain build's tests

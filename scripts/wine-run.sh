@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Runs a Windows program under wine64 in the build's own Wine prefix, made on
 # first use. Usage: wine-run.sh PROGRAM.exe [ARGUMENTS...]
 # The prefix lives in $CORVANE_WINE_DIR (default: wine/ in the nearest

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The searches the lookups run through their lists, against plain ones, on
 // texts of every length around the 16 and 32 bytes they take at a time.
 #include "byteSearch.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The programs' command line: options in their forms and places, what ends
 // them, and the usage errors, each said in one line with the way to help.
 #include "commandLine.h"

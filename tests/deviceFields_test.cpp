@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The fields of the forms for scripts: identifiers from any key name, as
 // far as it holds them, and the driver's state by name.
 #include "DeviceRecord.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Files of another machine's devices: what is read, and the errors that
 // name the file.
 #include "TempDir.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The .reg reader: hand-made exports of what Wine's `reg export` does not
 // write (REGEDIT4 in Windows-1252, deletions, comments, parent keys, broken
 // and truncated files), each read whole and in small pieces.

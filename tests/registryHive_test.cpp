@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Registry hives: the base block checked before libhivex is handed a file,
 // and (on Linux) hives made from .reg files by tests/support/make-hive.sh,
 // read as the programs read them: the control set chosen, a hive Windows did

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What the PCI scan relies on of a registry, checked on every backend.
 #include "MemoryRegistry.h"
 #ifndef _WIN32

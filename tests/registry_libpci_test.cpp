@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The libpci backend lays the bus out as Windows does, and names devices
 // from pci.ids as libpci would.
 #include "FakeSysfs.h"

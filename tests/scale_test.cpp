@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A thousand devices: a line each is built at first, and the lines below a
 // device when it is first opened; after that, opening or closing them makes or
 // frees nothing. (How fast the form is built is printed,

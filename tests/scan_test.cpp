@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The main form's scan of the PCI branch, against an in-memory registry.
 #include "MemoryRegistry.h"
 #include "TempDir.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The tree on a display (run under xvfb-run): lines wider than the tree get
 // a horizontal scrollbar that reaches their end; the display's opening.
 #include <gtest/gtest.h>  // before X11's macros

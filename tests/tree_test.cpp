@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The main form: what its constructor does, and the device tree it builds,
 // inspected without a display.
 #include <gtest/gtest.h>  // before X11's macros

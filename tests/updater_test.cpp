@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // corvane-update: pci.ids in, devices.lst out.
 #include "TempDir.h"
 #include "hardware.h"

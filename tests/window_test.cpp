@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The window in use (run under xvfb-run): the main form on a registry of
 // our own, driven by real X events from xdotool, the clipboard read back
 // with xclip.

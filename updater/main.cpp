@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // corvane-update: writes devices.lst from the PCI ID Repository's list.
 #include "pciIds.h"
 

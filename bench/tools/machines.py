@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-2.0-or-later
 """Makes machines for the benchmarks from pci.ids, reproducibly (a fixed seed):
 
   machines.py exports DIR COUNT      COUNT registry exports (UTF-16, as `reg export`

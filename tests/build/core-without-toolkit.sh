@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # The core, its tests and the command-line programs are built without the
 # toolkit: no FLTK or X11 header was read to compile any of their objects
 # (the compiler's dependency files list every header read), and none of

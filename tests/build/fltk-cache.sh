@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # The FLTK cache's check of an entry (cmake/fltk-from-source.cmake), on
 # copies of the entry this build uses: intact it is used; a file changed,
 # a file or the manifest gone, or a system library it names gone, and it

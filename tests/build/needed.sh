@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Fails when PROGRAM needs a library whose name holds one of the words:
 # an ELF file's NEEDED entries, or a Windows program's imported DLLs (a
 # static library linked in shows by the DLLs it imports).

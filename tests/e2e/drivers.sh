@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # corvane-list on this machine against lspci -Dk: every function corvane-list
 # shows (by its Location line) has the driver lspci says is in use, as
 # "Driver: NAME", or "No driver" when lspci names none.

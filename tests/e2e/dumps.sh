@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Sourced by the end-to-end scripts: lspci dumps made to order.
 # config VENDOR DEVICE CLASS REVISION SUBSYSTEM_VENDOR SUBSYSTEM HEADER_TYPE LINES: a
 # function's configuration space as lspci -x (4 lines), -xxx (16) or -xxxx (256) prints it.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Bad surroundings: error.log that cannot be written, devices.lst that is a
 # directory, 200 MiB large or over the limit. Each run ends as it should,
 # nothing hangs, and nothing but error.log is ever written. Usage: faults.sh CORVANE

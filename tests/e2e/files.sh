@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # corvane-list FILE and corvane FILE, out of process: lspci dumps (this
 # machine's own and made ones) against `lspci -F FILE` (names and order),
 # the command line's errors, and the window's title.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # corvane-list FILE and corvane FILE with registry hives, out of process: the
 # fixture machine as a .reg export and as a SYSTEM hive prints the same
 # lines; a hive Windows did not close cleanly is read with its notice; a

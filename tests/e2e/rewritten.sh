@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # devices.lst rewritten while corvane-list reads it, RUNS times each way:
 # in place (truncated and written again, then cut to 100 kB and written
 # again: an editor saving in place, `cp new.lst devices.lst`) and replaced

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # The real program under Xvfb at the screen's scale 1, 1.5 (Xft.dpi 144, as
 # a desktop sets it) and 2 (FLTK_SCALING_FACTOR): its window that scale
 # times 800 by 600 (within a pixel), not resizable, its icon in every size,

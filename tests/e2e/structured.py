@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-2.0-or-later
 """Checks corvane-list's forms for scripts.
 
   structured.py schema SCHEMA JSON            JSON is valid against the schema

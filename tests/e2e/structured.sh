@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # corvane-list --json and --csv, out of process: valid against the published
 # schema and equal to each other for this machine, lspci dumps, the Windows
 # fixture and registries of odd bytes; the fields equal to what lspci says of

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # A working directory that someone else filled: devices.lst and error.log as
 # FIFOs, sockets, devices and symbolic links (error.log a hard link too), and
 # the updater's output as those, a directory or a name of 255 bytes. Every run ends within its time

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # The program's start-up under valgrind's memcheck, with the full devices.lst
 # from pci.ids, under Xvfb: the window comes up, Escape ends it, and memcheck
 # saw no invalid read or write. Usage: valgrind.sh CORVANE CORVANE_UPDATE

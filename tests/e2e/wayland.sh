@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # The real program on a Wayland compositor, Debian's weston nested in a
 # private Xvfb (its X11 back end: its headless one makes FLTK crash at
 # display open), with no X display in the program's environment, so the

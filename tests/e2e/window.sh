@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # The real program under Xvfb: its window, Escape, and the fatal-error report.
 # Usage: window.sh CORVANE SOURCE_DIR [SCREENSHOT.png]
 set -u

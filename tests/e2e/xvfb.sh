@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Sourced by the end-to-end scripts: starts a private Xvfb and sets DISPLAY,
 # a scratch directory in $work, and check helpers. Everything goes on exit.
 failures=0

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The device-file layer: a file of any bytes given as another machine's
 // devices, read as the programs read it (a registry export, an lspci dump
 // through libpci, or neither) and, when it is read, scanned. A file that is

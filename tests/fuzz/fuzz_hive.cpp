@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The registry hive path: a file of any bytes read as the programs read a
 // device file, then scanned. The first byte says whether the base block's
 // checksum is set right first, so that most changes get past it to libhivex;

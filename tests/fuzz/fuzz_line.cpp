@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // devices.lst line splitting: any bytes, never outside the line.
 #include "hardware.h"
 

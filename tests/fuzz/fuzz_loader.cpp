@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The whole loader: a devices.lst of any bytes, loaded from a file, then
 // looked up with identifiers taken from it.
 #include "flException.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // pci.ids of any bytes: the updater's conversion, and the program's lookups
 // checked against a plain reading of the same list. Every name a lookup
 // gives stands on a line of that kind with that identifier (under a vendor

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The .reg reader: a file of any bytes, recognised or not, read in two
 // pieces split where the fuzzer says, then scanned as the program scans it.
 // Both splits must give the same registry.

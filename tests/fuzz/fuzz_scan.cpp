@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The PCI scan against a registry whose every answer comes from the fuzzer:
 // names of any length and bytes, values without a terminator, sizes that
 // lie, and any error code. Every key the scan opens must be closed once.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # The Debian package, installed on this machine for real and purged again:
 # the installed database and corvane-list from an empty directory, the
 # trigger on a changed pci.ids, the window started as the menu starts it,

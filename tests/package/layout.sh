@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # What `cmake --install` puts into a scratch prefix: exactly these files with
 # these modes, a menu entry and metainfo that validate, icons of their sizes,
 # man pages that render without warnings. Usage: layout.sh BUILD_DIR

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Makes a registry hive from a .reg file, as tests need them: the keys of the
 # .reg (UTF-8, HKEY_LOCAL_MACHINE\SYSTEM\... as a SYSTEM export names them)
 # written into a copy of libhivex's empty test hive by hivexregedit --merge

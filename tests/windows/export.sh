@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Exports that Wine's own `reg export` writes of the fixture in Wine's
 # registry (UTF-16LE with a byte-order mark, long hex values continued), of
 # the PCI branch and of a key above it, read by corvane-list on Linux: it

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Loads the PCI registry fixture into the build's Wine prefix, with one
 # "reg import" of a Unicode .reg file (made from the UTF-8 text beside this).
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # The 64-bit zip as a user gets it: unpacked into a fresh directory, its
 # files, their line ends, and corvane.exe started from there under Wine,
 # opening its window on the shipped database.
@@ -13,14 +14,16 @@ zip=$(realpath "$1") probe=$(realpath "$2") source=$(realpath "$3")
 mkdir "$work/unpacked"
 (cd "$work/unpacked" && cmake -E tar xf "$zip") || fail "cannot unpack $zip"
 top=$(basename "$zip" .zip)
-check "files" "COPYING-FLTK.txt COPYING-zlib.txt README.txt corvane-list.exe corvane-update.exe corvane.exe devices.lst" \
+check "files" "COPYING COPYING-FLTK.txt COPYING-pci.ids.txt COPYING-zlib.txt README.txt corvane-list.exe corvane-update.exe corvane.exe devices.lst" \
   "$(ls "$work/unpacked/$top" | xargs)"
 cd "$work/unpacked/$top" || finish
-for text in README.txt COPYING-FLTK.txt COPYING-zlib.txt; do
+for text in README.txt COPYING COPYING-FLTK.txt COPYING-pci.ids.txt COPYING-zlib.txt; do
   lines=$(wc -l <"$text")
   [ "$lines" -gt 5 ] || fail "$text: $lines lines"
   check "$text: lines ending in CR LF" "$lines" "$(grep -c $'\r$' "$text")"
 done
+grep -q "General Public License.*or the 3-clause BSD License" <(tr -d '\r\n' <COPYING-pci.ids.txt) ||
+  fail "COPYING-pci.ids.txt: no licence notice: $(head -c 300 COPYING-pci.ids.txt)"
 grep -Eq '^"0x8086","0x[0-9A-F]{4}","Intel Corporation","pci\.ids [^"]+","[^"]+"$' devices.lst ||
   fail "devices.lst holds no Intel device"
 

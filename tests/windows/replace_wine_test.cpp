@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The updater's replace of devices.lst on Windows, where rename does not
 // replace: MoveFileEx over the old file, or nothing changed at all.
 #include "TempDir.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # corvane-list.exe under Wine: the fatal-error report without and with a
 # display (never a box: it is a command-line program), and the device listing, as UTF-8 under the Western and the Russian
 # code page. Usage: report.sh CORVANE_LIST_EXE SOURCE_DIR

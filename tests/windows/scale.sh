@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # corvane.exe under Wine with the system's DPI at 144 and 192 (150 and 200
 # per cent, Wine's LogPixels): declared DPI-aware, it is not stretched by
 # the system but drawn by FLTK at that scale: its client area 1.5 and 2

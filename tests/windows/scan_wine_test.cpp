@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The scan against Wine's real registry, loaded with the fixture of
 // import-fixture.sh. Wine keeps a key of its own there too.
 #include "TempDir.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The main form on Wine's registry, loaded with the fixture of a real machine,
 // and the full devices.lst: the tree, item by item. The form reads the
 // registry's ANSI functions; the expected texts come from its UTF-16 ones.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # The Windows programs under Wine in a working directory that someone else
 # filled: devices.lst and error.log as FIFOs and links, the updater's output
 # as links, a FIFO, a directory and a long name. Every run ends within its

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # corvane-update.exe under Wine: pci.ids plain or gzip-compressed, by default
 # from the working directory, written as the build machine's updater writes
 # it, replacing the old devices.lst; a list that cannot be read changes nothing.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # corvane.exe under Wine on a private Xvfb, as a user starts it: its window
 # (seen by the system through window_probe.exe, and on X), Escape, and the
 # fatal-error report with the system's message box.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What a Windows user sees of another program's top-level window, asked of
 // the system: window_probe TITLE waits up to 20 s for a shown window of
 // exactly that title and prints, one per line:

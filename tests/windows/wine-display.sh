@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Sourced after tests/e2e/xvfb.sh by the Wine scripts that show windows:
 # `run` starts a Windows program in the build's Wine prefix, and
 # start_wine_display gives Wine a private Xvfb. Wine's desktop process keeps
