@@ -57,13 +57,17 @@ namespace {
 // against other readers or writers. Only a regular file is a database: a
 // directory, a FIFO, a device or a file too large fails as a missing file
 // does, at once.
+[[noreturn]] void failToOpen(const std::string& fileName, std::int32_t line)
+{
+    const std::string message = "Failed to open " + fileName + " for read accesss ";
+    throw flException(__FILE__, line, message.c_str());
+}
+
 platform::OpenedFile openDatabaseFile(const std::string& fileName)
 {
     platform::OpenedFile opened = platform::openRegularFile(fileName.c_str());
-    if (!opened.file || opened.size > HardwareDatabase::maxFileBytes) {
-        const std::string message = "Failed to open " + fileName + " for read accesss ";
-        throw flException(__FILE__, __LINE__, message.c_str());
-    }
+    if (!opened.file || opened.size > HardwareDatabase::maxFileBytes)
+        failToOpen(fileName, __LINE__);
     return opened;
 }
 
@@ -71,10 +75,9 @@ platform::OpenedFile openDatabaseFile(const std::string& fileName)
 
 HardwareDatabase::HardwareDatabase(const std::string& fileName, bool announce) : fileName(fileName)
 {
-    // Taken whole at once, as it is now: a lookup of a vendor the file lacks
-    // reads all of it, and another program may rewrite the file meanwhile.
+    // Mapped in whole at once: a lookup of a vendor the file lacks reads all of it.
     const platform::OpenedFile opened = openDatabaseFile(fileName);
-    if (!file.load(opened.file.get(), opened.size)) {
+    if (!file.load(opened.file.get(), MappedFile::mapAhead, opened.size)) {
         const std::string message = "Failed to read " + fileName;
         throw flException(__FILE__, __LINE__, message.c_str());
     }
@@ -86,11 +89,13 @@ HardwareDatabase::HardwareDatabase(const std::string& fileName, bool announce) :
 
 void HardwareDatabase::release() const
 {
-    file = FileBytes();
-    released = true;
+    if (file.isMapped()) {
+        file = MappedFile();
+        released = true;
+    }
 }
 
-// The file's bytes after a leading byte-order mark, read again after a
+// The file's bytes after a leading byte-order mark, mapped again after a
 // release; none when that fails.
 std::string_view HardwareDatabase::bytes() const
 {
@@ -102,10 +107,10 @@ std::string_view HardwareDatabase::bytes() const
         searched = 0;
         try {
             const platform::OpenedFile opened = openDatabaseFile(fileName);
-            if (!file.load(opened.file.get(), opened.size))
-                file = FileBytes();
+            if (!file.load(opened.file.get(), MappedFile::mapAhead, opened.size))
+                file = MappedFile();
         } catch (const flException&) {
-            file = FileBytes();
+            file = MappedFile();
         }
     }
     std::string_view text = file.bytes();
@@ -153,6 +158,17 @@ const HardwareEntry* HardwareDatabase::entryAt(std::size_t lineStart) const
 
 const HardwareEntry* HardwareDatabase::find(const std::string& vendorId,
                                             const std::string& deviceId) const
+{
+    const HardwareEntry* entry = lookUp(vendorId, deviceId);
+    // Another program may have cut the file short or written it meanwhile:
+    // then what was read is not the file, and the load fails as a file that
+    // cannot be opened does.
+    if (!file.intact())
+        failToOpen(fileName, __LINE__);
+    return entry;
+}
+
+const HardwareEntry* HardwareDatabase::lookUp(const std::string& vendorId, const std::string& deviceId) const
 {
     const std::string_view text = bytes();
     // No field holds a double quote or spans lines.

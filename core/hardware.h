@@ -2,7 +2,7 @@
 #ifndef CORVANE_HARDWARE_H
 #define CORVANE_HARDWARE_H
 
-#include "fileBytes.h"
+#include "mappedFile.h"
 
 #include <array>
 #include <cstddef>
@@ -58,38 +58,40 @@ std::string databasePath(const std::string& installedCopy);
 std::string databasePath();
 
 // devices.lst, entries in file order: every line that is not empty. The
-// file is taken whole as it is when loaded (FileBytes: another program
-// rewriting it afterwards changes nothing here), and only the lines that a
-// lookup needs are split: loading and the first lookups in a fresh process
-// cost little more than reading the file. A UTF-8 byte-order mark before
-// the first line (an editor's) is not part of it.
+// file is mapped, not copied, and only the lines that a lookup needs are
+// read: loading and the first lookups in a fresh process cost little more
+// than opening the file. A UTF-8 byte-order mark before the first line (an
+// editor's) is not part of it.
 class HardwareDatabase {
 public:
     // Larger files are no database (the real one is under 2 MB): they are
-    // refused at once rather than read and searched.
+    // refused at once rather than mapped and searched.
     static constexpr std::uint64_t maxFileBytes = std::uint64_t{256} << 20;
 
     // Raises flException "Failed to open <name> for read accesss " when the
     // file cannot be opened, is no regular file (a symbolic link to one is
     // fine) or is larger than maxFileBytes, and "Failed to read <name>" when
-    // reading it fails or the file keeps changing while it is read. A file
-    // that grows meanwhile is read up to the size it had when opened. Writes one "\n" to standard output once read, unless
+    // reading it fails. A file that grows meanwhile is read up to the size it
+    // had when opened. Writes one "\n" to standard output once read, unless
     // `announce` is false (a reload while the window is up).
     explicit HardwareDatabase(const std::string& fileName, bool announce = true);
 
     // The first entry in file order with exactly these identifiers, or null.
+    // Raises the flException of a file that cannot be opened when another
+    // program has cut the file short or written it since it was loaded.
     const HardwareEntry* find(const std::string& vendorId, const std::string& deviceId) const;
 
     // The number of entries; it reads the whole file.
     std::size_t size() const;
 
-    // For a holder done with its lookups: the file's bytes are handed back, so
-    // that they count no more to the program's memory (and Windows lets the
-    // file be replaced). A later lookup reads the file again, as it is then.
+    // For a holder done with its lookups: the mapped file is handed back, so
+    // that its pages count no more to the program's memory (and Windows lets
+    // the file be replaced). A later lookup maps the file again, as it is then.
     void release() const;
 
 private:
     std::string_view bytes() const;
+    const HardwareEntry* lookUp(const std::string& vendorId, const std::string& deviceId) const;
     std::size_t firstLineOf(const std::string& vendorId) const;
     const HardwareEntry* entryAt(std::size_t lineStart) const;
     void indexLines() const;
@@ -101,16 +103,16 @@ private:
     static constexpr std::size_t searchesBeforeIndex = 4;
 
     std::string fileName;
-    mutable FileBytes file;
+    mutable MappedFile file;
     mutable bool released = false;
-    mutable unsigned mapping = 0;  // counts the times the file was taken
+    mutable unsigned mapping = 0;  // counts the times the file was mapped
     // Where each vendor identifier looked up has its first line (npos: none):
     // its devices are looked for from there on.
     mutable std::unordered_map<std::string, std::size_t> firstLines;
     mutable std::size_t searched = 0;  // bytes the searches went through
     // The first line of each pair of identifiers, "vendor\ndevice", once indexed.
     mutable std::optional<std::unordered_map<std::string, std::size_t>> lineOfIds;
-    // Entries handed out, by the time the file was taken and line start; they stay put.
+    // Entries handed out, by mapping and line start; they stay put.
     mutable std::map<std::pair<unsigned, std::size_t>, HardwareEntry> found;
 };
 

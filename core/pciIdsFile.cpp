@@ -43,9 +43,9 @@ PciIdsFile::PciIdsFile(const std::string& path)
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
     if (!file && path.size() > suffix.size() && path.compare(path.size() - suffix.size(), suffix.size(), suffix) == 0)
         file.reset(std::fopen(path.substr(0, path.size() - suffix.size()).c_str(), "rb"));
-    if (!file || !contents.load(file.get()))
+    if (!file || !mapped.load(file.get()))
         return;
-    const std::string_view bytes = contents.bytes();
+    const std::string_view bytes = mapped.bytes();
     if (bytes.size() >= 2 && bytes[0] == '\x1f' && bytes[1] == '\x8b') {
         if (!inflateList(bytes, inflated))
             inflated.clear();

@@ -2,7 +2,7 @@
 #ifndef CORVANE_PCIIDSFILE_H
 #define CORVANE_PCIIDSFILE_H
 
-#include "fileBytes.h"
+#include "mappedFile.h"
 
 #include <string>
 #include <string_view>
@@ -10,7 +10,7 @@
 // The PCI ID Repository's list as a file, for looking names up in it
 // (PciIdsNames): the path or, when that cannot be opened and ends in ".gz",
 // the same without it; plain or gzip-compressed, told apart by the content.
-// A list that cannot be read is empty.
+// A plain list is mapped, not read. A list that cannot be read is empty.
 class PciIdsFile {
 public:
     explicit PciIdsFile(const std::string& path);
@@ -19,7 +19,7 @@ public:
     bool empty() const { return text.empty(); }
 
 private:
-    FileBytes contents;
+    MappedFile mapped;
     std::string inflated;
     std::string_view text;
 };

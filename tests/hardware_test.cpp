@@ -13,6 +13,8 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -381,8 +383,8 @@ TEST_F(DatabaseFile, AnythingButARegularFileRaisesTheOpenFailure)
 }
 
 // What is taken of a file stops at the size it had when it was opened,
-// however it grows meanwhile: a regular file, or a pipe read as it comes.
-TEST(FileBytes, StopsAtTheSizeTheFileHadWhenOpened)
+// however it grows meanwhile: mapped, or read where it cannot be mapped (a pipe).
+TEST(MappedFile, StopsAtTheSizeTheFileHadWhenOpened)
 {
     TempDir dir;
     const std::string line = "\"0x1\",\"0x1\",\"\",\"\",\"\"\n";
@@ -390,8 +392,9 @@ TEST(FileBytes, StopsAtTheSizeTheFileHadWhenOpened)
     const platform::OpenedFile opened = platform::openRegularFile(path.c_str());
     ASSERT_TRUE(opened.file);
     std::ofstream(path, std::ios::binary | std::ios::app) << line;
-    FileBytes file;
-    ASSERT_TRUE(file.load(opened.file.get(), opened.size));
+    MappedFile file;
+    ASSERT_TRUE(file.load(opened.file.get(), MappedFile::mapOnUse, opened.size));
+    EXPECT_TRUE(file.isMapped());
     EXPECT_EQ(file.bytes(), line);
 #ifndef _WIN32
     int ends[2];
@@ -399,10 +402,56 @@ TEST(FileBytes, StopsAtTheSizeTheFileHadWhenOpened)
     ASSERT_EQ(write(ends[1], "0123456789", 10), 10);
     close(ends[1]);
     const platform::FilePointer pipeFile(fdopen(ends[0], "rb"));
-    ASSERT_TRUE(file.load(pipeFile.get(), 4));
+    ASSERT_TRUE(file.load(pipeFile.get(), MappedFile::mapOnUse, 4));
+    EXPECT_FALSE(file.isMapped());
     EXPECT_EQ(file.bytes(), "0123");
 #endif
 }
+
+#ifndef _WIN32
+// Another program changing the mapped file: cut short (its lost pages read as
+// zeros instead of ending the program), written in place, or replaced by a
+// new file under its name, which leaves the mapped one whole.
+struct ChangeCase {
+    const char* name;
+    void (*change)(const std::string& path);
+    bool intact;
+};
+
+class MappedFileChanged : public testing::TestWithParam<ChangeCase> {};
+
+TEST_P(MappedFileChanged, ReadsOnAndSaysWhetherItIsTheFileStill)
+{
+    TempDir dir;
+    const std::string contents(3 * 65536, 'x');
+    const std::string path = dir.write("devices.lst", contents);
+    // An hour old: a write now changes its time, however coarse the file system's clock.
+    std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) - std::chrono::hours(1));
+    const platform::OpenedFile opened = platform::openRegularFile(path.c_str());
+    ASSERT_TRUE(opened.file);
+    MappedFile file;
+    ASSERT_TRUE(file.load(opened.file.get(), MappedFile::mapAhead, opened.size));
+    ASSERT_TRUE(file.intact());
+    GetParam().change(path);
+    const std::string_view bytes = file.bytes();
+    ASSERT_EQ(bytes.size(), contents.size());
+    const auto ones = std::count(bytes.begin(), bytes.end(), 'x');  // every page read
+    EXPECT_EQ(file.intact(), GetParam().intact);
+    if (GetParam().intact) {
+        EXPECT_EQ(ones, static_cast<long>(contents.size()));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(MappedFile, MappedFileChanged, testing::Values(
+    ChangeCase{"CutShort", [](const std::string& path) { ASSERT_EQ(truncate(path.c_str(), 100), 0); }, false},
+    ChangeCase{"Emptied", [](const std::string& path) { std::ofstream(path, std::ios::trunc); }, false},
+    ChangeCase{"WrittenInPlace", [](const std::string& path) {
+        std::fstream(path, std::ios::in | std::ios::out | std::ios::binary) << "y"; }, false},
+    ChangeCase{"Replaced", [](const std::string& path) {
+        std::ofstream(path + ".new") << "new";
+        ASSERT_EQ(std::rename((path + ".new").c_str(), path.c_str()), 0); }, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+#endif
 
 // --- which devices.lst ------------------------------------------------------
 

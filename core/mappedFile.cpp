@@ -1,20 +1,21 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "fileBytes.h"
+#include "mappedFile.h"
 
 #include <algorithm>
 #include <utility>
 
-FileBytes::FileBytes(FileBytes&& other) noexcept
-    : mapped(std::exchange(other.mapped, nullptr)), mappedSize(std::exchange(other.mappedSize, 0)),
-      copy(std::move(other.copy))
+MappedFile::MappedFile(MappedFile&& other) noexcept
+    : watch(std::move(other.watch)), mapped(std::exchange(other.mapped, nullptr)),
+      mappedSize(std::exchange(other.mappedSize, 0)), copy(std::move(other.copy))
 {
 }
 
-FileBytes& FileBytes::operator=(FileBytes&& other) noexcept
+MappedFile& MappedFile::operator=(MappedFile&& other) noexcept
 {
     if (this != &other) {
         if (mapped)
             unmap();
+        watch = std::move(other.watch);
         mapped = std::exchange(other.mapped, nullptr);
         mappedSize = std::exchange(other.mappedSize, 0);
         copy = std::move(other.copy);
@@ -22,30 +23,18 @@ FileBytes& FileBytes::operator=(FileBytes&& other) noexcept
     return *this;
 }
 
-FileBytes::~FileBytes()
+MappedFile::~MappedFile()
 {
     if (mapped)
         unmap();
 }
 
-bool FileBytes::load(std::FILE* file, std::uint64_t limit)
+bool MappedFile::load(std::FILE* file, Pages pages, std::uint64_t limit)
 {
-    *this = FileBytes();
-    switch (takeWhole(file, limit)) {
-    case Taken::whole:
+    *this = MappedFile();
+    if (map(file, pages, limit))
         return true;
-    case Taken::failed:
-        copy.clear();
-        return false;
-    case Taken::asStream:
-        break;
-    }
-    return readStream(file, limit);
-}
-
-// In chunks: the size of what has no size is not known beforehand.
-bool FileBytes::readStream(std::FILE* file, std::uint64_t limit)
-{
+    // Read in chunks: the size of what cannot be mapped is not known beforehand.
     char chunk[65536];
     while (copy.size() < limit) {
         const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(sizeof chunk, limit - copy.size()));
