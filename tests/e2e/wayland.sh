@@ -47,7 +47,9 @@ for scale in 1 2; do
       "$(grep -m1 -o 'set_title(.*)' "$log")"
     check "scale $scale: application id, the desktop entry's" 'set_app_id("org.corvane.Corvane")' \
       "$(grep -m1 -o 'set_app_id(.*)' "$log")"
-    # (the scale of the output the window enters; 1 until then)
+    # (the scale of the output the window enters; 1 until then, and it may be
+    # said just after the buffer of the new size is made)
+    wait_for "$log" "set_buffer_scale\\($scale\\)" >/dev/null
     check "scale $scale: buffer scale at last" "set_buffer_scale($scale)" "$(grep -o 'set_buffer_scale([0-9]*)' "$log" | tail -1)"
     sleep 1
     [ -n "$shots" ] && [ -n "$output" ] && import -window "$output" "$shots/wayland-$scale.png"
