@@ -8,14 +8,14 @@
 # tokens (tests/fuzz/*.dict).
 # Each target first reads large inputs made here once (a key 300,000 levels deep, 40,000 values in
 # one key, 1 MiB of the system's pci.ids), then fuzzes:
-#   scripts/fuzz.sh [TARGET...]          a short run: 20 s a target (CI), large inputs from the start
+#   scripts/fuzz.sh [TARGET...]          a short run: 10 s a target (CI), large inputs from the start
 #   scripts/fuzz.sh --long [TARGET...]   10 million executions a target, inputs lengthening as libFuzzer
 #                                        finds nothing new at the length it has reached
 # New inputs go to a scratch directory; the corpora in tests/fuzz/corpus only seed, and
 # fuzz_hive also gets the fixture machine as a hive (tests/support/make-hive.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-limit=(-max_total_time=20)
+limit=(-max_total_time=10)
 lengths=(-len_control=0)
 if [ "${1:-}" = "--long" ]; then
   limit=(-runs=10000000)

@@ -18,10 +18,11 @@ scripts/install-deps.sh
 scripts/build.sh --sanitize
 status=0
 for dir in build build-sanitize; do
-  echo "== tests in $dir"
+  echo "== tests in $dir (at $SECONDS s)"
   (cd "$dir" && ctest --output-on-failure -j"$jobs") || status=1
 done
 scripts/test-windows.sh || status=1
-echo "== a short fuzz run"
+echo "== a short fuzz run (at $SECONDS s)"
 scripts/fuzz.sh || status=1
+echo "== done in $SECONDS s"
 exit $status
