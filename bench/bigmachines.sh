@@ -12,13 +12,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 runs=${1:-15}
-"$root/bench/install-deps.sh"
-cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$root/build" -j2 --target corvane corvane-list corvane-update startup-floor startup-timer >/dev/null
-. "$root/tests/e2e/xvfb.sh"
-start_xvfb -br
-"$root/build/corvane-update" --output "$work/devices.lst" >/dev/null
-cd "$work"
+. "$root/bench/window-setup.sh"
 echo "$(nproc) cores, $(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -1), load $(cut -d' ' -f1-3 /proc/loadavg)"
 for functions in 100 1000 5000; do
   python3 "$root/bench/tools/machines.py" dump "dump$functions.txt" "$functions"

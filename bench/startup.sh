@@ -12,13 +12,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 runs=${1:-15}
-"$root/bench/install-deps.sh"
-cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$root/build" -j2 --target corvane corvane-list corvane-update startup-floor startup-timer >/dev/null
-. "$root/tests/e2e/xvfb.sh"
-start_xvfb -br  # a plain root: a window not drawn yet shows no text
-"$root/build/corvane-update" --output "$work/devices.lst" >/dev/null
-cd "$work"
+. "$root/bench/window-setup.sh"
 
 # The floor's lines: the tree corvane-list prints here (after the line feed
 # that loading devices.lst writes).
