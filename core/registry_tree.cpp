@@ -35,25 +35,11 @@ KeyTreeRegistry::Node::~Node()
     }
 }
 
-namespace {
-
-bool sameFolded(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (text::asciiLower(a[i]) != text::asciiLower(b[i]))
-            return false;
-    return true;
-}
-
-}
-
 KeyTreeRegistry::Node* KeyTreeRegistry::Node::subKey(const std::string& keyName) const
 {
     if (subKeyByFoldedName.empty()) {
         for (const auto& key : subKeys)
-            if (sameFolded(key->name, keyName))
+            if (text::equalAsciiFolded(key->name, keyName))
                 return key.get();
         return nullptr;
     }
@@ -89,7 +75,7 @@ KeyTreeRegistry::Node::Values::iterator KeyTreeRegistry::Node::findValue(std::st
 {
     if (valueByFoldedName.empty())
         return std::find_if(values.begin(), values.end(),
-                            [valueName](const Value& value) { return sameFolded(value.name, valueName); });
+                            [valueName](const Value& value) { return text::equalAsciiFolded(value.name, valueName); });
     const auto found = valueByFoldedName.find(text::asciiLowered(valueName));
     return found == valueByFoldedName.end() ? values.end() : found->second;
 }

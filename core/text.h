@@ -5,6 +5,7 @@
 // Small text helpers that the readers share: hexadecimal digits, ASCII case
 // folding (the registry's names), UTF-8 code points, and the pci.ids line kinds
 // that more than one reader tells apart.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -56,6 +57,27 @@ inline std::string asciiUppered(std::string_view name)
     for (char& c : upper)
         c = asciiUpper(c);
     return upper;
+}
+// Whether two names are the same, ASCII letters compared without case, and
+// whether the first comes before the second in that comparison.
+inline bool equalAsciiFolded(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (asciiLower(a[i]) != asciiLower(b[i]))
+            return false;
+    return true;
+}
+inline bool lessAsciiFolded(std::string_view a, std::string_view b)
+{
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        const auto x = static_cast<unsigned char>(asciiLower(a[i])), y = static_cast<unsigned char>(asciiLower(b[i]));
+        if (x != y)
+            return x < y;
+    }
+    return a.size() < b.size();
 }
 // Whether `text` starts with `lowerPrefix` (written in small letters), ASCII
 // letters compared without case.
