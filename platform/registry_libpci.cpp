@@ -3,6 +3,8 @@
 
 #include "pciIdsFile.h"
 #include "pciIdsReader.h"
+#include "registry_tree.h"
+#include "text.h"
 
 extern "C" {
 #include <pci/pci.h>
@@ -14,10 +16,12 @@ extern "C" {
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string_view>
 #include <tuple>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -31,6 +35,7 @@ struct PciFunction {
     std::vector<std::string> modules;                   // that could drive it
     std::optional<std::string> vendorName, deviceName;  // none: no source knows it
     std::string className;
+    std::string keyName, address;                       // its device key's name, its instance key's
 };
 
 // libpci's default error handler ends the process; ours jumps back into
@@ -102,11 +107,12 @@ void nameFunction(PciFunction& function, const PciIdsNames& names, pci_access* a
     function.className = classNameOf(names, access, function.classCode);
 }
 
-// Reads every function libpci knows into `functions`. Only libpci's own C
-// frames lie between the jump and this function's setjmp, and this function
-// keeps nothing on its stack that needs destroying.
+// Reads every function libpci knows into `functions`, in bus order, with
+// `devices` for its list of libpci's. Only libpci's own C frames lie between
+// the jump and this function's setjmp, and this function keeps nothing on
+// its stack that needs destroying.
 bool readPciBus(const LibpciRegistry::Options& options, const std::string& dumpPath,
-                std::vector<PciFunction>& functions, pci_access* access)
+                std::vector<PciFunction>& functions, std::vector<pci_dev*>& devices, pci_access* access)
 {
     std::jmp_buf failed;
     activeJump = &failed;
@@ -127,7 +133,14 @@ bool readPciBus(const LibpciRegistry::Options& options, const std::string& dumpP
         pci_set_param(access, const_cast<char*>("hwdb.disable"), const_cast<char*>("1"));
     pci_init(access);
     pci_scan_bus(access);
-    for (pci_dev* device = access->devices; device; device = device->next) {
+    // libpci lists functions in no particular order; they are taken by bus address.
+    for (pci_dev* device = access->devices; device; device = device->next)
+        devices.push_back(device);
+    std::sort(devices.begin(), devices.end(), [](const pci_dev* a, const pci_dev* b) {
+        return std::tie(a->domain, a->bus, a->dev, a->func) < std::tie(b->domain, b->bus, b->dev, b->func);
+    });
+    functions.reserve(devices.size());
+    for (pci_dev* device : devices) {
         pci_fill_info(device, PCI_FILL_IDENT | PCI_FILL_CLASS | PCI_FILL_CLASS_EXT |
                                   PCI_FILL_SUBSYS | PCI_FILL_DRIVER);
         functions.emplace_back();
@@ -213,14 +226,6 @@ void findModules(std::vector<PciFunction>& functions, const LibpciRegistry::Opti
             function.modules = modules.matching(function.moduleAlias);
 }
 
-std::string multiString(const std::vector<std::string>& texts)
-{
-    std::string data;
-    for (const std::string& text : texts)
-        data += text + '\0';
-    return data + '\0';
-}
-
 // `value` in `digits` hexadecimal digits, capitals or small letters.
 void appendHex(std::string& text, unsigned value, int digits, bool capitals)
 {
@@ -233,6 +238,7 @@ void appendHex(std::string& text, unsigned value, int digits, bool capitals)
 std::string keyName(const PciFunction& function)
 {
     std::string name = "VEN_";
+    name.reserve(40);
     appendHex(name, function.vendorId, 4, true);
     name += "&DEV_";
     appendHex(name, function.deviceId, 4, true);
@@ -258,11 +264,88 @@ std::string address(const PciFunction& function)
     return text;
 }
 
+// A value's bytes, given in pieces, as RegQueryValueExA hands them out.
+long answer(std::initializer_list<std::string_view> pieces, std::uint32_t valueType, std::uint32_t* type,
+            unsigned char* data, std::uint32_t* dataSize)
+{
+    if (type)
+        *type = valueType;
+    if (!dataSize)
+        return data ? registryError::invalidParameter : registryError::success;
+    std::size_t size = 0;
+    for (const std::string_view piece : pieces)
+        size += piece.size();
+    const std::uint32_t available = *dataSize;
+    *dataSize = static_cast<std::uint32_t>(size);
+    if (!data)
+        return registryError::success;
+    if (size > available)
+        return registryError::moreData;
+    for (const std::string_view piece : pieces)
+        data = std::copy(piece.begin(), piece.end(), data);
+    return registryError::success;
 }
+
+constexpr std::string_view zero("\0", 1);
+
+// Names as the registry compares them: ASCII letters without case.
+struct FoldedHash {
+    std::size_t operator()(std::string_view name) const
+    {
+        std::size_t hash = 14695981039346656037u;  // FNV-1a
+        for (const char c : name)
+            hash = (hash ^ static_cast<unsigned char>(text::asciiLower(c))) * 1099511628211u;
+        return hash;
+    }
+};
+struct FoldedEqual {
+    bool operator()(std::string_view a, std::string_view b) const { return text::equalAsciiFolded(a, b); }
+};
+
+}
+
+// The functions, in bus order as read, each with its key names; the device
+// keys in the order of their first function, each with its functions.
+struct LibpciRegistry::Bus {
+    std::vector<PciFunction> functions;
+    std::vector<std::vector<std::size_t>> devices;
+    std::unordered_map<std::string_view, std::size_t, FoldedHash, FoldedEqual> deviceOfName;
+
+    explicit Bus(std::vector<PciFunction> read) : functions(std::move(read))
+    {
+        deviceOfName.reserve(functions.size());
+        for (std::size_t index = 0; index < functions.size(); ++index) {
+            PciFunction& function = functions[index];
+            function.keyName = keyName(function);
+            function.address = address(function);
+            const auto added = deviceOfName.emplace(function.keyName, devices.size());
+            if (added.second)
+                devices.emplace_back();
+            devices[added.first->second].push_back(index);
+        }
+    }
+
+    const std::string& deviceName(std::size_t device) const { return functions[devices[device].front()].keyName; }
+    const PciFunction& instance(const Place& place) const { return functions[devices[place.device][place.instance]]; }
+
+    std::optional<std::size_t> deviceNamed(std::string_view name) const
+    {
+        const auto found = deviceOfName.find(name);
+        return found == deviceOfName.end() ? std::nullopt : std::optional<std::size_t>(found->second);
+    }
+};
+
+LibpciRegistry::LibpciRegistry() = default;
+LibpciRegistry::LibpciRegistry(Options options) : options(std::move(options)) {}
+LibpciRegistry::LibpciRegistry(Options options, std::string dumpPath)
+    : options(std::move(options)), dumpPath(std::move(dumpPath))
+{
+}
+LibpciRegistry::~LibpciRegistry() = default;
 
 bool LibpciRegistry::load()
 {
-    if (loaded)
+    if (bus)
         return true;
     std::vector<PciFunction> functions;
     pci_access* access = pci_alloc();
@@ -273,7 +356,8 @@ bool LibpciRegistry::load()
     // at its first name, to name a handful of devices.
     if (!options.idsPath.empty())
         pci_set_name_list_path(access, const_cast<char*>(options.idsPath.c_str()), 0);
-    const bool read = readPciBus(options, dumpPath, functions, access);
+    std::vector<pci_dev*> devices;
+    const bool read = readPciBus(options, dumpPath, functions, devices, access);
     if (read) {
         const PciIdsFile list(access->id_file_name);
         const PciIdsNames names(list.bytes());
@@ -286,54 +370,137 @@ bool LibpciRegistry::load()
         return false;
     }
     findModules(functions, options);
-
-    // libpci lists functions in no particular order; the registry lists them by bus address.
-    std::sort(functions.begin(), functions.end(), [](const PciFunction& a, const PciFunction& b) {
-        return std::tie(a.domain, a.bus, a.slot, a.function) <
-               std::tie(b.domain, b.bus, b.slot, b.function);
-    });
-    KeyTreeRegistry::Node& branch = tree.addKey(pciBranchPath);
-    for (const PciFunction& function : functions) {
-        KeyTreeRegistry::Node& device = branch.addSubKey(keyName(function));
-        KeyTreeRegistry::Node& instance = device.addSubKey(address(function));
-        instance.setString("Class", function.className);
-        if (function.vendorName)
-            instance.setString("Mfg", *function.vendorName);
-        if (function.deviceName)
-            instance.setString("DeviceDesc", function.driver + ";" + *function.deviceName);
-        // As Windows records a device's driver and place.
-        if (!function.driver.empty())
-            instance.setString("Service", function.driver);
-        if (!function.modules.empty())
-            instance.setValue("Modules", multiString(function.modules), registryType::multiString);
-        instance.setString("LocationInformation", instance.name);
-    }
-    loaded = true;
+    bus = std::make_unique<const Bus>(std::move(functions));
     error.clear();
+    return true;
+}
+
+bool LibpciRegistry::placeOf(Key key, Place& place) const
+{
+    if (key == localMachine && bus) {
+        place = Place();
+        return true;
+    }
+    const auto open = std::find_if(openKeys.begin(), openKeys.end(),
+                                   [key](const std::pair<Key, Place>& handle) { return handle.first == key; });
+    if (open == openKeys.end())
+        return false;
+    place = open->second;
+    return true;
+}
+
+// One key down from `place`, to its sub-key `name`; false when there is none.
+bool LibpciRegistry::descend(Place& place, std::string_view name) const
+{
+    static const std::vector<std::string_view> branch = splitRegistryPath(pciBranchPath);
+    if (place.depth < pciBranchDepth) {
+        if (!text::equalAsciiFolded(branch[place.depth], name))
+            return false;
+    } else if (place.depth == pciBranchDepth) {
+        const auto device = bus->deviceNamed(name);
+        if (!device)
+            return false;
+        place.device = *device;
+    } else if (place.depth == pciBranchDepth + 1) {
+        const auto& instances = bus->devices[place.device];
+        const auto instance = std::find_if(instances.begin(), instances.end(), [&](std::size_t function) {
+            return text::equalAsciiFolded(bus->functions[function].address, name);
+        });
+        if (instance == instances.end())
+            return false;
+        place.instance = static_cast<std::size_t>(instance - instances.begin());
+    } else {
+        return false;  // an instance has no sub-keys
+    }
+    ++place.depth;
     return true;
 }
 
 long LibpciRegistry::openKey(Key parent, const char* subKey, Key* result)
 {
+    if (!result)
+        return registryError::invalidParameter;
     if (parent == localMachine && !load())
         return registryError::genFailure;
-    return tree.openKey(parent, subKey, result);
+    Place place;
+    if (!placeOf(parent, place))
+        return registryError::invalidHandle;
+    const std::string_view path = subKey ? subKey : "";
+    for (std::size_t start = 0; start <= path.size();) {
+        const std::size_t end = std::min(path.find('\\', start), path.size());
+        if (end > start && !descend(place, path.substr(start, end - start)))
+            return registryError::fileNotFound;
+        start = end + 1;
+    }
+    *result = nextHandle;
+    openKeys.emplace_back(nextHandle, place);
+    nextHandle += 4;  // like real handles: never 0, never reused
+    return registryError::success;
 }
 
 long LibpciRegistry::enumKey(Key key, std::uint32_t index, char* name, std::uint32_t nameSize)
 {
-    return tree.enumKey(key, index, name, nameSize);
+    static const std::vector<std::string_view> branch = splitRegistryPath(pciBranchPath);
+    Place place;
+    if (!placeOf(key, place))
+        return registryError::invalidHandle;
+    std::string_view found;
+    if (place.depth < pciBranchDepth && index == 0)
+        found = branch[place.depth];
+    else if (place.depth == pciBranchDepth && index < bus->devices.size())
+        found = bus->deviceName(index);
+    else if (place.depth == pciBranchDepth + 1 && index < bus->devices[place.device].size())
+        found = bus->functions[bus->devices[place.device][index]].address;
+    else
+        return registryError::noMoreItems;
+    if (!name || found.size() + 1 > nameSize)
+        return registryError::moreData;
+    *std::copy(found.begin(), found.end(), name) = '\0';
+    return registryError::success;
 }
 
 long LibpciRegistry::queryValue(Key key, const char* valueName, std::uint32_t* type,
                                 unsigned char* data, std::uint32_t* dataSize)
 {
-    return tree.queryValue(key, valueName, type, data, dataSize);
+    Place place;
+    if (!placeOf(key, place))
+        return registryError::invalidHandle;
+    if (place.depth != pciBranchDepth + 2)
+        return registryError::fileNotFound;
+    const PciFunction& function = bus->instance(place);
+    const std::string_view name = valueName ? valueName : "";
+    const auto is = [name](std::string_view wanted) { return text::equalAsciiFolded(name, wanted); };
+    if (is("Class"))
+        return answer({function.className, zero}, registryType::string, type, data, dataSize);
+    if (is("Mfg") && function.vendorName)
+        return answer({*function.vendorName, zero}, registryType::string, type, data, dataSize);
+    // As Windows records a device's driver and place.
+    if (is("DeviceDesc") && function.deviceName)
+        return answer({function.driver, ";", *function.deviceName, zero}, registryType::string, type, data, dataSize);
+    if (is("Service") && !function.driver.empty())
+        return answer({function.driver, zero}, registryType::string, type, data, dataSize);
+    if (is("Modules") && !function.modules.empty()) {
+        std::string texts;
+        for (const std::string& module : function.modules)
+            texts += module + '\0';
+        return answer({texts, zero}, registryType::multiString, type, data, dataSize);
+    }
+    if (is("LocationInformation"))
+        return answer({function.address, zero}, registryType::string, type, data, dataSize);
+    return registryError::fileNotFound;
 }
 
 long LibpciRegistry::closeKey(Key key)
 {
-    return tree.closeKey(key);
+    if (key == localMachine)
+        return registryError::success;
+    const auto open = std::find_if(openKeys.begin(), openKeys.end(),
+                                   [key](const std::pair<Key, Place>& handle) { return handle.first == key; });
+    if (open == openKeys.end())
+        return registryError::invalidHandle;
+    *open = openKeys.back();
+    openKeys.pop_back();
+    return registryError::success;
 }
 
 Registry& systemRegistry()
