@@ -90,6 +90,7 @@ HardwareDatabase::HardwareDatabase(const std::string& fileName, bool announce) :
 void HardwareDatabase::release() const
 {
     if (file.isMapped()) {
+        lineOfIds.reset();  // views into the mapping
         file = MappedFile();
         released = true;
     }
@@ -159,13 +160,27 @@ const HardwareEntry* HardwareDatabase::entryAt(std::size_t lineStart) const
 const HardwareEntry* HardwareDatabase::find(const std::string& vendorId,
                                             const std::string& deviceId) const
 {
-    const HardwareEntry* entry = lookUp(vendorId, deviceId);
-    // Another program may have cut the file short or written it meanwhile:
-    // then what was read is not the file, and the load fails as a file that
-    // cannot be opened does.
+    return lookUp(vendorId, deviceId);
+}
+
+// Another program may have cut the file short or written it meanwhile: then
+// what was read is not the file, and the load fails as a file that cannot be
+// opened does.
+void HardwareDatabase::confirmUnchanged() const
+{
     if (!file.intact())
         failToOpen(fileName, __LINE__);
-    return entry;
+}
+
+std::size_t HardwareDatabase::IdsHash::operator()(const Ids& ids) const
+{
+    const std::hash<std::string_view> hash;
+    return hash(ids.vendor) * 31 + hash(ids.device);
+}
+
+std::size_t HardwareDatabase::PlaceHash::operator()(const std::pair<unsigned, std::size_t>& place) const
+{
+    return std::hash<std::size_t>()(place.second) * 31 + place.first;
 }
 
 const HardwareEntry* HardwareDatabase::lookUp(const std::string& vendorId, const std::string& deviceId) const
@@ -188,7 +203,7 @@ const HardwareEntry* HardwareDatabase::lookUp(const std::string& vendorId, const
     if (!lineOfIds && searched > searchesBeforeIndex * text.size())
         indexLines();
     if (lineOfIds) {
-        const auto line = lineOfIds->find(vendorId + '\n' + deviceId);
+        const auto line = lineOfIds->find({vendorId, deviceId});
         return line == lineOfIds->end() ? nullptr : entryAt(line->second);
     }
 
@@ -218,10 +233,11 @@ void HardwareDatabase::indexLines() const
 {
     const std::string_view text = bytes();
     lineOfIds.emplace();
+    lineOfIds->reserve(text.size() / 64);  // about a line's length
     for (std::size_t start = 0; start < text.size(); start = nextLine(text, start)) {
         const auto ids = splitLine(lineAt(text, start), 2);
         if (!ids[0].empty() && !ids[1].empty())
-            lineOfIds->emplace(std::string(ids[0]) + '\n' + std::string(ids[1]), start);  // the first one stays
+            lineOfIds->emplace(Ids{ids[0], ids[1]}, start);  // the first one stays
     }
 }
 

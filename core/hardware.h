@@ -7,11 +7,11 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 
 // The five fields of a devices.lst line (without its line end), found by
 // position: the text after position 0 up to the next '"' is the first, and
@@ -77,9 +77,14 @@ public:
     explicit HardwareDatabase(const std::string& fileName, bool announce = true);
 
     // The first entry in file order with exactly these identifiers, or null.
+    // Where another program cuts the file short or writes it meanwhile, what
+    // is found may not be the file: a holder confirms the file unchanged once
+    // its lookups are done (a system call, once, not one a lookup).
+    const HardwareEntry* find(const std::string& vendorId, const std::string& deviceId) const;
+
     // Raises the flException of a file that cannot be opened when another
     // program has cut the file short or written it since it was loaded.
-    const HardwareEntry* find(const std::string& vendorId, const std::string& deviceId) const;
+    void confirmUnchanged() const;
 
     // The number of entries; it reads the whole file.
     std::size_t size() const;
@@ -110,10 +115,21 @@ private:
     // its devices are looked for from there on.
     mutable std::unordered_map<std::string, std::size_t> firstLines;
     mutable std::size_t searched = 0;  // bytes the searches went through
-    // The first line of each pair of identifiers, "vendor\ndevice", once indexed.
-    mutable std::optional<std::unordered_map<std::string, std::size_t>> lineOfIds;
+    // The first line of each pair of identifiers, once indexed: the
+    // identifiers are views into the mapped file.
+    struct Ids {
+        std::string_view vendor, device;
+        bool operator==(const Ids& other) const { return vendor == other.vendor && device == other.device; }
+    };
+    struct IdsHash {
+        std::size_t operator()(const Ids& ids) const;
+    };
+    mutable std::optional<std::unordered_map<Ids, std::size_t, IdsHash>> lineOfIds;
     // Entries handed out, by mapping and line start; they stay put.
-    mutable std::map<std::pair<unsigned, std::size_t>, HardwareEntry> found;
+    struct PlaceHash {
+        std::size_t operator()(const std::pair<unsigned, std::size_t>& place) const;
+    };
+    mutable std::unordered_map<std::pair<unsigned, std::size_t>, HardwareEntry, PlaceHash> found;
 };
 
 #endif

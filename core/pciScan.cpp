@@ -250,5 +250,6 @@ std::vector<std::unique_ptr<DeviceRecord>> scanPciRegistry(Registry& registry, c
         if (readFirstInstance(registry, root.get(), *record))
             devices.push_back(std::move(record));
     }
+    database.confirmUnchanged();
     return devices;
 }
