@@ -4,6 +4,7 @@
 #include "byteSearch.h"
 #include "text.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 
@@ -295,9 +296,12 @@ void PciIdsNames::indexBlock(std::size_t topLine, Block& block, int digits) cons
         if (text.size() < 2 || text[0] != '\t' || !splitEntry(text.substr(1), digits, id, name))
             continue;
         const unsigned value = valueOf(id);
-        if (id == text::asciiLowered(id))
+        const auto hasIn = [id](char first, char last) {
+            return std::any_of(id.begin(), id.end(), [=](char c) { return c >= first && c <= last; });
+        };
+        if (!hasIn('A', 'Z'))
             block.lower.emplace(value, line);
-        if (id == text::asciiUppered(id))
+        if (!hasIn('a', 'z'))
             block.upper.emplace(value, line);
     }
     block.digits = digits;
