@@ -2,6 +2,7 @@
 #include "deviceOutline.h"
 
 #include <algorithm>
+#include <string_view>
 
 std::string lineText(const std::string& text)
 {
@@ -56,26 +57,26 @@ DeviceMark markOf(const DeviceRecord& device)
 DeviceOutline outlineOf(const DeviceRecord& device)
 {
     const HardwareEntry& entry = device.entry;
-    DeviceOutline outline = {
-        {0, device.description, markOf(device)},
-        {1, "Windows"},
-        {2, device.deviceClass},
-        {2, device.manufacturer},
+    DeviceOutline outline;
+    outline.reserve(13);
+    // Each text taken as a line shows it: up to its first zero byte.
+    const auto add = [&outline](int depth, std::string_view text, DeviceMark mark = DeviceMark::none) {
+        outline.push_back({depth, std::string(text.substr(0, text.find('\0'))), mark});
     };
+    add(0, device.description, markOf(device));
+    add(1, "Windows");
+    add(2, device.deviceClass);
+    add(2, device.manufacturer);
     if (const auto driver = driverLine(device))
-        outline.push_back({2, *driver});
+        add(2, *driver);
     if (!device.location.empty())
-        outline.push_back({2, "Location: " + device.location});
-    outline.insert(outline.end(), {
-        {1, "Database"},
-        {2, entry.getVendorId()},
-        {2, entry.getDeviceId()},
-        {2, entry.getText1()},
-        {2, entry.getText3()},  // the database's third text comes before its second
-        {2, entry.getText2()},
-    });
-    for (OutlineLine& line : outline)
-        line.text.resize(std::min(line.text.size(), line.text.find('\0')));  // as lineText, in place
+        add(2, "Location: " + device.location);
+    add(1, "Database");
+    add(2, entry.vendorId);
+    add(2, entry.deviceId);
+    add(2, entry.text1);
+    add(2, entry.text3);  // the database's third text comes before its second
+    add(2, entry.text2);
     return outline;
 }
 

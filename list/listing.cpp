@@ -4,6 +4,7 @@
 std::vector<const DeviceRecord*> Listing::shown(const std::vector<std::unique_ptr<DeviceRecord>>& devices) const
 {
     std::vector<const DeviceRecord*> listed;
+    listed.reserve(devices.size());
     for (const auto& device : devices)
         if (!settings.attentionOnly || device->needsAttention())
             listed.push_back(device.get());

@@ -14,8 +14,12 @@ public:
     void machine(const std::string& source, const std::vector<std::unique_ptr<DeviceRecord>>& devices) override
     {
         std::string text = settings.severalMachines ? "==> " + source + " <==\n" : std::string();
-        for (const DeviceRecord* device : shown(devices))
+        // Written a device at a time: a machine of thousands is not held as text whole.
+        for (const DeviceRecord* device : shown(devices)) {
             appendOutlineText(text, outlineOf(*device));
+            write(text);
+            text.clear();
+        }
         write(text);
     }
     void failed(const std::string&, const std::string&) override {}
