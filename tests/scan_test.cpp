@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -231,6 +233,35 @@ TEST_F(Scan, TenThousandDeviceKeys)
     EXPECT_EQ(texts.front(), "0");
     EXPECT_EQ(texts.back(), "9999");
 }
+
+#ifndef _WIN32
+// Another program cuts devices.lst short while the scan is looking devices
+// up in it (after the first device here): what the lookups found may not be
+// the file, and the scan fails as a database that cannot be opened does.
+TEST_F(Scan, DatabaseCutShortDuringTheScanFailsIt)
+{
+    struct CuttingRegistry : MemoryRegistry {
+        std::string path;
+        long queryValue(Key key, const char* valueName, std::uint32_t* type, unsigned char* data,
+                        std::uint32_t* dataSize) override
+        {
+            if (!path.empty())
+                std::filesystem::resize_file(std::exchange(path, std::string()), 10);
+            return MemoryRegistry::queryValue(key, valueName, type, data, dataSize);
+        }
+    } cutting;
+    cutting.path = dir.file("devices.lst");
+    cutting.addDevice(nameA, "Class", "Mfg", ";a");
+    cutting.addDevice(nameB, "Class", "Mfg", ";b");
+    try {
+        scanPciRegistry(cutting, *database);
+        ADD_FAILURE() << "nothing raised";
+    } catch (const flException& error) {
+        EXPECT_EQ(error.message, "Failed to open " + dir.file("devices.lst") + " for read accesss ");
+    }
+    EXPECT_EQ(cutting.openHandleCount(), 0u);
+}
+#endif
 
 TEST_F(Scan, BranchThatCannotBeOpenedIsFatal)
 {
