@@ -31,7 +31,7 @@ flMainForm::flMainForm(Registry& registry)
     : flBaseForm(800, 600, windowTitle), registry(&registry)
 {
     platform::setWindowIcons(*window);
-    loadDevices(Load::atStart, std::string());
+    loadAtStart(std::string());
     flMainForm::createWidgets();
 }
 
@@ -39,46 +39,48 @@ flMainForm::flMainForm(const std::string& deviceFile)
     : flBaseForm(800, 600, windowTitle), registry(&systemRegistry())
 {
     platform::setWindowIcons(*window);
-    loadDevices(Load::atStart, deviceFile);
+    loadAtStart(deviceFile);
     flMainForm::createWidgets();
 }
 
 flMainForm::~flMainForm() = default;
 
-void flMainForm::loadDevices(Load load, const std::string& fromFile)
+flMainForm::Loaded flMainForm::readDevices(Registry& registry, const std::string& fromFile, Load load)
 {
-    auto previousDatabase =
-        std::exchange(database, std::make_unique<HardwareDatabase>(databasePath(), load == Load::atStart));
-    DeviceFile opened;
-    if (!fromFile.empty()) {
-        try {
-            opened = readDeviceFile(fromFile);
-        } catch (...) {
-            database = std::move(previousDatabase);
-            throw;
-        }
-    }
-    Registry* const previousRegistry = registry;
-    if (opened.registry)
-        registry = opened.registry.get();
-    auto previousDevices = std::exchange(devices, {});
-    try {
-        devices = scanPciRegistry(*registry, *database);
-        database->release();  // every record is matched: the file need not stay mapped while the window shows
-    } catch (...) {
-        database = std::move(previousDatabase);
-        devices = std::move(previousDevices);
-        registry = previousRegistry;
-        throw;
-    }
-    if (opened.registry) {
-        fileRegistry = std::move(opened.registry);
+    Loaded loaded;
+    loaded.database = std::make_unique<HardwareDatabase>(databasePath(), load == Load::atStart);
+    if (!fromFile.empty())
+        loaded.opened = readDeviceFile(fromFile);
+    loaded.devices = scanPciRegistry(loaded.opened.registry ? *loaded.opened.registry : registry, *loaded.database);
+    loaded.database->release();  // every record is matched: the file need not stay mapped while the window shows
+    return loaded;
+}
+
+void flMainForm::takeDevices(Loaded loaded, Load load, const std::string& fromFile)
+{
+    database = std::move(loaded.database);
+    devices = std::move(loaded.devices);
+    notice = noticeOf(fromFile, loaded.opened);
+    if (loaded.opened.registry) {
+        fileRegistry = std::move(loaded.opened.registry);
+        registry = fileRegistry.get();
         file = fromFile;
         window->copy_label((std::string(windowTitle) + " - " + platform::fileNameOf(file)).c_str());
     }
-    notice = noticeOf(fromFile, opened);
     if (load == Load::again)
         showNotice();  // at start-up, once the window shows
+}
+
+void flMainForm::loadDevices(Load load, const std::string& fromFile)
+{
+    takeDevices(readDevices(*registry, fromFile, load), load, fromFile);
+}
+
+void flMainForm::loadAtStart(const std::string& fromFile)
+{
+    Loaded loaded;
+    platform::openDisplayWhile([&] { loaded = readDevices(*registry, fromFile, Load::atStart); });
+    takeDevices(std::move(loaded), Load::atStart, fromFile);
 }
 
 void flMainForm::reload(const std::string& fromFile)

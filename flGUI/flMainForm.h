@@ -4,6 +4,7 @@
 
 #include "DeviceRecord.h"
 #include "DeviceTree.h"
+#include "deviceFile.h"
 #include "flBaseForm.h"
 #include "hardware.h"
 
@@ -62,11 +63,26 @@ private:
     // keeps a notice for when the window shows; a later one (F5, a file
     // opened) writes nothing and says its notice at once.
     enum class Load { atStart, again };
+    // What one load read: devices.lst, the devices, and the file they came
+    // from when they came from one.
+    struct Loaded {
+        std::unique_ptr<HardwareDatabase> database;
+        DeviceFile opened;
+        std::vector<std::unique_ptr<DeviceRecord>> devices;
+    };
+    // Loads devices.lst and scans `registry`, or the file's registry when
+    // `fromFile` is given. Touches neither the form nor the toolkit, so that
+    // it may run on another thread; a failure is its flException.
+    static Loaded readDevices(Registry& registry, const std::string& fromFile, Load load);
+    // Makes what was read the form's devices (and the file the one shown).
+    void takeDevices(Loaded loaded, Load load, const std::string& fromFile);
     // Loads devices.lst into `database` and scans the registry into a fresh
     // `devices`; when either fails, both are left as they were and the
     // flException goes on. With a file, the devices are read from it, and it
     // becomes the file shown once all succeeded.
     void loadDevices(Load load, const std::string& fromFile);
+    // The first load, done while the toolkit opens the display.
+    void loadAtStart(const std::string& fromFile);
     // loadDevices and fillTree, a failure reported without ending the program.
     void reload(const std::string& fromFile);
     // (Re)builds the tree from `devices` (in the attention view those that

@@ -5,6 +5,8 @@
 // What the window program needs of the platform's windowing. One
 // implementation file per platform, chosen by the build: window_unix.cpp,
 // window_win32.cpp.
+#include <functional>
+
 class Fl_Window;
 
 namespace platform {
@@ -17,6 +19,14 @@ void showMessageBox(const char* caption, const char* text);
 // only text entry needs: no window of the program takes text. Without a
 // display the toolkit ends the process, as it would when a window shows.
 void openDisplay();
+
+// Runs `work` (which touches neither the toolkit nor the display) and,
+// where a second thread and a display can be had, opens the display as
+// openDisplay does and loads the toolkit's fonts meanwhile: on a machine of
+// thousands of devices, reading them takes about as long. Without a display
+// only `work` is done (the window's show then says there is none). What
+// `work` throws is thrown here.
+void openDisplayWhile(const std::function<void()>& work);
 
 // Gives `window` the program's icon, in the sizes the system shows.
 void setWindowIcons(Fl_Window& window);

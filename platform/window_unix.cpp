@@ -17,7 +17,10 @@
 
 #include <clocale>
 #include <cstdlib>
+#include <functional>
+#include <future>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,12 +59,10 @@ bool onWayland()
 // that resets when its last client leaves (Xvfb's default, some kiosk and
 // remote sessions) would be gone again before FLTK opened one of its own.
 // On Wayland the back end's choice was that test.
-bool openTestedDisplay()
+bool reachDisplay()
 {
-    if (onWayland() || fl_x11_display()) {
-        fl_open_display();
+    if (onWayland() || fl_x11_display())
         return true;
-    }
     // The locale, as FLTK sets it before opening a display itself (its X
     // error handlers are its own; Xlib's defaults serve the box).
     std::setlocale(LC_CTYPE, "");
@@ -70,9 +71,44 @@ bool openTestedDisplay()
     if (!display)
         return false;
     fl_x11_use_display(display);
+    return true;
+}
+
+bool openTestedDisplay()
+{
+    if (!reachDisplay())
+        return false;
     fl_open_display();
     return true;
 }
+
+// Opening the input method reads the locale's compose table (Xlib on X11,
+// xkbcommon on Wayland), thousands of lines that take as long as all the
+// rest of the start-up; only text entry composes characters. The table is
+// left empty while the display opens, and the environment is as it was
+// afterwards.
+class ComposeTableLeftOut {
+public:
+    ComposeTableLeftOut()
+    {
+        if (const char* value = std::getenv(name))
+            saved = value;
+        setenv(name, "/dev/null", 1);
+    }
+    ~ComposeTableLeftOut()
+    {
+        if (saved)
+            setenv(name, saved->c_str(), 1);
+        else
+            unsetenv(name);
+    }
+    ComposeTableLeftOut(const ComposeTableLeftOut&) = delete;
+    ComposeTableLeftOut& operator=(const ComposeTableLeftOut&) = delete;
+
+private:
+    static constexpr const char* name = "XCOMPOSEFILE";
+    std::optional<std::string> saved;
+};
 
 void closeDialog(Fl_Widget* button, void*)
 {
@@ -112,19 +148,22 @@ void showMessageBox(const char* caption, const char* text)
 
 void openDisplay()
 {
-    // Opening the input method reads the locale's compose table (Xlib on
-    // X11, xkbcommon on Wayland), thousands of lines that take as long as
-    // all the rest of the start-up; only text entry composes characters.
-    // The table is left empty, and the environment is as it was afterwards.
-    const char* const name = "XCOMPOSEFILE";
-    const char* const previous = std::getenv(name);
-    const std::string saved = previous ? previous : "";
-    setenv(name, "/dev/null", 1);
+    const ComposeTableLeftOut environment;
     fl_open_display();
-    if (previous)
-        setenv(name, saved.c_str(), 1);
-    else
-        unsetenv(name);
+}
+
+// The environment is set before the second thread starts and put back after
+// it ends, so that the work never reads it while it changes.
+void openDisplayWhile(const std::function<void()>& work)
+{
+    const ComposeTableLeftOut environment;
+    auto working = std::async(std::launch::async | std::launch::deferred, work);  // deferred: no thread to be had
+    if (reachDisplay()) {
+        fl_open_display();
+        fl_font(FL_HELVETICA, FL_NORMAL_SIZE);  // the tree's font, loaded before its first drawing
+        fl_width("0");
+    }
+    working.get();
 }
 
 // Every size the icon comes in, for the window manager to choose from at

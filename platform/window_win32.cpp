@@ -29,6 +29,12 @@ void openDisplay()
 {
 }
 
+// Nothing to open: the work alone.
+void openDisplayWhile(const std::function<void()>& work)
+{
+    work();
+}
+
 // The program's icon resource, in the two sizes the system asks for at its
 // scale (the program declares itself DPI-aware, so at 150 per cent that is
 // 48 and 24 pixels, which the resource has); FLTK itself would show the
