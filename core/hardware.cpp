@@ -90,7 +90,7 @@ HardwareDatabase::HardwareDatabase(const std::string& fileName, bool announce) :
 void HardwareDatabase::release() const
 {
     if (file.isMapped()) {
-        lineOfIds.reset();  // views into the mapping
+        linesByHash.reset();
         file = MappedFile();
         released = true;
     }
@@ -104,7 +104,7 @@ std::string_view HardwareDatabase::bytes() const
         released = false;
         ++mapping;
         firstLines.clear();  // the file may have changed meanwhile
-        lineOfIds.reset();
+        linesByHash.reset();
         searched = 0;
         try {
             const platform::OpenedFile opened = openDatabaseFile(fileName);
@@ -172,10 +172,10 @@ void HardwareDatabase::confirmUnchanged() const
         failToOpen(fileName, __LINE__);
 }
 
-std::size_t HardwareDatabase::IdsHash::operator()(const Ids& ids) const
+std::uint64_t HardwareDatabase::hashOf(std::string_view vendorId, std::string_view deviceId)
 {
     const std::hash<std::string_view> hash;
-    return hash(ids.vendor) * 31 + hash(ids.device);
+    return static_cast<std::uint64_t>(hash(vendorId)) * 31 + hash(deviceId);
 }
 
 std::size_t HardwareDatabase::PlaceHash::operator()(const std::pair<unsigned, std::size_t>& place) const
@@ -200,11 +200,17 @@ const HardwareEntry* HardwareDatabase::lookUp(const std::string& vendorId, const
         return nullptr;
     }
 
-    if (!lineOfIds && searched > searchesBeforeIndex * text.size())
+    if (!linesByHash && searched > searchesBeforeIndex * text.size())
         indexLines();
-    if (lineOfIds) {
-        const auto line = lineOfIds->find({vendorId, deviceId});
-        return line == lineOfIds->end() ? nullptr : entryAt(line->second);
+    if (linesByHash) {
+        const std::uint64_t hash = hashOf(vendorId, deviceId);
+        for (auto line = std::lower_bound(linesByHash->begin(), linesByHash->end(), std::make_pair(hash, std::size_t{0}));
+             line != linesByHash->end() && line->first == hash; ++line) {
+            const auto ids = splitLine(lineAt(text, line->second), 2);
+            if (ids[0] == vendorId && ids[1] == deviceId)
+                return entryAt(line->second);
+        }
+        return nullptr;
     }
 
     // A line with these fields holds vendorId from position 1 on, its closing
@@ -232,13 +238,14 @@ const HardwareEntry* HardwareDatabase::lookUp(const std::string& vendorId, const
 void HardwareDatabase::indexLines() const
 {
     const std::string_view text = bytes();
-    lineOfIds.emplace();
-    lineOfIds->reserve(text.size() / 64);  // about a line's length
+    linesByHash.emplace();
+    linesByHash->reserve(text.size() / 64);  // about a line's length
     for (std::size_t start = 0; start < text.size(); start = nextLine(text, start)) {
         const auto ids = splitLine(lineAt(text, start), 2);
         if (!ids[0].empty() && !ids[1].empty())
-            lineOfIds->emplace(Ids{ids[0], ids[1]}, start);  // the first one stays
+            linesByHash->emplace_back(hashOf(ids[0], ids[1]), start);
     }
+    std::sort(linesByHash->begin(), linesByHash->end());
 }
 
 std::string databasePath(const std::string& installedCopy)

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 // The five fields of a devices.lst line (without its line end), found by
 // position: the text after position 0 up to the next '"' is the first, and
@@ -115,16 +116,11 @@ private:
     // its devices are looked for from there on.
     mutable std::unordered_map<std::string, std::size_t> firstLines;
     mutable std::size_t searched = 0;  // bytes the searches went through
-    // The first line of each pair of identifiers, once indexed: the
-    // identifiers are views into the mapped file.
-    struct Ids {
-        std::string_view vendor, device;
-        bool operator==(const Ids& other) const { return vendor == other.vendor && device == other.device; }
-    };
-    struct IdsHash {
-        std::size_t operator()(const Ids& ids) const;
-    };
-    mutable std::optional<std::unordered_map<Ids, std::size_t, IdsHash>> lineOfIds;
+    // Every line's start by a hash of its identifiers, in order of hash and
+    // then of file, once indexed: the lines of a pair are among those of its
+    // hash, the first of them first.
+    static std::uint64_t hashOf(std::string_view vendorId, std::string_view deviceId);
+    mutable std::optional<std::vector<std::pair<std::uint64_t, std::size_t>>> linesByHash;
     // Entries handed out, by mapping and line start; they stay put.
     struct PlaceHash {
         std::size_t operator()(const std::pair<unsigned, std::size_t>& place) const;
