@@ -300,8 +300,8 @@ void PciIdsNames::indexBlock(std::size_t topLine, Block& block, int digits) cons
             return std::any_of(id.begin(), id.end(), [=](char c) { return c >= first && c <= last; });
         };
         if (!hasIn('A', 'Z'))
-            block.lower.emplace(value, line);
-        if (!hasIn('a', 'z'))
+            block.lower.emplace(value, line);  // digits alone are found here
+        else if (!hasIn('a', 'z'))
             block.upper.emplace(value, line);
     }
     block.digits = digits;
