@@ -16,6 +16,7 @@ extern "C" {
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
+#include <deque>
 #include <initializer_list>
 #include <memory>
 #include <optional>
@@ -33,10 +34,16 @@ struct PciFunction {
     std::string driver;                                 // bound to it; empty: none
     std::string moduleAlias;                            // when no driver is bound
     std::vector<std::string> modules;                   // that could drive it
-    std::optional<std::string> vendorName, deviceName;  // none: no source knows it
-    std::string className;
-    std::string keyName, address;                       // its device key's name, its instance key's
+    // Views into the list or into the names libpci's other sources gave.
+    std::optional<std::string_view> vendorName, deviceName;  // none: no source knows it
+    std::string_view className;
+    std::string keyName, address;  // its device key's name, its instance key's
+    std::size_t nextInstance = 0;  // the next function of its device key; none: npos
 };
+
+// Names that do not stand in the list: what libpci's other sources gave,
+// class names made of a code. They stay put as more are added.
+using OtherNames = std::deque<std::string>;
 
 // libpci's default error handler ends the process; ours jumps back into
 // readPciBus, which turns the failure into an error code.
@@ -77,34 +84,34 @@ const char* lookupElsewhere(pci_access* access, char* buffer, int size, int flag
 // list entry lacks the subclass, the class's with the code in brackets, as
 // "Serial bus controller [0c80]"; for a class not listed at all, "Unknown
 // class [1400]". The brackets always mean that the name falls short.
-std::string classNameOf(const PciIdsNames& names, pci_access* access, unsigned classCode)
+std::string_view classNameOf(const PciIdsNames& names, pci_access* access, unsigned classCode, OtherNames& others)
 {
     if (const auto name = names.subclass(static_cast<std::uint16_t>(classCode)))
-        return std::string(*name);
+        return *name;
     char buffer[1024];
     if (const char* name = lookupElsewhere(access, buffer, sizeof buffer, PCI_LOOKUP_CLASS, classCode))
-        return name;
+        return others.emplace_back(name);
     char code[16];
     std::snprintf(code, sizeof code, " [%04x]", classCode);
     const auto base = names.baseClass(static_cast<std::uint16_t>(classCode));
-    return (base ? std::string(*base) : std::string("Unknown class")) + code;
+    return others.emplace_back((base ? std::string(*base) : std::string("Unknown class")) + code);
 }
 
 // Names from the list first, from libpci's other sources where it has none.
-void nameFunction(PciFunction& function, const PciIdsNames& names, pci_access* access)
+void nameFunction(PciFunction& function, const PciIdsNames& names, pci_access* access, OtherNames& others)
 {
     char buffer[1024];
     const auto vendorId = static_cast<std::uint16_t>(function.vendorId);
     const auto deviceId = static_cast<std::uint16_t>(function.deviceId);
     if (const auto vendor = names.vendor(vendorId))
-        function.vendorName = std::string(*vendor);
+        function.vendorName = *vendor;
     else if (const char* name = lookupElsewhere(access, buffer, sizeof buffer, PCI_LOOKUP_VENDOR, vendorId))
-        function.vendorName = name;
+        function.vendorName = others.emplace_back(name);
     if (const auto model = names.device(vendorId, deviceId))
-        function.deviceName = std::string(*model);
+        function.deviceName = *model;
     else if (const char* name = lookupElsewhere(access, buffer, sizeof buffer, PCI_LOOKUP_DEVICE, vendorId, deviceId))
-        function.deviceName = name;
-    function.className = classNameOf(names, access, function.classCode);
+        function.deviceName = others.emplace_back(name);
+    function.className = classNameOf(names, access, function.classCode, others);
 }
 
 // Reads every function libpci knows into `functions`, in bus order, with
@@ -298,40 +305,63 @@ struct FoldedHash {
         return hash;
     }
 };
-struct FoldedEqual {
-    bool operator()(std::string_view a, std::string_view b) const { return text::equalAsciiFolded(a, b); }
-};
 
 }
 
-// The functions, in bus order as read, each with its key names; the device
-// keys in the order of their first function, each with its functions.
+// The functions, in bus order as read, each with its names and key names;
+// the device keys in the order of their first function, each with a chain
+// of its functions; the list and the other names the functions' names are in.
 struct LibpciRegistry::Bus {
     std::vector<PciFunction> functions;
-    std::vector<std::vector<std::size_t>> devices;
-    std::unordered_map<std::string_view, std::size_t, FoldedHash, FoldedEqual> deviceOfName;
+    std::optional<PciIdsFile> list;
+    OtherNames otherNames;
+    std::vector<std::size_t> firstInstance;  // of each device key
+    // Device keys by the folded hash of their names, for finding one by name.
+    std::vector<std::pair<std::size_t, std::size_t>> devicesByHash;
 
-    explicit Bus(std::vector<PciFunction> read) : functions(std::move(read))
+    static constexpr std::size_t none = std::string_view::npos;
+
+    // The device keys, once the functions are read.
+    void makeKeys()
     {
-        deviceOfName.reserve(functions.size());
+        std::unordered_map<std::string_view, std::size_t> lastInstance;  // of each key name so far
+        lastInstance.reserve(functions.size());
         for (std::size_t index = 0; index < functions.size(); ++index) {
             PciFunction& function = functions[index];
             function.keyName = keyName(function);
             function.address = address(function);
-            const auto added = deviceOfName.emplace(function.keyName, devices.size());
-            if (added.second)
-                devices.emplace_back();
-            devices[added.first->second].push_back(index);
+            function.nextInstance = none;
+            const auto [last, added] = lastInstance.emplace(function.keyName, index);
+            if (added) {
+                firstInstance.push_back(index);
+                devicesByHash.emplace_back(FoldedHash()(function.keyName), firstInstance.size() - 1);
+            } else {
+                functions[last->second].nextInstance = index;
+                last->second = index;
+            }
         }
+        std::sort(devicesByHash.begin(), devicesByHash.end());
     }
 
-    const std::string& deviceName(std::size_t device) const { return functions[devices[device].front()].keyName; }
-    const PciFunction& instance(const Place& place) const { return functions[devices[place.device][place.instance]]; }
+    const std::string& deviceName(std::size_t device) const { return functions[firstInstance[device]].keyName; }
+
+    // The function of a device key's instance, by its place among them; none past the last.
+    std::size_t instanceAt(std::size_t device, std::size_t instance) const
+    {
+        std::size_t function = firstInstance[device];
+        for (; function != none && instance > 0; --instance)
+            function = functions[function].nextInstance;
+        return function;
+    }
 
     std::optional<std::size_t> deviceNamed(std::string_view name) const
     {
-        const auto found = deviceOfName.find(name);
-        return found == deviceOfName.end() ? std::nullopt : std::optional<std::size_t>(found->second);
+        const std::size_t hash = FoldedHash()(name);
+        for (auto device = std::lower_bound(devicesByHash.begin(), devicesByHash.end(), std::make_pair(hash, std::size_t{0}));
+             device != devicesByHash.end() && device->first == hash; ++device)
+            if (text::equalAsciiFolded(deviceName(device->second), name))
+                return device->second;
+        return std::nullopt;
     }
 };
 
@@ -347,7 +377,7 @@ bool LibpciRegistry::load()
 {
     if (bus)
         return true;
-    std::vector<PciFunction> functions;
+    auto read = std::make_unique<Bus>();
     pci_access* access = pci_alloc();
     access->error = onLibpciError;
     access->warning = ignoreLibpciMessage;
@@ -357,20 +387,21 @@ bool LibpciRegistry::load()
     if (!options.idsPath.empty())
         pci_set_name_list_path(access, const_cast<char*>(options.idsPath.c_str()), 0);
     std::vector<pci_dev*> devices;
-    const bool read = readPciBus(options, dumpPath, functions, devices, access);
-    if (read) {
-        const PciIdsFile list(access->id_file_name);
-        const PciIdsNames names(list.bytes());
-        for (PciFunction& function : functions)
-            nameFunction(function, names, access);
+    const bool ok = readPciBus(options, dumpPath, read->functions, devices, access);
+    if (ok) {
+        // Kept with the functions, whose names are views into it.
+        const PciIdsNames names(read->list.emplace(access->id_file_name).bytes());
+        for (PciFunction& function : read->functions)
+            nameFunction(function, names, access, read->otherNames);
     }
     pci_cleanup(access);
-    if (!read) {
+    if (!ok) {
         error = libpciMessage;
         return false;
     }
-    findModules(functions, options);
-    bus = std::make_unique<const Bus>(std::move(functions));
+    findModules(read->functions, options);
+    read->makeKeys();
+    bus = std::move(read);
     error.clear();
     return true;
 }
@@ -402,13 +433,13 @@ bool LibpciRegistry::descend(Place& place, std::string_view name) const
             return false;
         place.device = *device;
     } else if (place.depth == pciBranchDepth + 1) {
-        const auto& instances = bus->devices[place.device];
-        const auto instance = std::find_if(instances.begin(), instances.end(), [&](std::size_t function) {
-            return text::equalAsciiFolded(bus->functions[function].address, name);
-        });
-        if (instance == instances.end())
+        place.instance = 0;
+        std::size_t function = bus->firstInstance[place.device];
+        for (; function != Bus::none && !text::equalAsciiFolded(bus->functions[function].address, name);
+             function = bus->functions[function].nextInstance)
+            ++place.instance;
+        if (function == Bus::none)
             return false;
-        place.instance = static_cast<std::size_t>(instance - instances.begin());
     } else {
         return false;  // an instance has no sub-keys
     }
@@ -447,10 +478,10 @@ long LibpciRegistry::enumKey(Key key, std::uint32_t index, char* name, std::uint
     std::string_view found;
     if (place.depth < pciBranchDepth && index == 0)
         found = branch[place.depth];
-    else if (place.depth == pciBranchDepth && index < bus->devices.size())
+    else if (place.depth == pciBranchDepth && index < bus->firstInstance.size())
         found = bus->deviceName(index);
-    else if (place.depth == pciBranchDepth + 1 && index < bus->devices[place.device].size())
-        found = bus->functions[bus->devices[place.device][index]].address;
+    else if (place.depth == pciBranchDepth + 1 && bus->instanceAt(place.device, index) != Bus::none)
+        found = bus->functions[bus->instanceAt(place.device, index)].address;
     else
         return registryError::noMoreItems;
     if (!name || found.size() + 1 > nameSize)
@@ -467,7 +498,7 @@ long LibpciRegistry::queryValue(Key key, const char* valueName, std::uint32_t* t
         return registryError::invalidHandle;
     if (place.depth != pciBranchDepth + 2)
         return registryError::fileNotFound;
-    const PciFunction& function = bus->instance(place);
+    const PciFunction& function = bus->functions[bus->instanceAt(place.device, place.instance)];
     const std::string_view name = valueName ? valueName : "";
     const auto is = [name](std::string_view wanted) { return text::equalAsciiFolded(name, wanted); };
     if (is("Class"))
