@@ -8,10 +8,9 @@ DeviceRecord::DeviceRecord(const char* keyName) : keyName(keyName ? keyName : ""
 
 void DeviceRecord::matchDatabase(const HardwareDatabase& database)
 {
-    if (const HardwareEntry* found = database.find(entry.getVendorId(), entry.getDeviceId())) {
-        entry = *found;
+    // The entry copied as find would find it, without the database keeping it.
+    if (database.copyEntry(entry.getVendorId(), entry.getDeviceId(), entry))
         inDatabase = true;
-    }
 }
 
 bool DeviceRecord::needsAttention() const

@@ -160,7 +160,17 @@ const HardwareEntry* HardwareDatabase::entryAt(std::size_t lineStart) const
 const HardwareEntry* HardwareDatabase::find(const std::string& vendorId,
                                             const std::string& deviceId) const
 {
-    return lookUp(vendorId, deviceId);
+    const std::size_t line = lineOf(vendorId, deviceId);
+    return line == std::string_view::npos ? nullptr : entryAt(line);
+}
+
+bool HardwareDatabase::copyEntry(const std::string& vendorId, const std::string& deviceId, HardwareEntry& into) const
+{
+    const std::size_t line = lineOf(vendorId, deviceId);
+    if (line == std::string_view::npos)
+        return false;
+    into = HardwareEntry(lineAt(bytes(), line));
+    return true;
 }
 
 // Another program may have cut the file short or written it meanwhile: then
@@ -183,21 +193,22 @@ std::size_t HardwareDatabase::PlaceHash::operator()(const std::pair<unsigned, st
     return std::hash<std::size_t>()(place.second) * 31 + place.first;
 }
 
-const HardwareEntry* HardwareDatabase::lookUp(const std::string& vendorId, const std::string& deviceId) const
+std::size_t HardwareDatabase::lineOf(const std::string& vendorId, const std::string& deviceId) const
 {
+    constexpr std::size_t none = std::string_view::npos;
     const std::string_view text = bytes();
     // No field holds a double quote or spans lines.
     if (vendorId.find_first_of("\"\n") != std::string::npos || deviceId.find_first_of("\"\n") != std::string::npos)
-        return nullptr;
+        return none;
     // An empty field can stand in any line: every line is looked at.
     if (vendorId.empty() || deviceId.empty()) {
         for (std::size_t start = 0; start < text.size(); start = nextLine(text, start)) {
             const std::string_view line = lineAt(text, start);
             const auto ids = splitLine(line, 2);
             if (!line.empty() && ids[0] == vendorId && ids[1] == deviceId)
-                return entryAt(start);
+                return start;
         }
-        return nullptr;
+        return none;
     }
 
     if (!linesByHash && searched > searchesBeforeIndex * text.size())
@@ -208,9 +219,9 @@ const HardwareEntry* HardwareDatabase::lookUp(const std::string& vendorId, const
              line != linesByHash->end() && line->first == hash; ++line) {
             const auto ids = splitLine(lineAt(text, line->second), 2);
             if (ids[0] == vendorId && ids[1] == deviceId)
-                return entryAt(line->second);
+                return line->second;
         }
-        return nullptr;
+        return none;
     }
 
     // A line with these fields holds vendorId from position 1 on, its closing
@@ -218,7 +229,7 @@ const HardwareEntry* HardwareDatabase::lookUp(const std::string& vendorId, const
     // distance from line starts, from the vendor's first line on.
     const std::size_t first = firstLineOf(vendorId);
     if (first == std::string_view::npos)
-        return nullptr;
+        return none;
     const std::size_t offset = vendorId.size() + 4;
     for (std::size_t at = findBytes(text, deviceId, first + offset); at != std::string_view::npos;
          at = findBytes(text, deviceId, at + 1)) {
@@ -227,12 +238,12 @@ const HardwareEntry* HardwareDatabase::lookUp(const std::string& vendorId, const
             const auto ids = splitLine(lineAt(text, start), 2);
             if (ids[0] == vendorId && ids[1] == deviceId) {
                 searched += start - first;
-                return entryAt(start);
+                return start;
             }
         }
     }
     searched += text.size() - first;
-    return nullptr;
+    return none;
 }
 
 void HardwareDatabase::indexLines() const

@@ -83,6 +83,11 @@ public:
     // its lookups are done (a system call, once, not one a lookup).
     const HardwareEntry* find(const std::string& vendorId, const std::string& deviceId) const;
 
+    // What find finds, copied into `into` (false when there is none): the
+    // entry is not kept, so that a scan of thousands of devices holds their
+    // database lines once, in its records.
+    bool copyEntry(const std::string& vendorId, const std::string& deviceId, HardwareEntry& into) const;
+
     // Raises the flException of a file that cannot be opened when another
     // program has cut the file short or written it since it was loaded.
     void confirmUnchanged() const;
@@ -97,7 +102,8 @@ public:
 
 private:
     std::string_view bytes() const;
-    const HardwareEntry* lookUp(const std::string& vendorId, const std::string& deviceId) const;
+    // The start of the first line with these identifiers, or npos.
+    std::size_t lineOf(const std::string& vendorId, const std::string& deviceId) const;
     std::size_t firstLineOf(const std::string& vendorId) const;
     const HardwareEntry* entryAt(std::size_t lineStart) const;
     void indexLines() const;
