@@ -37,13 +37,13 @@ struct FileCloser {
 
 }
 
-PciIdsFile::PciIdsFile(const std::string& path)
+PciIdsFile::PciIdsFile(const std::string& path, MappedFile::Pages pages)
 {
     const std::string suffix = ".gz";
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
     if (!file && path.size() > suffix.size() && path.compare(path.size() - suffix.size(), suffix.size(), suffix) == 0)
         file.reset(std::fopen(path.substr(0, path.size() - suffix.size()).c_str(), "rb"));
-    if (!file || !mapped.load(file.get()))
+    if (!file || !mapped.load(file.get(), pages))
         return;
     const std::string_view bytes = mapped.bytes();
     if (bytes.size() >= 2 && bytes[0] == '\x1f' && bytes[1] == '\x8b') {

@@ -13,7 +13,9 @@
 // A plain list is mapped, not read. A list that cannot be read is empty.
 class PciIdsFile {
 public:
-    explicit PciIdsFile(const std::string& path);
+    // `pages`: mapAhead where most of the list will be read (names of
+    // hundreds of devices), mapOnUse where a few lines will.
+    explicit PciIdsFile(const std::string& path, MappedFile::Pages pages = MappedFile::mapOnUse);
 
     std::string_view bytes() const { return text; }
     bool empty() const { return text.empty(); }

@@ -51,7 +51,11 @@ unsigned valueOf(std::string_view digits)
 
 PciIdsReader::PciIdsReader(std::string_view list) : rest(withoutByteOrderMark(list)) {}
 
-PciIdsNames::PciIdsNames(std::string_view list) : list(withoutByteOrderMark(list)) {}
+PciIdsNames::PciIdsNames(std::string_view list, std::size_t expectedLookups) : list(withoutByteOrderMark(list))
+{
+    if (expectedLookups > entriesBeforeIndex)
+        indexEntries();
+}
 
 bool PciIdsReader::next(PciIdsLine& line)
 {

@@ -2,6 +2,7 @@
 #ifndef CORVANE_PCIIDSREADER_H
 #define CORVANE_PCIIDSREADER_H
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -58,7 +59,10 @@ private:
 // counts. The list must outlive the names taken from it.
 class PciIdsNames {
 public:
-    explicit PciIdsNames(std::string_view list);
+    // `expectedLookups`: names about to be looked up; when they are many,
+    // the lines at the top level are indexed at once rather than after the
+    // first searches.
+    explicit PciIdsNames(std::string_view list, std::size_t expectedLookups = 0);
 
     std::optional<std::string_view> vendor(std::uint16_t vendorId) const;
     std::optional<std::string_view> device(std::uint16_t vendorId, std::uint16_t deviceId) const;

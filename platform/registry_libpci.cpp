@@ -295,6 +295,10 @@ long answer(std::initializer_list<std::string_view> pieces, std::uint32_t valueT
 
 constexpr std::string_view zero("\0", 1);
 
+// Beyond this many functions their names touch most of the list's pages:
+// mapped at once, they cost one system call rather than a fault each.
+constexpr std::size_t manyFunctions = 100;
+
 // Names as the registry compares them: ASCII letters without case.
 struct FoldedHash {
     std::size_t operator()(std::string_view name) const
@@ -389,8 +393,13 @@ bool LibpciRegistry::load()
     std::vector<pci_dev*> devices;
     const bool ok = readPciBus(options, dumpPath, read->functions, devices, access);
     if (ok) {
-        // Kept with the functions, whose names are views into it.
-        const PciIdsNames names(read->list.emplace(access->id_file_name).bytes());
+        // Kept with the functions, whose names are views into it; most of it
+        // is read when they are many.
+        const std::size_t count = read->functions.size();
+        const PciIdsNames names(
+            read->list.emplace(access->id_file_name, count > manyFunctions ? MappedFile::mapAhead : MappedFile::mapOnUse)
+                .bytes(),
+            3 * count);  // a vendor, a device and a class each
         for (PciFunction& function : read->functions)
             nameFunction(function, names, access, read->otherNames);
     }
