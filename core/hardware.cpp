@@ -182,10 +182,19 @@ void HardwareDatabase::confirmUnchanged() const
         failToOpen(fileName, __LINE__);
 }
 
+// FNV-1a over both identifiers, a separator between them: a few bytes each,
+// hashed in a loop the compiler keeps inline.
 std::uint64_t HardwareDatabase::hashOf(std::string_view vendorId, std::string_view deviceId)
 {
-    const std::hash<std::string_view> hash;
-    return static_cast<std::uint64_t>(hash(vendorId)) * 31 + hash(deviceId);
+    std::uint64_t hash = 14695981039346656037u;
+    const auto add = [&hash](std::string_view bytes) {
+        for (const char c : bytes)
+            hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211u;
+    };
+    add(vendorId);
+    add("\n");  // no field holds one
+    add(deviceId);
+    return hash;
 }
 
 std::size_t HardwareDatabase::PlaceHash::operator()(const std::pair<unsigned, std::size_t>& place) const

@@ -269,9 +269,11 @@ std::optional<std::size_t> PciIdsNames::lineBelow(std::size_t topLine, unsigned 
     if (++found.lookups == lookupsBeforeIndex)
         indexBlock(topLine, found, digits);
     if (found.digits == digits) {
-        for (const auto* entries : {&found.lower, &found.upper})
-            if (const auto line = entries->find(id); line != entries->end())
+        for (const auto* entries : {&found.lower, &found.upper}) {
+            const auto line = std::lower_bound(entries->begin(), entries->end(), std::make_pair(id, std::size_t{0}));
+            if (line != entries->end() && line->first == id)
                 return line->second;
+        }
         return std::nullopt;
     }
     const std::string_view block = list.substr(0, found.end);
@@ -304,10 +306,12 @@ void PciIdsNames::indexBlock(std::size_t topLine, Block& block, int digits) cons
             return std::any_of(id.begin(), id.end(), [=](char c) { return c >= first && c <= last; });
         };
         if (!hasIn('A', 'Z'))
-            block.lower.emplace(value, line);  // digits alone are found here
+            block.lower.emplace_back(value, line);  // digits alone are found here
         else if (!hasIn('a', 'z'))
-            block.upper.emplace(value, line);
+            block.upper.emplace_back(value, line);
     }
+    std::sort(block.lower.begin(), block.lower.end());
+    std::sort(block.upper.begin(), block.upper.end());
     block.digits = digits;
 }
 

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 // The PCI ID Repository's list, pci.ids (man pci.ids): vendor lines
 // "vvvv  name", their device lines "\tdddd  name" and, deeper, subsystems;
@@ -82,7 +84,8 @@ private:
         std::size_t end = 0;
         unsigned lookups = 0;
         int digits = 0;
-        std::unordered_map<unsigned, std::size_t> lower, upper;
+        // (identifier, line), in that order: an identifier's first line first.
+        std::vector<std::pair<unsigned, std::size_t>> lower, upper;
     };
     static constexpr unsigned lookupsBeforeIndex = 3;
 
