@@ -173,6 +173,12 @@ bool HardwareDatabase::copyEntry(const std::string& vendorId, const std::string&
     return true;
 }
 
+void HardwareDatabase::expectLookups(std::size_t lookups) const
+{
+    if (lookups > lookupsBeforeIndex && !linesByHash)
+        indexLines();
+}
+
 // Another program may have cut the file short or written it meanwhile: then
 // what was read is not the file, and the load fails as a file that cannot be
 // opened does.

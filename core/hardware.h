@@ -88,6 +88,11 @@ public:
     // database lines once, in its records.
     bool copyEntry(const std::string& vendorId, const std::string& deviceId, HardwareEntry& into) const;
 
+    // Told that about `lookups` lookups are coming (a machine's devices):
+    // when they are many, every line is indexed now, before the first, rather
+    // than after the first searches have read the file a few times over.
+    void expectLookups(std::size_t lookups) const;
+
     // Raises the flException of a file that cannot be opened when another
     // program has cut the file short or written it since it was loaded.
     void confirmUnchanged() const;
@@ -113,6 +118,8 @@ private:
     // or the devices of many machines, then cost little more than that pass,
     // and the few of one machine no index at all.
     static constexpr std::size_t searchesBeforeIndex = 4;
+    // As many lookups as make the searches read the file that often, or more.
+    static constexpr std::size_t lookupsBeforeIndex = 100;
 
     std::string fileName;
     mutable MappedFile file;

@@ -241,7 +241,10 @@ std::vector<std::unique_ptr<DeviceRecord>> scanPciRegistry(Registry& registry, c
         throw flException(__FILE__, __LINE__, "Failed to open PCI Root key.");
 
     std::vector<std::unique_ptr<DeviceRecord>> devices;
-    for (const std::string& name : deviceKeyNames(registry, root.get())) {
+    const std::vector<std::string> names = deviceKeyNames(registry, root.get());
+    database.expectLookups(names.size());
+    devices.reserve(names.size());
+    for (const std::string& name : names) {
         if (name.size() < 10)
             continue;
         auto record = std::make_unique<DeviceRecord>(name.c_str());
