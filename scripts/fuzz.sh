@@ -9,18 +9,25 @@
 # Each target first reads large inputs made here once (a key 300,000 levels deep, 40,000 values in
 # one key, 1 MiB of the system's pci.ids), then fuzzes:
 #   scripts/fuzz.sh [TARGET...]          a short run: 10 s a target (CI), large inputs from the start
-#   scripts/fuzz.sh --long [TARGET...]   10 million executions a target, inputs lengthening as libFuzzer
-#                                        finds nothing new at the length it has reached
+#   scripts/fuzz.sh --long [--workers N] [TARGET...]
+#                                        10 million executions a target, inputs lengthening as libFuzzer
+#                                        finds nothing new at the length it has reached; with N workers
+#                                        (N processes sharing one corpus, each its share of the runs)
 # New inputs go to a scratch directory; the corpora in tests/fuzz/corpus only seed, and
 # fuzz_hive also gets the fixture machine as a hive (tests/support/make-hive.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 limit=(-max_total_time=10)
 lengths=(-len_control=0)
+workers=1
 if [ "${1:-}" = "--long" ]; then
-  limit=(-runs=10000000)
-  lengths=()
   shift
+  if [ "${1:-}" = "--workers" ]; then
+    workers=$2
+    shift 2
+  fi
+  limit=(-runs=$((10000000 / workers)))
+  lengths=()
 fi
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(fuzz_line fuzz_loader fuzz_scan fuzz_regexport fuzz_pciids fuzz_devicefile fuzz_hive)
@@ -69,13 +76,25 @@ for target in "${targets[@]}"; do
     continue
   fi
   start=$SECONDS
-  if build-fuzz/tests/fuzz/$target "$scratch/$target" "tests/fuzz/corpus/$target" "${limit[@]}" "${options[@]}" \
-       -artifact_prefix="build-fuzz/artifacts/$target-" -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 \
-       >"$scratch/$target.log" 2>&1; then
-    grep -E "^Done|stat::number_of_executed_units|stat::peak_rss_mb" "$scratch/$target.log"
+  pids=()
+  for worker in $(seq "$workers"); do
+    build-fuzz/tests/fuzz/$target "$scratch/$target" "tests/fuzz/corpus/$target" "${limit[@]}" "${options[@]}" \
+      -seed="$worker" -artifact_prefix="build-fuzz/artifacts/$target-" -timeout=10 -rss_limit_mb=4096 \
+      -print_final_stats=1 >"$scratch/$target.$worker.log" 2>&1 &
+    pids+=($!)
+  done
+  failed=0
+  for worker in $(seq "$workers"); do
+    if wait "${pids[$((worker - 1))]}"; then
+      grep -E "^Done|stat::number_of_executed_units|stat::peak_rss_mb" "$scratch/$target.$worker.log"
+    else
+      tail -40 "$scratch/$target.$worker.log"
+      failed=1
+    fi
+  done
+  if [ $failed = 0 ]; then
     echo "in $((SECONDS - start)) s, no failure"
   else
-    tail -40 "$scratch/$target.log"
     echo "FAIL: $target"
     status=1
   fi
