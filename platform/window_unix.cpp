@@ -152,11 +152,13 @@ void openDisplay()
     fl_open_display();
 }
 
-// The environment is set before the second thread starts and put back after
-// it ends, so that the work never reads it while it changes.
+// The environment and the locale (as FLTK sets it when it opens a display)
+// are set before the second thread starts, and the environment put back
+// after it ends, so that the work never reads either while it changes.
 void openDisplayWhile(const std::function<void()>& work)
 {
     const ComposeTableLeftOut environment;
+    std::setlocale(LC_CTYPE, "");
     auto working = std::async(std::launch::async | std::launch::deferred, work);  // deferred: no thread to be had
     if (reachDisplay()) {
         fl_open_display();
