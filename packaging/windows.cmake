@@ -1,9 +1,11 @@
 # SPDX-License-Identifier: GPL-2.0-or-later
 # The Windows programs as a portable zip, corvane-VERSION-win64.zip or
-# -win32.zip: `cmake --build BUILD_DIR --target package`. It holds the
-# programs, a devices.lst made by the updater from the build machine's
-# pci.ids, README.txt and the licence texts of what is linked in, the texts
-# with CR LF line ends for Windows' own editors.
+# -win32.zip, and an installer of the same files beside it,
+# corvane-VERSION-win64-setup.exe or -win32-setup.exe:
+# `cmake --build BUILD_DIR --target package`. They hold the programs, a
+# devices.lst made by the updater from the build machine's pci.ids,
+# README.txt and the licence texts of what is linked in, the texts with CR LF
+# line ends for Windows' own editors.
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(bits 64)
 else()
@@ -103,5 +105,19 @@ endif()
 
 # The rest of CPack's settings are cmake/packaging.cmake's.
 set(CPACK_GENERATOR ZIP)
+# The installer: CPack stages the install once more and packaging/installer.cmake
+# hands it to NSIS's makensis (Debian's nsis).
+find_program(CORVANE_MAKENSIS makensis)
+if(CORVANE_MAKENSIS)
+  list(APPEND CPACK_GENERATOR External)
+  set(CPACK_EXTERNAL_ENABLE_STAGING ON)
+  set(CPACK_EXTERNAL_PACKAGE_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/installer.cmake)
+  set(CPACK_CORVANE_MAKENSIS ${CORVANE_MAKENSIS})
+  set(CPACK_CORVANE_INSTALLER_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/installer.nsi)
+  set(CPACK_CORVANE_ICON ${PROJECT_SOURCE_DIR}/platform/corvane.ico)
+  set(CPACK_CORVANE_BITS ${bits})
+else()
+  message(WARNING "No makensis (Debian's nsis): no installer beside the zip")
+endif()
 set(CPACK_PACKAGE_FILE_NAME corvane-${PROJECT_VERSION}-win${bits})
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR})

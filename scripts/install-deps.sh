@@ -14,7 +14,7 @@ packages=(
   libpci-dev libkmod-dev pciutils pci.ids zlib1g-dev libhivex-dev libwin-hivex-perl
   libgtest-dev libbenchmark-dev nlohmann-json3-dev python3-jsonschema ansible-core
   xvfb xauth xdotool x11-utils x11-xserver-utils xclip imagemagick weston
-  wine wine64 g++-mingw-w64-x86-64 g++-mingw-w64-i686 libz-mingw-w64-dev googletest icoutils locales
+  wine wine64 g++-mingw-w64-x86-64 g++-mingw-w64-i686 libz-mingw-w64-dev googletest icoutils locales nsis
   clang libclang-rt-14-dev valgrind
   dpkg-dev lintian desktop-file-utils appstream man-db groff-base
 )

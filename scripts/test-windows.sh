@@ -3,8 +3,8 @@
 # The Windows builds: cross-compiles for 64-bit (build-win64, its tests run
 # under Wine) and 32-bit Windows (build-win32, the programs compiled and
 # linked only), checks that every program carries its icon and manifest, and
-# makes both zips. FLTK for Windows is compiled once from its source tarball and kept
-# in ~/.cache/corvane (see README.md).
+# makes both zips and both installers. FLTK for Windows is compiled once from
+# its source tarball and kept in ~/.cache/corvane (see README.md).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -23,7 +23,7 @@ for arch in x86_64 i686; do
     grep -q -- "--type=14 --name=101" <<<"$resources" || { echo "FAIL: no group icon 101"; status=1; }
     grep -q -- "--type=24 --name=1 " <<<"$resources" || { echo "FAIL: no manifest 1"; status=1; }
   done
-  ls -l "$dir"/corvane-*.zip
+  ls -l "$dir"/corvane-*.zip "$dir"/corvane-*-setup.exe
 done
 echo "== tests under Wine in build-win64"
 export CORVANE_WINE_DIR=$PWD/build-win64/wine
