@@ -105,6 +105,9 @@ endif()
 
 # The rest of CPack's settings are cmake/packaging.cmake's.
 set(CPACK_GENERATOR ZIP)
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/windows-cpack.cmake)
+get_target_property(list_dir corvane-list RUNTIME_OUTPUT_DIRECTORY)
+set(CPACK_CORVANE_BUILT_PROGRAM ${list_dir}/corvane-list.exe)
 # The installer: CPack stages the install once more and packaging/installer.cmake
 # hands it to NSIS's makensis (Debian's nsis).
 find_program(CORVANE_MAKENSIS makensis)
