@@ -23,7 +23,7 @@ for arch in x86_64 i686; do
     grep -q -- "--type=14 --name=101" <<<"$resources" || { echo "FAIL: no group icon 101"; status=1; }
     grep -q -- "--type=24 --name=1 " <<<"$resources" || { echo "FAIL: no manifest 1"; status=1; }
   done
-  ls -l "$dir"/corvane-*.zip "$dir"/corvane-*-setup.exe
+  ls -l "$dir"/corvane-*.zip "$dir"/corvane-*-setup.exe || status=1
 done
 echo "== tests under Wine in build-win64"
 export CORVANE_WINE_DIR=$PWD/build-win64/wine
