@@ -41,6 +41,9 @@ if grep -E '(^|/)(xvfb-run|wine|wine64)( |$)' <<<"$unit"; then
   status=1
 fi
 
-[ $status -eq 0 ] &&
-  echo "ok: $all tests, each labelled; unit selects $(grep -c . <<<"$unit") (every case of $binaries binaries)"
+if [ $status -eq 0 ]; then
+  summary="ok: $all tests, each labelled; unit selects $(grep -c . <<<"$unit")"
+  [ $binaries -eq 0 ] || summary+=", every test case of its $binaries programs among them"
+  echo "$summary"
+fi
 exit $status
