@@ -36,7 +36,7 @@ for binary in "$@"; do
     status=1
   fi
 done
-if grep -E '(^|/)(xvfb-run|wine|wine64)( |$)' <<<"$unit"; then
+if grep -E '(^|/)(xvfb-run|wine|wine64|wine-run\.sh)( |$)' <<<"$unit"; then
   echo "FAIL: ctest -L unit selects the tests above, which need a display or Wine"
   status=1
 fi
