@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "DeviceRecord.h"
 
-DeviceRecord::DeviceRecord(const char* keyName) : keyName(keyName ? keyName : "")
+#include "text.h"
+
+DeviceRecord::DeviceRecord(const char* keyName)
+    : keyName(keyName ? keyName : ""), ids(PciIdentity::ofKeyName(this->keyName))
 {
     entry.setIdsFromKeyName(keyName);
 }
@@ -9,8 +12,11 @@ DeviceRecord::DeviceRecord(const char* keyName) : keyName(keyName ? keyName : ""
 void DeviceRecord::matchDatabase(const HardwareDatabase& database)
 {
     // The entry copied as find would find it, without the database keeping it.
-    if (database.copyEntry(entry.getVendorId(), entry.getDeviceId(), entry))
-        inDatabase = true;
+    inDatabase = database.copyEntry(entry.getVendorId(), entry.getDeviceId(), entry);
+    const std::string vendorId = "0x" + text::asciiUppered(entry.vendorId.substr(2));
+    const std::string deviceId = "0x" + text::asciiUppered(entry.deviceId.substr(2));
+    if (!inDatabase && (vendorId != entry.vendorId || deviceId != entry.deviceId))
+        inDatabase = database.copyEntry(vendorId, deviceId, entry);  // devices.lst writes capitals
 }
 
 bool DeviceRecord::needsAttention() const

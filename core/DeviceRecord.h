@@ -3,6 +3,7 @@
 #define CORVANE_DEVICERECORD_H
 
 #include "hardware.h"
+#include "pciIdentity.h"
 
 #include <cstdint>
 #include <optional>
@@ -25,6 +26,8 @@ public:
     explicit DeviceRecord(const char* keyName);
 
     // Copies the first database entry with the same identifiers, if any.
+    // The key's letters may be of either case, as the registry's names are:
+    // an identifier written in small letters finds the line written in capitals.
     void matchDatabase(const HardwareDatabase& database);
 
     // Devices that need a look: no driver, disabled, a problem the system
@@ -32,6 +35,10 @@ public:
     bool needsAttention() const;
 
     std::string keyName;  // the device key's name, which tells the device apart across scans
+    PciIdentity ids;      // its numbers, as far as its source records them
+    // Windows' IDs for it, most specific first: as the registry records
+    // them, or made from `ids` as Windows makes them where nothing records them.
+    std::vector<std::string> hardwareIds, compatibleIds;
     std::string deviceClass;
     std::string manufacturer;
     std::string description;

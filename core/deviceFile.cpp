@@ -109,7 +109,7 @@ DeviceFile readDeviceFile(const std::string& path)
             fail(__FILE__, __LINE__, path + " holds no PCI devices: it has no key HKEY_LOCAL_MACHINE\\" +
                                          pciBranchPath);
         result.skippedLines = reader.skippedLines();
-        result.registry = reader.takeRegistry();
+        result.source = std::make_unique<RegistryDevices>(reader.takeRegistry());
         return result;
     }
     if (registryHive::hasSignature(head)) {
@@ -120,21 +120,15 @@ DeviceFile readDeviceFile(const std::string& path)
             fail(__FILE__, __LINE__, "Failed to read " + path + " as a registry hive: " + hive->problem);
         if (!hive->registry)
             fail(__FILE__, __LINE__, path + " holds no PCI devices: it has no key ControlSetNNN\\Enum\\PCI");
-        result.registry = std::move(hive->registry);
+        result.source = std::make_unique<RegistryDevices>(std::move(hive->registry));
         result.uncleanHive = !hive->cleanlyClosed;
         return result;
     }
     if (looksLikeLspciDump(head)) {
-        result.registry = lspciDumpRegistry(path);
-        if (!result.registry)
+        // Read now, so that a failure names the file.
+        result.source = lspciDumpDevices(opened, path);
+        if (!result.source)
             fail(__FILE__, __LINE__, path + " is an lspci dump from Linux: only Corvane on Linux reads those");
-        // The dump is read now, so that a failure names the file.
-        Registry::Key branch = 0;
-        if (result.registry->openKey(Registry::localMachine, pciBranchPath, &branch) != 0) {
-            const std::string reason = result.registry->lastError();
-            fail(__FILE__, __LINE__, "Failed to read " + path + " as an lspci dump" + (reason.empty() ? "" : ": " + reason));
-        }
-        result.registry->closeKey(branch);
         return result;
     }
     fail(__FILE__, __LINE__, path + " is neither a Windows registry export, a registry hive nor an lspci dump");

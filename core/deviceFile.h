@@ -2,7 +2,7 @@
 #ifndef CORVANE_DEVICEFILE_H
 #define CORVANE_DEVICEFILE_H
 
-#include "registry.h"
+#include "deviceSource.h"
 
 #include <cstddef>
 #include <memory>
@@ -12,10 +12,10 @@
 // The PCI devices another machine recorded in a file, told apart by their
 // content: a Windows registry export (.reg), a Windows registry hive (the
 // SYSTEM file of a Windows disk) or an lspci dump (lspci -x, -xxx, -xxxx).
-// Each comes as a registry whose PCI branch the scan reads as it reads the
-// system's.
+// An export and a hive come as a registry whose PCI branch the scan reads as
+// it reads a Windows machine's; a dump as the devices libpci read from it.
 struct DeviceFile {
-    std::unique_ptr<Registry> registry;
+    std::unique_ptr<DeviceSource> source;
     std::size_t skippedLines = 0;  // malformed lines of a registry export, left out
     bool uncleanHive = false;      // a hive Windows did not close cleanly: maybe not its last state
 };

@@ -80,10 +80,12 @@ std::optional<Value> readValue(Registry& registry, Registry::Key key, const char
     return std::nullopt;
 }
 
-// A value as text: its bytes up to the first zero byte; empty when it cannot be read.
+// A text value as text: its bytes up to the first zero byte (of a
+// REG_MULTI_SZ, its first string); empty when it cannot be read or is of a
+// type that holds no text, whose bytes would show as garbage.
 std::string textOf(std::optional<Value>&& value)
 {
-    if (!value)
+    if (!value || !registryType::isText(value->type))
         return std::string();
     value->bytes.resize(std::min(value->bytes.size(), value->bytes.find('\0')));
     return std::move(value->bytes);
@@ -174,11 +176,9 @@ constexpr std::uint32_t configFailedInstall = 0x40;  // CONFIGFLAG_FAILEDINSTALL
 
 // The driver as Windows records it in the instance key: "Service" names the
 // function driver, "Driver" the device's software key, ConfigFlags what
-// became of the installation. Other sources answer the same way.
+// became of the installation.
 void takeDriver(Registry& registry, Registry::Key instance, DeviceRecord& record)
 {
-    if (!registry.recordsDrivers())
-        return;  // unknown
     const std::string service = textOf(readValue(registry, instance, "Service"));
     const std::uint32_t flags = dwordOf(readValue(registry, instance, "ConfigFlags")).value_or(0);
     if (flags & (configFailedInstall | configReinstall)) {
@@ -190,8 +190,22 @@ void takeDriver(Registry& registry, Registry::Key instance, DeviceRecord& record
         const bool softwareKey = !textOf(readValue(registry, instance, "Driver")).empty();
         record.driverState = softwareKey ? DriverState::notNeeded : DriverState::none;
     }
-    if (record.driverState == DriverState::none)
-        record.modules = textsOf(readValue(registry, instance, "Modules"));
+}
+
+// The IDs Windows gave the device, as its instance key records them; where
+// it records none (a file made by hand, a source that is no Windows), those
+// Windows would give it, made from the key's numbers. The class code is
+// taken from the recorded IDs, the one place a registry records it.
+void takeWindowsIds(Registry& registry, Registry::Key instance, DeviceRecord& record)
+{
+    record.hardwareIds = textsOf(readValue(registry, instance, "HardwareID"));
+    record.compatibleIds = textsOf(readValue(registry, instance, "CompatibleIDs"));
+    record.ids.takeClassCode(record.hardwareIds);
+    record.ids.takeClassCode(record.compatibleIds);
+    if (record.hardwareIds.empty())
+        record.hardwareIds = windowsHardwareIds(record.ids);
+    if (record.compatibleIds.empty())
+        record.compatibleIds = windowsCompatibleIds(record.ids);
 }
 
 // The names of the branch's sub-keys, in the registry's order.
@@ -229,30 +243,64 @@ bool readFirstInstance(Registry& registry, Registry::Key branch, DeviceRecord& r
     takeDriver(registry, instance.get(), record);
     record.problemCode = registry.deviceProblem(record.keyName, instanceName);
     record.location = locationText(textOf(readValue(registry, instance.get(), "LocationInformation")));
+    takeWindowsIds(registry, instance.get(), record);
     return true;
 }
 
 }
 
-std::vector<std::unique_ptr<DeviceRecord>> scanPciRegistry(Registry& registry, const HardwareDatabase& database)
+DeviceRecords readPciBranch(Registry& registry)
 {
     const OpenKey root(registry, Registry::localMachine, pciBranchPath);
     if (!root.isOpen())
         throw flException(__FILE__, __LINE__, "Failed to open PCI Root key.");
 
-    std::vector<std::unique_ptr<DeviceRecord>> devices;
+    DeviceRecords devices;
     const std::vector<std::string> names = deviceKeyNames(registry, root.get());
-    database.expectLookups(names.size());
     devices.reserve(names.size());
     for (const std::string& name : names) {
         if (name.size() < 10)
             continue;
         auto record = std::make_unique<DeviceRecord>(name.c_str());
-        record->matchDatabase(database);
         // A device whose keys cannot be read is left out; the others still count.
         if (readFirstInstance(registry, root.get(), *record))
             devices.push_back(std::move(record));
     }
+    return devices;
+}
+
+DeviceRecords scanPciRegistry(Registry& registry, const HardwareDatabase& database)
+{
+    DeviceRecords devices = readPciBranch(registry);
+    matchDatabase(devices, database);
+    return devices;
+}
+
+DeviceRecords RegistryDevices::readDevices()
+{
+    return readPciBranch(registry);
+}
+
+DeviceRecords RecordedDevices::readDevices()
+{
+    DeviceRecords copies;
+    copies.reserve(records.size());
+    for (const auto& record : records)
+        copies.push_back(std::make_unique<DeviceRecord>(*record));
+    return copies;
+}
+
+void matchDatabase(const DeviceRecords& devices, const HardwareDatabase& database)
+{
+    database.expectLookups(devices.size());
+    for (const auto& device : devices)
+        device->matchDatabase(database);
     database.confirmUnchanged();
+}
+
+DeviceRecords readDevices(DeviceSource& source, const HardwareDatabase& database)
+{
+    DeviceRecords devices = source.readDevices();
+    matchDatabase(devices, database);
     return devices;
 }

@@ -29,9 +29,6 @@ public:
     // it. None when it reports no problem, or where no such manager answers
     // (every source but the live registry of Windows).
     virtual std::optional<std::uint32_t> deviceProblem(const std::string&, const std::string&) { return std::nullopt; }
-    // False for a source that records no drivers at all (an lspci dump):
-    // a device without one there is not known to lack one.
-    virtual bool recordsDrivers() const { return true; }
     // After a call that failed: what the backend can say of it beyond the
     // code (libpci's message about a dump it cannot read), or nothing.
     virtual std::string lastError() const { return {}; }
@@ -66,12 +63,5 @@ constexpr bool isText(std::uint32_t type)
 // The path of the PCI branch below localMachine, and its number of names.
 constexpr const char* pciBranchPath = "SYSTEM\\CurrentControlSet\\Enum\\PCI";
 constexpr std::size_t pciBranchDepth = 4;
-
-Registry& systemRegistry();  // this platform's registry
-
-// The devices an lspci dump (lspci -x, -xxx or -xxxx) records, named and
-// laid out as this platform's own bus is; null where the platform reads no
-// dumps (Windows has no libpci). The file is read when the branch is first opened.
-std::unique_ptr<Registry> lspciDumpRegistry(const std::string& path);
 
 #endif

@@ -5,10 +5,9 @@
 #include "deviceFile.h"
 #include "deviceOutline.h"
 #include "flException.h"
-#include "pciScan.h"
+#include "deviceSource.h"
 #include "platform.h"
 #include "platformWindow.h"
-#include "registry.h"
 #include "text.h"
 
 #include <FL/Fl.H>
@@ -23,12 +22,12 @@ const char* const windowTitle = "Corvane 1.5.1 Release 12/17/2011'";
 
 }
 
-flMainForm::flMainForm() : flMainForm(systemRegistry())
+flMainForm::flMainForm() : flMainForm(systemDevices())
 {
 }
 
-flMainForm::flMainForm(Registry& registry)
-    : flBaseForm(800, 600, windowTitle), registry(&registry)
+flMainForm::flMainForm(DeviceSource& source)
+    : flBaseForm(800, 600, windowTitle), source(&source)
 {
     platform::setWindowIcons(*window);
     loadAtStart(std::string());
@@ -36,7 +35,7 @@ flMainForm::flMainForm(Registry& registry)
 }
 
 flMainForm::flMainForm(const std::string& deviceFile)
-    : flBaseForm(800, 600, windowTitle), registry(&systemRegistry())
+    : flBaseForm(800, 600, windowTitle), source(&systemDevices())
 {
     platform::setWindowIcons(*window);
     loadAtStart(deviceFile);
@@ -45,13 +44,13 @@ flMainForm::flMainForm(const std::string& deviceFile)
 
 flMainForm::~flMainForm() = default;
 
-flMainForm::Loaded flMainForm::readDevices(Registry& registry, const std::string& fromFile, Load load)
+flMainForm::Loaded flMainForm::readDevices(DeviceSource& source, const std::string& fromFile, Load load)
 {
     Loaded loaded;
     loaded.database = std::make_unique<HardwareDatabase>(databasePath(), load == Load::atStart);
     if (!fromFile.empty())
         loaded.opened = readDeviceFile(fromFile);
-    loaded.devices = scanPciRegistry(loaded.opened.registry ? *loaded.opened.registry : registry, *loaded.database);
+    loaded.devices = ::readDevices(loaded.opened.source ? *loaded.opened.source : source, *loaded.database);
     loaded.database->release();  // every record is matched: the file need not stay mapped while the window shows
     return loaded;
 }
@@ -61,9 +60,9 @@ void flMainForm::takeDevices(Loaded loaded, Load load, const std::string& fromFi
     database = std::move(loaded.database);
     devices = std::move(loaded.devices);
     notice = noticeOf(fromFile, loaded.opened);
-    if (loaded.opened.registry) {
-        fileRegistry = std::move(loaded.opened.registry);
-        registry = fileRegistry.get();
+    if (loaded.opened.source) {
+        fileSource = std::move(loaded.opened.source);
+        source = fileSource.get();
         file = fromFile;
         window->copy_label((std::string(windowTitle) + " - " + platform::fileNameOf(file)).c_str());
     }
@@ -73,13 +72,13 @@ void flMainForm::takeDevices(Loaded loaded, Load load, const std::string& fromFi
 
 void flMainForm::loadDevices(Load load, const std::string& fromFile)
 {
-    takeDevices(readDevices(*registry, fromFile, load), load, fromFile);
+    takeDevices(readDevices(*source, fromFile, load), load, fromFile);
 }
 
 void flMainForm::loadAtStart(const std::string& fromFile)
 {
     Loaded loaded;
-    platform::openDisplayWhile([&] { loaded = readDevices(*registry, fromFile, Load::atStart); });
+    platform::openDisplayWhile([&] { loaded = readDevices(*source, fromFile, Load::atStart); });
     takeDevices(std::move(loaded), Load::atStart, fromFile);
 }
 

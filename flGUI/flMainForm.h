@@ -12,16 +12,14 @@
 #include <string>
 #include <vector>
 
-class Registry;
-
 // The program's window: loads devices.lst, reads the PCI devices from the
-// registry and shows them as a tree, all in its constructor; F5 does it again.
+// system (or a file) and shows them as a tree, all in its constructor; F5 does it again.
 // It can show the devices another machine recorded in a file instead: given
 // at start, dropped onto the window, or chosen with Ctrl+O.
 class flMainForm : public flBaseForm {
 public:
-    flMainForm();                              // the system's registry
-    explicit flMainForm(Registry& registry);   // any other
+    flMainForm();                                  // this machine's devices
+    explicit flMainForm(DeviceSource& source);     // any other
     // The devices recorded in a file (see deviceFile.h); a failure to read
     // it leaves the constructor as an flException naming the file.
     explicit flMainForm(const std::string& deviceFile);
@@ -33,7 +31,7 @@ public:
     // (its skipped lines, a hive not closed cleanly) once the window shows.
     bool handleEvent(int event) override;
 
-    // Loads devices.lst and reads the registry again, as the constructor
+    // Loads devices.lst and reads the devices again, as the constructor
     // does (the file shown, read anew, when there is one), and rebuilds the
     // tree keeping the lines the user opened and selected and the scroll
     // position where they still exist. A failure leaves the tree as it is
@@ -45,7 +43,7 @@ public:
     // Ctrl+O: the platform's file dialog, then openFile.
     void chooseFile();
 
-    // The file whose devices are shown; empty when they are the registry's.
+    // The file whose devices are shown; empty when they are this machine's.
     const std::string& shownFile() const { return file; }
 
     // Shows only the devices that need attention (no driver, disabled, a
@@ -70,13 +68,13 @@ private:
         DeviceFile opened;
         std::vector<std::unique_ptr<DeviceRecord>> devices;
     };
-    // Loads devices.lst and scans `registry`, or the file's registry when
-    // `fromFile` is given. Touches neither the form nor the toolkit, so that
-    // it may run on another thread; a failure is its flException.
-    static Loaded readDevices(Registry& registry, const std::string& fromFile, Load load);
+    // Loads devices.lst and reads the devices of `source`, or the file's
+    // when `fromFile` is given. Touches neither the form nor the toolkit, so
+    // that it may run on another thread; a failure is its flException.
+    static Loaded readDevices(DeviceSource& source, const std::string& fromFile, Load load);
     // Makes what was read the form's devices (and the file the one shown).
     void takeDevices(Loaded loaded, Load load, const std::string& fromFile);
-    // Loads devices.lst into `database` and scans the registry into a fresh
+    // Loads devices.lst into `database` and reads the devices into a fresh
     // `devices`; when either fails, both are left as they were and the
     // flException goes on. With a file, the devices are read from it, and it
     // becomes the file shown once all succeeded.
@@ -90,8 +88,8 @@ private:
     void fillTree(const DeviceTree::View& view);
     void showNotice();
 
-    Registry* registry;                     // where the devices are read from
-    std::unique_ptr<Registry> fileRegistry;  // the shown file's
+    DeviceSource* source;                      // where the devices are read from
+    std::unique_ptr<DeviceSource> fileSource;  // the shown file's
     std::string file;                       // the file shown, if any
     std::string notice;                     // to be said once the window shows
     std::string dropped;                    // a file dropped, opened once the drop is done

@@ -9,45 +9,6 @@
 
 namespace {
 
-// The identifiers of a key named VEN_vvvv&DEV_dddd&SUBSYS_ssssSSSS&REV_rr
-// (SUBSYS: the subsystem, then its vendor), each where its part is there and
-// well formed.
-struct KeyIds {
-    std::optional<std::uint16_t> vendor, device, subsystemVendor, subsystem;
-    std::optional<std::uint8_t> revision;
-};
-
-std::optional<std::uint32_t> hexPart(std::string_view part, std::string_view prefix, std::size_t digits)
-{
-    if (part.size() != prefix.size() + digits || !text::startsWithAsciiFolded(part, text::asciiLowered(prefix)) ||
-        !text::hasHexDigits(part.substr(prefix.size()), digits))
-        return std::nullopt;
-    std::uint32_t value = 0;
-    for (const char c : part.substr(prefix.size()))
-        value = value * 16 + static_cast<std::uint32_t>(text::hexDigitValue(c));
-    return value;
-}
-
-KeyIds idsOf(std::string_view name)
-{
-    KeyIds ids;
-    for (std::size_t start = 0; start <= name.size();) {
-        const std::size_t end = std::min(name.find('&', start), name.size());
-        const std::string_view part = name.substr(start, end - start);
-        if (const auto vendor = hexPart(part, "VEN_", 4))
-            ids.vendor = static_cast<std::uint16_t>(*vendor);
-        else if (const auto device = hexPart(part, "DEV_", 4))
-            ids.device = static_cast<std::uint16_t>(*device);
-        else if (const auto subsystem = hexPart(part, "SUBSYS_", 8)) {
-            ids.subsystem = static_cast<std::uint16_t>(*subsystem >> 16);
-            ids.subsystemVendor = static_cast<std::uint16_t>(*subsystem & 0xFFFF);
-        } else if (const auto revision = hexPart(part, "REV_", 2))
-            ids.revision = static_cast<std::uint8_t>(*revision);
-        start = end + 1;
-    }
-    return ids;
-}
-
 std::string hex(unsigned value, int digits)
 {
     char text[16];
@@ -64,7 +25,7 @@ std::optional<std::string> hexOf(const std::optional<Number>& value, int digits)
 // As `lspci -v` names a subsystem: its vendor's name and its own, or its
 // device's where the subsystem is the device itself; numbers for what the
 // list lacks. None for a device without one (both identifiers 0).
-std::optional<std::string> subsystemName(const PciIdsNames& names, const KeyIds& ids)
+std::optional<std::string> subsystemName(const PciIdsNames& names, const PciIdentity& ids)
 {
     if (!ids.vendor || !ids.device || !ids.subsystemVendor || !ids.subsystem ||
         (*ids.subsystemVendor == 0 && *ids.subsystem == 0))
@@ -99,7 +60,7 @@ const char* stateName(DriverState state)
 
 DeviceFields fieldsOf(const DeviceRecord& device, const PciIdsNames* names)
 {
-    const KeyIds ids = idsOf(device.keyName);
+    const PciIdentity& ids = device.ids;
     DeviceFields fields;
     fields.key = text::validUtf8(device.keyName);
     fields.vendorId = hexOf(ids.vendor, 4);

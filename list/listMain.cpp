@@ -9,14 +9,13 @@
 // read is reported so and the others are still listed.
 #include "commandLine.h"
 #include "deviceFile.h"
+#include "deviceSource.h"
 #include "flException.h"
 #include "hardware.h"
 #include "listing.h"
 #include "pciIdsFile.h"
 #include "pciIdsReader.h"
-#include "pciScan.h"
 #include "platform.h"
-#include "registry.h"
 
 #include <cstdio>
 #include <string>
@@ -26,17 +25,17 @@ namespace {
 
 // The devices of this machine (no file) or of one file; an flException
 // naming the file when it cannot be read.
-std::vector<std::unique_ptr<DeviceRecord>> devicesOf(const std::string& file, const HardwareDatabase& database)
+DeviceRecords devicesOf(const std::string& file, const HardwareDatabase& database)
 {
     if (file.empty())
-        return scanPciRegistry(systemRegistry(), database);
+        return readDevices(systemDevices(), database);
     const DeviceFile read = readDeviceFile(file);
     const std::string notice = noticeOf(file, read);
     if (!notice.empty()) {
         std::fprintf(stderr, "%s\n", notice.c_str());
         std::fflush(stderr);
     }
-    return scanPciRegistry(*read.registry, database);
+    return readDevices(*read.source, database);
 }
 
 // Lists every source in turn; the exit status.

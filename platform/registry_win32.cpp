@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Windows: the registry's own ANSI functions. Key names pass as they give
 // and take them (the PCI branch's are ASCII); text values become UTF-8.
-#include "registry.h"
+#include "registry_win32.h"
+
+#include "deviceSource.h"
 #include "registryHive.h"
 
 #include "text_win32.h"
@@ -105,13 +107,19 @@ private:
 
 }
 
-Registry& systemRegistry()
+Registry& windowsRegistry()
 {
     static Win32Registry registry;
     return registry;
 }
 
-std::unique_ptr<Registry> lspciDumpRegistry(const std::string&)
+DeviceSource& systemDevices()
+{
+    static RegistryDevices devices(windowsRegistry());
+    return devices;
+}
+
+std::unique_ptr<DeviceSource> lspciDumpDevices(const platform::OpenedFile&, const std::string&)
 {
     return nullptr;
 }

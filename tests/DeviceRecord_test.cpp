@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "DeviceRecord.h"
 #include "TempDir.h"
+#include "deviceOutline.h"
 
 #include <gtest/gtest.h>
 
@@ -43,11 +44,29 @@ INSTANTIATE_TEST_SUITE_P(Records, Matching, testing::Values(
               {"0x8086", "0x10D3", "Intel", "first", "82574L"}},
     MatchCase{"Unmatched", sampleDatabase, "VEN_10EC&DEV_8168&SUBSYS_01231028&REV_06",
               {"0x10EC", "0x8168", "", "", ""}},
+    // Key names compare without case, as the registry's do; devices.lst is written in capitals.
+    MatchCase{"SmallLettersInTheKey", sampleDatabase, "ven_8086&dev_10d3&subsys_a01f8086&rev_00",
+              {"0x8086", "0x10D3", "Intel", "first", "82574L"}},
     MatchCase{"CaseDiffers", sampleDatabase, "VEN_10DE&DEV_1C82&SUBSYS_00000000&REV_A1",
               {"0x10DE", "0x1C82", "", "", ""}},
     MatchCase{"EmptyDatabase", "", "VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00",
               {"0x8086", "0x10D3", "", "", ""}},
     MatchCase{"ShortName", sampleDatabase, "VEN_8086&D", {"0x8086", "0x", "", "", ""}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A source that records no drivers (an lspci dump): no driver line rather
+// than a guess, and only the database decides whether the device needs attention.
+TEST(DeviceRecord, ASourceWithoutDriversHasNoDriverLine)
+{
+    DeviceRecord record("VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00");
+    ASSERT_EQ(record.driverState, DriverState::unknown);
+    EXPECT_EQ(driverLine(record), std::nullopt);
+    EXPECT_EQ(outlineOf(record).size(), 10u);
+    EXPECT_TRUE(record.needsAttention());
+    EXPECT_EQ(markOf(record), DeviceMark::notInDatabase);
+    record.inDatabase = true;
+    EXPECT_FALSE(record.needsAttention());
+    EXPECT_EQ(markOf(record), DeviceMark::none);
+}
 
 }

@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #endif
 
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -77,16 +78,31 @@ TEST(DeviceFile, AFifoIsRefusedWithoutWaitingForAWriter)
     }
 }
 
+// libpci is handed the dump that was opened and checked, never its name
+// again: a FIFO put in its place meanwhile is not waited on.
+TEST(DeviceFile, ADumpIsReadAsItWasOpened)
+{
+    TempDir dir;
+    const std::string path = dir.write("dump.txt", dump);
+    const platform::OpenedFile opened = platform::openRegularFile(path.c_str());
+    ASSERT_TRUE(opened.file);
+    ASSERT_EQ(std::remove(path.c_str()), 0);
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    const auto source = lspciDumpDevices(opened, path);
+    ASSERT_TRUE(source);
+    const DeviceRecords devices = source->readDevices();
+    ASSERT_EQ(devices.size(), 1u);
+    EXPECT_EQ(devices[0]->location, "0000:00:00.0");
+}
+
 TEST(DeviceFile, ADumpIsReadThroughLibpci)
 {
     TempDir dir;
     const DeviceFile file = readDeviceFile(dir.write("dump.txt", dump));
-    Registry::Key branch = 0;
-    ASSERT_EQ(file.registry->openKey(Registry::localMachine, pciBranchPath, &branch), 0);
-    char name[256];
-    ASSERT_EQ(file.registry->enumKey(branch, 0, name, sizeof name), 0);
-    EXPECT_STREQ(name, "VEN_8086&DEV_1237&SUBSYS_FFFFFFFF&REV_02");  // bytes the dump lacks read as ff
-    file.registry->closeKey(branch);
+    const DeviceRecords devices = file.source->readDevices();
+    ASSERT_FALSE(devices.empty());
+    EXPECT_EQ(devices[0]->keyName, "VEN_8086&DEV_1237&SUBSYS_FFFFFFFF&REV_02");  // bytes the dump lacks read as ff
+    EXPECT_EQ(devices[0]->driverState, DriverState::unknown);                   // a dump records no drivers
 }
 #endif
 

@@ -159,7 +159,7 @@ protected:
     {
         const HardwareDatabase database(dir.write("devices.lst", ""), false);
         std::string shown;
-        for (const auto& device : scanPciRegistry(*file.registry, database))
+        for (const auto& device : readDevices(*file.source, database))
             shown += (shown.empty() ? "" : ",") + device->description;
         return shown;
     }

@@ -170,8 +170,8 @@ TEST_F(Scan, ValuesAreTextUpToTheFirstZeroAndReadWhole)
     auto& instance = *device.subKey("0000");
     const std::string longText(3000, 'd');
     instance.setString("DeviceDesc", "x;" + longText);
-    instance.setValue("Class", std::string("no terminator"));       // REG_BINARY without a zero
-    instance.setValue("Mfg", std::string("cut\0here", 8));
+    instance.setValue("Class", std::string("no terminator"), registryType::string);  // without a zero
+    instance.setValue("Mfg", std::string("cut\0here", 8), registryType::string);
     const auto form = makeForm();
     ASSERT_EQ(form->devices.size(), 1u);
     EXPECT_EQ(form->devices[0]->description, longText);
@@ -182,7 +182,7 @@ TEST_F(Scan, ValuesAreTextUpToTheFirstZeroAndReadWhole)
 TEST_F(Scan, ValueExactlyFillingTheBufferHasNoTerminator)
 {
     auto& device = registry.addDevice(nameA, nullptr, nullptr, nullptr);
-    device.subKey("0000")->setValue("Class", std::string(1024, 'c'));
+    device.subKey("0000")->setValue("Class", std::string(1024, 'c'), registryType::string);
     const auto form = makeForm();
     ASSERT_EQ(form->devices.size(), 1u);
     EXPECT_EQ(form->devices[0]->deviceClass, std::string(1024, 'c'));
@@ -336,10 +336,10 @@ INSTANTIATE_TEST_SUITE_P(Drivers, Instance, testing::Values(
     InstanceCase{"FlagsOfTwoBytesAreNoFlags",
                  {sz("Service", "e1000e"), {"ConfigFlags", registryType::binary, std::string("\x01\x00", 2)}},
                  "Net|Intel|Driver: e1000e|", false},
-    InstanceCase{"Modules", {{"Modules", registryType::multiString, std::string("a\0b\0\0", 5)}},
-                 "Net|Intel|No driver (modules: a, b)|", true},
-    InstanceCase{"ModulesOfABoundDevice",
-                 {sz("Service", "e1000e"), {"Modules", registryType::multiString, std::string("a\0\0", 3)}},
+    // Texts of a type that holds none are no texts: their bytes would show as garbage.
+    InstanceCase{"ServiceOfNoTextType", {{"Service", registryType::binary, std::string("\x01\x02\x03\x04", 4)}},
+                 "Net|Intel|No driver|", true},
+    InstanceCase{"ServiceAsMultiString", {{"Service", registryType::multiString, std::string("e1000e\0x\0\0", 10)}},
                  "Net|Intel|Driver: e1000e|", false},
     InstanceCase{"IndirectTexts",
                  {sz("Mfg", "@oem41.inf,%nvidia%;NVIDIA"), sz("Class", "@x.inf,%c%;Display; adapters"),
@@ -368,20 +368,26 @@ TEST_F(Scan, AProblemTheSystemReportsIsOnTheDriverLine)
     EXPECT_EQ(markOf(*form->devices[0]), DeviceMark::problem);
 }
 
-// An lspci dump records no drivers: no driver line rather than a guess, and
-// only the database decides whether the device needs attention.
-TEST_F(Scan, ASourceWithoutDriversHasNoDriverLine)
+
+// The IDs Windows gave a device are taken as its instance key records them,
+// the class code with them; without them, those Windows would make of the key's numbers.
+TEST_F(Scan, WindowsIdsAsRecordedOrMadeFromTheKey)
 {
-    registry.driversRecorded = false;
-    registry.addDevice(nameA, "Net", "Intel", ";in the database");
-    registry.addDevice(nameB, "Net", "Realtek", ";not in it");
+    const std::string recorded = std::string("PCI\\VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00") + '\0' +
+                                 "PCI\\VEN_8086&DEV_10D3&CC_020000" + '\0' + '\0';
+    registry.addDevice(nameA, "Net", "Intel", ";a").subKey("0000")->setValue("HardwareID", recorded, registryType::multiString);
+    registry.addDevice(nameB, "Net", "Realtek", ";b");
     const auto form = makeForm();
     ASSERT_EQ(form->devices.size(), 2u);
-    EXPECT_EQ(driverLine(*form->devices[0]), std::nullopt);
-    EXPECT_EQ(outlineOf(*form->devices[0]).size(), 10u);
-    EXPECT_FALSE(form->devices[0]->needsAttention());
-    EXPECT_TRUE(form->devices[1]->needsAttention());
-    EXPECT_EQ(markOf(*form->devices[1]), DeviceMark::notInDatabase);
+    EXPECT_EQ(form->devices[0]->hardwareIds, (std::vector<std::string>{"PCI\\VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00",
+                                                                       "PCI\\VEN_8086&DEV_10D3&CC_020000"}));
+    EXPECT_EQ(form->devices[0]->ids.classId, 0x0200);
+    EXPECT_EQ(form->devices[0]->compatibleIds.front(), "PCI\\VEN_8086&DEV_10D3&REV_00");
+    EXPECT_EQ(form->devices[0]->compatibleIds.back(), "PCI\\CC_0200");  // the class code recorded counts
+    EXPECT_EQ(form->devices[1]->hardwareIds, (std::vector<std::string>{"PCI\\VEN_10EC&DEV_8168&SUBSYS_01231028&REV_06",
+                                                                       "PCI\\VEN_10EC&DEV_8168&SUBSYS_01231028"}));
+    EXPECT_EQ(form->devices[1]->compatibleIds, (std::vector<std::string>{"PCI\\VEN_10EC&DEV_8168&REV_06",
+                                                                         "PCI\\VEN_10EC&DEV_8168", "PCI\\VEN_10EC"}));
 }
 
 }

@@ -4,7 +4,7 @@
 #include "hardware.h"
 #include "pciIds.h"
 #include "files.h"
-#include "platform/registry_libpci.h"
+#include "platform/pciDevices_libpci.h"
 
 #include <gtest/gtest.h>
 
@@ -330,35 +330,18 @@ TEST(Updater, FindsEveryNamedDeviceOfThisMachine)
     ASSERT_TRUE(platform::replaceFile(dir.file("devices.lst"), convertPciIds(list).devicesList, error)) << error;
     const HardwareDatabase database = loadQuietly(dir.file("devices.lst"));
 
-    LibpciRegistry registry({"", systemList, false});
-    Registry::Key root;
-    ASSERT_EQ(registry.openKey(Registry::localMachine, pciBranchPath, &root), 0);
-    char name[256];
     int named = 0;
-    for (std::uint32_t index = 0; registry.enumKey(root, index, name, sizeof name) == 0; ++index) {
-        Registry::Key device, instance;
-        ASSERT_EQ(registry.openKey(root, name, &device), 0);
-        char instanceName[256];
-        ASSERT_EQ(registry.enumKey(device, 0, instanceName, sizeof instanceName), 0);
-        ASSERT_EQ(registry.openKey(device, instanceName, &instance), 0);
-        unsigned char value[1024];
-        std::uint32_t size = sizeof value;
-        if (registry.queryValue(instance, "DeviceDesc", nullptr, value, &size) == 0) {
-            ++named;
-            std::string deviceName(reinterpret_cast<char*>(value));
-            deviceName = deviceName.substr(deviceName.find(';') + 1);
-            for (char& c : deviceName)
-                if (c == '"') c = '\'';
-            HardwareEntry key;
-            key.setIdsFromKeyName(name);
-            const HardwareEntry* found = database.find(key.vendorId, key.deviceId);
-            ASSERT_NE(found, nullptr) << name;
-            EXPECT_EQ(found->text3, deviceName) << name;
-        }
-        registry.closeKey(instance);
-        registry.closeKey(device);
+    for (const auto& device : LibpciDevices({"", systemList, false}).readDevices()) {
+        if (device->description == "unknown value")
+            continue;
+        ++named;
+        std::string deviceName = device->description;
+        for (char& c : deviceName)
+            if (c == '"') c = '\'';
+        const HardwareEntry* found = database.find(device->entry.vendorId, device->entry.deviceId);
+        ASSERT_NE(found, nullptr) << device->keyName;
+        EXPECT_EQ(found->text3, deviceName) << device->keyName;
     }
-    registry.closeKey(root);
     std::printf("%d named devices of this machine found\n", named);
 }
 

@@ -55,8 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();  // the user is told which file
         return 0;
     }
-    if (!read.registry)
+    if (!read.source)
         std::abort();  // read means a registry to scan
-    scanPciRegistry(*read.registry, database());  // a failure here would be the program's
+    readDevices(*read.source, database());  // a failure here would be the program's
     return 0;
 }

@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         const DeviceFile file = readDeviceFile(path);
         const HardwareDatabase noNames(database, false);
-        scanPciRegistry(*file.registry, noNames);
+        readDevices(*file.source, noNames);
         noticeOf(path, file);
     } catch (const flException& failure) {
         if (failure.message.find(path) == std::string::npos)

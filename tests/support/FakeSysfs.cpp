@@ -45,9 +45,9 @@ void FakeSysfs::addModuleAlias(const std::string& pattern, const std::string& mo
     dir.write("modules/modprobe.conf", readFile(dir.file("modules/modprobe.conf")) + "alias " + pattern + " " + module + "\n");
 }
 
-LibpciRegistry::Options FakeSysfs::options() const
+LibpciDevices::Options FakeSysfs::options() const
 {
-    LibpciRegistry::Options options(sysfsPath(), idsPath(), false);
+    LibpciDevices::Options options(sysfsPath(), idsPath(), false);
     options.modulesDirectory = dir.file("modules");
     options.modulesConfig = dir.file("modules/modprobe.conf");
     return options;

@@ -3,7 +3,7 @@
 #define CORVANE_TESTS_FAKESYSFS_H
 
 #include "TempDir.h"
-#include "platform/registry_libpci.h"
+#include "platform/pciDevices_libpci.h"
 
 #include <string>
 
@@ -25,7 +25,7 @@ public:
     std::string sysfsPath() const { return dir.file("sys"); }
     std::string idsPath() const { return dir.file("pci.ids"); }
     // The backend on this bus, its list and its modules alone.
-    LibpciRegistry::Options options() const;
+    LibpciDevices::Options options() const;
 
 private:
     TempDir dir;

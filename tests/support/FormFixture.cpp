@@ -23,7 +23,7 @@ std::unique_ptr<flMainForm> FormFixture::makeForm(const std::string& deviceFile)
     testing::internal::CaptureStdout();
     std::unique_ptr<flMainForm> form;
     try {
-        form = deviceFile.empty() ? std::make_unique<flMainForm>(registry) : std::make_unique<flMainForm>(deviceFile);
+        form = deviceFile.empty() ? std::make_unique<flMainForm>(registryDevices) : std::make_unique<flMainForm>(deviceFile);
     } catch (...) {
         output = testing::internal::GetCapturedStdout();
         throw;

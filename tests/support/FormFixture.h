@@ -6,6 +6,7 @@
 
 #include "MemoryRegistry.h"
 #include "TempDir.h"
+#include "deviceSource.h"
 #include "flMainForm.h"
 
 #include <memory>
@@ -26,6 +27,7 @@ protected:
 
     TempDir dir;
     MemoryRegistry registry;
+    RegistryDevices registryDevices{registry};
     std::string output;
 
 private:

@@ -29,14 +29,12 @@ public:
     }
     void failQuery(const std::string& valueName, long code) { queryFailures[valueName] = code; }
     void reportProblem(const std::string& deviceKey, std::uint32_t code) { problems[deviceKey] = code; }
-    bool driversRecorded = true;
 
     std::optional<std::uint32_t> deviceProblem(const std::string& device, const std::string&) override
     {
         const auto found = problems.find(device);
         return found == problems.end() ? std::nullopt : std::optional<std::uint32_t>(found->second);
     }
-    bool recordsDrivers() const override { return driversRecorded; }
 
     long openKey(Key parent, const char* subKey, Key* result) override;
     long enumKey(Key key, std::uint32_t index, char* name, std::uint32_t nameSize) override;

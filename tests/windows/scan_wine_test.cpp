@@ -3,7 +3,7 @@
 // import-fixture.sh. Wine keeps a key of its own there too.
 #include "TempDir.h"
 #include "pciScan.h"
-#include "registry.h"
+#include "platform/registry_win32.h"
 
 #include <gtest/gtest.h>
 
@@ -36,7 +36,7 @@ protected:
         database = std::make_unique<HardwareDatabase>(dir.write(
             "devices.lst", "\"0x8086\",\"0x10D3\",\"Intel Corporation\",\"sample\",\"82574L\"\n"));
         testing::internal::GetCapturedStdout();
-        devices = scanPciRegistry(systemRegistry(), *database);
+        devices = scanPciRegistry(windowsRegistry(), *database);
         for (const auto& record : devices)
             byIds[record->entry.vendorId + ":" + record->entry.deviceId] = record.get();
     }

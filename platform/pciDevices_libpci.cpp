@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "registry_libpci.h"
+#include "pciDevices_libpci.h"
+
+#include "flException.h"
 
 #include "pciIdsFile.h"
 #include "pciIdsReader.h"
-#include "registry_tree.h"
-#include "text.h"
 
 extern "C" {
 #include <pci/pci.h>
@@ -17,12 +17,12 @@ extern "C" {
 #include <cstdint>
 #include <cstdio>
 #include <deque>
-#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string_view>
 #include <tuple>
-#include <unordered_map>
+#include <unordered_set>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -30,15 +30,13 @@ namespace {
 struct PciFunction {
     int domain;
     unsigned bus, slot, function;
-    unsigned vendorId, deviceId, subsystemVendorId, subsystemId, revision, classCode;
+    unsigned vendorId, deviceId, subsystemVendorId, subsystemId, revision, classCode, programmingInterface;
     std::string driver;                                 // bound to it; empty: none
     std::string moduleAlias;                            // when no driver is bound
     std::vector<std::string> modules;                   // that could drive it
     // Views into the list or into the names libpci's other sources gave.
     std::optional<std::string_view> vendorName, deviceName;  // none: no source knows it
     std::string_view className;
-    std::string keyName, address;  // its device key's name, its instance key's
-    std::size_t nextInstance = 0;  // the next function of its device key; none: npos
 };
 
 // Names that do not stand in the list: what libpci's other sources gave,
@@ -118,7 +116,7 @@ void nameFunction(PciFunction& function, const PciIdsNames& names, pci_access* a
 // `devices` for its list of libpci's. Only libpci's own C frames lie between
 // the jump and this function's setjmp, and this function keeps nothing on
 // its stack that needs destroying.
-bool readPciBus(const LibpciRegistry::Options& options, const std::string& dumpPath,
+bool readPciBus(const LibpciDevices::Options& options, const std::string& dumpPath,
                 std::vector<PciFunction>& functions, std::vector<pci_dev*>& devices, pci_access* access)
 {
     std::jmp_buf failed;
@@ -162,6 +160,7 @@ bool readPciBus(const LibpciRegistry::Options& options, const std::string& dumpP
         function.subsystemId = device->subsys_id;
         function.revision = device->rev_id;
         function.classCode = device->device_class;
+        function.programmingInterface = device->prog_if;
         if (const char* driver = pci_get_string_property(device, PCI_FILL_DRIVER))
             function.driver = driver;
         // What could drive a function that nothing drives; a dump records neither.
@@ -222,7 +221,7 @@ private:
 };
 
 // Looked up only for the functions without a driver: most machines have none.
-void findModules(std::vector<PciFunction>& functions, const LibpciRegistry::Options& options)
+void findModules(std::vector<PciFunction>& functions, const LibpciDevices::Options& options)
 {
     const auto unbound = [](const PciFunction& function) { return !function.moduleAlias.empty(); };
     if (std::none_of(functions.begin(), functions.end(), unbound))
@@ -241,7 +240,8 @@ void appendHex(std::string& text, unsigned value, int digits, bool capitals)
         text += alphabet[(value >> shift) & 0xF];
 }
 
-// VEN_vvvv&DEV_dddd&SUBSYS_ssssSSSS&REV_rr, as Windows names a device's key.
+// VEN_vvvv&DEV_dddd&SUBSYS_ssssSSSS&REV_rr, as Windows names a device's key:
+// what tells the device apart across reads.
 std::string keyName(const PciFunction& function)
 {
     std::string name = "VEN_";
@@ -271,117 +271,64 @@ std::string address(const PciFunction& function)
     return text;
 }
 
-// A value's bytes, given in pieces, as RegQueryValueExA hands them out.
-long answer(std::initializer_list<std::string_view> pieces, std::uint32_t valueType, std::uint32_t* type,
-            unsigned char* data, std::uint32_t* dataSize)
-{
-    if (type)
-        *type = valueType;
-    if (!dataSize)
-        return data ? registryError::invalidParameter : registryError::success;
-    std::size_t size = 0;
-    for (const std::string_view piece : pieces)
-        size += piece.size();
-    const std::uint32_t available = *dataSize;
-    *dataSize = static_cast<std::uint32_t>(size);
-    if (!data)
-        return registryError::success;
-    if (size > available)
-        return registryError::moreData;
-    for (const std::string_view piece : pieces)
-        data = std::copy(piece.begin(), piece.end(), data);
-    return registryError::success;
-}
-
-constexpr std::string_view zero("\0", 1);
-
 // Beyond this many functions their names touch most of the list's pages:
 // mapped at once, they cost one system call rather than a fault each.
 constexpr std::size_t manyFunctions = 100;
 
-// Names as the registry compares them: ASCII letters without case.
-struct FoldedHash {
-    std::size_t operator()(std::string_view name) const
-    {
-        std::size_t hash = 14695981039346656037u;  // FNV-1a
-        for (const char c : name)
-            hash = (hash ^ static_cast<unsigned char>(text::asciiLower(c))) * 1099511628211u;
-        return hash;
+// The record of a function, from libpci's numbers and the names found for it.
+std::unique_ptr<DeviceRecord> recordOf(const PciFunction& function, bool recordsDrivers)
+{
+    auto record = std::make_unique<DeviceRecord>(keyName(function).c_str());
+    PciIdentity& ids = record->ids;
+    ids.vendor = static_cast<std::uint16_t>(function.vendorId);
+    ids.device = static_cast<std::uint16_t>(function.deviceId);
+    ids.subsystemVendor = static_cast<std::uint16_t>(function.subsystemVendorId);
+    ids.subsystem = static_cast<std::uint16_t>(function.subsystemId);
+    ids.revision = static_cast<std::uint8_t>(function.revision);
+    ids.classId = static_cast<std::uint16_t>(function.classCode);
+    ids.programmingInterface = static_cast<std::uint8_t>(function.programmingInterface);
+    record->hardwareIds = windowsHardwareIds(ids);
+    record->compatibleIds = windowsCompatibleIds(ids);
+    record->deviceClass = std::string(function.className);
+    if (function.vendorName)
+        record->manufacturer = std::string(*function.vendorName);
+    record->description = function.deviceName ? std::string(*function.deviceName) : "unknown value";
+    if (recordsDrivers) {
+        record->driverState = function.driver.empty() ? DriverState::none : DriverState::bound;
+        record->driver = function.driver;
+        record->modules = function.modules;
     }
-};
+    record->location = address(function);
+    return record;
+}
+
+// A record for each device key's first function, in the order of their
+// first functions: functions that share the numbers of a key are the same
+// device, as on Windows.
+DeviceRecords recordsOf(const std::vector<PciFunction>& functions, bool recordsDrivers)
+{
+    DeviceRecords records;
+    std::unordered_set<std::string> keys;
+    keys.reserve(functions.size());
+    for (const PciFunction& function : functions) {
+        auto record = recordOf(function, recordsDrivers);
+        if (keys.insert(record->keyName).second)
+            records.push_back(std::move(record));
+    }
+    return records;
+}
 
 }
 
-// The functions, in bus order as read, each with its names and key names;
-// the device keys in the order of their first function, each with a chain
-// of its functions; the list and the other names the functions' names are in.
-struct LibpciRegistry::Bus {
-    std::vector<PciFunction> functions;
-    std::optional<PciIdsFile> list;
-    OtherNames otherNames;
-    std::vector<std::size_t> firstInstance;  // of each device key
-    // Device keys by the folded hash of their names, for finding one by name.
-    std::vector<std::pair<std::size_t, std::size_t>> devicesByHash;
-
-    static constexpr std::size_t none = std::string_view::npos;
-
-    // The device keys, once the functions are read.
-    void makeKeys()
-    {
-        std::unordered_map<std::string_view, std::size_t> lastInstance;  // of each key name so far
-        lastInstance.reserve(functions.size());
-        for (std::size_t index = 0; index < functions.size(); ++index) {
-            PciFunction& function = functions[index];
-            function.keyName = keyName(function);
-            function.address = address(function);
-            function.nextInstance = none;
-            const auto [last, added] = lastInstance.emplace(function.keyName, index);
-            if (added) {
-                firstInstance.push_back(index);
-                devicesByHash.emplace_back(FoldedHash()(function.keyName), firstInstance.size() - 1);
-            } else {
-                functions[last->second].nextInstance = index;
-                last->second = index;
-            }
-        }
-        std::sort(devicesByHash.begin(), devicesByHash.end());
-    }
-
-    const std::string& deviceName(std::size_t device) const { return functions[firstInstance[device]].keyName; }
-
-    // The function of a device key's instance, by its place among them; none past the last.
-    std::size_t instanceAt(std::size_t device, std::size_t instance) const
-    {
-        std::size_t function = firstInstance[device];
-        for (; function != none && instance > 0; --instance)
-            function = functions[function].nextInstance;
-        return function;
-    }
-
-    std::optional<std::size_t> deviceNamed(std::string_view name) const
-    {
-        const std::size_t hash = FoldedHash()(name);
-        for (auto device = std::lower_bound(devicesByHash.begin(), devicesByHash.end(), std::make_pair(hash, std::size_t{0}));
-             device != devicesByHash.end() && device->first == hash; ++device)
-            if (text::equalAsciiFolded(deviceName(device->second), name))
-                return device->second;
-        return std::nullopt;
-    }
-};
-
-LibpciRegistry::LibpciRegistry() = default;
-LibpciRegistry::LibpciRegistry(Options options) : options(std::move(options)) {}
-LibpciRegistry::LibpciRegistry(Options options, std::string dumpPath)
+LibpciDevices::LibpciDevices() = default;
+LibpciDevices::LibpciDevices(Options options) : options(std::move(options)) {}
+LibpciDevices::LibpciDevices(Options options, std::string dumpPath)
     : options(std::move(options)), dumpPath(std::move(dumpPath))
 {
 }
-LibpciRegistry::~LibpciRegistry() = default;
 
-bool LibpciRegistry::load()
+bool LibpciDevices::read(DeviceRecords& records)
 {
-    if (bus)
-        return true;
-    auto read = std::make_unique<Bus>();
     pci_access* access = pci_alloc();
     access->error = onLibpciError;
     access->warning = ignoreLibpciMessage;
@@ -390,166 +337,55 @@ bool LibpciRegistry::load()
     // at its first name, to name a handful of devices.
     if (!options.idsPath.empty())
         pci_set_name_list_path(access, const_cast<char*>(options.idsPath.c_str()), 0);
+    std::vector<PciFunction> functions;
     std::vector<pci_dev*> devices;
-    const bool ok = readPciBus(options, dumpPath, read->functions, devices, access);
+    const bool ok = readPciBus(options, dumpPath, functions, devices, access);
     if (ok) {
-        // Kept with the functions, whose names are views into it; most of it
-        // is read when they are many.
-        const std::size_t count = read->functions.size();
-        const PciIdsNames names(
-            read->list.emplace(access->id_file_name, count > manyFunctions ? MappedFile::mapAhead : MappedFile::mapOnUse)
-                .bytes(),
-            3 * count);  // a vendor, a device and a class each
-        for (PciFunction& function : read->functions)
-            nameFunction(function, names, access, read->otherNames);
-    }
-    pci_cleanup(access);
-    if (!ok) {
-        error = libpciMessage;
-        return false;
-    }
-    findModules(read->functions, options);
-    read->makeKeys();
-    bus = std::move(read);
-    error.clear();
-    return true;
-}
-
-bool LibpciRegistry::placeOf(Key key, Place& place) const
-{
-    if (key == localMachine && bus) {
-        place = Place();
+        const std::size_t count = functions.size();
+        const PciIdsFile list(access->id_file_name, count > manyFunctions ? MappedFile::mapAhead : MappedFile::mapOnUse);
+        const PciIdsNames names(list.bytes(), 3 * count);  // a vendor, a device and a class each
+        OtherNames otherNames;
+        for (PciFunction& function : functions)
+            nameFunction(function, names, access, otherNames);
+        pci_cleanup(access);
+        findModules(functions, options);
+        records = recordsOf(functions, dumpPath.empty());
+        error.clear();
         return true;
     }
-    const auto open = std::find_if(openKeys.begin(), openKeys.end(),
-                                   [key](const std::pair<Key, Place>& handle) { return handle.first == key; });
-    if (open == openKeys.end())
-        return false;
-    place = open->second;
-    return true;
+    pci_cleanup(access);
+    error = libpciMessage;
+    return false;
 }
 
-// One key down from `place`, to its sub-key `name`; false when there is none.
-bool LibpciRegistry::descend(Place& place, std::string_view name) const
+DeviceRecords LibpciDevices::readDevices()
 {
-    static const std::vector<std::string_view> branch = splitRegistryPath(pciBranchPath);
-    if (place.depth < pciBranchDepth) {
-        if (!text::equalAsciiFolded(branch[place.depth], name))
-            return false;
-    } else if (place.depth == pciBranchDepth) {
-        const auto device = bus->deviceNamed(name);
-        if (!device)
-            return false;
-        place.device = *device;
-    } else if (place.depth == pciBranchDepth + 1) {
-        place.instance = 0;
-        std::size_t function = bus->firstInstance[place.device];
-        for (; function != Bus::none && !text::equalAsciiFolded(bus->functions[function].address, name);
-             function = bus->functions[function].nextInstance)
-            ++place.instance;
-        if (function == Bus::none)
-            return false;
-    } else {
-        return false;  // an instance has no sub-keys
-    }
-    ++place.depth;
-    return true;
+    DeviceRecords records;
+    if (!read(records))
+        throw flException(__FILE__, __LINE__, "Failed to open PCI Root key.");
+    return records;
 }
 
-long LibpciRegistry::openKey(Key parent, const char* subKey, Key* result)
+DeviceSource& systemDevices()
 {
-    if (!result)
-        return registryError::invalidParameter;
-    if (parent == localMachine && !load())
-        return registryError::genFailure;
-    Place place;
-    if (!placeOf(parent, place))
-        return registryError::invalidHandle;
-    const std::string_view path = subKey ? subKey : "";
-    for (std::size_t start = 0; start <= path.size();) {
-        const std::size_t end = std::min(path.find('\\', start), path.size());
-        if (end > start && !descend(place, path.substr(start, end - start)))
-            return registryError::fileNotFound;
-        start = end + 1;
-    }
-    *result = nextHandle;
-    openKeys.emplace_back(nextHandle, place);
-    nextHandle += 4;  // like real handles: never 0, never reused
-    return registryError::success;
-}
-
-long LibpciRegistry::enumKey(Key key, std::uint32_t index, char* name, std::uint32_t nameSize)
-{
-    static const std::vector<std::string_view> branch = splitRegistryPath(pciBranchPath);
-    Place place;
-    if (!placeOf(key, place))
-        return registryError::invalidHandle;
-    std::string_view found;
-    if (place.depth < pciBranchDepth && index == 0)
-        found = branch[place.depth];
-    else if (place.depth == pciBranchDepth && index < bus->firstInstance.size())
-        found = bus->deviceName(index);
-    else if (place.depth == pciBranchDepth + 1 && bus->instanceAt(place.device, index) != Bus::none)
-        found = bus->functions[bus->instanceAt(place.device, index)].address;
-    else
-        return registryError::noMoreItems;
-    if (!name || found.size() + 1 > nameSize)
-        return registryError::moreData;
-    *std::copy(found.begin(), found.end(), name) = '\0';
-    return registryError::success;
-}
-
-long LibpciRegistry::queryValue(Key key, const char* valueName, std::uint32_t* type,
-                                unsigned char* data, std::uint32_t* dataSize)
-{
-    Place place;
-    if (!placeOf(key, place))
-        return registryError::invalidHandle;
-    if (place.depth != pciBranchDepth + 2)
-        return registryError::fileNotFound;
-    const PciFunction& function = bus->functions[bus->instanceAt(place.device, place.instance)];
-    const std::string_view name = valueName ? valueName : "";
-    const auto is = [name](std::string_view wanted) { return text::equalAsciiFolded(name, wanted); };
-    if (is("Class"))
-        return answer({function.className, zero}, registryType::string, type, data, dataSize);
-    if (is("Mfg") && function.vendorName)
-        return answer({*function.vendorName, zero}, registryType::string, type, data, dataSize);
-    // As Windows records a device's driver and place.
-    if (is("DeviceDesc") && function.deviceName)
-        return answer({function.driver, ";", *function.deviceName, zero}, registryType::string, type, data, dataSize);
-    if (is("Service") && !function.driver.empty())
-        return answer({function.driver, zero}, registryType::string, type, data, dataSize);
-    if (is("Modules") && !function.modules.empty()) {
-        std::string texts;
-        for (const std::string& module : function.modules)
-            texts += module + '\0';
-        return answer({texts, zero}, registryType::multiString, type, data, dataSize);
-    }
-    if (is("LocationInformation"))
-        return answer({function.address, zero}, registryType::string, type, data, dataSize);
-    return registryError::fileNotFound;
-}
-
-long LibpciRegistry::closeKey(Key key)
-{
-    if (key == localMachine)
-        return registryError::success;
-    const auto open = std::find_if(openKeys.begin(), openKeys.end(),
-                                   [key](const std::pair<Key, Place>& handle) { return handle.first == key; });
-    if (open == openKeys.end())
-        return registryError::invalidHandle;
-    *open = openKeys.back();
-    openKeys.pop_back();
-    return registryError::success;
-}
-
-Registry& systemRegistry()
-{
-    static LibpciRegistry live;
+    static LibpciDevices live;
     return live;
 }
 
-std::unique_ptr<Registry> lspciDumpRegistry(const std::string& path)
+std::unique_ptr<DeviceSource> lspciDumpDevices(const platform::OpenedFile& file, const std::string& path)
 {
-    return std::make_unique<LibpciRegistry>(LibpciRegistry::Options(), path);
+    // libpci opens the dump by name: it is handed the file already opened and
+    // checked, never the name again, which another program may meanwhile have
+    // pointed at a FIFO or anything else.
+    const std::string opened = "/proc/self/fd/" + std::to_string(fileno(file.file.get()));
+    LibpciDevices dump(LibpciDevices::Options(), access(opened.c_str(), R_OK) == 0 ? opened : path);
+    DeviceRecords records;
+    if (!dump.read(records)) {
+        flException failure(__FILE__, __LINE__,
+                            ("Failed to read " + path + " as an lspci dump" +
+                             (dump.lastError().empty() ? "" : ": " + dump.lastError())).c_str());
+        failure.userFacing = true;
+        throw failure;
+    }
+    return std::make_unique<RecordedDevices>(std::move(records));
 }

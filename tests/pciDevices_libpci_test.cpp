@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// The libpci backend lays the bus out as Windows does, and names devices
-// from pci.ids as libpci would.
+// The libpci source makes records of libpci's functions as Windows keeps
+// its devices, and names them from pci.ids as libpci would.
 #include "FakeSysfs.h"
 #include "deviceOutline.h"
+#include "flException.h"
 #include "pciIdsReader.h"
-#include "pciScan.h"
-#include "platform/registry_libpci.h"
+#include "platform/pciDevices_libpci.h"
 
 extern "C" {
 #include <pci/pci.h>
@@ -27,97 +27,57 @@ extern "C" {
 
 namespace {
 
-// Everything below the PCI branch: device key -> instance key -> value -> text.
-using Values = std::map<std::string, std::string>;
-using Instances = std::vector<std::pair<std::string, Values>>;
-using Branch = std::vector<std::pair<std::string, Instances>>;
-
-std::vector<std::string> subKeys(Registry& registry, Registry::Key key)
+// A record in one line: key, class, manufacturer, description, driver line and location.
+std::string summary(const DeviceRecord& device)
 {
-    std::vector<std::string> names;
-    char name[256];
-    for (std::uint32_t index = 0; registry.enumKey(key, index, name, sizeof name) == 0; ++index)
-        names.push_back(name);
-    return names;
+    return device.keyName + "|" + device.deviceClass + "|" + device.manufacturer + "|" + device.description + "|" +
+           driverLine(device).value_or("-") + "|" + device.location;
 }
 
-Branch readBranch(Registry& registry)
+std::vector<std::string> summaries(DeviceSource& source)
 {
-    Branch branch;
-    Registry::Key root;
-    EXPECT_EQ(registry.openKey(Registry::localMachine, pciBranchPath, &root), 0);
-    for (const std::string& deviceName : subKeys(registry, root)) {
-        Registry::Key device;
-        EXPECT_EQ(registry.openKey(root, deviceName.c_str(), &device), 0);
-        Instances instances;
-        for (const std::string& instanceName : subKeys(registry, device)) {
-            Registry::Key instance;
-            EXPECT_EQ(registry.openKey(device, instanceName.c_str(), &instance), 0);
-            Values values;
-            for (const char* valueName : {"Class", "Mfg", "DeviceDesc", "Service", "Modules"}) {
-                unsigned char data[1024];
-                std::uint32_t size = sizeof data;
-                if (registry.queryValue(instance, valueName, nullptr, data, &size) == 0)
-                    values[valueName] = std::string(reinterpret_cast<char*>(data), size);
-            }
-            instances.emplace_back(instanceName, values);
-            registry.closeKey(instance);
-        }
-        branch.emplace_back(deviceName, instances);
-        registry.closeKey(device);
-    }
-    registry.closeKey(root);
-    return branch;
+    std::vector<std::string> lines;
+    for (const auto& device : source.readDevices())
+        lines.push_back(summary(*device));
+    return lines;
 }
 
-std::string sz(const std::string& text) { return text + '\0'; }
-
-TEST(LibpciRegistry, LaysOutFakeBusAsWindowsDoes)
+TEST(LibpciDevices, RecordsFunctionsAsWindowsKeysDevices)
 {
     FakeSysfs sysfs;
-    // Added out of bus order: the backend sorts.
+    // Added out of bus order: the source sorts.
     sysfs.add({"0000:03:00.0", 0x8086, 0x10d3, 0x8086, 0xa01f, 0, 0x020000, "e1000e"});
     sysfs.add({"0000:00:1f.3", 0x1234, 0x5678, 0x1234, 0x0001, 0x10, 0x140000, nullptr});
     sysfs.add({"0000:00:00.0", 0x8086, 0x1237, 0, 0, 2, 0x060000, nullptr});
     sysfs.add({"0000:02:00.0", 0x8086, 0x10d3, 0x8086, 0xa01f, 0, 0x020000, "e1000e"});
     sysfs.add({"0000:00:01.0", 0x8086, 0x7191, 0, 0, 3, 0x060400, "pcieport"});
-    sysfs.add({"0000:00:1e.0", 0x8086, 0x9999, 0x8086, 0x9999, 0xab, 0x0c0300, "ehci-pci"});
-    LibpciRegistry registry({sysfs.sysfsPath(), sysfs.idsPath(), false});
+    sysfs.add({"0000:00:1e.0", 0x8086, 0x9999, 0x8086, 0x9999, 0xab, 0x0c0320, "ehci-pci"});
+    LibpciDevices source({sysfs.sysfsPath(), sysfs.idsPath(), false});
 
-    const Branch expected = {
-        {"VEN_8086&DEV_1237&SUBSYS_00000000&REV_02",
-         {{"0000:00:00.0",
-           {{"Class", sz("Host bridge")}, {"Mfg", sz("Intel Corporation")},
-            {"DeviceDesc", sz(";440FX - 82441FX PMC [Natoma]")}}}}},
-        {"VEN_8086&DEV_7191&SUBSYS_00000000&REV_03",
-         {{"0000:00:01.0",
-           {{"Class", sz("PCI bridge")}, {"Mfg", sz("Intel Corporation")},
-            {"DeviceDesc", sz("pcieport;440BX/ZX/DX - 82443BX/ZX/DX AGP bridge")}, {"Service", sz("pcieport")}}}}},
-        // Known vendor, unknown device: no DeviceDesc; a class known only by its
-        // base class is named the way libpci names it.
-        {"VEN_8086&DEV_9999&SUBSYS_99998086&REV_AB",
-         {{"0000:00:1e.0",
-           {{"Class", sz("Serial bus controller [0c03]")}, {"Mfg", sz("Intel Corporation")},
-            {"Service", sz("ehci-pci")}}}}},
+    EXPECT_EQ(summaries(source), (std::vector<std::string>{
+        "VEN_8086&DEV_1237&SUBSYS_00000000&REV_02|Host bridge|Intel Corporation|440FX - 82441FX PMC [Natoma]|No driver|0000:00:00.0",
+        "VEN_8086&DEV_7191&SUBSYS_00000000&REV_03|PCI bridge|Intel Corporation|440BX/ZX/DX - 82443BX/ZX/DX AGP bridge|Driver: pcieport|0000:00:01.0",
+        // Known vendor, unknown device; a class known only by its base class
+        // is named the way libpci names it.
+        "VEN_8086&DEV_9999&SUBSYS_99998086&REV_AB|Serial bus controller [0c03]|Intel Corporation|unknown value|Driver: ehci-pci|0000:00:1e.0",
         // Nothing known: the class in numbers only.
-        {"VEN_1234&DEV_5678&SUBSYS_00011234&REV_10", {{"0000:00:1f.3", {{"Class", sz("Unknown class [1400]")}}}}},
-        // Two functions of one name share the device key, one instance each, in bus order.
-        {"VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00",
-         {{"0000:02:00.0",
-           {{"Class", sz("Ethernet controller")}, {"Mfg", sz("Intel Corporation")},
-            {"DeviceDesc", sz("e1000e;82574L Gigabit Network Connection")}, {"Service", sz("e1000e")}}},
-          {"0000:03:00.0",
-           {{"Class", sz("Ethernet controller")}, {"Mfg", sz("Intel Corporation")},
-            {"DeviceDesc", sz("e1000e;82574L Gigabit Network Connection")}, {"Service", sz("e1000e")}}}}},
-    };
-    EXPECT_EQ(readBranch(registry), expected);
+        "VEN_1234&DEV_5678&SUBSYS_00011234&REV_10|Unknown class [1400]||unknown value|No driver|0000:00:1f.3",
+        // Two functions of the same numbers are one device, its first function's.
+        "VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00|Ethernet controller|Intel Corporation|82574L Gigabit Network Connection|Driver: e1000e|0000:02:00.0",
+    }));
+    // The numbers are libpci's, the programming interface included.
+    const DeviceRecords devices = source.readDevices();
+    const PciIdentity& usb = devices[2]->ids;
+    EXPECT_EQ(usb.classId, 0x0c03);
+    EXPECT_EQ(usb.programmingInterface, 0x20);
+    EXPECT_EQ(devices[2]->hardwareIds.at(0), "PCI\\VEN_8086&DEV_9999&SUBSYS_99998086&REV_AB");
+    EXPECT_EQ(devices[2]->compatibleIds.back(), "PCI\\CC_0C03");
 }
 
-// A function's driver is its "Service", as on Windows; one without a driver
-// names the modules whose aliases match it (looked up for it alone); every
-// function's "LocationInformation" is its address. Read through the scan,
-// they are the driver and location lines.
-TEST(LibpciRegistry, RecordsDriversModulesAndPlaces)
+// A function's driver is the one bound to it; one without a driver names the
+// modules whose aliases match it (looked up for it alone); its location is
+// its address.
+TEST(LibpciDevices, RecordsDriversModulesAndPlaces)
 {
     FakeSysfs sysfs;
     sysfs.add({"0000:00:1f.3", 0x1234, 0x5678, 0x1234, 0x0001, 0x10, 0x140000, nullptr,
@@ -130,15 +90,9 @@ TEST(LibpciRegistry, RecordsDriversModulesAndPlaces)
     sysfs.addModuleAlias("pci:v00001234d00005678sv*sd*bc*sc*i*", "fake_exact");
     sysfs.addModuleAlias("pci:v00001234d*sv*sd*bc14sc*i*", "fake_class");
     sysfs.addModuleAlias("pci:v00008086d000010D3sv*sd*bc*sc*i*", "e1000e_alt");
-    LibpciRegistry registry(sysfs.options());
-    EXPECT_TRUE(registry.recordsDrivers());
-
-    TempDir dir;
-    testing::internal::CaptureStdout();
-    const HardwareDatabase database(dir.write("devices.lst", ""));
-    testing::internal::GetCapturedStdout();
+    LibpciDevices source(sysfs.options());
     std::vector<std::string> lines;
-    for (const auto& device : scanPciRegistry(registry, database))
+    for (const auto& device : source.readDevices())
         lines.push_back(device->location + ": " + driverLine(*device).value_or("(none)"));
     EXPECT_EQ(lines, (std::vector<std::string>{
                          "0000:00:1f.3: No driver (modules: fake_exact, fake_class)",
@@ -148,26 +102,26 @@ TEST(LibpciRegistry, RecordsDriversModulesAndPlaces)
                      }));
 }
 
-TEST(LibpciRegistry, AnEmptyBusIsAnEmptyBranch)
+TEST(LibpciDevices, AnEmptyBusHasNoDevices)
 {
     FakeSysfs sysfs;
-    LibpciRegistry registry({sysfs.sysfsPath(), sysfs.idsPath(), false});
-    EXPECT_TRUE(readBranch(registry).empty());
+    LibpciDevices source({sysfs.sysfsPath(), sysfs.idsPath(), false});
+    EXPECT_TRUE(source.readDevices().empty());
 }
 
-TEST(LibpciRegistry, LibpciFailureIsAnOpenFailureNotAnExit)
+TEST(LibpciDevices, LibpciFailureIsAnOpenFailureNotAnExit)
 {
     TempDir dir;
-    LibpciRegistry registry({dir.file("no-such-sysfs"), dir.file("pci.ids"), false});
-    Registry::Key root = 0;
-    EXPECT_NE(registry.openKey(Registry::localMachine, pciBranchPath, &root), 0);
-    EXPECT_FALSE(registry.lastError().empty());
-    // Still failing, still alive, on a second try.
-    EXPECT_NE(registry.openKey(Registry::localMachine, pciBranchPath, &root), 0);
+    LibpciDevices source({dir.file("no-such-sysfs"), dir.file("pci.ids"), false});
+    DeviceRecords records;
+    EXPECT_FALSE(source.read(records));
+    EXPECT_FALSE(source.lastError().empty());
+    // Still failing, still alive, on a second try; the program's own report.
+    EXPECT_THROW(source.readDevices(), flException);
 }
 
-// The device keys the live backend lists, against lspci's own listing.
-TEST(LibpciRegistry, LiveKeysAreWhatLspciLists)
+// The device keys of this machine's devices, against lspci's own listing.
+TEST(LibpciDevices, LiveKeysAreWhatLspciLists)
 {
     if (!std::filesystem::exists("/sys/bus/pci/devices") ||
         std::filesystem::is_empty("/sys/bus/pci/devices"))
@@ -206,10 +160,10 @@ TEST(LibpciRegistry, LiveKeysAreWhatLspciLists)
         fromLspci.insert(key);
     }
 
-    std::set<std::string> fromRegistry;
-    for (const auto& device : readBranch(systemRegistry()))
-        fromRegistry.insert(device.first);
-    EXPECT_EQ(fromRegistry, fromLspci);
+    std::set<std::string> fromRecords;
+    for (const auto& device : systemDevices().readDevices())
+        fromRecords.insert(device->keyName);
+    EXPECT_EQ(fromRecords, fromLspci);
 }
 
 
@@ -269,29 +223,21 @@ std::string unknownClass(unsigned classCode)
     return text;
 }
 
-// Every function of the branch carries the names libpci gives its
+// Every record carries the names libpci gives its first function's
 // identifiers, or none at all where the list cannot be read.
-void expectLibpcisNames(const Branch& branch, const LibpciView& libpci, bool listRead)
+void expectLibpcisNames(const DeviceRecords& devices, const LibpciView& libpci, bool listRead)
 {
     auto named = [&](int kind, unsigned a, unsigned b = 0) {
         return listRead ? libpci.name(kind, a, b) : std::nullopt;
     };
-    auto valueOr = [](const Values& values, const char* name) {
-        const auto found = values.find(name);
-        return found == values.end() ? std::string("(none)") : found->second;
-    };
-    for (const auto& [key, instances] : branch) {
-        for (const auto& [address, values] : instances) {
-            SCOPED_TRACE(key + " " + address);
-            const LibpciView::Function& function = libpci.functions.at(address);
-            EXPECT_EQ(valueOr(values, "Class"),
-                      sz(named(PCI_LOOKUP_CLASS, function.classCode).value_or(unknownClass(function.classCode))));
-            const auto vendor = named(PCI_LOOKUP_VENDOR, function.vendor);
-            EXPECT_EQ(valueOr(values, "Mfg"), vendor ? sz(*vendor) : "(none)");
-            const auto model = named(PCI_LOOKUP_DEVICE, function.vendor, function.device);
-            const std::string description = valueOr(values, "DeviceDesc");
-            EXPECT_EQ(description.substr(description.find(';') + 1), model ? sz(*model) : "(none)");
-        }
+    for (const auto& device : devices) {
+        SCOPED_TRACE(device->keyName + " " + device->location);
+        const LibpciView::Function& function = libpci.functions.at(device->location);
+        EXPECT_EQ(device->deviceClass,
+                  named(PCI_LOOKUP_CLASS, function.classCode).value_or(unknownClass(function.classCode)));
+        EXPECT_EQ(device->manufacturer, named(PCI_LOOKUP_VENDOR, function.vendor).value_or(""));
+        EXPECT_EQ(device->description,
+                  named(PCI_LOOKUP_DEVICE, function.vendor, function.device).value_or("unknown value"));
     }
 }
 
@@ -388,11 +334,10 @@ TEST_P(ListNames, AreLibpcisOwnOrNoneAtAll)
     }
     const bool listRead = GetParam().kind <= ListCase::besideGzipName;
 
-    LibpciRegistry registry({sysfs.sysfsPath(), path, false});
-    const Branch branch = readBranch(registry);
-    ASSERT_EQ(branch.size(), std::size(edgeBus));
+    const DeviceRecords devices = LibpciDevices({sysfs.sysfsPath(), path, false}).readDevices();
+    ASSERT_EQ(devices.size(), std::size(edgeBus));
     const LibpciView libpci(sysfs.sysfsPath(), listRead ? path : std::string());
-    expectLibpcisNames(branch, libpci, listRead);
+    expectLibpcisNames(devices, libpci, listRead);
 }
 
 INSTANTIATE_TEST_SUITE_P(Lists, ListNames, testing::Values(
@@ -402,13 +347,12 @@ INSTANTIATE_TEST_SUITE_P(Lists, ListNames, testing::Values(
     [](const auto& info) { return std::string(info.param.name); });
 
 // This machine's devices, named from the system's list.
-TEST(LibpciRegistry, LiveNamesAreLibpcisOwn)
+TEST(LibpciDevices, LiveNamesAreLibpcisOwn)
 {
     if (!std::filesystem::exists("/sys/bus/pci/devices") || std::filesystem::is_empty("/sys/bus/pci/devices"))
         GTEST_SKIP() << "this machine shows no PCI devices";
-    LibpciRegistry registry({"", "", false});
     const LibpciView libpci("", "");
-    expectLibpcisNames(readBranch(registry), libpci, true);
+    expectLibpcisNames(LibpciDevices({"", "", false}).readDevices(), libpci, true);
 }
 
 TEST(PciIdsNames, AByteOrderMarkBeforeTheFirstVendorIsPassedOver)

@@ -1,0 +1,69 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#ifndef CORVANE_DEVICESOURCE_H
+#define CORVANE_DEVICESOURCE_H
+
+#include "DeviceRecord.h"
+#include "files.h"
+#include "registry.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class HardwareDatabase;
+
+using DeviceRecords = std::vector<std::unique_ptr<DeviceRecord>>;
+
+// Where a machine's PCI devices are read from: this machine's system, or a
+// file another machine recorded them in. Each source fills the records in its
+// own terms: what is shaped like the Windows registry through the scan of its
+// PCI branch, libpci (the bus, an lspci dump) from its own data.
+class DeviceSource {
+public:
+    virtual ~DeviceSource() = default;
+    // Every device, in the source's order, its database line not yet looked
+    // up; read anew at each call. Raises flException when the devices cannot
+    // be listed.
+    virtual DeviceRecords readDevices() = 0;
+};
+
+// The devices of a registry's PCI branch (pciScan.h).
+class RegistryDevices : public DeviceSource {
+public:
+    explicit RegistryDevices(Registry& registry) : registry(registry) {}
+    // One the source owns: a file's.
+    explicit RegistryDevices(std::unique_ptr<Registry> owned) : owned(std::move(owned)), registry(*this->owned) {}
+    DeviceRecords readDevices() override;
+
+private:
+    std::unique_ptr<Registry> owned;
+    Registry& registry;
+};
+
+// Devices read once, when their file was opened, handed out as they were read.
+class RecordedDevices : public DeviceSource {
+public:
+    explicit RecordedDevices(DeviceRecords records) : records(std::move(records)) {}
+    DeviceRecords readDevices() override;
+
+private:
+    DeviceRecords records;
+};
+
+// Looks every device up in `database`, as one scan's lookups: many devices
+// have every line indexed first, and the file is confirmed unchanged once
+// they are done (an flException when another program wrote it meanwhile).
+void matchDatabase(const DeviceRecords& devices, const HardwareDatabase& database);
+
+// The devices of `source`, matched against `database`.
+DeviceRecords readDevices(DeviceSource& source, const HardwareDatabase& database);
+
+// This machine's devices: libpci's on Linux, the registry's on Windows.
+DeviceSource& systemDevices();
+
+// The devices of an lspci dump, read now from `file`, opened and checked as
+// `path`; null where this platform reads no dumps (Windows has no libpci).
+// Raises flException naming the file when libpci cannot read it.
+std::unique_ptr<DeviceSource> lspciDumpDevices(const platform::OpenedFile& file, const std::string& path);
+
+#endif

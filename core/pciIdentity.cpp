@@ -1,0 +1,141 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "pciIdentity.h"
+
+#include "text.h"
+
+namespace {
+
+// The number of a part "PREFIXhhhh" of `digits` hexadecimal digits, any case.
+std::optional<std::uint32_t> hexPart(std::string_view part, std::string_view lowerPrefix, std::size_t digits)
+{
+    if (part.size() != lowerPrefix.size() + digits || !text::startsWithAsciiFolded(part, lowerPrefix) ||
+        !text::hasHexDigits(part.substr(lowerPrefix.size()), digits))
+        return std::nullopt;
+    std::uint32_t value = 0;
+    for (const char c : part.substr(lowerPrefix.size()))
+        value = value * 16 + static_cast<std::uint32_t>(text::hexDigitValue(c));
+    return value;
+}
+
+// Calls `take` with each part of a name cut at `separators`.
+template <typename Take>
+void forEachPart(std::string_view name, const char* separators, Take take)
+{
+    for (std::size_t start = 0; start <= name.size();) {
+        const std::size_t end = std::min(name.find_first_of(separators, start), name.size());
+        take(name.substr(start, end - start));
+        start = end + 1;
+    }
+}
+
+void appendHex(std::string& text, unsigned value, int digits)
+{
+    static const char alphabet[] = "0123456789ABCDEF";
+    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4)
+        text += alphabet[(value >> shift) & 0xF];
+}
+
+std::string hex(unsigned value, int digits)
+{
+    std::string text;
+    appendHex(text, value, digits);
+    return text;
+}
+
+}
+
+PciIdentity PciIdentity::ofKeyName(std::string_view name)
+{
+    PciIdentity ids;
+    forEachPart(name, "&", [&ids](std::string_view part) {
+        if (const auto vendor = hexPart(part, "ven_", 4))
+            ids.vendor = static_cast<std::uint16_t>(*vendor);
+        else if (const auto device = hexPart(part, "dev_", 4))
+            ids.device = static_cast<std::uint16_t>(*device);
+        else if (const auto subsystem = hexPart(part, "subsys_", 8)) {
+            ids.subsystem = static_cast<std::uint16_t>(*subsystem >> 16);
+            ids.subsystemVendor = static_cast<std::uint16_t>(*subsystem & 0xFFFF);
+        } else if (const auto revision = hexPart(part, "rev_", 2))
+            ids.revision = static_cast<std::uint8_t>(*revision);
+    });
+    return ids;
+}
+
+void PciIdentity::takeClassCode(const std::vector<std::string>& windowsIds)
+{
+    for (const std::string& id : windowsIds)
+        forEachPart(id, "&\\", [this](std::string_view part) {
+            if (const auto code = hexPart(part, "cc_", 6)) {
+                classId = static_cast<std::uint16_t>(*code >> 8);
+                programmingInterface = static_cast<std::uint8_t>(*code & 0xFF);
+            } else if (const auto id = hexPart(part, "cc_", 4); id && !classId) {
+                classId = static_cast<std::uint16_t>(*id);
+            }
+        });
+}
+
+bool PciIdentity::operator==(const PciIdentity& other) const
+{
+    return vendor == other.vendor && device == other.device && subsystemVendor == other.subsystemVendor &&
+           subsystem == other.subsystem && revision == other.revision && classId == other.classId &&
+           programmingInterface == other.programmingInterface;
+}
+
+namespace {
+
+// The parts the IDs are made of, each empty when a number is missing.
+struct IdParts {
+    explicit IdParts(const PciIdentity& ids)
+    {
+        if (ids.vendor)
+            vendor = "PCI\\VEN_" + hex(*ids.vendor, 4);
+        if (ids.vendor && ids.device)
+            device = vendor + "&DEV_" + hex(*ids.device, 4);
+        if (ids.subsystem && ids.subsystemVendor)
+            subsystem = "&SUBSYS_" + hex(*ids.subsystem, 4) + hex(*ids.subsystemVendor, 4);
+        if (ids.revision)
+            revision = "&REV_" + hex(*ids.revision, 2);
+        if (ids.classId)
+            classOnly = "CC_" + hex(*ids.classId, 4);
+        if (ids.classId && ids.programmingInterface)
+            classWithInterface = classOnly + hex(*ids.programmingInterface, 2);
+    }
+    std::string vendor, device, subsystem, revision, classOnly, classWithInterface;
+};
+
+// Appends `first + second` when neither is missing.
+void add(std::vector<std::string>& ids, const std::string& first, const std::string& second, const char* joint = "")
+{
+    if (!first.empty() && !second.empty())
+        ids.push_back(first + joint + second);
+}
+
+}
+
+std::vector<std::string> windowsHardwareIds(const PciIdentity& identity)
+{
+    const IdParts parts(identity);
+    std::vector<std::string> ids;
+    if (!parts.revision.empty())
+        add(ids, parts.device, parts.subsystem.empty() ? std::string() : parts.subsystem + parts.revision);
+    add(ids, parts.device, parts.subsystem);
+    add(ids, parts.device, parts.classWithInterface, "&");
+    add(ids, parts.device, parts.classOnly, "&");
+    return ids;
+}
+
+std::vector<std::string> windowsCompatibleIds(const PciIdentity& identity)
+{
+    const IdParts parts(identity);
+    std::vector<std::string> ids;
+    add(ids, parts.device, parts.revision);
+    if (!parts.device.empty())
+        ids.push_back(parts.device);
+    add(ids, parts.vendor, parts.classWithInterface, "&");
+    add(ids, parts.vendor, parts.classOnly, "&");
+    if (!parts.vendor.empty())
+        ids.push_back(parts.vendor);
+    add(ids, std::string("PCI\\"), parts.classWithInterface);
+    add(ids, std::string("PCI\\"), parts.classOnly);
+    return ids;
+}
