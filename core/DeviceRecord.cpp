@@ -19,8 +19,16 @@ void DeviceRecord::matchDatabase(const HardwareDatabase& database)
         inDatabase = database.copyEntry(vendorId, deviceId, entry);  // devices.lst writes capitals
 }
 
-bool DeviceRecord::needsAttention() const
+std::vector<AttentionReason> DeviceRecord::attentionReasons() const
 {
-    return !inDatabase || driverState == DriverState::none || driverState == DriverState::disabled ||
-           problemCode.has_value();
+    std::vector<AttentionReason> reasons;
+    if (driverState == DriverState::none)
+        reasons.push_back(AttentionReason::noDriver);
+    if (driverState == DriverState::disabled)
+        reasons.push_back(AttentionReason::disabled);
+    if (problemCode)
+        reasons.push_back(AttentionReason::problem);
+    if (!inDatabase)
+        reasons.push_back(AttentionReason::notInDatabase);
+    return reasons;
 }

@@ -19,6 +19,14 @@ enum class DriverState {
     unknown,    // the source records no drivers (an lspci dump)
 };
 
+// Why a device needs a look.
+enum class AttentionReason {
+    noDriver,       // nothing drives it
+    disabled,       // its driver is installed, the device disabled
+    problem,        // the system reports a problem with it
+    notInDatabase,  // devices.lst has no line for it
+};
+
 // One PCI device: what the registry says of it and what devices.lst says.
 class DeviceRecord {
 public:
@@ -31,8 +39,9 @@ public:
     void matchDatabase(const HardwareDatabase& database);
 
     // Devices that need a look: no driver, disabled, a problem the system
-    // reports, or no line in the database.
-    bool needsAttention() const;
+    // reports, or no line in the database; the reasons in that order.
+    bool needsAttention() const { return !attentionReasons().empty(); }
+    std::vector<AttentionReason> attentionReasons() const;
 
     std::string keyName;  // the device key's name, which tells the device apart across scans
     PciIdentity ids;      // its numbers, as far as its source records them

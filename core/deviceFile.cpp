@@ -122,6 +122,7 @@ DeviceFile readDeviceFile(const std::string& path)
             fail(__FILE__, __LINE__, path + " holds no PCI devices: it has no key ControlSetNNN\\Enum\\PCI");
         result.source = std::make_unique<RegistryDevices>(std::move(hive->registry));
         result.uncleanHive = !hive->cleanlyClosed;
+        result.machineName = hive->computerName;
         return result;
     }
     if (looksLikeLspciDump(head)) {

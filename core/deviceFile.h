@@ -18,6 +18,7 @@ struct DeviceFile {
     std::unique_ptr<DeviceSource> source;
     std::size_t skippedLines = 0;  // malformed lines of a registry export, left out
     bool uncleanHive = false;      // a hive Windows did not close cleanly: maybe not its last state
+    std::string machineName;       // the computer's name, where the file records it (a hive); empty otherwise
 };
 
 // Raises flException, its message naming the file, when the file cannot be

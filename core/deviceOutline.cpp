@@ -47,11 +47,12 @@ std::optional<std::string> driverLine(const DeviceRecord& device)
 
 DeviceMark markOf(const DeviceRecord& device)
 {
+    const bool unknown = !device.inDatabase;
     if (device.driverState == DriverState::none || device.problemCode)
-        return DeviceMark::problem;
+        return unknown ? DeviceMark::problemNotInDatabase : DeviceMark::problem;
     if (device.driverState == DriverState::disabled)
-        return DeviceMark::disabled;
-    return device.inDatabase ? DeviceMark::none : DeviceMark::notInDatabase;
+        return unknown ? DeviceMark::disabledNotInDatabase : DeviceMark::disabled;
+    return unknown ? DeviceMark::notInDatabase : DeviceMark::none;
 }
 
 DeviceOutline outlineOf(const DeviceRecord& device)

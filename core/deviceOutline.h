@@ -9,8 +9,9 @@
 #include <vector>
 
 // What the device line's mark says, the most pressing first: no driver (or a
-// problem the system reports), disabled, not in the database.
-enum class DeviceMark { none, problem, disabled, notInDatabase };
+// problem the system reports), disabled, not in the database; a device
+// without a driver or disabled that is not in the database either says both.
+enum class DeviceMark { none, problem, disabled, notInDatabase, problemNotInDatabase, disabledNotInDatabase };
 
 // What is shown of one device, line by line, in the order shown: the
 // device's label at depth 0, with its mark; its groups ("Windows",

@@ -118,11 +118,16 @@ std::vector<std::string> textsOf(const std::optional<Value>& value)
     return texts;
 }
 
-// What follows the first ';' of a DeviceDesc value, or "unknown value".
+// The device's name in its DeviceDesc value: what follows the first ';' (of
+// "driver.inf,%key%;name", as Windows writes it since Vista), or a plain
+// value as it stands (older Windows, drivers that name a device without a
+// string resource); "unknown value" when there is none.
 std::string descriptionOf(const std::string& deviceDesc)
 {
     const std::size_t separator = deviceDesc.find(';');
-    return separator == std::string::npos ? "unknown value" : deviceDesc.substr(separator + 1);
+    if (separator != std::string::npos)
+        return deviceDesc.substr(separator + 1);
+    return deviceDesc.empty() ? "unknown value" : deviceDesc;
 }
 
 // The text Windows shows for a value: of an indirect string,

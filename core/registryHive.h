@@ -40,6 +40,7 @@ struct Reading {
     std::unique_ptr<Registry> registry;  // null: no PCI branch, or a problem
     std::string problem;                 // why the hive cannot be read; empty when it was
     bool cleanlyClosed = true;           // see BaseBlock
+    std::string computerName;            // as the control set records it; empty when it does not
 };
 
 }

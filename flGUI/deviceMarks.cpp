@@ -24,6 +24,8 @@ public:
         case DeviceMark::problem: drawWarning(grid); break;
         case DeviceMark::disabled: drawDisabled(grid); break;
         case DeviceMark::notInDatabase: drawUnknown(grid); break;
+        case DeviceMark::problemNotInDatabase: drawWarning(grid); drawUnknownBadge(grid); break;
+        case DeviceMark::disabledNotInDatabase: drawDisabled(grid); drawUnknownBadge(grid); break;
         case DeviceMark::none: break;
         }
         fl_pop_clip();
@@ -68,6 +70,19 @@ private:
         fl_draw("?", g.px(1), g.py(1), g.at(14), g.at(14), FL_ALIGN_CENTER, nullptr, 0);
     }
 
+    // The question mark, small, over the lower right corner of another mark:
+    // white-rimmed, so that it stands apart from what it covers.
+    static void drawUnknownBadge(const Grid& g)
+    {
+        fl_color(FL_WHITE);
+        fl_pie(g.px(8), g.py(8), g.at(8), g.at(8), 0, 360);
+        fl_color(fl_rgb_color(50, 110, 210));
+        fl_pie(g.px(9), g.py(9), g.at(7), g.at(7), 0, 360);
+        fl_color(FL_WHITE);
+        fl_font(FL_HELVETICA_BOLD, std::max(5, g.at(7)));
+        fl_draw("?", g.px(9), g.py(9), g.at(7), g.at(7), FL_ALIGN_CENTER, nullptr, 0);
+    }
+
     DeviceMark mark;
 };
 
@@ -80,10 +95,14 @@ Fl_Image* markPicture(DeviceMark mark)
     static MarkPicture problem(DeviceMark::problem, pictureSize);
     static MarkPicture disabled(DeviceMark::disabled, pictureSize);
     static MarkPicture unknown(DeviceMark::notInDatabase, pictureSize);
+    static MarkPicture problemUnknown(DeviceMark::problemNotInDatabase, pictureSize);
+    static MarkPicture disabledUnknown(DeviceMark::disabledNotInDatabase, pictureSize);
     switch (mark) {
     case DeviceMark::problem: return &problem;
     case DeviceMark::disabled: return &disabled;
     case DeviceMark::notInDatabase: return &unknown;
+    case DeviceMark::problemNotInDatabase: return &problemUnknown;
+    case DeviceMark::disabledNotInDatabase: return &disabledUnknown;
     case DeviceMark::none: break;
     }
     return nullptr;

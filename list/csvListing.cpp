@@ -14,7 +14,7 @@ namespace {
 const char* const header =
     "source,key,vendor_id,device_id,subsystem_vendor_id,subsystem_id,revision,description,class,manufacturer,"
     "driver,driver_state,problem_code,modules,location,attention,database_vendor,database_device,"
-    "database_source,subsystem\r\n";
+    "database_source,subsystem,attention_reasons,hardware_ids,compatible_ids,machine\r\n";
 
 std::string field(const std::string& value)
 {
@@ -40,7 +40,7 @@ std::string joined(const std::vector<std::string>& names)
     return text;
 }
 
-std::string row(const std::string& source, const DeviceFields& f)
+std::string row(const std::string& source, const std::string& machineName, const DeviceFields& f)
 {
     const std::vector<std::string> cells = {
         field(source), field(f.key), field(f.vendorId), field(f.deviceId), field(f.subsystemVendorId),
@@ -49,7 +49,8 @@ std::string row(const std::string& source, const DeviceFields& f)
         f.problemCode ? std::to_string(*f.problemCode) : std::string(), field(joined(f.modules)),
         field(f.location), f.attention ? "true" : "false", f.database ? field(f.database->vendor) : std::string(),
         f.database ? field(f.database->device) : std::string(), f.database ? field(f.database->source) : std::string(),
-        field(f.subsystem)};
+        field(f.subsystem), field(joined(f.attentionReasons)), field(joined(f.hardwareIds)),
+        field(joined(f.compatibleIds)), field(machineName)};
     std::string line;
     for (const std::string& cell : cells)
         line += (line.empty() ? "" : ",") + cell;
@@ -60,11 +61,12 @@ class CsvListing : public Listing {
 public:
     CsvListing(const Settings& settings, std::FILE* out) : Listing(settings, out) { write(header); }
 
-    void machine(const std::string& source, const std::vector<std::unique_ptr<DeviceRecord>>& devices) override
+    void machine(const std::string& source, const std::string& machineName,
+                 const std::vector<std::unique_ptr<DeviceRecord>>& devices) override
     {
         std::string rows;
         for (const DeviceRecord* device : shown(devices))
-            rows += row(source, fieldsOf(*device, settings.names));
+            rows += row(source, machineName, fieldsOf(*device, settings.names));
         write(rows);
     }
     void failed(const std::string&, const std::string&) override {}

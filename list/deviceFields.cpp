@@ -56,6 +56,17 @@ const char* stateName(DriverState state)
     return "unknown";
 }
 
+const char* reasonName(AttentionReason reason)
+{
+    switch (reason) {
+    case AttentionReason::noDriver: return "no_driver";
+    case AttentionReason::disabled: return "disabled";
+    case AttentionReason::problem: return "problem";
+    case AttentionReason::notInDatabase: break;
+    }
+    return "not_in_database";
+}
+
 }
 
 DeviceFields fieldsOf(const DeviceRecord& device, const PciIdsNames* names)
@@ -80,12 +91,18 @@ DeviceFields fieldsOf(const DeviceRecord& device, const PciIdsNames* names)
         fields.modules.push_back(text::validUtf8(module));
     if (!device.location.empty())
         fields.location = shown(device.location);
-    fields.attention = device.needsAttention();
+    for (const AttentionReason reason : device.attentionReasons())
+        fields.attentionReasons.push_back(reasonName(reason));
+    fields.attention = !fields.attentionReasons.empty();
     if (device.inDatabase)
         fields.database = DeviceFields::Database{shown(device.entry.text1), shown(device.entry.text3),
                                                  shown(device.entry.text2)};
     if (names)
         if (const auto name = subsystemName(*names, ids))
             fields.subsystem = text::validUtf8(*name);
+    for (const std::string& id : device.hardwareIds)
+        fields.hardwareIds.push_back(text::validUtf8(id));
+    for (const std::string& id : device.compatibleIds)
+        fields.compatibleIds.push_back(text::validUtf8(id));
     return fields;
 }

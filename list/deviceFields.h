@@ -29,8 +29,10 @@ struct DeviceFields {
     std::vector<std::string> modules;
     std::optional<std::string> location;
     bool attention;
+    std::vector<std::string> attentionReasons;  // no_driver, disabled, problem, not_in_database
     std::optional<Database> database;
     std::optional<std::string> subsystem;  // the subsystem's name, as `lspci -v` prints it
+    std::vector<std::string> hardwareIds, compatibleIds;  // Windows', most specific first
 };
 
 // `names`: a pci.ids to name subsystems from; null when none could be read.

@@ -39,6 +39,7 @@ Json deviceJson(const DeviceFields& fields)
     device["modules"] = fields.modules;
     device["location"] = orNull(fields.location);
     device["attention"] = fields.attention;
+    device["attention_reasons"] = fields.attentionReasons;
     if (fields.database)
         device["database"] = {{"vendor", fields.database->vendor},
                               {"device", fields.database->device},
@@ -46,6 +47,8 @@ Json deviceJson(const DeviceFields& fields)
     else
         device["database"] = nullptr;
     device["subsystem"] = orNull(fields.subsystem);
+    device["hardware_ids"] = fields.hardwareIds;
+    device["compatible_ids"] = fields.compatibleIds;
     return device;
 }
 
@@ -90,10 +93,12 @@ class JsonListing : public Listing {
 public:
     using Listing::Listing;
 
-    void machine(const std::string& source, const std::vector<std::unique_ptr<DeviceRecord>>& devices) override
+    void machine(const std::string& source, const std::string& machineName,
+                 const std::vector<std::unique_ptr<DeviceRecord>>& devices) override
     {
         Json machine;
         machine["source"] = text::validUtf8(source);
+        machine["machine"] = machineName.empty() ? Json(nullptr) : Json(text::validUtf8(machineName));
         if (!settings.severalMachines)
             machine["database"] = settings.database;
         machine["devices"] = Json::array();

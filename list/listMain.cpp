@@ -23,13 +23,17 @@
 
 namespace {
 
-// The devices of this machine (no file) or of one file; an flException
-// naming the file when it cannot be read.
-DeviceRecords devicesOf(const std::string& file, const HardwareDatabase& database)
+// The devices of this machine (no file) or of one file, and the computer's
+// name where the source records it; an flException naming the file when it
+// cannot be read.
+DeviceRecords devicesOf(const std::string& file, const HardwareDatabase& database, std::string& machineName)
 {
-    if (file.empty())
+    if (file.empty()) {
+        machineName = platform::hostName();
         return readDevices(systemDevices(), database);
+    }
     const DeviceFile read = readDeviceFile(file);
+    machineName = read.machineName;
     const std::string notice = noticeOf(file, read);
     if (!notice.empty()) {
         std::fprintf(stderr, "%s\n", notice.c_str());
@@ -53,13 +57,18 @@ int list(Listing::Settings settings, const std::vector<std::string>& files)
 
     const auto listing = Listing::create(settings, stdout);
     int status = 0;
-    if (files.empty())
-        listing->machine(platform::hostName(), devicesOf(std::string(), database));
-    else if (files.size() == 1)
-        listing->machine(files[0], devicesOf(files[0], database));  // its failure is the program's
+    std::string machineName;
+    if (files.empty()) {
+        const DeviceRecords devices = devicesOf(std::string(), database, machineName);
+        listing->machine(machineName, machineName, devices);
+    } else if (files.size() == 1) {
+        const DeviceRecords devices = devicesOf(files[0], database, machineName);  // its failure is the program's
+        listing->machine(files[0], machineName, devices);
+    }
     for (std::size_t i = 0; files.size() > 1 && i < files.size(); ++i) {
         try {
-            listing->machine(files[i], devicesOf(files[i], database));
+            const DeviceRecords devices = devicesOf(files[i], database, machineName);
+            listing->machine(files[i], machineName, devices);
         } catch (const flException& failure) {
             failure.reportAndContinue();
             listing->failed(files[i], failure.message);

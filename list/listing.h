@@ -28,8 +28,11 @@ public:
 
     Listing(const Settings& settings, std::FILE* out) : settings(settings), out(out) {}
     virtual ~Listing() = default;
-    // The devices of one machine; `source` names it (the file, or this machine's name).
-    virtual void machine(const std::string& source, const std::vector<std::unique_ptr<DeviceRecord>>& devices) = 0;
+    // The devices of one machine; `source` names it (the file, or this
+    // machine's name), `machineName` is the computer's name where the source
+    // records one (this machine's host name, a hive's computer name), empty otherwise.
+    virtual void machine(const std::string& source, const std::string& machineName,
+                         const std::vector<std::unique_ptr<DeviceRecord>>& devices) = 0;
     // A file that could not be read; it was reported on standard error already.
     virtual void failed(const std::string& source, const std::string& problem) = 0;
     // After the last machine.

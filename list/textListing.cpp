@@ -11,8 +11,10 @@ class TextListing : public Listing {
 public:
     using Listing::Listing;
 
-    void machine(const std::string& source, const std::vector<std::unique_ptr<DeviceRecord>>& devices) override
+    void machine(const std::string& source, const std::string& machineName,
+                 const std::vector<std::unique_ptr<DeviceRecord>>& devices) override
     {
+        static_cast<void>(machineName);  // the header names the file given
         std::string text = settings.severalMachines ? "==> " + source + " <==\n" : std::string();
         // Written a device at a time: a machine of thousands is not held as text whole.
         for (const DeviceRecord* device : shown(devices)) {

@@ -275,6 +275,34 @@ std::string address(const PciFunction& function)
 // mapped at once, they cost one system call rather than a fault each.
 constexpr std::size_t manyFunctions = 100;
 
+// The device's name, or as lspci names a device the list does not know: by
+// its vendor's name and its number ("Intel Corporation Device 0d57"), or by
+// both numbers ("Device 1234:5678").
+std::string descriptionOf(const PciFunction& function)
+{
+    if (function.deviceName)
+        return std::string(*function.deviceName);
+    std::string name = function.vendorName ? std::string(*function.vendorName) + " Device " : "Device ";
+    if (!function.vendorName) {
+        appendHex(name, function.vendorId, 4, false);
+        name += ':';
+    }
+    appendHex(name, function.deviceId, 4, false);
+    return name;
+}
+
+// Host bridges and ISA bridges are served by the kernel's PCI core itself:
+// without a driver bound and without a module that could drive one (an EDAC
+// driver may), nothing is missing.
+DriverState driverStateOf(const PciFunction& function)
+{
+    constexpr unsigned hostBridge = 0x0600, isaBridge = 0x0601;
+    if (!function.driver.empty())
+        return DriverState::bound;
+    const bool servedByTheCore = function.classCode == hostBridge || function.classCode == isaBridge;
+    return servedByTheCore && function.modules.empty() ? DriverState::notNeeded : DriverState::none;
+}
+
 // The record of a function, from libpci's numbers and the names found for it.
 std::unique_ptr<DeviceRecord> recordOf(const PciFunction& function, bool recordsDrivers)
 {
@@ -292,9 +320,9 @@ std::unique_ptr<DeviceRecord> recordOf(const PciFunction& function, bool records
     record->deviceClass = std::string(function.className);
     if (function.vendorName)
         record->manufacturer = std::string(*function.vendorName);
-    record->description = function.deviceName ? std::string(*function.deviceName) : "unknown value";
+    record->description = descriptionOf(function);
     if (recordsDrivers) {
-        record->driverState = function.driver.empty() ? DriverState::none : DriverState::bound;
+        record->driverState = driverStateOf(function);
         record->driver = function.driver;
         record->modules = function.modules;
     }

@@ -21,6 +21,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -240,17 +241,42 @@ std::vector<std::string> controlSetsToTry(hive_h* hive, hive_node_h root)
     return names;
 }
 
-// The PCI branch of the first control set that has one; 0 when none has.
-hive_node_h pciBranchOf(hive_h* hive, hive_node_h root)
+// The key at a path of names below `node`; 0 when there is none.
+hive_node_h keyAt(hive_h* hive, hive_node_h node, std::initializer_list<const char*> names)
 {
-    for (const std::string& controlSet : controlSetsToTry(hive, root)) {
-        hive_node_h node = childOf(hive, root, controlSet.c_str());
-        for (const char* name : {"Enum", "PCI"})
-            node = node ? childOf(hive, node, name) : 0;
-        if (node)
-            return node;
+    for (const char* name : names)
+        node = node ? childOf(hive, node, name) : 0;
+    return node;
+}
+
+// The first control set that has a PCI branch, and its branch; 0s when none has.
+std::pair<hive_node_h, hive_node_h> pciBranchOf(hive_h* hive, hive_node_h root)
+{
+    for (const std::string& name : controlSetsToTry(hive, root)) {
+        const hive_node_h controlSet = childOf(hive, root, name.c_str());
+        if (const hive_node_h branch = keyAt(hive, controlSet, {"Enum", "PCI"}))
+            return {controlSet, branch};
     }
-    return 0;
+    return {0, 0};
+}
+
+// The computer's name, as the control set records it for the next start;
+// empty when it records none.
+std::string computerName(hive_h* hive, hive_node_h controlSet)
+{
+    const hive_node_h key = keyAt(hive, controlSet, {"Control", "ComputerName", "ComputerName"});
+    const hive_value_h value = key ? hivex_node_get_value(hive, key, "ComputerName") : 0;
+    std::uint32_t type = 0;
+    std::size_t size = 0;
+    if (!value || !valueType(hive, value, type, size) || !registryType::isText(type) || size > 1024)
+        return std::string();
+    hive_type ignored{};
+    std::size_t length = 0;
+    const Malloced<char> data(hivex_value_value(hive, value, &ignored, &length));
+    if (!data || length > size)
+        return std::string();
+    const std::string text = utf16leToUtf8(std::string(data.get(), length));
+    return text.substr(0, text.find('\0'));
 }
 
 registryHive::Reading readChecked(const platform::OpenedFile& file, std::string_view head,
@@ -267,7 +293,8 @@ registryHive::Reading readChecked(const platform::OpenedFile& file, std::string_
 
     registryHive::Reading reading;
     reading.cleanlyClosed = block.cleanlyClosed;
-    if (const hive_node_h branch = pciBranchOf(hive.get(), root)) {
+    if (const auto [controlSet, branch] = pciBranchOf(hive.get(), root); branch) {
+        reading.computerName = computerName(hive.get(), controlSet);
         auto registry = std::make_unique<KeyTreeRegistry>();
         // Devices and their instances: the scan reads no deeper.
         BranchCopier(hive.get(), block.hiveSize).copy(branch, registry->addKey(pciBranchPath), 2);

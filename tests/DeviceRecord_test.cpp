@@ -69,4 +69,46 @@ TEST(DeviceRecord, ASourceWithoutDriversHasNoDriverLine)
     EXPECT_EQ(markOf(record), DeviceMark::none);
 }
 
+// The mark says the most pressing fact, and "not in the database" beside it;
+// the reasons list every fact.
+struct MarkCase {
+    const char* name;
+    DriverState state;
+    bool problem, inDatabase;
+    DeviceMark mark;
+    std::vector<AttentionReason> reasons;
+};
+
+class Marks : public testing::TestWithParam<MarkCase> {};
+
+TEST_P(Marks, SayEveryReasonForAttention)
+{
+    DeviceRecord record("VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00");
+    record.driverState = GetParam().state;
+    if (GetParam().problem)
+        record.problemCode = 28;
+    record.inDatabase = GetParam().inDatabase;
+    EXPECT_EQ(markOf(record), GetParam().mark);
+    EXPECT_EQ(record.attentionReasons(), GetParam().reasons);
+    EXPECT_EQ(record.needsAttention(), !GetParam().reasons.empty());
+}
+
+using R = AttentionReason;
+INSTANTIATE_TEST_SUITE_P(Records, Marks, testing::Values(
+    MarkCase{"Bound", DriverState::bound, false, true, DeviceMark::none, {}},
+    MarkCase{"NotNeeded", DriverState::notNeeded, false, true, DeviceMark::none, {}},
+    MarkCase{"BoundNotInDatabase", DriverState::bound, false, false, DeviceMark::notInDatabase, {R::notInDatabase}},
+    MarkCase{"NoDriver", DriverState::none, false, true, DeviceMark::problem, {R::noDriver}},
+    MarkCase{"NoDriverNotInDatabase", DriverState::none, false, false, DeviceMark::problemNotInDatabase,
+             {R::noDriver, R::notInDatabase}},
+    MarkCase{"Problem", DriverState::bound, true, true, DeviceMark::problem, {R::problem}},
+    MarkCase{"NoDriverAndProblem", DriverState::none, true, true, DeviceMark::problem, {R::noDriver, R::problem}},
+    MarkCase{"Disabled", DriverState::disabled, false, true, DeviceMark::disabled, {R::disabled}},
+    MarkCase{"DisabledNotInDatabase", DriverState::disabled, false, false, DeviceMark::disabledNotInDatabase,
+             {R::disabled, R::notInDatabase}},
+    MarkCase{"DisabledWithProblem", DriverState::disabled, true, false, DeviceMark::problemNotInDatabase,
+             {R::disabled, R::problem, R::notInDatabase}},
+    MarkCase{"UnknownNotInDatabase", DriverState::unknown, false, false, DeviceMark::notInDatabase, {R::notInDatabase}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 }

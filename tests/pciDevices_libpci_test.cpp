@@ -55,13 +55,14 @@ TEST(LibpciDevices, RecordsFunctionsAsWindowsKeysDevices)
     LibpciDevices source({sysfs.sysfsPath(), sysfs.idsPath(), false});
 
     EXPECT_EQ(summaries(source), (std::vector<std::string>{
-        "VEN_8086&DEV_1237&SUBSYS_00000000&REV_02|Host bridge|Intel Corporation|440FX - 82441FX PMC [Natoma]|No driver|0000:00:00.0",
+        // The kernel's PCI core serves host bridges: none is missing a driver.
+        "VEN_8086&DEV_1237&SUBSYS_00000000&REV_02|Host bridge|Intel Corporation|440FX - 82441FX PMC [Natoma]|No driver needed|0000:00:00.0",
         "VEN_8086&DEV_7191&SUBSYS_00000000&REV_03|PCI bridge|Intel Corporation|440BX/ZX/DX - 82443BX/ZX/DX AGP bridge|Driver: pcieport|0000:00:01.0",
         // Known vendor, unknown device; a class known only by its base class
         // is named the way libpci names it.
-        "VEN_8086&DEV_9999&SUBSYS_99998086&REV_AB|Serial bus controller [0c03]|Intel Corporation|unknown value|Driver: ehci-pci|0000:00:1e.0",
-        // Nothing known: the class in numbers only.
-        "VEN_1234&DEV_5678&SUBSYS_00011234&REV_10|Unknown class [1400]||unknown value|No driver|0000:00:1f.3",
+        "VEN_8086&DEV_9999&SUBSYS_99998086&REV_AB|Serial bus controller [0c03]|Intel Corporation|Intel Corporation Device 9999|Driver: ehci-pci|0000:00:1e.0",
+        // Nothing known: named by numbers, as lspci names them.
+        "VEN_1234&DEV_5678&SUBSYS_00011234&REV_10|Unknown class [1400]||Device 1234:5678|No driver|0000:00:1f.3",
         // Two functions of the same numbers are one device, its first function's.
         "VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00|Ethernet controller|Intel Corporation|82574L Gigabit Network Connection|Driver: e1000e|0000:02:00.0",
     }));
@@ -85,6 +86,12 @@ TEST(LibpciDevices, RecordsDriversModulesAndPlaces)
     sysfs.add({"0000:00:1f.4", 0x1234, 0x5679, 0, 0, 0, 0x0c0500, nullptr,
                "pci:v00001234d00005679sv00000000sd00000000bc0Csc05i00"});
     sysfs.add({"0000:00:1f.5", 0x1234, 0x567a, 0, 0, 0, 0x0c0500, nullptr});  // no alias either
+    // Bridges the kernel's PCI core serves: a module that could drive one still counts.
+    sysfs.add({"0000:00:00.0", 0x8086, 0x1237, 0, 0, 2, 0x060000, nullptr,
+               "pci:v00008086d00001237sv00000000sd00000000bc06sc00i00"});
+    sysfs.add({"0000:00:1f.0", 0x8086, 0x7000, 0, 0, 0, 0x060100, nullptr,
+               "pci:v00008086d00007000sv00000000sd00000000bc06sc01i00"});
+    sysfs.addModuleAlias("pci:v00008086d00001237sv*sd*bc*sc*i*", "fake_edac");
     sysfs.add({"0000:03:00.0", 0x8086, 0x10d3, 0x8086, 0xa01f, 0, 0x020000, "e1000e",
                "pci:v00008086d000010D3sv00008086sd0000A01Fbc02sc00i00"});
     sysfs.addModuleAlias("pci:v00001234d00005678sv*sd*bc*sc*i*", "fake_exact");
@@ -95,6 +102,8 @@ TEST(LibpciDevices, RecordsDriversModulesAndPlaces)
     for (const auto& device : source.readDevices())
         lines.push_back(device->location + ": " + driverLine(*device).value_or("(none)"));
     EXPECT_EQ(lines, (std::vector<std::string>{
+                         "0000:00:00.0: No driver (modules: fake_edac)",
+                         "0000:00:1f.0: No driver needed",
                          "0000:00:1f.3: No driver (modules: fake_exact, fake_class)",
                          "0000:00:1f.4: No driver",
                          "0000:00:1f.5: No driver",
@@ -236,8 +245,12 @@ void expectLibpcisNames(const DeviceRecords& devices, const LibpciView& libpci, 
         EXPECT_EQ(device->deviceClass,
                   named(PCI_LOOKUP_CLASS, function.classCode).value_or(unknownClass(function.classCode)));
         EXPECT_EQ(device->manufacturer, named(PCI_LOOKUP_VENDOR, function.vendor).value_or(""));
+        char numbers[64];
+        std::snprintf(numbers, sizeof numbers, "Device %04x:%04x", function.vendor, function.device);
+        const auto vendor = named(PCI_LOOKUP_VENDOR, function.vendor);
         EXPECT_EQ(device->description,
-                  named(PCI_LOOKUP_DEVICE, function.vendor, function.device).value_or("unknown value"));
+                  named(PCI_LOOKUP_DEVICE, function.vendor, function.device)
+                      .value_or(vendor ? *vendor + " Device " + std::string(numbers + 12) : std::string(numbers)));
     }
 }
 

@@ -124,7 +124,7 @@ struct DescriptionCase {
 
 class Description : public Scan, public testing::WithParamInterface<DescriptionCase> {};
 
-TEST_P(Description, IsWhatFollowsTheFirstSemicolon)
+TEST_P(Description, IsWhatFollowsTheFirstSemicolonOrThePlainValue)
 {
     registry.addDevice(nameA, "a;b", "c;d", GetParam().deviceDesc);
     const auto form = makeForm();
@@ -139,7 +139,7 @@ INSTANTIATE_TEST_SUITE_P(DeviceDesc, Description, testing::Values(
     DescriptionCase{"a;b;c", "b;c"},
     DescriptionCase{"ends with;", ""},
     DescriptionCase{";", ""},
-    DescriptionCase{"Readable but no separator", "unknown value"},
+    DescriptionCase{"Readable but no separator", "Readable but no separator"},
     DescriptionCase{"", "unknown value"},
     DescriptionCase{nullptr, "unknown value"}));
 

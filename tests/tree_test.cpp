@@ -87,7 +87,7 @@ TEST_F(Tree, EachDeviceHoldsWindowsAndDatabaseLinesInOrder)
     const auto form = makeForm();
     Fl_Tree_Item* root = form->tree->root();
     EXPECT_EQ(childLabels(root), (std::vector<std::string>{
-        "Intel & Co @C0 100%", "unknown value", "Intel & Co @C0 100%"}));
+        "Intel & Co @C0 100%", "no separator", "Intel & Co @C0 100%"}));
     for (int i = 0; i < root->children(); ++i)
         form->tree->buildLines(root->child(i));
 

@@ -3,6 +3,7 @@
 #include "TempDir.h"
 #include "hardware.h"
 #include "pciIds.h"
+#include "pciIdsReader.h"
 #include "files.h"
 #include "platform/pciDevices_libpci.h"
 
@@ -330,9 +331,10 @@ TEST(Updater, FindsEveryNamedDeviceOfThisMachine)
     ASSERT_TRUE(platform::replaceFile(dir.file("devices.lst"), convertPciIds(list).devicesList, error)) << error;
     const HardwareDatabase database = loadQuietly(dir.file("devices.lst"));
 
+    const PciIdsNames names(list);
     int named = 0;
     for (const auto& device : LibpciDevices({"", systemList, false}).readDevices()) {
-        if (device->description == "unknown value")
+        if (!names.device(*device->ids.vendor, *device->ids.device))
             continue;
         ++named;
         std::string deviceName = device->description;

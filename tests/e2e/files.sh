@@ -19,11 +19,15 @@ made 256 "" >xxxx.txt
 { made 16 "0002:"; cat own.txt; } | sed 's/^\(....:\)\?\(..:..\..\) .*/&\n\tSubsystem: made/' >mixed.txt
 
 for dump in own.txt x.txt domain.txt xxxx.txt mixed.txt; do
-  # What lspci names, as corvane-list shows it: an unknown device has no
-  # description, an unknown vendor no manufacturer.
+  # What lspci names, as corvane-list shows it: an unknown device as lspci
+  # names it, with its vendor ("Intel Corporation Device 0d57") or by both
+  # numbers ("Device 1234:5678"); an unknown vendor has no manufacturer.
   expected=$(lspci -F "$dump" -mm | awk -F'"' '{
-    device = $6 ~ /^Device [0-9a-f][0-9a-f][0-9a-f][0-9a-f]$/ ? "unknown value" : $6
-    vendor = $4 ~ /^Vendor [0-9a-f][0-9a-f][0-9a-f][0-9a-f]$/ ? "" : $4
+    unknownVendor = $4 ~ /^Vendor [0-9a-f][0-9a-f][0-9a-f][0-9a-f]$/
+    device = $6
+    if ($6 ~ /^Device [0-9a-f][0-9a-f][0-9a-f][0-9a-f]$/)
+      device = unknownVendor ? "Device " substr($4, 8) ":" substr($6, 8) : $4 " " $6
+    vendor = unknownVendor ? "" : $4
     print device " | " $2 " | " vendor }')
   actual=$("$list" "$dump" 2>stderr | awk '/^[^ ]/ {d = $0; n = 0} {n++} n == 3 {c = substr($0, 5)}
     n == 4 {print d " | " c " | " substr($0, 5)}')

@@ -50,7 +50,9 @@ def check_csv(json_path, csv_path):
                 "modules": " ".join(d["modules"]), "location": d["location"] or "",
                 "attention": "true" if d["attention"] else "false", "database_vendor": db.get("vendor", ""),
                 "database_device": db.get("device", ""), "database_source": db.get("source", ""),
-                "subsystem": d["subsystem"] or ""})
+                "subsystem": d["subsystem"] or "", "attention_reasons": " ".join(d["attention_reasons"]),
+                "hardware_ids": " ".join(d["hardware_ids"]), "compatible_ids": " ".join(d["compatible_ids"]),
+                "machine": machine["machine"] or ""})
     for number, (row, want) in enumerate(zip(rows, expected)):
         if row != want:
             print("csv row %d: %r\n   json says %r" % (number + 1, row, want))
@@ -100,15 +102,26 @@ def check_lspci(json_path, vmm_path, verbose_path, dump=False):
             good = False
             continue
         compared += 1
+        vendor, device = bracketed(record.get("Vendor")), bracketed(record.get("Device"))
+        svendor, sdevice = bracketed(record.get("SVendor")) or "0000", bracketed(record.get("SDevice")) or "0000"
+        revision = record.get("Rev", "00")
+        # The kernel's PCI core serves host and ISA bridges: without a driver
+        # or a module that could drive one, none is needed.
+        served = bracketed(record.get("Class")) in ("0600", "0601") and "Module" not in record
+        state = "unknown" if dump else "bound" if "Driver" in record else "not_needed" if served else "none"
         wanted = {
             "vendor_id": bracketed(record.get("Vendor")), "device_id": bracketed(record.get("Device")),
             "subsystem_vendor_id": bracketed(record.get("SVendor")) or "0000",
             "subsystem_id": bracketed(record.get("SDevice")) or "0000",
             "revision": record.get("Rev", "00"),
             "driver": None if dump else record.get("Driver"),
-            "driver_state": "unknown" if dump else ("bound" if "Driver" in record else "none"),
+            "driver_state": state,
             "subsystem": record.get("Subsystem"),
         }
+        first_id = ("PCI\\VEN_%s&DEV_%s&SUBSYS_%s%s&REV_%s" % (vendor, device, sdevice, svendor, revision)).upper()
+        if d["hardware_ids"][:1] != [first_id]:
+            print("%s hardware_ids: %r, lspci's numbers give %r first" % (d["location"], d["hardware_ids"], first_id))
+            good = False
         for field, value in wanted.items():
             if d[field] != value:
                 print("%s %s: %r, lspci says %r" % (d["location"], field, d[field], value))

@@ -80,7 +80,9 @@ std::vector<Device> readableDevices()
             const std::string deviceDesc = storedValue(instance, L"DeviceDesc");
             const std::size_t separator = deviceDesc.find(';');
             devices.push_back({name, storedValue(instance, L"Class"), storedValue(instance, L"Mfg"),
-                               separator == std::string::npos ? "unknown value" : deviceDesc.substr(separator + 1)});
+                               separator != std::string::npos ? deviceDesc.substr(separator + 1)
+                               : deviceDesc.empty()           ? "unknown value"
+                                                              : deviceDesc});
             RegCloseKey(instance);
         }
         RegCloseKey(device);
