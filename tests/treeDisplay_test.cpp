@@ -12,6 +12,7 @@
 #include <FL/Fl_Scrollbar.H>
 #include <FL/Fl_Tree_Item.H>
 
+#include <chrono>
 #include <cstdlib>
 #include <string>
 
@@ -24,9 +25,21 @@ protected:
         if (!std::getenv("DISPLAY"))
             GTEST_SKIP() << "no display";
     }
+    // Until every shown window is drawn and nothing waits to be drawn again
+    // (on a busy machine the server may take seconds), then a little more.
     static void settle()
     {
-        for (int i = 0; i < 20; ++i)
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        const auto drawn = [] {
+            for (Fl_Window* window = Fl::first_window(); window; window = Fl::next_window(window))
+                if (!window->visible_r() || window->damage())
+                    return false;
+            return !Fl::damage();
+        };
+        do
+            Fl::wait(0.01);
+        while (!drawn() && std::chrono::steady_clock::now() < end);
+        for (int i = 0; i < 5; ++i)
             Fl::wait(0.01);
     }
 };
