@@ -74,7 +74,7 @@ TEST_F(WineScan, ReadsLongAndUnterminatedValuesWhole)
 {
     ASSERT_EQ(byIds.count("0x1B21:0x1242"), 1u);
     const DeviceRecord& usb = *byIds["0x1B21:0x1242"];
-    EXPECT_EQ(usb.deviceClass, "USB");  // REG_BINARY without a zero
+    EXPECT_EQ(usb.deviceClass, "USB");  // a REG_SZ without its zero
     EXPECT_EQ(usb.description.size(), 17u * 176u);
     EXPECT_EQ(usb.description.substr(0, 17), "Long description ");
 }
