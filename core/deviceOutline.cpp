@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "deviceOutline.h"
 
+#include "visibleText.h"
+
 #include <algorithm>
 #include <string_view>
 
@@ -60,9 +62,11 @@ DeviceOutline outlineOf(const DeviceRecord& device)
     const HardwareEntry& entry = device.entry;
     DeviceOutline outline;
     outline.reserve(13);
-    // Each text taken as a line shows it: up to its first zero byte.
+    // Each text taken as a line shows it: up to its first zero byte, with
+    // what would act rather than show (a terminal's controls, a line feed
+    // that would forge a line) escaped visibly, for every form made from it.
     const auto add = [&outline](int depth, std::string_view text, DeviceMark mark = DeviceMark::none) {
-        outline.push_back({depth, std::string(text.substr(0, text.find('\0'))), mark});
+        outline.push_back({depth, text::visibleText(text.substr(0, text.find('\0'))), mark});
     };
     add(0, device.description, markOf(device));
     add(1, "Windows");

@@ -17,7 +17,8 @@ enum class DeviceMark { none, problem, disabled, notInDatabase, problemNotInData
 // device's label at depth 0, with its mark; its groups ("Windows",
 // "Database") at depth 1; their lines at depth 2. The window's tree,
 // corvane-list and every copy are made from it, so they always agree; the
-// text forms leave the mark out.
+// text forms leave the mark out. Its texts are shown as visibleText.h says:
+// a line of the outline holds no control character.
 struct OutlineLine {
     int depth;
     std::string text;

@@ -9,6 +9,7 @@
 #include "platform.h"
 #include "platformWindow.h"
 #include "text.h"
+#include "visibleText.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Double_Window.H>
@@ -59,12 +60,15 @@ void flMainForm::takeDevices(Loaded loaded, Load load, const std::string& fromFi
 {
     database = std::move(loaded.database);
     devices = std::move(loaded.devices);
-    notice = noticeOf(fromFile, loaded.opened);
+    // The file's name as every report shows it (visibleText.h): a line feed
+    // or a control in it stays visible in the box and the title.
+    notice = noticeOf(text::visibleText(fromFile), loaded.opened);
     if (loaded.opened.source) {
         fileSource = std::move(loaded.opened.source);
         source = fileSource.get();
         file = fromFile;
-        window->copy_label((std::string(windowTitle) + " - " + platform::fileNameOf(file)).c_str());
+        window->copy_label(
+            (std::string(windowTitle) + " - " + text::visibleText(platform::fileNameOf(file))).c_str());
     }
     if (load == Load::again)
         showNotice();  // at start-up, once the window shows

@@ -16,6 +16,7 @@
 #include "pciIdsFile.h"
 #include "pciIdsReader.h"
 #include "platform.h"
+#include "visibleText.h"
 
 #include <cstdio>
 #include <string>
@@ -34,7 +35,7 @@ DeviceRecords devicesOf(const std::string& file, const HardwareDatabase& databas
     }
     const DeviceFile read = readDeviceFile(file);
     machineName = read.machineName;
-    const std::string notice = noticeOf(file, read);
+    const std::string notice = noticeOf(text::visibleText(file), read);
     if (!notice.empty()) {
         std::fprintf(stderr, "%s\n", notice.c_str());
         std::fflush(stderr);

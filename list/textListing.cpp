@@ -2,6 +2,7 @@
 // The tree as indented text, as corvane-list has always printed it.
 #include "deviceOutline.h"
 #include "listing.h"
+#include "visibleText.h"
 
 namespace {
 
@@ -15,7 +16,7 @@ public:
                  const std::vector<std::unique_ptr<DeviceRecord>>& devices) override
     {
         static_cast<void>(machineName);  // the header names the file given
-        std::string text = settings.severalMachines ? "==> " + source + " <==\n" : std::string();
+        std::string text = settings.severalMachines ? "==> " + text::visibleText(source) + " <==\n" : std::string();
         // Written a device at a time: a machine of thousands is not held as text whole.
         for (const DeviceRecord* device : shown(devices)) {
             appendOutlineText(text, outlineOf(*device));
