@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "commandLine.h"
 
+#include "visibleText.h"
+
 #include <getopt.h>
 
 #include <algorithm>
@@ -133,7 +135,9 @@ std::optional<int> CommandLine::parse(const std::vector<std::string>& arguments)
 
 int CommandLine::usageError(const std::string& problem) const
 {
-    std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", program.c_str(), problem.c_str(), program.c_str());
+    // The problem quotes the argument as given: shown, not acted on.
+    std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", program.c_str(), text::visibleText(problem).c_str(),
+                 program.c_str());
     return 2;
 }
 

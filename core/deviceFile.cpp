@@ -79,8 +79,9 @@ DeviceFile readDeviceFile(const std::string& path)
     const platform::OpenedFile opened = platform::openRegularFile(path.c_str());
     if (opened.notAFile)
         fail(__FILE__, __LINE__, path + " is not a regular file");
-    if (!opened.file)
-        fail(__FILE__, __LINE__, "Failed to open " + path + " for read accesss ");
+    if (!opened.file)  // with the system's reason, which the database's report leaves out
+        fail(__FILE__, __LINE__, "Failed to open " + path + " for read accesss " +
+                                     (opened.reason.empty() ? "" : "(" + opened.reason + ")"));
     // Up to `size` bytes into `buffer`: their number, 0 at the end.
     const auto readPiece = [&](char* buffer, std::size_t size) {
         const std::size_t count = std::fread(buffer, 1, size, opened.file.get());

@@ -28,6 +28,9 @@ struct OpenedFile {
     // under the name (a FIFO, a socket, a device), rather than nothing
     // that can be opened.
     bool notAFile = false;
+    // Without `file`: why, in the system's words ("No such file or
+    // directory", "Is a directory"); empty when it did not say.
+    std::string reason;
 };
 
 // Opens `name` for reading when it is a regular file; a symbolic link to one
@@ -46,8 +49,9 @@ OpenedFile openRegularFile(const char* name);
 // but a regular file (a FIFO, a socket, a device, a directory; on Windows a
 // DOS device name, not even opened).
 // True when the file could be opened for appending, whether the write then
-// succeeded or not.
-bool appendLine(const char* name, const std::string& line);
+// succeeded or not; then `writeFailure`, when given, gets the system's
+// reason when the line did not go in whole, and is left empty when it did.
+bool appendLine(const char* name, const std::string& line, std::string* writeFailure = nullptr);
 
 // Whether replaceFile may put a file at `path`: there is nothing there, a
 // regular file, or a symbolic link to one or to nothing (replaced as a link,

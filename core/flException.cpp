@@ -2,6 +2,7 @@
 #include "flException.h"
 
 #include "files.h"
+#include "visibleText.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -21,14 +22,28 @@ flException::flException(const char* file, std::int32_t line, const char* messag
 
 bool flException::writeLog() const
 {
-    // The line is made whole first: the file gets it in a single write.
+    std::string writeFailure;
+    return writeLog(writeFailure);
+}
+
+bool flException::writeLog(std::string& writeFailure) const
+{
+    // The line is made whole first: the file gets it in a single write. The
+    // message may name a file, whose name may hold a line feed: shown as
+    // the reports show it, one failure stays one line.
+    const std::string shown = shownMessage();
     const char* const format = "%s (%s) (%s: %d) [%s]";
-    const int length = std::snprintf(nullptr, 0, format, message.c_str(), what(), file, static_cast<int>(line),
+    const int length = std::snprintf(nullptr, 0, format, shown.c_str(), what(), file, static_cast<int>(line),
                                      buildStamp);
     std::string text(length > 0 ? static_cast<std::size_t>(length) : 0, '\0');
-    std::snprintf(&text[0], text.size() + 1, format, message.c_str(), what(), file, static_cast<int>(line),
+    std::snprintf(&text[0], text.size() + 1, format, shown.c_str(), what(), file, static_cast<int>(line),
                   buildStamp);
-    return platform::appendLine("error.log", text);
+    return platform::appendLine("error.log", text, &writeFailure);
+}
+
+std::string flException::shownMessage() const
+{
+    return text::visibleText(message);
 }
 
 std::string fatalErrorBoxText()
@@ -41,13 +56,19 @@ std::string fatalErrorBoxText()
 
 void flException::report(const char* lineEnd) const
 {
-    const bool logged = writeLog();
+    std::string logFailure;
+    const bool logged = writeLog(logFailure);
+    const std::string shown = shownMessage();
     if (showBox && userFacing)
-        showBox("Oops!", message.c_str());
+        showBox("Oops!", shown.c_str());
     else if (showBox && logged)
         showBox("Oops!", fatalErrorBoxText().c_str());
+    // A log that was opened but did not take the line is said before the
+    // report's own line, which ends the output.
+    if (!logFailure.empty())
+        std::fprintf(stderr, "Failed to write error.log: %s\n", logFailure.c_str());
     std::fprintf(stderr, "Error: (%s, %d) %s%s%s%s", file, static_cast<int>(line), what(),
-                 userFacing ? ": " : "", userFacing ? message.c_str() : "", lineEnd);
+                 userFacing ? ": " : "", userFacing ? shown.c_str() : "", lineEnd);
     std::fflush(stderr);
 }
 

@@ -16,8 +16,12 @@ public:
 
     // Appends one line to error.log in the working directory; false when the
     // file cannot be opened, or is no regular file of that directory (a link,
-    // a FIFO, a device: see platform::appendLine).
+    // a FIFO, a device: see platform::appendLine). The message is shown as
+    // visibleText.h says, as in every report. With `writeFailure`: why the
+    // line could not be written whole into the opened file (a full disk),
+    // empty when it was.
     bool writeLog() const;
+    bool writeLog(std::string& writeFailure) const;
 
     // error.log line, "Oops!" box (only when the log was written), one line on
     // standard error without a line end, then exit(-1).
@@ -45,6 +49,7 @@ public:
 
 private:
     void report(const char* lineEnd) const;
+    std::string shownMessage() const;
 };
 
 // What the entry points run their work in: a failure that leaves `work`

@@ -7,9 +7,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <system_error>
 #include <utility>
 
 namespace {
+
+platform::OpenedFile refusal(int reason)
+{
+    platform::OpenedFile refused;
+    refused.reason = std::generic_category().message(reason);
+    return refused;
+}
 
 class Descriptor {
 public:
@@ -47,24 +56,28 @@ OpenedFile openRegularFile(const char* name)
     // in between. O_NONBLOCK: a FIFO put there meanwhile does not hold the open.
     struct stat named, opened;
     if (stat(name, &named) != 0)
-        return {};
+        return refusal(errno);
+    if (S_ISDIR(named.st_mode))
+        return refusal(EISDIR);
     if (!S_ISREG(named.st_mode)) {
         OpenedFile refused;
-        refused.notAFile = !S_ISDIR(named.st_mode);
+        refused.notAFile = true;
         return refused;
     }
     Descriptor descriptor(open(name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (descriptor.get() < 0 || fstat(descriptor.get(), &opened) != 0 || !S_ISREG(opened.st_mode) ||
-        opened.st_dev != named.st_dev || opened.st_ino != named.st_ino)
+    if (descriptor.get() < 0)
+        return refusal(errno);
+    if (fstat(descriptor.get(), &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_dev != named.st_dev ||
+        opened.st_ino != named.st_ino)
         return {};
     FilePointer file(fdopen(descriptor.get(), "rb"));
     if (!file)
-        return {};
+        return refusal(errno);
     descriptor.release();
-    return {std::move(file), static_cast<std::uint64_t>(opened.st_size)};
+    return {std::move(file), static_cast<std::uint64_t>(opened.st_size), false, {}};
 }
 
-bool appendLine(const char* name, const std::string& line)
+bool appendLine(const char* name, const std::string& line, std::string* writeFailure)
 {
     // O_NOFOLLOW: a link is refused, not written through; a second name of a
     // file (a hard link, which anyone may make to a file only the user can
@@ -76,9 +89,14 @@ bool appendLine(const char* name, const std::string& line)
     if (!log.isLoneRegularFile())
         return false;
     const std::string text = line + '\n';
-    if (write(log.get(), text.data(), text.size()) < 0) {
-        // Errors while writing are not reported: the report goes on without its line.
-    }
+    const ssize_t written = write(log.get(), text.data(), text.size());
+    const int reason = written < 0 ? errno : 0;
+    // The report goes on without its line (or with part of it: a full disk);
+    // the caller may say so.
+    if (writeFailure && written != static_cast<ssize_t>(text.size()))
+        *writeFailure = reason ? std::generic_category().message(reason) : "the line was cut short";
+    else if (writeFailure)
+        writeFailure->clear();
     return true;
 }
 

@@ -67,6 +67,20 @@ private:
 
 namespace platform {
 
+std::string systemMessage(unsigned long code)
+{
+    char* text = nullptr;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    // In the ANSI code page, as the program's text is UTF-8.
+    std::string message = length ? ansiToUtf8(std::string_view(text, length)) : "error " + std::to_string(code);
+    LocalFree(text);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.'))
+        message.pop_back();
+    return message;
+}
+
 bool isDosDeviceName(const std::string& path)
 {
     if (path.size() >= 4 && isSeparator(path[0]) && isSeparator(path[1]) && path[2] == '.' && isSeparator(path[3]))
@@ -99,10 +113,13 @@ OpenedFile openRegularFile(const char* name)
     Handle handle(CreateFileW(platform::utf8ToWide(name).c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    const DWORD openError = handle.get() == INVALID_HANDLE_VALUE ? GetLastError() : 0;
     LARGE_INTEGER size;
     if (!handle.isRegularFile() || !GetFileSizeEx(handle.get(), &size)) {
         OpenedFile refused;
         refused.notAFile = handle.get() != INVALID_HANDLE_VALUE && GetFileType(handle.get()) != FILE_TYPE_DISK;
+        if (openError)
+            refused.reason = systemMessage(openError);
         return refused;
     }
     const int descriptor = _open_osfhandle(reinterpret_cast<std::intptr_t>(handle.get()), _O_RDONLY | _O_BINARY);
@@ -114,10 +131,10 @@ OpenedFile openRegularFile(const char* name)
         _close(descriptor);
         return {};
     }
-    return {std::move(file), static_cast<std::uint64_t>(size.QuadPart)};
+    return {std::move(file), static_cast<std::uint64_t>(size.QuadPart), false, {}};
 }
 
-bool appendLine(const char* name, const std::string& line)
+bool appendLine(const char* name, const std::string& line, std::string* writeFailure)
 {
     if (isDosDeviceName(name))
         return false;
@@ -134,7 +151,12 @@ bool appendLine(const char* name, const std::string& line)
         return false;
     const std::string text = line + "\r\n";
     DWORD written = 0;
-    WriteFile(log.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    const bool wrote = WriteFile(log.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    const DWORD reason = wrote ? 0 : GetLastError();
+    if (writeFailure && (!wrote || written != text.size()))
+        *writeFailure = reason ? systemMessage(reason) : "the line was cut short";
+    else if (writeFailure)
+        writeFailure->clear();
     return true;
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #ifndef CORVANE_FILES_WIN32_H
 #define CORVANE_FILES_WIN32_H
 
@@ -12,6 +13,9 @@ namespace platform {
 // in whatever directory, or a path in the device namespace (\\.\). Such a
 // name is refused before anything is opened: opening some does something.
 bool isDosDeviceName(const std::string& path);
+
+// The system's text for an error code of GetLastError(), without its full stop.
+std::string systemMessage(unsigned long code);
 
 }
 

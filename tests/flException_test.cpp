@@ -13,7 +13,10 @@
 #include <fstream>
 
 #ifndef _WIN32
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
 #endif
 
 namespace {
@@ -147,6 +150,42 @@ TEST_F(FatalReport, UnopenableLogStillWritesStandardErrorAndExits)
                 testing::Eq("Error: (tests/flException_test.cpp, 77) std::exception"));
 }
 
+// A message names a file, whose name may hold anything: each report shows
+// it as one line that does not act on the terminal.
+TEST_F(FatalReport, ControlsInTheMessageAreShownOnItsOneLine)
+{
+    const auto fail = [](const std::string& directory) {
+        enterDirectory(directory);
+        flException failure(__FILE__, 77, "Failed to open a\nb\x1b]0;t\x07\xC2\x9B.reg for read accesss ");
+        failure.userFacing = true;
+        failure.reportAndExit();
+    };
+    const char* const shown = "Failed to open a\\x0ab\\x1b]0;t\\x07\\u009b.reg for read accesss ";
+    EXPECT_EXIT(fail(dir.path()), testing::ExitedWithCode(failureStatus),
+                testing::Eq(std::string("Error: (tests/flException_test.cpp, 77) std::exception: ") + shown));
+    EXPECT_EQ(readFile(dir.file("error.log")), logLine(shown));
+}
+
+#ifndef _WIN32
+// A log that is opened but takes no line (a full disk; here a file size
+// limit) is said on standard error before the report's line.
+TEST_F(FatalReport, ALogThatTakesNoLineIsSaid)
+{
+    const std::string older(4095, 'o');
+    dir.write("error.log", older + "\n");
+    const auto failWithFullLog = [](const std::string& directory) {
+        const rlimit limit = {4096, 4096};  // the size of the log already; room for what the test reads
+        std::signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &limit);
+        failInDirectory(directory, "no room");
+    };
+    EXPECT_EXIT(failWithFullLog(dir.path()), testing::ExitedWithCode(failureStatus),
+                testing::Eq("Failed to write error.log: File too large\n"
+                            "Error: (tests/flException_test.cpp, 77) std::exception"));
+    EXPECT_EQ(readFile(dir.file("error.log")), older + "\n");
+}
+#endif
+
 TEST_F(FatalReport, MissingDatabaseNamesTheLoader)
 {
     auto loadInDirectory = [](const std::string& directory) {
@@ -191,7 +230,9 @@ TEST(AppendLine, WritesOnlyARegularFileOfThatName)
     EXPECT_EQ(readFile(elsewhere), "kept\n");
     EXPECT_FALSE(std::filesystem::exists(dir.file("absent")));
 
-    EXPECT_TRUE(platform::appendLine(dir.file("new").c_str(), "first"));
+    std::string writeFailure = "earlier";
+    EXPECT_TRUE(platform::appendLine(dir.file("new").c_str(), "first", &writeFailure));
+    EXPECT_EQ(writeFailure, "");
     EXPECT_TRUE(platform::appendLine(dir.file("new").c_str(), "second"));
     EXPECT_EQ(readFile(dir.file("new")), std::string("first") + lineEnd + "\nsecond" + lineEnd + "\n");
 }

@@ -57,7 +57,7 @@ for file in missing.reg fifo notes.txt; do
   timeout 20 "$list" "$file" >stdout 2>stderr </dev/null
   check "$file: exit status" "255" "$?"
   case $file in
-    missing.reg) message="Failed to open missing.reg for read accesss " ;;
+    missing.reg) message="Failed to open missing.reg for read accesss (No such file or directory)" ;;
     fifo) message="fifo is not a regular file" ;;
     notes.txt) message="notes.txt is neither a Windows registry export, a registry hive nor an lspci dump" ;;
   esac
