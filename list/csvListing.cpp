@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // CSV as RFC 4180 has it, UTF-8: a header row, then one row per device, the
-// machine it is of in the first column. A field with a comma, a double quote
-// or a line end is quoted; lines end with CR LF. Text that is no UTF-8 is
-// made so: each byte that starts no character becomes U+FFFD.
+// machine it is of in the first column. A field with a comma or a double
+// quote is quoted; lines end with CR LF. Text that is no UTF-8 is made so:
+// each byte that starts no character becomes U+FFFD, as in the JSON. Control
+// characters are escaped as everywhere else (visibleText.h), a tab left as
+// it is: one device is one row. A text that a spreadsheet would take for a
+// formula gets a leading ' inside its quotes (see leadsFormula).
 #include "deviceFields.h"
 #include "listing.h"
 #include "text.h"
+#include "visibleText.h"
 
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -16,13 +21,28 @@ const char* const header =
     "driver,driver_state,problem_code,modules,location,attention,database_vendor,database_device,"
     "database_source,subsystem,attention_reasons,hardware_ids,compatible_ids,machine\r\n";
 
+// Whether a spreadsheet would take a field that starts so for a formula
+// (after a tab or a carriage return, one may still follow): the characters
+// OWASP's guidance on CSV injection names. A formula from a file could send
+// other cells to any address (=HYPERLINK) or run commands (DDE); the leading
+// ' makes the cell text.
+bool leadsFormula(std::string_view field)
+{
+    return !field.empty() && std::string_view("=+-@\t\r").find(field.front()) != std::string_view::npos;
+}
+
+// A text field. Every column that takes a field from a file is text, so a
+// text that reads as a number ("-2") is marked too; the numeric column,
+// problem_code, is digits alone and never marked.
 std::string field(const std::string& value)
 {
-    const std::string valid = text::validUtf8(value);  // the source's name; the device's fields are so already
-    if (valid.find_first_of(",\"\r\n") == std::string::npos)
-        return valid;
-    std::string quoted = "\"";
-    for (const char c : valid)
+    // The source's name may be any bytes; the device's fields are UTF-8 already.
+    const std::string shown = text::visibleText(text::validUtf8(value), text::Tabs::kept);
+    const bool formula = leadsFormula(shown);
+    if (!formula && shown.find_first_of(",\"\r\n") == std::string::npos)
+        return shown;
+    std::string quoted = formula ? "\"'" : "\"";
+    for (const char c : shown)
         quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
     return quoted + "\"";
 }

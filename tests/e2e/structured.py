@@ -3,7 +3,8 @@
 """Checks corvane-list's forms for scripts.
 
   structured.py schema SCHEMA JSON            JSON is valid against the schema
-  structured.py csv JSON CSV                  CSV read back (csv module) holds what JSON holds
+  structured.py csv JSON CSV                  CSV read back (csv module) holds what JSON holds, as
+                                              CSV shows it: controls escaped, formulas made text
   structured.py lspci JSON VMM VERBOSE [dump]  the devices' fields are what `lspci -vmm -nn -k -D`
                                               (VMM) and `lspci -v -D` (VERBOSE, its Subsystem
                                               lines) say of the function at each location
@@ -33,6 +34,21 @@ def check_schema(schema_path, json_path):
     return not errors
 
 
+def csv_shown(text):
+    """A text as the CSV shows it: controls (a tab kept), DEL, C1, the line
+    separators and the bidi controls escaped; a formula's leader behind a '."""
+    shown = ""
+    for c in text:
+        code = ord(c)
+        if (code < 0x20 and c != "\t") or code == 0x7f:
+            shown += "\\x%02x" % code
+        elif 0x80 <= code <= 0x9f or 0x2028 <= code <= 0x202e or 0x2066 <= code <= 0x2069:
+            shown += "\\u%04x" % code
+        else:
+            shown += c
+    return "'" + shown if shown[:1] in ("=", "+", "-", "@", "\t", "\r") else shown
+
+
 def check_csv(json_path, csv_path):
     with open(csv_path, encoding="utf-8", newline="") as f:
         rows = list(csv.DictReader(f))
@@ -53,6 +69,7 @@ def check_csv(json_path, csv_path):
                 "subsystem": d["subsystem"] or "", "attention_reasons": " ".join(d["attention_reasons"]),
                 "hardware_ids": " ".join(d["hardware_ids"]), "compatible_ids": " ".join(d["compatible_ids"]),
                 "machine": machine["machine"] or ""})
+    expected = [{name: csv_shown(value) for name, value in row.items()} for row in expected]
     for number, (row, want) in enumerate(zip(rows, expected)):
         if row != want:
             print("csv row %d: %r\n   json says %r" % (number + 1, row, want))

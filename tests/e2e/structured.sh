@@ -70,9 +70,11 @@ for n in range(5):
 open("odd.lst", "wb").write(b'"0x8086","0x10D3","\xff\xfe bad \x01","x\x7f","\xe2\x82"\n')
 PYTHON
 mkdir odd && cp odd.lst odd/devices.lst && mv odd-*.reg odd/
-(cd odd && for n in 0 1 2 3 4; do forms "odd-$n" "odd-$n.reg"; done)
-printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\PCI\\VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00\\0]\r\n"DeviceDesc"=";a\x01b"\r\n' >odd/known.reg
-(cd odd && forms known known.reg)
+cd odd || exit 1  # not in a subshell: its failures count
+for n in 0 1 2 3 4; do forms "odd-$n" "odd-$n.reg"; done
+printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\PCI\\VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00\\0]\r\n"DeviceDesc"=";a\x01b"\r\n' >known.reg
+forms known known.reg
+cd "$work" || exit 1
 grep -qF $'"vendor": "\xef\xbf\xbd\xef\xbf\xbd bad \\u0001",' odd/known.json &&
   grep -qF '"source": "x\u007f"' odd/known.json && pass "no UTF-8 made U+FFFD, control characters escaped" ||
   fail "odd database line in JSON: $(grep -A4 '"vendor"' odd/known.json)"
