@@ -6,7 +6,8 @@
 // the tree's indented text, as JSON or as CSV. A failure ends in the
 // fatal-error report without its box: the error.log line, the
 // standard-error line and status 255; of several files, one that cannot be
-// read is reported so and the others are still listed.
+// read is reported so and the others are still listed. Output that cannot be
+// written (a full disk) is such a failure too, never a success.
 #include "commandLine.h"
 #include "deviceFile.h"
 #include "deviceSource.h"
@@ -16,6 +17,7 @@
 #include "pciIdsFile.h"
 #include "pciIdsReader.h"
 #include "platform.h"
+#include "standardOutput.h"
 #include "visibleText.h"
 
 #include <cstdio>
@@ -67,14 +69,18 @@ int list(Listing::Settings settings, const std::vector<std::string>& files)
         listing->machine(files[0], machineName, devices);
     }
     for (std::size_t i = 0; files.size() > 1 && i < files.size(); ++i) {
+        // A file that cannot be read is that file's failure; output that
+        // cannot be written is the program's.
+        std::vector<std::unique_ptr<DeviceRecord>> devices;
         try {
-            const DeviceRecords devices = devicesOf(files[i], database, machineName);
-            listing->machine(files[i], machineName, devices);
+            devices = devicesOf(files[i], database, machineName);
         } catch (const flException& failure) {
             failure.reportAndContinue();
             listing->failed(files[i], failure.message);
             status = 255;
+            continue;
         }
+        listing->machine(files[i], machineName, devices);
     }
     listing->finish();
     return status;
@@ -111,6 +117,9 @@ int main(int argc, char** argv)
         if (settings.form != Listing::Form::text)
             platform::binaryStandardOutput();  // the same bytes on every system
         status = list(settings, files);
+        std::string error;
+        if (!closeStandardOutput(error))
+            failToWrite(error);
     });
     return status;
 }

@@ -1,6 +1,11 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "listing.h"
 
+#include "flException.h"
+
+#include <cerrno>
+#include <system_error>
+
 std::vector<const DeviceRecord*> Listing::shown(const std::vector<std::unique_ptr<DeviceRecord>>& devices) const
 {
     std::vector<const DeviceRecord*> listed;
@@ -13,7 +18,15 @@ std::vector<const DeviceRecord*> Listing::shown(const std::vector<std::unique_pt
 
 void Listing::write(const std::string& text) const
 {
-    std::fwrite(text.data(), 1, text.size(), out);
+    if (std::fwrite(text.data(), 1, text.size(), out) != text.size())
+        failToWrite(std::generic_category().message(errno));
+}
+
+void failToWrite(const std::string& reason)
+{
+    flException failure(__FILE__, __LINE__, ("Failed to write standard output: " + reason).c_str());
+    failure.userFacing = true;  // the standard-error line says it
+    throw failure;
 }
 
 std::unique_ptr<Listing> Listing::create(const Settings& settings, std::FILE* out)

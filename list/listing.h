@@ -41,11 +41,16 @@ public:
 protected:
     // The devices of a machine that are listed.
     std::vector<const DeviceRecord*> shown(const std::vector<std::unique_ptr<DeviceRecord>>& devices) const;
+    // Raises flException (see failToWrite) when the text cannot be written.
     void write(const std::string& text) const;
 
     Settings settings;
     std::FILE* out;
 };
+
+// Raises the flException of output that cannot be written (a full disk):
+// "Failed to write standard output: " and the system's reason.
+[[noreturn]] void failToWrite(const std::string& reason);
 
 // The forms, one file each.
 std::unique_ptr<Listing> textListing(const Listing::Settings& settings, std::FILE* out);
