@@ -107,6 +107,9 @@ const FormCase formCases[] = {
      LINE("1234", "0001", "V", "D")},
     {"CommentsAndBlankLinesInsideAVendor", "1234  V\n# about the next one\n\n\t0001  D\n", LINE("1234", "0001", "V", "D")},
     {"AByteOrderMarkFirst", "\xEF\xBB\xBF" "1234  V\n\t0001  D\n", LINE("1234", "0001", "V", "D")},
+    // Control characters in names are written as the programs show them.
+    {"ControlCharactersEscaped", "1234  V\x1b]0;title\x07\n\t0001  D\xC2\x9B" "2J\x7f\xE2\x80\xAE\n",
+     LINE("1234", "0001", "V\\x1b]0;title\\x07", "D\\u009b2J\\x7f\\u202e")},
 };
 
 INSTANTIATE_TEST_SUITE_P(Forms, ListForm, testing::ValuesIn(formCases),
@@ -422,6 +425,24 @@ TEST_F(UpdaterProgram, UnreadableInputLeavesTheOldFile)
         EXPECT_EQ(run(std::string("-i ") + input + " -o devices.lst"), 1) << input;
         EXPECT_EQ(readFile(dir.file("devices.lst")), "old\n");
     }
+}
+
+// What the list says is printed as the programs show it; a summary that
+// cannot be written is a failure, and the list is written whole all the same.
+TEST_F(UpdaterProgram, ItsOutputIsShownAndChecked)
+{
+    dir.write("pci.ids", "#\tVersion: 1\x1b[2J\n1234  V\n\t0001  D\n");
+    std::string output;
+    EXPECT_EQ(run("-i pci.ids", &output), 0);
+    EXPECT_NE(output.find("pci.ids version 1\\x1b[2J, in "), std::string::npos) << output;
+    EXPECT_EQ(readFile(dir.file("devices.lst")), "\"0x1234\",\"0x0001\",\"V\",\"pci.ids 1\\x1b[2J\",\"D\"\n");
+
+    std::remove(dir.file("devices.lst").c_str());
+    const std::string command = "cd '" + dir.path() + "' && '" CORVANE_UPDATE "' -i pci.ids >/dev/full 2>err.txt";
+    const int status = std::system(command.c_str());
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 1);
+    EXPECT_EQ(readFile(dir.file("err.txt")), "corvane-update: cannot write standard output: No space left on device\n");
+    EXPECT_EQ(readFile(dir.file("devices.lst")), "\"0x1234\",\"0x0001\",\"V\",\"pci.ids 1\\x1b[2J\",\"D\"\n");
 }
 
 TEST_F(UpdaterProgram, ArgumentsAreChecked)

@@ -5,6 +5,8 @@
 #include "commandLine.h"
 #include "files.h"
 #include "platform.h"
+#include "standardOutput.h"
+#include "visibleText.h"
 
 #include <chrono>
 #include <cstdio>
@@ -12,6 +14,13 @@
 #include <string>
 
 namespace {
+
+// One line on standard error. The file names and texts in it are shown as
+// visibleText.h says: what a name or the list holds does not act on the terminal.
+void say(const std::string& line)
+{
+    std::fprintf(stderr, "corvane-update: %s\n", text::visibleText(line).c_str());
+}
 
 // The options' text; --system where the programs are installed with a database of their own.
 CommandLine commandLine(const std::string& installedCopy, std::string& input, std::string& output, bool& system)
@@ -46,31 +55,35 @@ int update(const std::string& input, const std::string& output)
     std::string list, error;
     // What cannot be replaced is said before the list is read.
     if (!platform::replaceableFile(output, error)) {
-        std::fprintf(stderr, "corvane-update: %s\n", error.c_str());
+        say(error);
         return 1;
     }
     if (!readListFile(input, list, error)) {
-        std::fprintf(stderr, "corvane-update: cannot read %s\n", error.c_str());
+        say("cannot read " + error);
         return 1;
     }
     const Conversion conversion = convertPciIds(list);
     if (!conversion.isPciIds()) {
-        std::fprintf(stderr, "corvane-update: %s is not a PCI ID list (%d vendors, %d devices, %lu malformed lines): "
-                             "%s was not written\n",
-                     input.c_str(), conversion.vendors, conversion.devices,
-                     static_cast<unsigned long>(conversion.problems.size()), output.c_str());
+        say(input + " is not a PCI ID list (" + std::to_string(conversion.vendors) + " vendors, " +
+            std::to_string(conversion.devices) + " devices, " + std::to_string(conversion.problems.size()) +
+            " malformed lines): " + output + " was not written");
         return 1;
     }
     for (const std::string& problem : conversion.problems)
-        std::fprintf(stderr, "corvane-update: %s: %s, skipped\n", input.c_str(), problem.c_str());
+        say(input + ": " + problem + ", skipped");
     if (!platform::replaceFile(output, conversion.devicesList, error)) {
-        std::fprintf(stderr, "corvane-update: %s\n", error.c_str());
+        say(error);
         return 1;
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("%s: %d vendors, %d devices, %d lines changed (\" made '), pci.ids version %s, in %.3f s\n",
-                output.c_str(), conversion.vendors, conversion.devices, conversion.linesChanged,
-                conversion.version.empty() ? "unknown" : conversion.version.c_str(), seconds);
+                text::visibleText(output).c_str(), conversion.vendors, conversion.devices, conversion.linesChanged,
+                conversion.version.empty() ? "unknown" : text::visibleText(conversion.version).c_str(), seconds);
+    // The list is written whole already; a report that cannot be is still a failure.
+    if (!closeStandardOutput(error)) {
+        say("cannot write standard output: " + error);
+        return 1;
+    }
     return 0;
 }
 
@@ -93,7 +106,7 @@ int main(int argc, char** argv)
         std::error_code error;
         std::filesystem::create_directories(directory, error);
         if (error) {
-            std::fprintf(stderr, "corvane-update: cannot make %s: %s\n", directory.string().c_str(), error.message().c_str());
+            say("cannot make " + directory.string() + ": " + error.message());
             return 1;
         }
     }

@@ -3,6 +3,7 @@
 
 #include "pciIdsReader.h"
 #include "text.h"
+#include "visibleText.h"
 
 #include <sys/stat.h>
 #include <zlib.h>
@@ -15,9 +16,11 @@
 namespace {
 
 // devices.lst fields cannot hold a double quote: it becomes a single one.
+// Control characters are written as the programs show them (visibleText.h),
+// so that the file holds text alone, whatever reads it.
 bool withoutDoubleQuotes(std::string_view text, std::string& out)
 {
-    out.assign(text);
+    out = text::visibleText(text);
     bool changed = false;
     for (char& c : out) {
         if (c == '"') {

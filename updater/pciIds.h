@@ -6,13 +6,14 @@
 #include <vector>
 
 // Turns the PCI ID Repository's list (pci.ids) into devices.lst: one line per
-// vendor and device, "0xVVVV","0xDDDD","vendor","pci.ids VERSION","device".
+// vendor and device, "0xVVVV","0xDDDD","vendor","pci.ids VERSION","device",
+// the texts with their control characters escaped (visibleText.h).
 struct Conversion {
     std::string devicesList;            // the new devices.lst
     int vendors = 0;
     int devices = 0;
     int linesChanged = 0;               // lines in which a '"' became a '\''
-    std::string version;                // from the list's "Version:" comment
+    std::string version;                // from the list's "Version:" comment, as the list has it
     std::vector<std::string> problems;  // "line N: ..." for each line skipped as malformed
 
     // Whether the input was a pci.ids at all: it names at least one device,
