@@ -20,6 +20,26 @@ namespace {
 // Letters typed within this time of the last one extend the search.
 constexpr std::chrono::milliseconds typeAheadPause(1000);
 
+// A line shows at most this many bytes of its text, then a mark of the cut:
+// FLTK measures every open line's whole label at each redraw, and a text of
+// a megabyte (a file can say anything) took seconds a key. The copies take
+// the outline's whole text.
+constexpr std::size_t labelBytes = 4096;
+
+std::string labelOf(const std::string& text)
+{
+    if (text.size() <= labelBytes)
+        return text;
+    const auto continues = [&text](std::size_t at) { return (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80; };
+    std::size_t cut = labelBytes;
+    while (cut > 0 && continues(cut))  // at a character's start
+        --cut;
+    std::size_t more = 0;
+    for (std::size_t at = cut; at < text.size(); ++at)
+        more += !continues(at);
+    return text.substr(0, cut) + "\xE2\x80\xA6 (" + std::to_string(more) + " more characters)";
+}
+
 // Whether `label` starts with `prefix`, compared character by character
 // without case (UTF-8; a byte that is no UTF-8 stands for itself).
 bool startsWithFolded(const char* label, const std::string& prefix)
@@ -396,8 +416,17 @@ void DeviceTree::closeAll()
     redraw();
 }
 
+// The line's whole text, which its label may show only the start of.
 std::string DeviceTree::lineText(const Fl_Tree_Item* line) const
 {
+    const Fl_Tree_Item* device = deviceOf(line);
+    const auto index = [](const Fl_Tree_Item* item) { return reinterpret_cast<std::uintptr_t>(item->user_data()); };
+    if (device && index(device) < devices.size()) {
+        const DeviceOutline& outline = devices[index(device)].outline;
+        const std::size_t at = line == device ? 0 : index(line);
+        if ((line == device || at > 0) && at < outline.size())
+            return outline[at].text;
+    }
     return line && line->label() ? line->label() : "";
 }
 
@@ -438,7 +467,7 @@ Fl_Tree_Item* DeviceTree::addDevice(const std::string& key, DeviceOutline outlin
 {
     if (outline.empty())
         return nullptr;
-    Fl_Tree_Item* device = add(root(), outline.front().text.c_str());
+    Fl_Tree_Item* device = add(root(), labelOf(outline.front().text).c_str());
     add(device, "");
     device->close();  // new items start open; an item's own close() fires no callback
     device->usericon(markPicture(outline.front().mark));
@@ -457,9 +486,11 @@ void DeviceTree::buildLines(Fl_Tree_Item* device)
     entry.built = true;
     clear_children(device);
     std::vector<Fl_Tree_Item*> parents = {root(), device};
-    for (auto line = entry.outline.begin() + 1; line != entry.outline.end(); ++line) {
-        parents.resize(std::min(static_cast<std::size_t>(line->depth) + 1, parents.size()));
-        parents.push_back(add(parents.back(), line->text.c_str()));
+    for (std::size_t index = 1; index < entry.outline.size(); ++index) {
+        const OutlineLine& line = entry.outline[index];
+        parents.resize(std::min(static_cast<std::size_t>(line.depth) + 1, parents.size()));
+        parents.push_back(add(parents.back(), labelOf(line.text).c_str()));
+        parents.back()->user_data(reinterpret_cast<void*>(index));  // its place in the outline, for copies
     }
     for (int i = 0; i < device->children(); ++i)
         setBranchOpen(device->child(i), false);

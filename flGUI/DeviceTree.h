@@ -81,7 +81,8 @@ public:
     void openAll();
     void closeAll();
 
-    // What the commands put on the clipboard.
+    // What the commands put on the clipboard: the outline's whole texts,
+    // where a line too long to draw shows its start and a mark of the cut.
     std::string lineText(const Fl_Tree_Item* line) const;
     std::string deviceText(const Fl_Tree_Item* line) const;  // the line's device, indented
     std::string allDevicesText() const;

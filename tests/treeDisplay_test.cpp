@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The tree on a display (run under xvfb-run): lines wider than the tree get
-// a horizontal scrollbar that reaches their end; the display's opening.
+// a horizontal scrollbar that reaches their end, texts of a megabyte are
+// drawn by their start; the display's opening.
 #include <gtest/gtest.h>  // before X11's macros
 
 #include "DeviceTree.h"
@@ -14,6 +15,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -73,6 +75,38 @@ TEST_F(TreeOnDisplay, WideLinesScrollToTheirEnd)
     tree.horizontalOffset(0);
     settle();
     EXPECT_GT(tree.root()->child(0)->label_x(), tree.x());
+    form->hide();
+}
+
+// FLTK measures every open line's label at each redraw: a text of a
+// megabyte is drawn and measured by its first few thousand characters, and
+// the mark of the cut ends the line; its copy is whole.
+TEST_F(TreeOnDisplay, HugeTextsAreDrawnByTheirStart)
+{
+    const std::string huge = std::string(1 << 20, 'H') + " END";
+    for (int i = 0; i < 10; ++i)
+        registry.addDevice("VEN_8086&DEV_10D3&SUBSYS_0000000" + std::to_string(i) + "&REV_00", huge.c_str(), "m",
+                           (";" + huge).c_str());
+    const auto form = makeForm();
+    form->show();
+    settle();
+    DeviceTree& tree = *form->tree;
+    Fl_Tree_Item* device = tree.root()->child(0);
+    tree.buildLines(device);
+    tree.open(device);
+    tree.open(device->child(0));  // its "Windows" lines: the class
+    settle();
+    const Fl_Tree_Item* classLine = device->child(0)->child(0);
+    for (const Fl_Tree_Item* line : {static_cast<const Fl_Tree_Item*>(device), classLine}) {
+        EXPECT_LT(std::strlen(line->label()), 4200u);
+        EXPECT_NE(std::string(line->label()).find("\xE2\x80\xA6 (1044484 more characters)"), std::string::npos);
+        EXPECT_EQ(tree.lineText(line), huge);
+    }
+    EXPECT_GT(tree.contentWidth(), tree.w());
+    EXPECT_LT(tree.contentWidth(), 100 * 1000) << "wider than the start of the line";
+    tree.horizontalOffset(1 << 30);
+    settle();
+    EXPECT_EQ(tree.horizontalOffset(), tree.contentWidth() - (tree.w() - Fl::box_dw(tree.box())));
     form->hide();
 }
 

@@ -141,8 +141,10 @@ TEST_F(Tree, LongLabelsStandWhole)
 
 #ifndef _WIN32
 // Every form of the outline shows the same lines: corvane-list's listing of a
-// file, the tree the window builds from it (each line indented by its depth),
-// Copy all devices, and Copy device of each device's lines.
+// file, the tree the window builds from it (each line's copy, indented by its
+// depth; a line too long to draw shows its start), Copy all devices, and Copy
+// device of each device's lines. What would act on a terminal is escaped in
+// all of them.
 struct OddDevice {
     const char* keyName;
     std::string deviceClass, manufacturer, deviceDesc;
@@ -156,11 +158,15 @@ std::string regText(const std::string& text)
     return escaped;
 }
 
-std::string treeText(const Fl_Tree_Item* item, int depth)
+std::string treeText(const DeviceTree& tree, const Fl_Tree_Item* item, int depth)
 {
-    std::string text = std::string(2 * depth, ' ') + (item->label() ? item->label() : "") + "\n";
+    const std::string line = tree.lineText(item);
+    if (line.size() <= 4096) {
+        EXPECT_EQ(item->label() ? item->label() : "", line);
+    }
+    std::string text = std::string(2 * depth, ' ') + line + "\n";
     for (int i = 0; i < item->children(); ++i)
-        text += treeText(item->child(i), depth + 1);
+        text += treeText(tree, item->child(i), depth + 1);
     return text;
 }
 
@@ -173,6 +179,8 @@ TEST_F(Tree, ListTreeAndCopiesShowTheSameLines)
         {"VEN_1AF4&DEV_1041&SUBSYS_11001AF4&REV_01", longText, longText, ";" + longText},
         {"VEN_1106&DEV_3038&SUBSYS_00000000&REV_01", "Мост Ω", "Café € \"quoted\" back\\slash", ";@Cyr Мост;more"},
         {"VEN_8086&DEV_10D3&SUBSYS_00000000&REV_01", "tab\there", "  blanks  ", ";"},
+        {"VEN_8086&DEV_10D3&SUBSYS_00000001&REV_01", "\x1b]0;title\x07", "\x1b[31mred\x1b[0m",
+         ";\xC2\x9B" "2J \xE2\x80\xAE\x7f"},
     };
     std::string file = "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n\r\n";
     for (const OddDevice& device : devices)
@@ -198,7 +206,7 @@ TEST_F(Tree, ListTreeAndCopiesShowTheSameLines)
     std::string shown, copiedEach;
     for (int i = 0; i < root->children(); ++i) {
         form->tree->buildLines(root->child(i));
-        shown += treeText(root->child(i), 0);
+        shown += treeText(tree, root->child(i), 0);
         copiedEach += tree.deviceText(root->child(i)->child(1)->child(2));  // from a line deep inside
     }
     EXPECT_EQ(shown, listed);
@@ -207,6 +215,13 @@ TEST_F(Tree, ListTreeAndCopiesShowTheSameLines)
     EXPECT_NE(listed.find("    Мост Ω\n    Café € \"quoted\" back\\slash\n"), std::string::npos) << listed;
     EXPECT_NE(listed.find("unknown value\n  Windows\n    \n    \n    No driver\n  Database\n    0x10EC\n    0x8168\n    \n"),
               std::string::npos);
+    EXPECT_NE(listed.find("\\u009b2J \\u202e\\x7f\n  Windows\n    \\x1b]0;title\\x07\n    \\x1b[31mred\\x1b[0m\n"),
+              std::string::npos) << listed;
+    EXPECT_NE(listed.find("    tab\\x09here\n"), std::string::npos);
+    // The long lines show their start and how much more there is; their copies are whole.
+    const Fl_Tree_Item* longLine = root->child(2);
+    EXPECT_EQ(longLine->label(), std::string(4096, 'L') + "\xE2\x80\xA6 (904 more characters)");
+    EXPECT_EQ(tree.lineText(longLine), longText);
 }
 #endif
 
