@@ -2,11 +2,14 @@
 // The device-file layer: a file of any bytes given as another machine's
 // devices, read as the programs read it (a registry export, an lspci dump
 // through libpci, or neither) and, when it is read, scanned. A file that is
-// refused is refused by a report that names it.
+// refused is refused by a report that names it; what a file that is read
+// says is shown without a character that would act on a terminal.
 #include "deviceFile.h"
+#include "deviceOutline.h"
 #include "flException.h"
 #include "hardware.h"
 #include "pciScan.h"
+#include "visibleText.h"
 
 #include <unistd.h>
 
@@ -57,6 +60,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (!read.source)
         std::abort();  // read means a registry to scan
-    readDevices(*read.source, database());  // a failure here would be the program's
+    // A failure here would be the program's.
+    for (const auto& device : readDevices(*read.source, database()))
+        for (const OutlineLine& line : outlineOf(*device))
+            if (text::visibleText(line.text) != line.text)
+                std::abort();  // shown as is, it would hold a control, or no UTF-8
     return 0;
 }
