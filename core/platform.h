@@ -5,6 +5,8 @@
 // What the programs need of the operating system besides the registry, its
 // files and its windows. One implementation file per platform, chosen by the
 // build: system_posix.cpp, system_win32.cpp.
+#include "windowsTarget.h"
+
 #include <string>
 #include <vector>
 
@@ -41,6 +43,12 @@ void binaryStandardOutput();
 
 // The last part of a path, without its directories.
 std::string fileNameOf(const std::string& path);
+
+// The Windows this program runs on, for matching drivers to its own
+// devices: its version, build, product type and suite mask (RtlGetVersion,
+// which no compatibility shim alters) and its processor's own architecture
+// (an x64 program on Arm64 Windows says arm64). Elsewhere the default target.
+WindowsTarget runningWindows();
 
 // The path of a file: URI, percent-escapes already decoded ("/home/a/b.reg",
 // "/C:/a/b.reg"), as this system writes paths.

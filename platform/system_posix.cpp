@@ -61,6 +61,11 @@ std::string fileNameOf(const std::string& path)
     return separator == std::string::npos ? path : path.substr(separator + 1);
 }
 
+WindowsTarget runningWindows()
+{
+    return {};
+}
+
 std::string pathOfFileUri(std::string uriPath)
 {
     return uriPath;

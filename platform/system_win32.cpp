@@ -115,6 +115,53 @@ std::string fileNameOf(const std::string& path)
 }
 
 // file:///C:/dir/file gives "/C:/dir/file": the drive comes first.
+namespace {
+
+// A function of a system library that older Windows lack, or nothing.
+template <typename Function>
+Function systemFunction(const wchar_t* library, const char* name)
+{
+    const HMODULE module = GetModuleHandleW(library);
+    const FARPROC found = module ? GetProcAddress(module, name) : nullptr;
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
+}
+
+WindowsArchitecture nativeArchitecture()
+{
+    using IsWow64Process2Function = BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*);
+    USHORT process = 0, native = 0;
+    const auto isWow64Process2 = systemFunction<IsWow64Process2Function>(L"kernel32.dll", "IsWow64Process2");
+    if (isWow64Process2 && isWow64Process2(GetCurrentProcess(), &process, &native))
+        return native == IMAGE_FILE_MACHINE_ARM64 ? WindowsArchitecture::arm64
+               : native == IMAGE_FILE_MACHINE_I386 ? WindowsArchitecture::x86
+                                                   : WindowsArchitecture::amd64;
+    // Before Windows 10 1709 there is no Arm64 Windows to tell apart.
+    SYSTEM_INFO system;
+    GetNativeSystemInfo(&system);
+    return system.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_INTEL ? WindowsArchitecture::x86
+                                                                          : WindowsArchitecture::amd64;
+}
+
+}
+
+WindowsTarget runningWindows()
+{
+    WindowsTarget target;
+    target.architecture = nativeArchitecture();
+    using RtlGetVersionFunction = LONG(WINAPI*)(OSVERSIONINFOEXW*);
+    OSVERSIONINFOEXW version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    const auto rtlGetVersion = systemFunction<RtlGetVersionFunction>(L"ntdll.dll", "RtlGetVersion");
+    if (rtlGetVersion && rtlGetVersion(&version) == 0) {
+        target.major = version.dwMajorVersion;
+        target.minor = version.dwMinorVersion;
+        target.build = version.dwBuildNumber;
+        target.productType = version.wProductType;
+        target.suiteMask = version.wSuiteMask;
+    }
+    return target;
+}
+
 std::string pathOfFileUri(std::string uriPath)
 {
     if (uriPath.size() >= 3 && uriPath[0] == '/' && uriPath[2] == ':')
