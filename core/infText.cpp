@@ -1,0 +1,538 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "infText.h"
+
+#include "text.h"
+#include "textEncoding.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace inf {
+
+namespace {
+
+constexpr char controlZ = '\x1A';
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
+
+// The characters that end a run of plain text in an entry.
+constexpr std::array<bool, 256> specialCharacters()
+{
+    std::array<bool, 256> special{};
+    for (const char c : {'\n', ' ', '\t', '\r', '\v', '\f', ',', '=', ';', '"', '\\', '%'})
+        special[static_cast<unsigned char>(c)] = true;
+    return special;
+}
+constexpr std::array<bool, 256> special = specialCharacters();
+
+// The position of `c` in `text` from `from` on, or text.size().
+std::size_t findByte(std::string_view text, char c, std::size_t from)
+{
+    if (from >= text.size())
+        return text.size();
+    const void* found = std::memchr(text.data() + from, c, text.size() - from);
+    return found ? static_cast<std::size_t>(static_cast<const char*>(found) - text.data()) : text.size();
+}
+
+std::size_t firstNonAscii(std::string_view bytes)
+{
+    std::size_t at = 0;
+#ifdef __SSE2__
+    for (; at + 16 <= bytes.size(); at += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data() + at));
+        if (_mm_movemask_epi8(block) != 0)
+            break;
+    }
+#endif
+    while (at < bytes.size() && static_cast<unsigned char>(bytes[at]) < 0x80)
+        ++at;
+    return at;
+}
+
+std::size_t putUtf8(char* out, std::uint32_t code)
+{
+    if (code < 0x80) {
+        out[0] = static_cast<char>(code);
+        return 1;
+    }
+    if (code < 0x800) {
+        out[0] = static_cast<char>(0xC0 | (code >> 6));
+        out[1] = static_cast<char>(0x80 | (code & 0x3F));
+        return 2;
+    }
+    if (code < 0x10000) {
+        out[0] = static_cast<char>(0xE0 | (code >> 12));
+        out[1] = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out[2] = static_cast<char>(0x80 | (code & 0x3F));
+        return 3;
+    }
+    out[0] = static_cast<char>(0xF0 | (code >> 18));
+    out[1] = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    out[2] = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out[3] = static_cast<char>(0x80 | (code & 0x3F));
+    return 4;
+}
+
+// UTF-16 code units to UTF-8, at most 3 bytes a unit; a surrogate without its
+// partner becomes U+FFFD. Runs of ASCII go 8 units at a time.
+std::size_t utf16ToUtf8(const unsigned char* in, std::size_t units, bool bigEndian, char* out)
+{
+    const auto unitAt = [&](std::size_t i) -> std::uint32_t {
+        return bigEndian ? (in[2 * i] << 8 | in[2 * i + 1]) : (in[2 * i + 1] << 8 | in[2 * i]);
+    };
+    char* const start = out;
+    std::size_t i = 0;
+    while (i < units) {
+#ifdef __SSE2__
+        const __m128i notAscii = _mm_set1_epi16(static_cast<short>(0xFF80));
+        for (; i + 8 <= units; i += 8, out += 8) {
+            __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 2 * i));
+            if (bigEndian)
+                block = _mm_or_si128(_mm_slli_epi16(block, 8), _mm_srli_epi16(block, 8));
+            if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(block, notAscii), _mm_setzero_si128())) != 0xFFFF)
+                break;
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(block, block));
+        }
+        if (i == units)
+            break;
+#endif
+        const std::uint32_t unit = unitAt(i++);
+        if (unit >= 0xD800 && unit < 0xDC00 && i < units && unitAt(i) >= 0xDC00 && unitAt(i) < 0xE000)
+            out += putUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (unitAt(i++) - 0xDC00));
+        else
+            out += putUtf8(out, unit >= 0xD800 && unit < 0xE000 ? 0xFFFD : unit);
+    }
+    return static_cast<std::size_t>(out - start);
+}
+
+std::string_view copyToScratch(const std::string& text, Scratch& scratch)
+{
+    char* out = scratch.reserve(text.size());
+    std::memcpy(out, text.data(), text.size());
+    return {out, text.size()};
+}
+
+// The length of UTF-8 text in UTF-16 code units, as Windows counts characters.
+std::size_t utf16Length(std::string_view text)
+{
+    std::size_t units = 0;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte & 0xC0) != 0x80)
+            units += byte >= 0xF0 ? 2 : 1;
+    }
+    return units;
+}
+
+// Whether the physical line [begin, end) of an entry ends continued: its last
+// character outside quotes and before a comment is a backslash. A %strkey%
+// token's semicolon is no comment.
+bool lineContinues(std::string_view text, std::size_t begin, std::size_t end)
+{
+    bool continued = false, inPercent = false;
+    std::size_t nextPercent = begin;  // the first '%' at or after it is known up to here
+    for (std::size_t at = begin; at < end; ++at) {
+        const char c = text[at];
+        if (c == '"') {
+            at = findByte(text.substr(0, end), '"', at + 1);
+            while (at + 1 < end && text[at + 1] == '"')
+                at = findByte(text.substr(0, end), '"', at + 2);
+            continued = false;
+        } else if (c == ';') {
+            if (inPercent && nextPercent <= at)
+                nextPercent = findByte(text.substr(0, end), '%', at + 1);
+            if (!inPercent || nextPercent == end)
+                return continued;
+            continued = false;
+        } else if (!isBlank(c)) {
+            continued = c == '\\';
+            if (c == '%')
+                inPercent = !inPercent;
+        }
+    }
+    return continued;
+}
+
+// The name of the section whose [ is at `at`, into `section`; false when its
+// line has no closing bracket or the name is too long.
+bool readSectionName(std::string_view text, std::size_t at, std::size_t lineEnd, Section& section)
+{
+    const std::size_t close = findByte(text.substr(0, lineEnd), ']', at + 1);
+    if (close == lineEnd)
+        return false;
+    section.name = text.substr(at + 1, close - at - 1);
+    if (utf16Length(section.name) > maxSectionNameLength)
+        return false;
+    section.nameHash = foldedHash(section.name);
+    return true;
+}
+
+}
+
+char* Scratch::reserve(std::size_t size)
+{
+    if (size > capacity || !bytes) {
+        bytes.reset(new char[std::max<std::size_t>(size, 1)]);
+        capacity = size;
+    }
+    return bytes.get();
+}
+
+std::string_view decodeText(std::string_view bytes, Scratch& scratch)
+{
+    std::string_view text;
+    const auto starts = [&](std::string_view mark) { return bytes.substr(0, mark.size()) == mark; };
+    if (starts("\xFF\xFE") || starts("\xFE\xFF")) {
+        const std::size_t units = (bytes.size() - 2) / 2;
+        char* out = scratch.reserve(3 * units);
+        const auto* in = reinterpret_cast<const unsigned char*>(bytes.data() + 2);
+        text = std::string_view(out, utf16ToUtf8(in, units, bytes[0] == '\xFE', out));
+    } else if (starts("\xEF\xBB\xBF")) {
+        text = bytes.substr(3);
+        if (firstNonAscii(text) != text.size() && !text::isUtf8(text))
+            text = copyToScratch(text::validUtf8(text), scratch);
+    } else {
+        text = bytes;
+        if (firstNonAscii(text) != text.size())
+            text = copyToScratch(windows1252ToUtf8(text), scratch);
+    }
+    return text.substr(0, findByte(text, controlZ, 0));
+}
+
+std::uint64_t foldedHash(std::string_view name)
+{
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const char c : name)
+        hash = (hash ^ static_cast<unsigned char>(text::asciiLower(c))) * 1099511628211ull;
+    return hash;
+}
+
+void cutToLength(std::string& text, std::size_t limit)
+{
+    if (text.size() <= limit)
+        return;  // a UTF-8 character has at least as many bytes as UTF-16 units
+    std::size_t units = 0;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const auto byte = static_cast<unsigned char>(text[at]);
+        if ((byte & 0xC0) == 0x80)
+            continue;
+        units += byte >= 0xF0 ? 2 : 1;
+        if (units > limit) {
+            text.resize(at);
+            return;
+        }
+    }
+}
+
+bool findSections(std::string_view text, std::vector<Section>& sections)
+{
+    sections.clear();
+    // The last line that started with '[' (after blanks), and whether it continued.
+    std::size_t bracketLine = std::string_view::npos;
+    bool bracketLineContinued = false;
+    for (std::size_t at = findByte(text, '[', 0); at < text.size(); at = findByte(text, '[', at + 1)) {
+        std::size_t lineStart = at;
+        while (lineStart > 0 && isBlank(text[lineStart - 1]))
+            --lineStart;
+        if (lineStart > 0 && text[lineStart - 1] != '\n')
+            continue;  // inside an entry
+        bool continuedInto = false;
+        if (lineStart > 0) {
+            std::size_t previous = lineStart - 1;
+            while (previous > 0 && text[previous - 1] != '\n')
+                --previous;
+            continuedInto = previous == bracketLine ? bracketLineContinued : lineContinues(text, previous, lineStart - 1);
+        }
+        const std::size_t lineEnd = findByte(text, '\n', at);
+        bracketLine = lineStart;
+        bracketLineContinued = continuedInto && lineContinues(text, lineStart, lineEnd);
+        if (!continuedInto) {
+            Section section;
+            if (!readSectionName(text, at, lineEnd, section))
+                return false;
+            section.begin = std::min(lineEnd + 1, text.size());
+            section.end = text.size();
+            if (!sections.empty())
+                sections.back().end = lineStart;
+            else if (Entry entry; EntryReader(text, 0, lineStart).next(entry))
+                return false;  // an entry before the first section
+            sections.push_back(section);
+        }
+        at = lineEnd;
+    }
+    if (Entry entry; sections.empty() && EntryReader(text, 0, text.size()).next(entry))
+        return false;
+    return true;
+}
+
+bool EntryReader::next(Entry& entry)
+{
+    while (position < text.size()) {
+        const char c = text[position];
+        if (isBlank(c) || c == '\n') {
+            ++position;
+        } else if (c == ';') {
+            skipComment();
+        } else {
+            readEntry(entry);
+            return true;
+        }
+    }
+    return false;
+}
+
+void EntryReader::skipComment()
+{
+    position = findByte(text, '\n', position);
+}
+
+namespace {
+
+// Fields grow no further than this while read: enough to cut them at
+// maxFieldLength characters of any size.
+constexpr std::size_t fieldByteLimit = 4 * maxFieldLength;
+
+void appendText(std::string& field, std::string_view more)
+{
+    if (field.size() < fieldByteLimit)
+        field.append(more.substr(0, fieldByteLimit - field.size()));
+}
+
+void finishField(std::string& field, std::size_t significant)
+{
+    field.resize(std::min(significant, field.size()));
+    const std::size_t zero = field.find('\0');
+    if (zero != std::string::npos)
+        field.resize(zero);  // Windows' strings end there
+    cutToLength(field, maxFieldLength);
+}
+
+std::string& startField(std::vector<std::string>& fields, std::size_t index)
+{
+    if (index == fields.size())
+        fields.emplace_back();
+    fields[index].clear();
+    return fields[index];
+}
+
+}
+
+void EntryReader::readEntry(Entry& entry)
+{
+    entry.hasKey = false;
+    entry.key.clear();
+    entry.count = 0;
+    std::string* field = &startField(entry.fields, 0);
+    std::size_t significant = 0;  // the field without the blanks it ends in
+    bool skippingBlanks = true, keyPossible = true, inPercent = false;
+    const auto nextField = [&]() {
+        finishField(*field, significant);
+        field = &startField(entry.fields, ++entry.count);
+        significant = 0;
+        skippingBlanks = true;
+        keyPossible = false;
+    };
+    while (position < text.size()) {
+        const char c = text[position];
+        if (c == '\n') {
+            ++position;
+            break;
+        }
+        if (isBlank(c)) {
+            if (!skippingBlanks)
+                appendText(*field, c == '\t' ? " " : std::string_view(&c, 1));
+            ++position;
+            continue;
+        }
+        if (c == ',' || (c == '=' && keyPossible)) {
+            ++position;
+            if (c == '=') {
+                finishField(*field, significant);
+                entry.key.swap(*field);
+                entry.hasKey = true;
+                field->clear();
+                significant = 0;
+                skippingBlanks = true;
+                keyPossible = false;
+            } else {
+                nextField();
+            }
+            continue;
+        }
+        if (c == ';' && !semicolonIsText(inPercent)) {
+            skipComment();
+            continue;
+        }
+        if (c == '"') {
+            readQuoted(*field);
+            significant = field->size();
+            skippingBlanks = false;
+            continue;
+        }
+        if (c == '\\') {
+            skippingBlanks = continues(*field, significant);
+            if (skippingBlanks)
+                inPercent = false;  // a %strkey% token ends with its line
+            continue;
+        }
+        if (c == '%')
+            inPercent = !inPercent;
+        std::size_t end = position + 1;
+        while (end < text.size() && !special[static_cast<unsigned char>(text[end])])
+            ++end;
+        appendText(*field, text.substr(position, end - position));
+        significant = field->size();
+        skippingBlanks = false;
+        position = end;
+    }
+    finishField(*field, significant);
+    ++entry.count;
+}
+
+void EntryReader::readQuoted(std::string& field)
+{
+    ++position;
+    while (position < text.size()) {
+        std::size_t end = position;
+        while (end < text.size() && text[end] != '"' && text[end] != '\n' && text[end] != '\t')
+            ++end;
+        appendText(field, text.substr(position, end - position));
+        position = end;
+        if (end == text.size() || text[end] == '\n')
+            return;  // quotes end with the line
+        if (text[end] == '\t') {
+            appendText(field, " ");
+            ++position;
+        } else if (end + 1 < text.size() && text[end + 1] == '"') {
+            appendText(field, "\"");
+            position += 2;
+        } else {
+            ++position;
+            return;
+        }
+    }
+}
+
+bool EntryReader::continues(std::string& field, std::size_t& significant)
+{
+    std::size_t after = position + 1;
+    while (after < text.size() && (text[after] == '\\' || isBlank(text[after])))
+        ++after;
+    if (after == text.size() || text[after] == '\n' || text[after] == ';') {
+        // Continued (after a comment too): what stood before the backslash
+        // goes on with the next line's first non-blank character.
+        position = after;
+        if (position < text.size() && text[position] == ';')
+            skipComment();
+        position = std::min(position + 1, text.size());
+        field.resize(std::min(significant, field.size()));
+        return true;
+    }
+    for (; position < after; ++position) {
+        appendText(field, text[position] == '\t' ? " " : text.substr(position, 1));
+        if (text[position] == '\\')
+            significant = field.size();
+    }
+    return false;
+}
+
+bool EntryReader::semicolonIsText(bool inPercent)
+{
+    if (!inPercent)
+        return false;
+    // Both looked for once and kept while still ahead: a line of many
+    // semicolons is not searched again for each.
+    if (lineEndAhead <= position)
+        lineEndAhead = findByte(text, '\n', position);
+    if (percentAhead <= position)
+        percentAhead = findByte(text, '%', position + 1);
+    return percentAhead < lineEndAhead;
+}
+
+void StringTable::clear()
+{
+    arena.clear();
+    entries.clear();
+    std::fill(slots.begin(), slots.end(), 0);
+}
+
+void StringTable::grow()
+{
+    slots.assign(std::max<std::size_t>(64, slots.size() * 2), 0);
+    const std::size_t mask = slots.size() - 1;
+    for (std::size_t index = 0; index < entries.size(); ++index) {
+        std::size_t slot = entries[index].hash & mask;
+        while (slots[slot] != 0)
+            slot = (slot + 1) & mask;
+        slots[slot] = static_cast<std::uint32_t>(index + 1);
+    }
+}
+
+void StringTable::add(const Entry& entry)
+{
+    if (!entry.hasKey || find(entry.key))
+        return;
+    if ((entries.size() + 1) * 2 > slots.size())
+        grow();
+    const std::string_view value = entry.field(0);
+    const Item item{foldedHash(entry.key), static_cast<std::uint32_t>(arena.size()),
+                    static_cast<std::uint32_t>(entry.key.size()),
+                    static_cast<std::uint32_t>(arena.size() + entry.key.size()),
+                    static_cast<std::uint32_t>(value.size())};
+    arena += entry.key;
+    arena += value;
+    const std::size_t mask = slots.size() - 1;
+    std::size_t slot = item.hash & mask;
+    while (slots[slot] != 0)
+        slot = (slot + 1) & mask;
+    entries.push_back(item);
+    slots[slot] = static_cast<std::uint32_t>(entries.size());
+}
+
+std::optional<std::string_view> StringTable::find(std::string_view key) const
+{
+    if (slots.empty())
+        return std::nullopt;
+    const std::uint64_t hash = foldedHash(key);
+    const std::size_t mask = slots.size() - 1;
+    for (std::size_t slot = hash & mask; slots[slot] != 0; slot = (slot + 1) & mask) {
+        const Item& item = entries[slots[slot] - 1];
+        if (item.hash == hash && text::equalAsciiFolded(std::string_view(arena).substr(item.keyOffset, item.keyLength), key))
+            return std::string_view(arena).substr(item.valueOffset, item.valueLength);
+    }
+    return std::nullopt;
+}
+
+void substitute(std::string_view field, const StringTable& strings, std::string& out)
+{
+    out.clear();
+    std::size_t at = 0;
+    while (at < field.size() && out.size() <= fieldByteLimit) {
+        const std::size_t open = field.find('%', at);
+        const std::size_t close = open == std::string_view::npos ? open : field.find('%', open + 1);
+        if (close == std::string_view::npos) {
+            out.append(field.substr(at));
+            break;
+        }
+        out.append(field.substr(at, open - at));
+        const std::string_view key = field.substr(open + 1, close - open - 1);
+        if (key.empty())
+            out += '%';
+        else if (const auto value = strings.find(key))
+            out.append(*value);
+        else
+            out.append(field.substr(open, close - open + 1));
+        at = close + 1;
+    }
+    cutToLength(out, maxFieldLength);
+}
+
+}
