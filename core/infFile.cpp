@@ -1,0 +1,436 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "infFile.h"
+
+#include "text.h"
+
+#include <algorithm>
+#include <array>
+#include <tuple>
+
+namespace {
+
+// A number of decimal digits alone, at most `maxDigits` of them.
+std::optional<std::uint32_t> decimal(std::string_view digits, std::size_t maxDigits)
+{
+    if (digits.empty() || digits.size() > maxDigits)
+        return std::nullopt;
+    std::uint32_t value = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + static_cast<std::uint32_t>(c - '0');
+    }
+    return value;
+}
+
+// "0x80" or "128": how decorations write product types and suite masks.
+std::optional<std::uint32_t> flagNumber(std::string_view text)
+{
+    if (text::startsWithAsciiFolded(text, "0x")) {
+        text.remove_prefix(2);
+        if (text.empty() || text.size() > 8)
+            return std::nullopt;
+        std::uint32_t value = 0;
+        for (const char c : text) {
+            const int digit = text::hexDigitValue(c);
+            if (digit < 0)
+                return std::nullopt;
+            value = value << 4 | static_cast<std::uint32_t>(digit);
+        }
+        return value;
+    }
+    return decimal(text, 9);
+}
+
+// The parts of `text` between `separators`, at most `limit` + 1 of them.
+std::vector<std::string_view> split(std::string_view text, std::string_view separators)
+{
+    std::vector<std::string_view> parts;
+    for (;;) {
+        const std::size_t end = text.find_first_of(separators);
+        parts.push_back(text.substr(0, end));
+        if (end == std::string_view::npos)
+            return parts;
+        text.remove_prefix(end + 1);
+    }
+}
+
+bool isLeapYear(std::uint32_t year)
+{
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+std::uint32_t parseDate(std::string_view text)
+{
+    const auto parts = split(text, "/-");
+    if (parts.size() != 3)
+        return 0;
+    const auto month = decimal(parts[0], 2), day = decimal(parts[1], 2), year = decimal(parts[2], 4);
+    if (!month || !day || !year || parts[2].size() != 4 || *month < 1 || *month > 12 || *day < 1 || *year < 1)
+        return 0;
+    static constexpr std::array<std::uint32_t, 12> days = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (*day > days[*month - 1] + (*month == 2 && isLeapYear(*year)))
+        return 0;
+    return *year * 10000 + *month * 100 + *day;
+}
+
+// A TargetOSVersion decoration: NT[architecture][.major[.minor[.productType[.suiteMask[.build]]]]].
+struct Decoration {
+    std::string_view architecture;  // as written; empty for none
+    std::uint32_t major = 0, minor = 0, build = 0;
+    std::optional<std::uint32_t> productType, suiteMask;
+
+    std::tuple<std::uint32_t, std::uint32_t, std::uint32_t, int> order() const
+    {
+        return {major, minor, build, int(productType.has_value()) + int(suiteMask.has_value())};
+    }
+};
+
+std::optional<Decoration> parseDecoration(std::string_view text)
+{
+    if (!text::startsWithAsciiFolded(text, "nt"))
+        return std::nullopt;
+    const auto parts = split(text.substr(2), ".");
+    if (parts.size() > 6)
+        return std::nullopt;
+    Decoration decoration;
+    decoration.architecture = parts[0];
+    std::array<std::uint32_t*, 3> versions = {&decoration.major, &decoration.minor, &decoration.build};
+    for (std::size_t index = 1; index < parts.size(); ++index) {
+        if (parts[index].empty())
+            continue;
+        const bool flags = index == 3 || index == 4;
+        const auto value = flags ? flagNumber(parts[index]) : decimal(parts[index], 9);
+        if (!value)
+            return std::nullopt;
+        if (index == 3)
+            decoration.productType = value;
+        else if (index == 4)
+            decoration.suiteMask = value;
+        else
+            *versions[index == 5 ? 2 : index - 1] = *value;
+    }
+    return decoration;
+}
+
+bool applies(const Decoration& decoration, const WindowsTarget& target)
+{
+    if (decoration.architecture.empty() ? target.architecture != WindowsArchitecture::x86
+                                        : !text::equalAsciiFolded(decoration.architecture,
+                                                                  architectureName(target.architecture)))
+        return false;
+    const auto version = std::make_pair(decoration.major, decoration.minor);
+    const auto targetVersion = std::make_pair(target.major, target.minor);
+    if (version > targetVersion || (version == targetVersion && decoration.build > target.build))
+        return false;
+    if (decoration.productType && *decoration.productType != target.productType)
+        return false;
+    return !decoration.suiteMask || (target.suiteMask & *decoration.suiteMask) == *decoration.suiteMask;
+}
+
+// A [Strings.LanguageID] section's language, or -1 for [Strings], or
+// nothing for a section of another name.
+std::optional<int> stringsLanguage(std::string_view name)
+{
+    if (!text::startsWithAsciiFolded(name, "strings"))
+        return std::nullopt;
+    name.remove_prefix(7);
+    if (name.empty())
+        return -1;
+    if (name[0] != '.' || name.size() < 2 || name.size() > 5)
+        return std::nullopt;
+    int language = 0;
+    for (const char c : name.substr(1)) {
+        const int digit = text::hexDigitValue(c);
+        if (digit < 0)
+            return std::nullopt;
+        language = language << 4 | digit;
+    }
+    return language;
+}
+
+// FeatureScore=F8, 0xF8 or xF8: one byte in hexadecimal.
+std::optional<std::uint8_t> featureScore(std::string_view text)
+{
+    if (text::startsWithAsciiFolded(text, "0x"))
+        text.remove_prefix(2);
+    else if (text::startsWithAsciiFolded(text, "x"))
+        text.remove_prefix(1);
+    if (text.empty() || text.size() > 2)
+        return std::nullopt;
+    std::uint32_t value = 0;
+    for (const char c : text) {
+        const int digit = text::hexDigitValue(c);
+        if (digit < 0)
+            return std::nullopt;
+        value = value << 4 | static_cast<std::uint32_t>(digit);
+    }
+    return static_cast<std::uint8_t>(value);
+}
+
+}
+
+DriverVersion parseDriverVersion(std::string_view date, std::string_view version)
+{
+    DriverVersion result;
+    result.date = parseDate(date);
+    const auto parts = split(version, ".");
+    if (version.empty() || parts.size() > 4)
+        return result;
+    for (std::size_t index = 0; index < 4; ++index) {
+        std::optional<std::uint32_t> part = index < parts.size() ? decimal(parts[index], 5) : 0u;
+        if (!part || *part >= 65535)
+            return result;
+        result.version = result.version << 16 | *part;
+    }
+    result.hasVersion = result.version != 0;
+    return result;
+}
+
+std::string DriverVersion::isoDate() const
+{
+    if (date == 0)
+        return {};
+    char text[16];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02u", unsigned(date / 10000), unsigned(date / 100 % 100),
+                  unsigned(date % 100));
+    return text;
+}
+
+std::string DriverVersion::versionText() const
+{
+    if (!hasVersion)
+        return {};
+    return std::to_string(version >> 48) + "." + std::to_string(version >> 32 & 0xFFFF) + "." +
+           std::to_string(version >> 16 & 0xFFFF) + "." + std::to_string(version & 0xFFFF);
+}
+
+template <typename Each>
+void InfReader::forEachEntry(std::string_view name, inf::Entry& entry, Each each)
+{
+    const std::uint64_t hash = inf::foldedHash(name);
+    for (const inf::Section& section : sections) {
+        if (section.nameHash != hash || !text::equalAsciiFolded(section.name, name))
+            continue;
+        inf::EntryReader reader(text, section.begin, section.end);
+        while (reader.next(entry))
+            each(static_cast<const inf::Entry&>(entry));
+    }
+}
+
+bool InfReader::hasSection(std::string_view name) const
+{
+    const std::uint64_t hash = inf::foldedHash(name);
+    return std::any_of(sections.begin(), sections.end(), [&](const inf::Section& section) {
+        return section.nameHash == hash && text::equalAsciiFolded(section.name, name);
+    });
+}
+
+const std::string& InfReader::substituted(std::string_view field)
+{
+    inf::substitute(field, strings, substitution);
+    return substitution;
+}
+
+void InfReader::loadStrings()
+{
+    strings.clear();
+    // The language Windows would choose for US English (0x0409): the same,
+    // the language with no sublanguage, any of the language, none.
+    constexpr int language = 0x0409;
+    constexpr int primaryMask = 0x3FF;
+    std::optional<int> chosen;
+    const auto rank = [](int candidate) {
+        if (candidate == language)
+            return 0;
+        if (candidate == (language & primaryMask))
+            return 1;
+        if (candidate >= 0 && (candidate & primaryMask) == (language & primaryMask))
+            return 2;
+        return candidate == -1 ? 3 : 4;
+    };
+    for (const inf::Section& section : sections) {
+        const auto candidate = stringsLanguage(section.name);
+        if (candidate && rank(*candidate) < 4 &&
+            (!chosen || std::make_pair(rank(*candidate), *candidate) < std::make_pair(rank(*chosen), *chosen)))
+            chosen = candidate;
+    }
+    if (!chosen)
+        return;
+    for (const inf::Section& section : sections) {
+        if (stringsLanguage(section.name) != chosen)
+            continue;
+        inf::EntryReader reader(text, section.begin, section.end);
+        while (reader.next(entry))
+            strings.add(entry);
+    }
+}
+
+bool InfReader::readVersion(InfPackage& package)
+{
+    bool signature = false, haveProvider = false, haveClass = false, haveDriver = false;
+    const std::string arch = std::string("catalogfile.nt") + architectureName(target.architecture);
+    int catalogRank = 3;  // 0: .NT<architecture>, 1: .NT, 2: undecorated
+    provider.clear();
+    infClass.clear();
+    catalogFile.clear();
+    package.driver = {};
+    forEachEntry("Version", entry, [&](const inf::Entry& line) {
+        if (!line.hasKey)
+            return;
+        const std::string_view key = line.key;
+        if (text::equalAsciiFolded(key, "signature")) {
+            const std::string& value = substituted(line.field(0));
+            signature = signature || text::equalAsciiFolded(value, "$windows nt$") ||
+                        text::equalAsciiFolded(value, "$chicago$");
+        } else if (text::equalAsciiFolded(key, "provider") && !haveProvider) {
+            provider = substituted(line.field(0));
+            haveProvider = true;
+        } else if (text::equalAsciiFolded(key, "class") && !haveClass) {
+            infClass = substituted(line.field(0));
+            haveClass = true;
+        } else if (text::equalAsciiFolded(key, "driverver") && !haveDriver) {
+            const std::string date = substituted(line.field(0));
+            package.driver = parseDriverVersion(date, substituted(line.field(1)));
+            haveDriver = true;
+        } else if (text::startsWithAsciiFolded(key, "catalogfile")) {
+            const int rank = text::equalAsciiFolded(key, arch)               ? 0
+                             : text::equalAsciiFolded(key, "catalogfile.nt") ? 1
+                             : text::equalAsciiFolded(key, "catalogfile")    ? 2
+                                                                             : 3;
+            if (rank < catalogRank) {
+                catalogFile = substituted(line.field(0));
+                catalogRank = rank;
+            }
+        }
+    });
+    package.provider = provider;
+    package.infClass = infClass;
+    package.catalogFile = catalogFile;
+    return signature;
+}
+
+std::optional<std::string> InfReader::modelsSection(const inf::Entry& manufacturer)
+{
+    std::string name = substituted(manufacturer.field(0));
+    std::optional<Decoration> best;
+    std::string bestText;
+    for (std::size_t index = 1; index < manufacturer.fieldCount(); ++index) {
+        const std::string& decorationText = substituted(manufacturer.field(index));
+        const auto decoration = parseDecoration(decorationText);
+        if (decoration && applies(*decoration, target) && (!best || best->order() < decoration->order())) {
+            best = decoration;
+            bestText = decorationText;
+            best->architecture = {};  // it pointed into the substitution, reused
+        }
+    }
+    if (best)
+        return name + "." + bestText;
+    if (target.architecture == WindowsArchitecture::x86)
+        return name;
+    return std::nullopt;
+}
+
+const InfReader::Install& InfReader::install(const std::string& name)
+{
+    const std::uint64_t hash = inf::foldedHash(name);
+    for (const Install& known : installs)
+        if (known.nameHash == hash && text::equalAsciiFolded(known.name, name))
+            return known;
+    Install result{hash, name, 0xFF, false, {}, {}};
+    std::string section = name + ".NT" + architectureName(target.architecture);
+    if (!hasSection(section))
+        section = hasSection(name + ".NT") ? name + ".NT" : name;
+    bool haveScore = false;
+    forEachEntry(section, installEntry, [&](const inf::Entry& line) {
+        if (!line.hasKey)
+            return;
+        if (text::equalAsciiFolded(line.key, "featurescore") && !haveScore) {
+            haveScore = true;
+            result.featureScore = featureScore(substituted(line.field(0))).value_or(0xFF);
+        } else if (text::equalAsciiFolded(line.key, "excludeid")) {
+            for (std::size_t index = 0; index < line.fieldCount(); ++index)
+                if (!substituted(line.field(index)).empty())
+                    result.excludeIds.push_back(substitution);
+        } else if (text::equalAsciiFolded(line.key, "driverver") && !result.hasDriverVersion) {
+            const std::string date = substituted(line.field(0));
+            result.driver = parseDriverVersion(date, substituted(line.field(1)));
+            result.hasDriverVersion = true;
+        }
+    });
+    installs.push_back(std::move(result));
+    return installs.back();
+}
+
+void InfReader::readModels(const std::string& section, const DriverVersion& packageDriver,
+                           const std::function<void(const InfModel&)>& model)
+{
+    forEachEntry(section, entry, [&](const inf::Entry& line) {
+        if (!line.hasKey || line.fieldCount() < 2)
+            return;
+        description = substituted(line.key);
+        installName = substituted(line.field(0));
+        ids.resize(line.fieldCount() - 1);
+        bool anyId = false;
+        for (std::size_t index = 1; index < line.fieldCount(); ++index) {
+            ids[index - 1] = substituted(line.field(index));
+            anyId = anyId || !ids[index - 1].empty();
+        }
+        if (!anyId)
+            return;
+        const Install& found = install(installName);
+        model(InfModel{description, installName, ids, found.featureScore,
+                       found.hasDriverVersion ? found.driver : packageDriver, found.excludeIds});
+    });
+}
+
+InfResult InfReader::read(std::string_view bytes, const std::function<void(const InfPackage&)>& package,
+                          const std::function<void(const InfModel&)>& model)
+{
+    if (bytes.size() > maxInfFileSize)
+        return InfResult::tooLarge;
+    text = inf::decodeText(bytes, scratch);
+    if (!inf::findSections(text, sections))
+        return InfResult::notInf;
+    loadStrings();
+    InfPackage header;
+    if (!readVersion(header))
+        return InfResult::notInf;
+    package(header);
+    installs.clear();
+    modelsSectionsRead.clear();
+    std::vector<std::string> chosen;
+    forEachEntry("Manufacturer", entry, [&](const inf::Entry& line) {
+        if (auto section = modelsSection(line))
+            chosen.push_back(std::move(*section));
+    });
+    for (const std::string& section : chosen) {
+        const std::uint64_t hash = inf::foldedHash(section);
+        if (std::find(modelsSectionsRead.begin(), modelsSectionsRead.end(), hash) != modelsSectionsRead.end())
+            continue;  // named by two lines: its models once
+        modelsSectionsRead.push_back(hash);
+        readModels(section, header.driver, model);
+    }
+    return InfResult::read;
+}
+
+std::optional<InfFile> readInfFile(std::string_view bytes, const WindowsTarget& target)
+{
+    InfFile file;
+    InfReader reader(target);
+    const InfResult result = reader.read(
+        bytes,
+        [&](const InfPackage& package) {
+            file.provider = package.provider;
+            file.infClass = package.infClass;
+            file.catalogFile = package.catalogFile;
+            file.driver = package.driver;
+        },
+        [&](const InfModel& model) {
+            file.models.push_back({std::string(model.description), std::string(model.installSection), model.ids,
+                                   model.featureScore, model.driver, model.excludeIds});
+        });
+    if (result != InfResult::read)
+        return std::nullopt;
+    return file;
+}
