@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 // The files the program reads and writes: its working directory's, which
 // anyone may have filled, and those the user names. What is found there is
@@ -70,6 +71,26 @@ bool replaceableFile(const std::string& path, std::string& error);
 // the process there).
 bool replaceFile(const std::string& path, const std::string& contents, std::string& error,
                  const std::function<void()>& beforeRename = {});
+
+// One name in a directory, and what stands there, told without following
+// anything.
+struct DirectoryEntry {
+    enum Kind {
+        file,
+        directory,
+        link,   // a symbolic link; on Windows a symbolic link or a junction
+        other,  // a FIFO, a socket, a device
+    };
+    std::string name;  // UTF-8
+    Kind kind;
+};
+
+enum class Listing { listed, missing, notADirectory, unreadable };
+
+// The names in the directory `path` (a link to a directory is followed;
+// on Windows a DOS device name is no directory), without "." and "..", in no
+// particular order, into `entries`. Nothing is opened but the directory.
+Listing listDirectory(const std::string& path, std::vector<DirectoryEntry>& entries);
 
 }
 

@@ -3,12 +3,17 @@
 // the open, and the log is never written through a link.
 #include "files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+<<<<<<< HEAD
 #include <system_error>
+=======
+#include <cstring>
+>>>>>>> 544fc09 (Folders of drivers: every INF below them indexed by its IDs, and the fits of a device ranked as Windows ranks them)
 #include <utility>
 
 namespace {
@@ -98,6 +103,31 @@ bool appendLine(const char* name, const std::string& line, std::string* writeFai
     else if (writeFailure)
         writeFailure->clear();
     return true;
+}
+
+Listing listDirectory(const std::string& path, std::vector<DirectoryEntry>& entries)
+{
+    entries.clear();
+    // opendir opens with O_DIRECTORY: anything else fails at once, a FIFO
+    // included, without waiting on it.
+    const std::unique_ptr<DIR, int (*)(DIR*)> directory(opendir(path.c_str()), closedir);
+    if (!directory)
+        return errno == ENOENT ? Listing::missing : errno == ENOTDIR ? Listing::notADirectory : Listing::unreadable;
+    errno = 0;
+    while (const dirent* found = readdir(directory.get())) {
+        if (std::strcmp(found->d_name, ".") == 0 || std::strcmp(found->d_name, "..") == 0)
+            continue;
+        unsigned char type = found->d_type;
+        struct stat status;
+        if (type == DT_UNKNOWN && fstatat(dirfd(directory.get()), found->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0)
+            type = S_ISREG(status.st_mode) ? DT_REG : S_ISDIR(status.st_mode) ? DT_DIR : S_ISLNK(status.st_mode) ? DT_LNK : DT_FIFO;
+        const DirectoryEntry::Kind kind = type == DT_REG   ? DirectoryEntry::file
+                                          : type == DT_DIR ? DirectoryEntry::directory
+                                          : type == DT_LNK ? DirectoryEntry::link
+                                                           : DirectoryEntry::other;
+        entries.push_back({found->d_name, kind});
+    }
+    return errno == 0 ? Listing::listed : Listing::unreadable;
 }
 
 }

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cwchar>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -158,6 +159,42 @@ bool appendLine(const char* name, const std::string& line, std::string* writeFai
     else if (writeFailure)
         writeFailure->clear();
     return true;
+}
+
+Listing listDirectory(const std::string& path, std::vector<DirectoryEntry>& entries)
+{
+    entries.clear();
+    if (isDosDeviceName(path))
+        return Listing::notADirectory;
+    const std::wstring wide = platform::utf8ToWide(path);
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Listing::missing : Listing::unreadable;
+    }
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return Listing::notADirectory;
+    const bool endsInSeparator = !path.empty() && isSeparator(path.back());
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileExW((wide + (endsInSeparator ? L"*" : L"\\*")).c_str(), FindExInfoBasic,
+                                           &found, FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    if (search == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_FILE_NOT_FOUND ? Listing::listed : Listing::unreadable;
+    do {
+        if (std::wcscmp(found.cFileName, L".") == 0 || std::wcscmp(found.cFileName, L"..") == 0)
+            continue;
+        // Links and junctions lead elsewhere; other reparse points (files
+        // deduplicated or kept in the cloud) are read as what they hold.
+        const bool link = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+                          (found.dwReserved0 == IO_REPARSE_TAG_SYMLINK || found.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT);
+        const DirectoryEntry::Kind kind = link ? DirectoryEntry::link
+                                          : (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? DirectoryEntry::directory
+                                                                                                  : DirectoryEntry::file;
+        entries.push_back({platform::wideToUtf8(found.cFileName), kind});
+    } while (FindNextFileW(search, &found));
+    const bool complete = GetLastError() == ERROR_NO_MORE_FILES;
+    FindClose(search);
+    return complete ? Listing::listed : Listing::unreadable;
 }
 
 }
