@@ -8,14 +8,12 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
-#include <limits>
 #include <unordered_set>
 
 namespace {
 
 constexpr std::uint8_t signedScore = 0x00;
 constexpr std::uint8_t unsignedScore = 0xFF;
-constexpr std::uint32_t none = std::numeric_limits<std::uint32_t>::max();
 
 [[noreturn]] void fail(const char* file, int line, const std::string& message)
 {
@@ -128,9 +126,20 @@ void DriverFolders::read(const std::string& folder)
             if (entry->kind == platform::DirectoryEntry::directory)
                 pending.push_back(directory.relative + entry->name + "/");
         if (!nextDirectory(directory, pending))
-            return;
+            break;
         directory.driverStore = isDriverStore(root + text::asciiLowered(directory.relative));
     }
+    sortIds();
+}
+
+void DriverFolders::sortIds()
+{
+    // Sorted once a folder is read rather than kept in a hash map as they
+    // come: a node a line costs more than the reading.
+    const auto byHash = [](const IdEntry& a, const IdEntry& b) { return a.hash < b.hash; };
+    std::sort(ids.begin() + static_cast<std::ptrdiff_t>(sortedIds), ids.end(), byHash);
+    std::inplace_merge(ids.begin(), ids.begin() + static_cast<std::ptrdiff_t>(sortedIds), ids.end(), byHash);
+    sortedIds = ids.size();
 }
 
 bool DriverFolders::nextDirectory(Directory& directory, std::vector<std::string>& pending)
@@ -250,10 +259,9 @@ void DriverFolders::addModel(const InfModel& model)
         const std::string& id = model.ids[position];
         if (id.empty())
             continue;
-        auto [chain, added] = idChains.try_emplace(inf::foldedHash(id), none);
-        ids.push_back({static_cast<std::uint32_t>(texts.size()), static_cast<std::uint16_t>(id.size()),
-                       static_cast<std::uint16_t>(std::min<std::size_t>(position, 0xFFFF)), index, chain->second});
-        chain->second = static_cast<std::uint32_t>(ids.size() - 1);
+        ids.push_back({inf::foldedHash(id), static_cast<std::uint32_t>(texts.size()),
+                       static_cast<std::uint16_t>(id.size()),
+                       static_cast<std::uint16_t>(std::min<std::size_t>(position, 0xFFFF)), index});
         texts += id;
     }
 }
@@ -271,9 +279,12 @@ std::vector<DriverFit> DriverFolders::fits(const std::vector<std::string>& hardw
     const auto match = [&](const std::vector<std::string>& deviceIds, bool hardware) {
         for (std::size_t position = 0; position < deviceIds.size(); ++position) {
             const std::string& id = deviceIds[position];
-            const auto chain = idChains.find(inf::foldedHash(id));
-            for (std::uint32_t at = chain == idChains.end() ? none : chain->second; at != none; at = ids[at].next) {
-                const IdEntry& entry = ids[at];
+            const std::uint64_t hash = inf::foldedHash(id);
+            const auto first = std::lower_bound(ids.begin(), ids.end(), hash,
+                                                [](const IdEntry& entry, std::uint64_t value) { return entry.hash < value; });
+            for (auto same = first; same != ids.end() && same->hash == hash; ++same) {
+                const IdEntry& entry = *same;
+                const auto at = static_cast<std::uint32_t>(same - ids.begin());
                 if (!text::equalAsciiFolded(textAt(entry.textOffset, entry.textLength), id))
                     continue;
                 const std::uint32_t score = identifierScore(hardware, position, entry.position);

@@ -99,16 +99,17 @@ private:
         DriverVersion driver;
     };
     struct IdEntry {
+        std::uint64_t hash;  // inf::foldedHash of the ID
         std::uint32_t textOffset;
         std::uint16_t textLength;
         std::uint16_t position;  // 0: the line's hardware ID, k + 1: its compatible ID k
         std::uint32_t model;
-        std::uint32_t next;  // the entry of the same hash added before, or none
     };
     struct Directory;
 
     void readDirectory(Directory& directory);
     bool nextDirectory(Directory& directory, std::vector<std::string>& pending);
+    void sortIds();
     void readInf(Directory& directory, const std::string& name);
     // Whether the same bytes were read as an INF before; `hash` gets their
     // hash when it had to be computed.
@@ -120,10 +121,10 @@ private:
     std::vector<Folder> folders;
     std::vector<Package> packages;
     std::vector<Model> models;
-    std::vector<IdEntry> ids;
+    std::vector<IdEntry> ids;  // by hash once a folder is read: looked up by halving
     std::vector<std::pair<std::uint32_t, std::uint32_t>> excludes;  // offset and length in `texts`
     std::string texts;  // descriptions and IDs
-    std::unordered_map<std::uint64_t, std::uint32_t> idChains;  // folded hash: last entry of that hash
+    std::size_t sortedIds = 0;  // `ids` up to here are in the order of their hashes
     std::unordered_multimap<std::uint64_t, std::uint32_t> packagesBySize;
     std::vector<char> buffer;  // the file being read
 };

@@ -207,12 +207,41 @@ std::string_view decodeText(std::string_view bytes, Scratch& scratch)
     return text.substr(0, findByte(text, controlZ, 0));
 }
 
+namespace {
+
+// Eight bytes with their ASCII capitals made small, all at once.
+std::uint64_t asciiLowered(std::uint64_t word)
+{
+    constexpr std::uint64_t ones = 0x0101010101010101ull, highBits = 0x80 * ones;
+    const std::uint64_t low = word & ~highBits;
+    const std::uint64_t fromA = low + (0x80 - 'A') * ones, pastZ = low + (0x80 - 'Z' - 1) * ones;
+    const std::uint64_t capitals = fromA & ~pastZ & ~word & highBits;
+    return word | capitals >> 2;
+}
+
+std::uint64_t mixed(std::uint64_t hash)
+{
+    hash *= 0xBF58476D1CE4E5B9ull;
+    return hash ^ hash >> 31;
+}
+
+}
+
 std::uint64_t foldedHash(std::string_view name)
 {
-    std::uint64_t hash = 14695981039346656037ull;
-    for (const char c : name)
-        hash = (hash ^ static_cast<unsigned char>(text::asciiLower(c))) * 1099511628211ull;
-    return hash;
+    std::uint64_t hash = 0x9E3779B97F4A7C15ull ^ name.size();
+    std::size_t at = 0;
+    for (; at + 8 <= name.size(); at += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, name.data() + at, 8);
+        hash = mixed(hash ^ asciiLowered(word));
+    }
+    if (at < name.size()) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, name.data() + at, name.size() - at);
+        hash = mixed(hash ^ asciiLowered(word));
+    }
+    return mixed(hash);
 }
 
 void cutToLength(std::string& text, std::size_t limit)
