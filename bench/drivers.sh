@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
+# A folder of drivers matched against devices: a driver store of 1,000 packages, about 62 MB of
+# INF text, every second INF UTF-16LE (bench/tools/driverstore.py makes it from the virtio INFs),
+# read into the index and asked for the drivers of 100 devices (build/bench/drivers-bench, what
+# `corvane-list --drivers` does before it prints), against `cat` of the same INF files; the two
+# in turn, medians of RUNS rounds (default 15). Goal: at most 4 times cat's time. Then the peak
+# memory of the same store with its INFs twice as large (the add-registry sections grown, the
+# models the same), of half of it, and of a quarter: the memory follows the index of IDs, not
+# the text read. Then a folder of 100,000 files, 10 of them INFs, against find(1) looking for
+# them. Usage: bench/drivers.sh [RUNS]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+runs=${1:-15}
+cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$root/build" -j2 --target drivers-bench >/dev/null
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+for packages in 1000 500 250; do
+  python3 "$root/bench/tools/driverstore.py" "store$packages" "devices$packages.txt" "$packages"
+done
+python3 "$root/bench/tools/driverstore.py" store2x devices2x.txt 1000 2
+mkdir many
+python3 - <<'PYTHON'
+import os, shutil
+for number in range(100000 - 10):
+    open("many/file%06d.txt" % number, "w").close()
+store = sorted(os.path.join(root, name) for root, _, names in os.walk("store1000") for name in names
+               if name.endswith(".inf"))
+for number in range(10):
+    shutil.copy(store[number], "many/driver%d.inf" % number)
+PYTHON
+echo "$(nproc) cores, $(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -1), load $(cut -d' ' -f1-3 /proc/loadavg)"
+python3 - "$root/build/bench/drivers-bench" "$runs" <<'PYTHON'
+import os, statistics, subprocess, sys, time
+program, runs = sys.argv[1], int(sys.argv[2])
+def measure(command):
+    start = time.monotonic()
+    with open("out", "wb") as sink:
+        child = subprocess.Popen(command, stdout=sink, stderr=subprocess.DEVNULL)
+        _, status, usage = os.wait4(child.pid, 0)
+    if status != 0:
+        sys.exit("failed: %s" % command[:3])
+    return time.monotonic() - start, usage.ru_maxrss / 1024
+def infs(store):
+    return sorted(os.path.join(root, name) for root, _, names in os.walk(store) for name in names
+                  if name.lower().endswith(".inf"))
+def describe(store):
+    files = infs(store)
+    size = sum(os.path.getsize(name) for name in files)
+    utf16 = sum(os.path.getsize(name) for name in files if open(name, "rb").read(2) == b"\xff\xfe")
+    return files, "%d INF files, %.1f MB (%.1f MB UTF-16LE)" % (len(files), size / 1e6, utf16 / 1e6)
+files, text = describe("store1000")
+print(text)
+measure(["cat"] + files)  # the files in the page cache
+timing, memory = {"cat": [], "drivers-bench": []}, []
+for _ in range(runs):
+    timing["cat"].append(measure(["cat"] + files)[0])
+    seconds, peak = measure([program, "store1000", "devices1000.txt"])
+    timing["drivers-bench"].append(seconds)
+    memory.append(peak)
+print(open("out").read().strip())
+cat, matched = statistics.median(timing["cat"]), statistics.median(timing["drivers-bench"])
+print("cat %.1f ms; drivers-bench %.1f ms, %.2f times cat; peak %.1f MB" % (cat * 1000, matched * 1000, matched / cat,
+                                                                            statistics.median(memory)))
+for store, devices in (("store2x", "devices2x.txt"), ("store500", "devices500.txt"), ("store250", "devices250.txt")):
+    _, text = describe(store)
+    peaks = [measure([program, store, devices])[1] for _ in range(3)]
+    print("%s: peak %.1f MB (%s)" % (store, statistics.median(peaks), text))
+timing = {"find": [], "drivers-bench": []}
+for _ in range(max(3, runs // 3)):
+    timing["find"].append(measure(["find", "many", "-iname", "*.inf"])[0])
+    timing["drivers-bench"].append(measure([program, "many", "devices1000.txt"])[0])
+print("100,000 files, 10 INFs: find -iname '*.inf' %.1f ms; drivers-bench %.1f ms"
+      % (statistics.median(timing["find"]) * 1000, statistics.median(timing["drivers-bench"]) * 1000))
+PYTHON

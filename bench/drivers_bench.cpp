@@ -1,0 +1,65 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// A folder of drivers matched against devices, as the programs will do it:
+// every INF below STORE read into the index, then each device of DEVICES (a
+// line each: hardware IDs, " | ", compatible IDs) answered. Prints what was
+// found; bench/drivers.sh times it against cat of the same INF files.
+// Usage: drivers-bench STORE DEVICES
+#include "driverFolder.h"
+#include "flException.h"
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using Device = std::pair<std::vector<std::string>, std::vector<std::string>>;
+
+std::vector<Device> readDevices(const char* path)
+{
+    std::vector<Device> devices;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) {
+        Device device;
+        std::istringstream words(line);
+        bool compatible = false;
+        for (std::string word; words >> word;) {
+            if (word == "|")
+                compatible = true;
+            else
+                (compatible ? device.second : device.first).push_back(word);
+        }
+        devices.push_back(std::move(device));
+    }
+    return devices;
+}
+
+}
+
+int main(int argc, char** argv)
+{
+    if (argc != 3) {
+        std::fprintf(stderr, "Usage: drivers-bench STORE DEVICES\n");
+        return 2;
+    }
+    const std::vector<Device> devices = readDevices(argv[2]);
+    try {
+        DriverFolders folders;
+        folders.read(argv[1]);
+        std::size_t fitting = 0, fits = 0;
+        for (const Device& device : devices) {
+            const std::vector<DriverFit> found = folders.fits(device.first, device.second);
+            fitting += !found.empty();
+            fits += found.size();
+        }
+        std::printf("%zu INF files read, %zu skipped; %zu of %zu devices fit %zu drivers\n", folders.infFilesRead(),
+                    folders.filesSkipped(), fitting, devices.size(), fits);
+    } catch (const flException& failure) {
+        std::fprintf(stderr, "%s\n", failure.message.c_str());
+        return 1;
+    }
+    return 0;
+}
