@@ -205,25 +205,27 @@ std::string DriverVersion::versionText() const
            std::to_string(version >> 16 & 0xFFFF) + "." + std::to_string(version & 0xFFFF);
 }
 
+std::vector<std::size_t> InfReader::sectionsNamed(std::string_view name) const
+{
+    // The index holds (hash, position) pairs in order: those of one hash come
+    // in the file's order.
+    const std::uint64_t hash = inf::foldedHash(name);
+    std::vector<std::size_t> found;
+    for (auto at = std::lower_bound(sectionIndex.begin(), sectionIndex.end(), std::make_pair(hash, std::uint32_t(0)));
+         at != sectionIndex.end() && at->first == hash; ++at)
+        if (text::equalAsciiFolded(sections[at->second].name, name))
+            found.push_back(at->second);
+    return found;
+}
+
 template <typename Each>
 void InfReader::forEachEntry(std::string_view name, inf::Entry& entry, Each each)
 {
-    const std::uint64_t hash = inf::foldedHash(name);
-    for (const inf::Section& section : sections) {
-        if (section.nameHash != hash || !text::equalAsciiFolded(section.name, name))
-            continue;
-        inf::EntryReader reader(text, section.begin, section.end);
+    for (const std::size_t index : sectionsNamed(name)) {
+        inf::EntryReader reader(text, sections[index].begin, sections[index].end);
         while (reader.next(entry))
             each(static_cast<const inf::Entry&>(entry));
     }
-}
-
-bool InfReader::hasSection(std::string_view name) const
-{
-    const std::uint64_t hash = inf::foldedHash(name);
-    return std::any_of(sections.begin(), sections.end(), [&](const inf::Section& section) {
-        return section.nameHash == hash && text::equalAsciiFolded(section.name, name);
-    });
 }
 
 const std::string& InfReader::substituted(std::string_view field)
@@ -334,13 +336,14 @@ std::optional<std::string> InfReader::modelsSection(const inf::Entry& manufactur
 const InfReader::Install& InfReader::install(const std::string& name)
 {
     const std::uint64_t hash = inf::foldedHash(name);
-    for (const Install& known : installs)
-        if (known.nameHash == hash && text::equalAsciiFolded(known.name, name))
-            return known;
-    Install result{hash, name, 0xFF, false, {}, {}};
+    const auto [first, last] = installsByHash.equal_range(hash);
+    for (auto known = first; known != last; ++known)
+        if (text::equalAsciiFolded(installs[known->second].name, name))
+            return installs[known->second];
+    Install result{name, 0xFF, false, {}, {}};
     std::string section = name + ".NT" + architectureName(target.architecture);
-    if (!hasSection(section))
-        section = hasSection(name + ".NT") ? name + ".NT" : name;
+    if (sectionsNamed(section).empty())
+        section = sectionsNamed(name + ".NT").empty() ? name : name + ".NT";
     bool haveScore = false;
     forEachEntry(section, installEntry, [&](const inf::Entry& line) {
         if (!line.hasKey)
@@ -358,6 +361,7 @@ const InfReader::Install& InfReader::install(const std::string& name)
             result.hasDriverVersion = true;
         }
     });
+    installsByHash.emplace(hash, installs.size());
     installs.push_back(std::move(result));
     return installs.back();
 }
@@ -392,25 +396,26 @@ InfResult InfReader::read(std::string_view bytes, const std::function<void(const
     text = inf::decodeText(bytes, scratch);
     if (!inf::findSections(text, sections))
         return InfResult::notInf;
+    sectionIndex.clear();
+    for (std::size_t index = 0; index < sections.size(); ++index)
+        sectionIndex.emplace_back(sections[index].nameHash, static_cast<std::uint32_t>(index));
+    std::sort(sectionIndex.begin(), sectionIndex.end());
     loadStrings();
     InfPackage header;
     if (!readVersion(header))
         return InfResult::notInf;
     package(header);
     installs.clear();
+    installsByHash.clear();
     modelsSectionsRead.clear();
     std::vector<std::string> chosen;
     forEachEntry("Manufacturer", entry, [&](const inf::Entry& line) {
         if (auto section = modelsSection(line))
             chosen.push_back(std::move(*section));
     });
-    for (const std::string& section : chosen) {
-        const std::uint64_t hash = inf::foldedHash(section);
-        if (std::find(modelsSectionsRead.begin(), modelsSectionsRead.end(), hash) != modelsSectionsRead.end())
-            continue;  // named by two lines: its models once
-        modelsSectionsRead.push_back(hash);
-        readModels(section, header.driver, model);
-    }
+    for (const std::string& section : chosen)
+        if (modelsSectionsRead.insert(text::asciiLowered(section)).second)  // named by two lines: its models once
+            readModels(section, header.driver, model);
     return InfResult::read;
 }
 

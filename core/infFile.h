@@ -33,6 +33,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
 #include <vector>
 
 // Real INF files are at most a few megabytes; a larger file is refused
@@ -90,7 +93,6 @@ public:
 
 private:
     struct Install {
-        std::uint64_t nameHash;
         std::string name;
         std::uint8_t featureScore;
         bool hasDriverVersion;
@@ -98,10 +100,11 @@ private:
         std::vector<std::string> excludeIds;
     };
 
+    // The sections of that name, in the file's order.
+    std::vector<std::size_t> sectionsNamed(std::string_view name) const;
     // Calls `each` for every entry of the sections named `name`.
     template <typename Each>
     void forEachEntry(std::string_view name, inf::Entry& entry, Each each);
-    bool hasSection(std::string_view name) const;
     const std::string& substituted(std::string_view field);
     void loadStrings();
     bool readVersion(InfPackage& package);
@@ -114,12 +117,16 @@ private:
     inf::Scratch scratch;
     std::string_view text;
     std::vector<inf::Section> sections;
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> sectionIndex;  // name hash and position, sorted
     inf::Entry entry, installEntry;
     inf::StringTable strings;
     std::string substitution, provider, infClass, catalogFile, description, installName;
     std::vector<std::string> ids;
-    std::vector<Install> installs;  // of the file being read
-    std::vector<std::uint64_t> modelsSectionsRead;
+    // Of the file being read: what its install sections say, and the
+    // models sections read, each once.
+    std::vector<Install> installs;
+    std::unordered_multimap<std::uint64_t, std::size_t> installsByHash;
+    std::unordered_set<std::string> modelsSectionsRead;
 };
 
 // One file read whole, kept: for tests and tools.
