@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-2.0-or-later
 # Fuzzes the devices.lst line splitting, the whole loader, the PCI scan, the .reg reader, the
-# pci.ids reader (the updater's conversion and the program's lookups), the device-file layer and
-# the registry hive path with libFuzzer (clang), under AddressSanitizer and
-# UndefinedBehaviorSanitizer, on a stack no larger than the default 8 MiB. The readers of other
-# machines' files and of pci.ids take inputs up to 1 MiB, with a dictionary of their formats'
-# tokens (tests/fuzz/*.dict).
+# pci.ids reader (the updater's conversion and the program's lookups), the device-file layer,
+# the registry hive path and the driver INF reader with its folder index with libFuzzer (clang),
+# under AddressSanitizer and UndefinedBehaviorSanitizer, on a stack no larger than the default
+# 8 MiB. The readers of other machines' files, of pci.ids and of INF files take inputs up to
+# 1 MiB, with a dictionary of their formats' tokens (tests/fuzz/*.dict).
 # Each target first reads large inputs made here once (a key 300,000 levels deep, 40,000 values in
-# one key, 1 MiB of the system's pci.ids), then fuzzes:
+# one key, 1 MiB of the system's pci.ids; INF files of 1 MiB: 20,000 models lines, one field,
+# 100,000 sections, a chain of continued bracket lines, a line of semicolons in a %strkey%
+# token, 13,000 manufacturers each of its own models and install section), then fuzzes:
 #   scripts/fuzz.sh [TARGET...]          a short run: 10 s a target (CI), large inputs from the start
 #   scripts/fuzz.sh --long [--workers N] [TARGET...]
 #                                        10 million executions a target, inputs lengthening as libFuzzer
@@ -30,7 +32,8 @@ if [ "${1:-}" = "--long" ]; then
   lengths=()
 fi
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_line fuzz_loader fuzz_scan fuzz_regexport fuzz_pciids fuzz_devicefile fuzz_hive)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_line fuzz_loader fuzz_scan fuzz_regexport fuzz_pciids fuzz_devicefile fuzz_hive
+                                     fuzz_inf)
 cmake -S . -B build-fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCORVANE_FUZZ=ON -DCORVANE_TESTS=OFF -DCORVANE_BENCH=OFF >/dev/null
 cmake --build build-fuzz -j"$(nproc)" --target "${targets[@]}" >/dev/null
@@ -50,6 +53,15 @@ large() {
       KEY=$key perl -e 'print "'"$first"'REGEDIT4\r\n\r\n$ENV{KEY}]\r\n"; print "\"v$_\"=\"x\"\r\n" for 1..40000' >"$2/values" ;;
     fuzz_pciids)
       [ -f /usr/share/misc/pci.ids ] && head -c 1048576 /usr/share/misc/pci.ids >"$2/pci.ids" ;;
+    fuzz_inf)
+      local head=$'[Version]\r\nSignature="$Windows NT$"\r\n[Manufacturer]\r\n%M%=Models,NTamd64\r\n[Models.NTamd64]\r\n'
+      HEAD=$head perl -e 'print "$ENV{HEAD}"; printf "%%D%%=Install,PCI\\VEN_1AF4&DEV_%04X,PCI\\CC_%04X\r\n", $_, $_ for 1..20000' >"$2/models"
+      HEAD=$head perl -e 'print "$ENV{HEAD}", "%D%=Install,", "x" x 1048000, "\r\n"' >"$2/field"
+      HEAD=$head perl -e 'print "$ENV{HEAD}"; print "[s$_]\n" for 1..100000' >"$2/sections"
+      HEAD=$head perl -e 'print "$ENV{HEAD}", "a=b\\\n", "[c] \\\n" x 150000' >"$2/continued"
+      HEAD=$head perl -e 'print "$ENV{HEAD}", "a=%", ";" x 1048000, "\n"' >"$2/semicolons"
+      perl -e 'print "[Version]\nSignature=\$Windows NT\$\n[Manufacturer]\n"; print "M=S$_,NTamd64\n" for 1..13000;
+               print "[S$_.NTamd64]\nd=I$_,PCI\\X$_\n[I$_]\nFeatureScore=1\n" for 1..13000' >"$2/installs" ;;
   esac
   return 0
 }
@@ -61,7 +73,7 @@ tests/support/make-hive.sh "$scratch/fixture.reg" "$scratch/fixture.hive" &&
 for target in "${targets[@]}"; do
   options=()
   case $target in
-    fuzz_regexport | fuzz_pciids | fuzz_devicefile) options+=(-max_len=1048576 "${lengths[@]}") ;;
+    fuzz_regexport | fuzz_pciids | fuzz_devicefile | fuzz_inf) options+=(-max_len=1048576 "${lengths[@]}") ;;
   esac
   [ -f "tests/fuzz/$target.dict" ] && options+=(-dict="tests/fuzz/$target.dict")
   mkdir -p "$scratch/$target" "$scratch/$target-large"
