@@ -127,13 +127,11 @@ TEST(DriverFolder, FitsSayWhatToChooseBy)
     const auto [hardware, compatible] = windowsIds({0x1AF4, 0x1042, 0x1AF4, 0x1042, 1, 0x018000});
     const auto fits = folders.fits(hardware, compatible);
     ASSERT_EQ(fits.size(), 1u);
-    EXPECT_EQ(fits[0].folder, virtio + "/");
-    EXPECT_EQ(fits[0].model, "Red Hat VirtIO SCSI controller");
-    EXPECT_EQ(fits[0].provider, "Red Hat, Inc.");
-    EXPECT_EQ(fits[0].infClass, "SCSIAdapter");
-    EXPECT_EQ(fits[0].driverDate, "2026-07-22");
-    EXPECT_EQ(fits[0].driverVersion, "100.101.26000.27200");
-    EXPECT_FALSE(fits[0].signedPackage);
+    const DriverFit& fit = fits[0];
+    EXPECT_EQ(fit.folder + "|" + fit.model + "|" + fit.provider + "|" + fit.infClass + "|" + fit.driverDate + "|" +
+                  fit.driverVersion + "|" + (fit.signedPackage ? "signed" : "unsigned"),
+              virtio + "/|Red Hat VirtIO SCSI controller|Red Hat, Inc.|SCSIAdapter|2026-07-22|100.101.26000.27200|"
+                       "unsigned");
 }
 
 struct SignatureCase {

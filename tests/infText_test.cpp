@@ -37,6 +37,7 @@ TEST_P(Entries, AreSplitAsWindowsSplitsThem)
 
 INSTANTIATE_TEST_SUITE_P(InfText, Entries, testing::Values(
     EntryCase{"a = b", "a", {"b"}},
+    EntryCase{"\n  ; a = b\r\n\t\r\nc = d\n;e\n", "c", {"d"}},
     EntryCase{"  a=b,  c d ,e  \r\n", "a", {"b", "c d", "e"}},
     EntryCase{"a =", "a", {""}},
     EntryCase{"file.sys,,,2", nullptr, {"file.sys", "", "", "2"}},
@@ -67,16 +68,6 @@ INSTANTIATE_TEST_SUITE_P(InfText, Entries, testing::Values(
     EntryCase{"a = b\\", "a", {"b"}},
     // Windows' strings end at a zero.
     EntryCase{std::string("a = b\0c, d", 10), "a", {"b", "d"}}));
-
-TEST(InfText, BlankLinesAndCommentsAreNoEntries)
-{
-    const std::string text = "\n  ; a = b\r\n\t\r\nc = d\n;e\n";
-    inf::EntryReader reader(text, 0, text.size());
-    inf::Entry entry;
-    ASSERT_TRUE(reader.next(entry));
-    EXPECT_EQ(entry.key, "c");
-    EXPECT_FALSE(reader.next(entry));
-}
 
 TEST(InfText, FieldsAreCutAtWindowsLimit)
 {
