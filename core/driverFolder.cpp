@@ -54,9 +54,10 @@ std::string skippedNotice(const std::string& folder, std::size_t count)
            (count == 1 ? " was skipped: unreadable or not an INF file." : " were skipped: unreadable or not INF files.");
 }
 
-std::uint64_t hashOf(std::string_view bytes)
+// What tells two files' bytes apart: their hash, with their size mixed in.
+std::uint64_t contentKey(std::string_view bytes)
 {
-    return std::hash<std::string_view>()(bytes);
+    return std::hash<std::string_view>()(bytes) ^ bytes.size() * 0x9E3779B97F4A7C15ull;
 }
 
 std::uint32_t identifierScore(bool deviceHardwareId, std::size_t devicePosition, std::uint16_t infPosition)
@@ -186,8 +187,8 @@ void DriverFolders::readInf(Directory& directory, const std::string& name)
         return;
     }
     const std::string_view bytes(buffer.data(), length);
-    std::optional<std::uint64_t> hash;
-    if (isDuplicate(bytes, hash))
+    std::optional<std::uint64_t> content;
+    if (sameAsBefore(bytes, content))
         return;
     const std::uint32_t package = static_cast<std::uint32_t>(packages.size());
     const auto result = reader.read(
@@ -195,43 +196,37 @@ void DriverFolders::readInf(Directory& directory, const std::string& name)
         [&](const InfPackage& header) {
             const bool catalogBeside = !header.catalogFile.empty() && directory.hasFile(header.catalogFile);
             packages.push_back({directory.folder, directory.relative + name, std::string(header.provider),
-                                std::string(header.infClass), directory.driverStore || catalogBeside, false, 0});
+                                std::string(header.infClass), directory.driverStore || catalogBeside});
         },
         [&](const InfModel& model) { addModel(model); });
     if (result != InfResult::read) {
         ++folder.skipped;
         return;
     }
-    packagesBySize.emplace(length, package);
-    if (hash) {
-        packages[package].hash = *hash;
-        packages[package].hashed = true;
-    }
+    if (content)
+        contents.insert(*content);
+    else
+        unhashedBySize[length].push_back(package);
 }
 
-bool DriverFolders::isDuplicate(std::string_view bytes, std::optional<std::uint64_t>& hashed)
+bool DriverFolders::sameAsBefore(std::string_view bytes, std::optional<std::uint64_t>& content)
 {
-    const auto [first, last] = packagesBySize.equal_range(bytes.size());
-    if (first == last)
-        return false;  // the usual case, seen without hashing anything
-    const std::uint64_t hash = hashOf(bytes);
-    hashed = hash;
-    bool duplicate = false;
-    std::vector<char> earlier;
-    for (auto candidate = first; candidate != last && !duplicate; ++candidate) {
-        Package& other = packages[candidate->second];
-        if (!other.hashed) {
-            // Read again only now that a file of its size has come.
-            Directory directory{other.folder, "", {}, false, {}};
-            const platform::OpenedFile opened = platform::openRegularFile(directory.path(folders, other.inf).c_str());
-            earlier.resize(bytes.size());
-            const std::size_t length = opened.file ? std::fread(earlier.data(), 1, earlier.size(), opened.file.get()) : 0;
-            other.hash = length == bytes.size() ? hashOf(std::string_view(earlier.data(), length)) : ~hash;
-            other.hashed = true;
-        }
-        duplicate = other.hash == hash;
+    // Sizes first: only a second INF of a size has the INFs of that size hashed,
+    // those read before read once more.
+    const auto sameSize = unhashedBySize.find(bytes.size());
+    if (sameSize == unhashedBySize.end())
+        return false;
+    std::vector<char> earlier(bytes.size());
+    for (const std::uint32_t package : sameSize->second) {
+        const Package& other = packages[package];
+        const std::string path = Directory{other.folder, "", {}, false, {}}.path(folders, other.inf);
+        const platform::OpenedFile opened = platform::openRegularFile(path.c_str());
+        if (opened.file && std::fread(earlier.data(), 1, earlier.size(), opened.file.get()) == earlier.size())
+            contents.insert(contentKey(std::string_view(earlier.data(), earlier.size())));
     }
-    return duplicate;
+    sameSize->second.clear();
+    content = contentKey(bytes);
+    return contents.count(*content) != 0;
 }
 
 void DriverFolders::addModel(const InfModel& model)

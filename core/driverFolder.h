@@ -39,6 +39,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 struct DriverFit {
@@ -88,8 +89,6 @@ private:
         std::string provider;
         std::string infClass;
         bool signedPackage;
-        bool hashed;  // `hash` is known
-        std::uint64_t hash;
     };
     struct Model {
         std::uint32_t package;
@@ -111,9 +110,9 @@ private:
     bool nextDirectory(Directory& directory, std::vector<std::string>& pending);
     void sortIds();
     void readInf(Directory& directory, const std::string& name);
-    // Whether the same bytes were read as an INF before; `hash` gets their
-    // hash when it had to be computed.
-    bool isDuplicate(std::string_view bytes, std::optional<std::uint64_t>& hash);
+    // Whether the same bytes were read as an INF before; `content` gets
+    // their contentKey when it had to be computed.
+    bool sameAsBefore(std::string_view bytes, std::optional<std::uint64_t>& content);
     void addModel(const InfModel& model);
     std::string_view textAt(std::uint32_t offset, std::size_t length) const;
 
@@ -125,7 +124,9 @@ private:
     std::vector<std::pair<std::uint32_t, std::uint32_t>> excludes;  // offset and length in `texts`
     std::string texts;  // descriptions and IDs
     std::size_t sortedIds = 0;  // `ids` up to here are in the order of their hashes
-    std::unordered_multimap<std::uint64_t, std::uint32_t> packagesBySize;
+    // The INFs read: by size those not hashed yet, and the keys of the others' bytes.
+    std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> unhashedBySize;
+    std::unordered_set<std::uint64_t> contents;
     std::vector<char> buffer;  // the file being read
 };
 
