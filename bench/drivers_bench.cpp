@@ -2,7 +2,9 @@
 // A folder of drivers matched against devices, as the programs will do it:
 // every INF below STORE read into the index, then each device of DEVICES (a
 // line each: hardware IDs, " | ", compatible IDs) answered. Prints what was
-// found; bench/drivers.sh times it against cat of the same INF files.
+// found and the program's peak memory (its own, VmHWM: a parent's memory
+// before the exec does not count); bench/drivers.sh times it against cat of
+// the same INF files.
 // Usage: drivers-bench STORE DEVICES
 #include "driverFolder.h"
 #include "flException.h"
@@ -37,6 +39,16 @@ std::vector<Device> readDevices(const char* path)
     return devices;
 }
 
+// The peak resident memory of this process, in kB, or 0 where /proc does not say.
+long peakMemory()
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stol(line.substr(6));
+    return 0;
+}
+
 }
 
 int main(int argc, char** argv)
@@ -55,8 +67,9 @@ int main(int argc, char** argv)
             fitting += !found.empty();
             fits += found.size();
         }
-        std::printf("%zu INF files read, %zu skipped; %zu of %zu devices fit %zu drivers\n", folders.infFilesRead(),
-                    folders.filesSkipped(), fitting, devices.size(), fits);
+        std::printf("%zu INF files read, %zu skipped; %zu of %zu devices fit %zu drivers; peak %.1f MB\n",
+                    folders.infFilesRead(), folders.filesSkipped(), fitting, devices.size(), fits,
+                    static_cast<double>(peakMemory()) / 1024);
     } catch (const flException& failure) {
         std::fprintf(stderr, "%s\n", failure.message.c_str());
         return 1;

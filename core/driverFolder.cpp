@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
-#include <unordered_set>
 
 namespace {
 
@@ -76,9 +75,8 @@ std::uint32_t identifierScore(bool deviceHardwareId, std::size_t devicePosition,
 struct DriverFolders::Directory {
     std::uint32_t folder;
     std::string relative;  // below the folder given, '/'-separated, with a '/' at its end; empty for the folder itself
-    std::vector<platform::DirectoryEntry> entries;
+    std::vector<platform::DirectoryEntry> entries;  // in the order of their names without regard to case
     bool driverStore;
-    std::unordered_set<std::string> fileNames;  // in small letters, made when a catalog is first looked for
 
     std::string path(const std::vector<Folder>& folders, const std::string& name) const
     {
@@ -87,13 +85,17 @@ struct DriverFolders::Directory {
         return root + (separated ? "" : "/") + relative + name;
     }
 
-    bool hasFile(std::string_view name)
+    // Whether a file of that name, in any case, is here.
+    bool hasFile(std::string_view name) const
     {
-        if (fileNames.empty())
-            for (const platform::DirectoryEntry& entry : entries)
-                if (entry.kind == platform::DirectoryEntry::file)
-                    fileNames.insert(text::asciiLowered(entry.name));
-        return fileNames.count(text::asciiLowered(name)) != 0;
+        auto at = std::lower_bound(entries.begin(), entries.end(), name,
+                                   [](const platform::DirectoryEntry& entry, std::string_view wanted) {
+                                       return text::lessAsciiFolded(entry.name, wanted);
+                                   });
+        for (; at != entries.end() && text::equalAsciiFolded(at->name, name); ++at)
+            if (at->kind == platform::DirectoryEntry::file)
+                return true;
+        return false;
     }
 };
 
@@ -103,7 +105,7 @@ DriverFolders::DriverFolders(const WindowsTarget& target) : reader(target)
 
 void DriverFolders::read(const std::string& folder)
 {
-    Directory top{static_cast<std::uint32_t>(folders.size()), "", {}, false, {}};
+    Directory top{static_cast<std::uint32_t>(folders.size()), "", {}, false};
     switch (platform::listDirectory(folder, top.entries)) {
     case platform::Listing::listed:
         break;
@@ -146,7 +148,7 @@ void DriverFolders::sortIds()
 bool DriverFolders::nextDirectory(Directory& directory, std::vector<std::string>& pending)
 {
     while (!pending.empty()) {
-        directory = Directory{directory.folder, std::move(pending.back()), {}, false, {}};
+        directory = Directory{directory.folder, std::move(pending.back()), {}, false};
         pending.pop_back();
         if (platform::listDirectory(directory.path(folders, ""), directory.entries) == platform::Listing::listed)
             return true;
@@ -158,7 +160,10 @@ bool DriverFolders::nextDirectory(Directory& directory, std::vector<std::string>
 void DriverFolders::readDirectory(Directory& directory)
 {
     std::sort(directory.entries.begin(), directory.entries.end(),
-              [](const platform::DirectoryEntry& a, const platform::DirectoryEntry& b) { return a.name < b.name; });
+              [](const platform::DirectoryEntry& a, const platform::DirectoryEntry& b) {
+                  return text::lessAsciiFolded(a.name, b.name) ||
+                         (!text::lessAsciiFolded(b.name, a.name) && a.name < b.name);
+              });
     for (const platform::DirectoryEntry& entry : directory.entries) {
         if (!isInfName(entry.name))
             continue;
@@ -219,7 +224,7 @@ bool DriverFolders::sameAsBefore(std::string_view bytes, std::optional<std::uint
     std::vector<char> earlier(bytes.size());
     for (const std::uint32_t package : sameSize->second) {
         const Package& other = packages[package];
-        const std::string path = Directory{other.folder, "", {}, false, {}}.path(folders, other.inf);
+        const std::string path = Directory{other.folder, "", {}, false}.path(folders, other.inf);
         const platform::OpenedFile opened = platform::openRegularFile(path.c_str());
         if (opened.file && std::fread(earlier.data(), 1, earlier.size(), opened.file.get()) == earlier.size())
             contents.insert(contentKey(std::string_view(earlier.data(), earlier.size())));
