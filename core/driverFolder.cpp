@@ -6,6 +6,7 @@
 #include "text.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 
