@@ -9,11 +9,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-<<<<<<< HEAD
-#include <system_error>
-=======
 #include <cstring>
->>>>>>> 544fc09 (Folders of drivers: every INF below them indexed by its IDs, and the fits of a device ranked as Windows ranks them)
+#include <system_error>
 #include <utility>
 
 namespace {
