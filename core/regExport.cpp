@@ -16,6 +16,9 @@ constexpr std::string_view version5Header = "Windows Registry Editor Version 5.0
 constexpr std::string_view version4Header = "REGEDIT4";
 constexpr std::size_t maxNameBytes = 255;  // of a key name, as the registry's ANSI functions give it
 constexpr std::size_t maxKeyDepth = 512;   // names in a key's path, the hive's included: the registry's own limit
+// Names in the path of an instance key: the branch's, then the device's and
+// its instance's. The scan reads no deeper, so nothing deeper is kept.
+constexpr std::size_t keptDepth = 1 + pciBranchDepth + 2;
 
 bool startsWith(std::string_view text, std::string_view prefix)
 {
@@ -412,7 +415,9 @@ void RegExportReader::keyLine(std::string_view text)
         enterKey(names, place.controlSet);
 }
 
-// A key of the branch, made with every key on the way: the values that follow are its.
+// A key of the branch, made with every key on the way down to its instance:
+// the values that follow are its. Below an instance (Device Parameters and
+// the like) neither keys nor values are kept.
 void RegExportReader::enterKey(const std::vector<std::string_view>& names, const std::string& controlSet)
 {
     State& s = *state;
@@ -420,10 +425,12 @@ void RegExportReader::enterKey(const std::vector<std::string_view>& names, const
     if (!branch)
         branch = std::make_unique<KeyTreeRegistry>();
     KeyTreeRegistry::Node* node = &branch->addKey(pciBranchPath);
-    for (std::size_t i = pciBranchDepth + 1; i < names.size(); ++i)
+    for (std::size_t i = pciBranchDepth + 1; i < std::min(names.size(), keptDepth); ++i)
         node = &node->addSubKey(std::string(names[i]));
-    s.section = State::Section::branch;
-    s.key = node;
+    if (names.size() <= keptDepth) {
+        s.section = State::Section::branch;
+        s.key = node;
+    }
 }
 
 // [-key]: a key of the branch or above it goes, with everything below it.
@@ -437,7 +444,7 @@ void RegExportReader::deleteKey(const std::vector<std::string_view>& names, cons
             s.branches.erase(place.controlSet);
         else
             s.branches.clear();
-    } else if (place.matched == pciBranchDepth) {
+    } else if (place.matched == pciBranchDepth && names.size() <= keptDepth) {
         const auto branch = s.branches.find(place.controlSet);
         if (branch == s.branches.end())
             return;

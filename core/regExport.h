@@ -16,8 +16,9 @@
 // mark, or without one; UTF-8 with one) or "REGEDIT4" (the ANSI code page,
 // read as Windows-1252). The export may be of the PCI branch or of any key
 // above it, a whole HKEY_LOCAL_MACHINE\SYSTEM included: the file is read in
-// pieces and only the PCI branch is kept, so memory grows with the branch,
-// not with the file. Text ends up UTF-8.
+// pieces and only the PCI branch is kept, down to the devices' instance
+// keys (the scan reads no deeper), so memory grows with the branch's devices
+// and their values, not with the file. Text ends up UTF-8.
 //
 // Key lines, [-key] deletions, "name"= and @= values (strings with their
 // escapes, dword:, hex: and hex(N): with continuation lines, "name"=-

@@ -21,17 +21,24 @@ std::vector<std::string_view> splitRegistryPath(std::string_view path)
     return names;
 }
 
-// Sub-keys are taken out level by level onto a list of their own: the
-// destructor of each then finds no sub-key, however deep the tree.
+// Sub-keys are taken out onto a chain through the keys themselves: the
+// destructor of each then finds no sub-key, however deep the tree, and the
+// chain needs no memory of its own.
 KeyTreeRegistry::Node::~Node()
 {
-    std::vector<std::unique_ptr<Node>> pending = std::move(subKeys);
-    while (!pending.empty()) {
-        std::unique_ptr<Node> node = std::move(pending.back());
-        pending.pop_back();
-        for (auto& child : node->subKeys)
-            pending.push_back(std::move(child));
-        node->subKeys.clear();
+    std::unique_ptr<Node> pending;
+    const auto takeSubKeys = [&pending](Node& node) {
+        for (auto& child : node.subKeys) {
+            child->nextToDestroy = std::move(pending);
+            pending = std::move(child);
+        }
+        node.subKeys.clear();
+    };
+    takeSubKeys(*this);
+    while (pending) {
+        std::unique_ptr<Node> node = std::move(pending);
+        pending = std::move(node->nextToDestroy);
+        takeSubKeys(*node);
     }
 }
 

@@ -18,7 +18,8 @@
 // values keep the order they were first set in; names compare without regard
 // to ASCII letter case, as in the registry. Keys and values of a key that has
 // many are found through their folded names, so a key of many values fills
-// in linear time, and a tree of any depth is destroyed without recursion.
+// in linear time, and a tree of any depth is destroyed without recursion and
+// without allocating (what ends it may be that memory ran out).
 class KeyTreeRegistry : public Registry {
 public:
     struct Node {
@@ -57,6 +58,9 @@ public:
 
     private:
         Values::iterator findValue(std::string_view valueName);
+
+        // While a tree is destroyed: the next key of those still to go.
+        std::unique_ptr<Node> nextToDestroy;
     };
 
     // The key at a backslash-separated path below localMachine, made with

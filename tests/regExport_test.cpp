@@ -2,11 +2,13 @@
 // The .reg reader: hand-made exports of what Wine's `reg export` does not
 // write (REGEDIT4 in Windows-1252, deletions, comments, parent keys, broken
 // and truncated files), each read whole and in small pieces.
+#include "AllocationHooks.h"
 #include "regExport.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 namespace {
@@ -183,10 +185,14 @@ INSTANTIATE_TEST_SUITE_P(RegExport, Reader, testing::Values(
          device + "\"Class\"=\"Net\"\n\"Big\"=\"" + std::string(RegExportReader::maxLineBytes, 'x') + "\"\n",
          inst + "Class=Net\n", 1},
     // The registry's limit: 512 names, the hive's included (the device key is the 7th).
-    Case{"a key 512 levels deep is kept, one deeper is skipped with its values", Encoding::utf16le,
+    Case{"a key 512 levels deep is passed over, one deeper is skipped with its values", Encoding::utf16le,
          device + "\"Class\"=\"Net\"\n" + device.substr(0, device.size() - 2) + deepPath(505) + "]\n" +
              device.substr(0, device.size() - 2) + deepPath(506) + "]\n\"Lost\"=\"x\"\n",
          inst + "Class=Net\n", 1},
+    Case{"keys below an instance are passed over with their values", Encoding::utf16le,
+         device.substr(0, device.size() - 2) + "\\Device Parameters]\n\"Lost\"=\"x\"\n" + device +
+             "\"Class\"=\"Net\"\n",
+         inst + "Class=Net\n", 0},
     Case{"values set again, in another case, deleted and set anew keep their order", Encoding::ansi,
          device + "\"A\"=\"1\"\n\"B\"=\"2\"\n\"C\"=\"3\"\n\"a\"=\"4\"\n\"b\"=-\n\"B\"=\"5\"\n\"c\"=-\n\"x\"=-\n",
          inst + "A=4\n" + inst + "B=5\n", 0}));
@@ -200,6 +206,48 @@ TEST(RegExport, AKeyOfAnyDepthIsSkippedWithoutRecursion)
     const Reading reading = read(file, file.size());
     EXPECT_EQ(reading.tree, "no branch");
     EXPECT_EQ(reading.skipped, 1u);
+}
+
+// Keys 500 levels below an instance were kept a node a level: 4 MB of such
+// lines took 437 MB, 8 MB ran out of memory. The scan reads nothing below
+// an instance, so nothing is kept there: such lines cost no memory however many.
+TEST(RegExport, KeysBelowAnInstanceKeepNothing)
+{
+    const auto allocationsKeptReading = [](int deepKeys) {
+        std::string file = withHeader(device + "\"Class\"=\"Net\"\n", Encoding::ansi);
+        for (int i = 0; i < deepKeys; ++i)
+            file += device.substr(0, device.size() - 2) + "\\" + std::to_string(i) + deepPath(499) +
+                    "]\r\n\"Value\"=\"x\"\r\n";
+        const long before = liveAllocations;
+        std::unique_ptr<KeyTreeRegistry> registry;
+        {
+            RegExportReader reader(Encoding::ansi);
+            reader.read(file);
+            reader.finish();
+            registry = reader.takeRegistry();
+        }
+        Registry::Key instance = 0;
+        char name[256];
+        EXPECT_EQ(registry->openKey(Registry::localMachine, (pciBranchPath + inst.substr(0, inst.size() - 1)).c_str(),
+                                    &instance), registryError::success);
+        EXPECT_EQ(registry->enumKey(instance, 0, name, sizeof name), registryError::noMoreItems);
+        registry->closeKey(instance);
+        return liveAllocations - before;
+    };
+    EXPECT_EQ(allocationsKeptReading(2000), allocationsKeptReading(1));
+}
+
+// What ends a tree may be that memory ran out: its destructor then runs
+// while std::bad_alloc unwinds, and one that allocates ends the program.
+TEST(KeyTreeRegistry, IsDestroyedWithoutAllocating)
+{
+    auto registry = std::make_unique<KeyTreeRegistry>();
+    registry->addKey(std::string(pciBranchPath) + deepPath(10000));
+    for (int i = 0; i < 100; ++i)
+        registry->addKey(std::string(pciBranchPath) + "\\key " + std::to_string(i)).setString("Value", "text");
+    const long before = allocationCount;
+    registry.reset();
+    EXPECT_EQ(allocationCount, before);
 }
 
 TEST(KeyTreeRegistry, TreesOfAnyDepthAreRemovedAndDestroyedWithoutRecursion)

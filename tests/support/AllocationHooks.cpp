@@ -8,6 +8,7 @@
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 
 long allocationCount = 0;
+long liveAllocations = 0;
 bool failNextAllocation = false;
 
 void* operator new(std::size_t size)
@@ -16,18 +17,22 @@ void* operator new(std::size_t size)
         failNextAllocation = false;
         throw std::bad_alloc();
     }
-    ++allocationCount;
-    if (void* memory = std::malloc(size ? size : 1))
+    if (void* memory = std::malloc(size ? size : 1)) {
+        ++allocationCount;
+        ++liveAllocations;
         return memory;
+    }
     throw std::bad_alloc();
 }
 
 void operator delete(void* memory) noexcept
 {
+    liveAllocations -= memory != nullptr;
     std::free(memory);
 }
 
 void operator delete(void* memory, std::size_t) noexcept
 {
+    liveAllocations -= memory != nullptr;
     std::free(memory);
 }
