@@ -4,9 +4,10 @@
 // libhivex is handed only what has been checked: it maps the file it is
 // given whole and goes by what that file's header says, so it gets a private
 // copy of exactly the hive the base block announces (checked first), made
-// from the file the file layer opened. Whatever happens to the user's file
-// meanwhile (it grows, shrinks or is replaced by a FIFO) cannot reach it,
-// and the user's file is only ever read. From the copy, only the PCI branch
+// from the file the file layer opened, bin by bin as far as the bins are
+// sound. Whatever happens to the user's file meanwhile (it grows, shrinks or
+// is replaced by a FIFO) cannot reach it, and the user's file is only ever
+// read. From the copy, only the PCI branch
 // of the chosen control set is taken into memory, and the hive is closed.
 #include "registryHive.h"
 
@@ -15,6 +16,7 @@
 
 #include <hivex.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -90,30 +92,139 @@ bool writeAll(int fd, std::string_view bytes)
     return true;
 }
 
-// The first `size` bytes of the file (`head` of them read already) in a
-// file of memory of their own; throws Damaged when the file has fewer now.
+// Reads the file on from where its head ends: the head's bytes first.
+class HiveBytes {
+public:
+    HiveBytes(const platform::OpenedFile& file, std::string_view head) : file(file), head(head) {}
+
+    // Exactly `size` bytes; throws Damaged when the file has fewer now.
+    void read(char* into, std::size_t size)
+    {
+        const std::size_t fromHead = std::min(size, head.size());
+        if (fromHead > 0)
+            std::memcpy(into, head.data(), fromHead);
+        head.remove_prefix(fromHead);
+        for (std::size_t done = fromHead; done < size;) {
+            const std::size_t count = std::fread(into + done, 1, size - done, file.file.get());
+            if (count == 0)
+                throw Damaged{std::ferror(file.file.get()) ? systemError("it could not be read")
+                                                           : std::string("it was cut short while it was read")};
+            done += count;
+        }
+    }
+
+    // The bytes of a hole in the file where reading stands, at most `most`,
+    // passed over: zeros that cost no reading (a file with a hole of
+    // gigabytes reads as fast as its data). None where it stands on data or
+    // the system cannot tell.
+    std::uint64_t passHole(std::uint64_t most)
+    {
+        std::FILE* stream = file.file.get();
+        const off_t at = head.empty() ? ftello(stream) : -1;
+        if (at < 0)
+            return 0;
+        off_t data = lseek(fileno(stream), at, SEEK_DATA);
+        struct stat status;
+        if (data < 0 && errno == ENXIO && fstat(fileno(stream), &status) == 0)
+            data = std::max(at, status.st_size);  // no data after `at`: a hole up to the end
+        const std::uint64_t hole = data > at ? std::min<std::uint64_t>(static_cast<std::uint64_t>(data - at), most) : 0;
+        if (fseeko(stream, at + static_cast<off_t>(hole), SEEK_SET) != 0)
+            throw Damaged{systemError("it could not be read")};
+        return hole;
+    }
+
+private:
+    const platform::OpenedFile& file;
+    std::string_view head;
+};
+
+constexpr std::uint32_t binAlignment = 4096;  // hive bins come in multiples of it
+constexpr std::size_t binHeaderSize = 32;
+constexpr std::size_t copyPieceSize = 1 << 20;
+
+std::uint32_t littleEndian32(const char* bytes)
+{
+    std::uint32_t number = 0;
+    for (std::size_t i = 4; i-- > 0;)
+        number = number << 8 | static_cast<unsigned char>(bytes[i]);
+    return number;
+}
+
+// A file of memory that bytes are appended to. Pieces of zeros are left as
+// a hole, which holds no memory: a file cannot make the copy take more
+// memory than it holds data (a bin announced over a hole in it costs none).
+class HiveCopy {
+public:
+    HiveCopy() : copy(memfd_create("corvane-hive", MFD_CLOEXEC))
+    {
+        if (copy.get() < 0)
+            fail();
+    }
+
+    void appendZeros(std::uint64_t count) { size += count; }
+
+    void append(std::string_view bytes)
+    {
+        // Each byte the same as the next, the first zero (memcmp is the fast way through).
+        const bool zeros = !bytes.empty() && bytes[0] == '\0' &&
+                           std::memcmp(bytes.data(), bytes.data() + 1, bytes.size() - 1) == 0;
+        if (!zeros && (lseek(copy.get(), static_cast<off_t>(size), SEEK_SET) < 0 || !writeAll(copy.get(), bytes)))
+            fail();
+        size += bytes.size();
+    }
+
+    // The copy, its holes at the end included.
+    Descriptor finish()
+    {
+        if (ftruncate(copy.get(), static_cast<off_t>(size)) != 0)
+            fail();
+        return std::move(copy);
+    }
+
+private:
+    [[noreturn]] static void fail() { throw Damaged{systemError("no copy of it could be made")}; }
+
+    Descriptor copy;
+    std::uint64_t size = 0;
+};
+
+// The hive the base block announces, `size` bytes, copied bin by bin: each
+// must start with "hbin" and have a size that keeps it within the hive, or
+// the hive is damaged and the copy stops there (a header announcing 2 GiB of
+// bins over a file with a hole stops at the hole's first bytes).
 Descriptor copyOfHive(const platform::OpenedFile& file, std::string_view head, std::uint64_t size)
 {
-    Descriptor copy(memfd_create("corvane-hive", MFD_CLOEXEC));
-    if (copy.get() < 0)
-        throw Damaged{systemError("no copy of it could be made")};
-    head = head.substr(0, static_cast<std::size_t>(std::min<std::uint64_t>(head.size(), size)));
-    if (!writeAll(copy.get(), head))
-        throw Damaged{systemError("no copy of it could be made")};
-    std::uint64_t left = size - head.size();
-    std::vector<char> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(left, 1 << 20)));
-    while (left > 0) {
-        const std::size_t count =
-            std::fread(buffer.data(), 1, static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size())),
-                       file.file.get());
-        if (count == 0)
-            throw Damaged{std::ferror(file.file.get()) ? systemError("it could not be read")
-                                                       : std::string("it was cut short while it was read")};
-        if (!writeAll(copy.get(), std::string_view(buffer.data(), count)))
-            throw Damaged{systemError("no copy of it could be made")};
-        left -= count;
+    HiveCopy copy;
+    HiveBytes bytes(file, head);
+    std::vector<char> buffer(registryHive::baseBlockSize);
+    bytes.read(buffer.data(), buffer.size());
+    copy.append(std::string_view(buffer.data(), buffer.size()));
+    for (std::uint64_t at = registryHive::baseBlockSize; at < size;) {
+        char header[binHeaderSize];
+        bytes.read(header, sizeof header);
+        const std::uint32_t binSize = littleEndian32(header + 8);
+        if (std::string_view(header, 4) != "hbin")
+            throw Damaged{"it is damaged: its header announces " + std::to_string(size) +
+                          " bytes, but no hive bin starts at byte " + std::to_string(at)};
+        if (binSize < binAlignment || binSize % binAlignment != 0 || binSize > size - at)
+            throw Damaged{"it is damaged: the hive bin at byte " + std::to_string(at) + " says it is " +
+                          std::to_string(binSize) + " bytes long"};
+        copy.append(std::string_view(header, sizeof header));
+        for (std::size_t left = binSize - sizeof header; left > 0;) {
+            // Only a bin larger than a piece may hide a hole worth passing over.
+            if (const std::uint64_t hole = left > copyPieceSize ? bytes.passHole(left) : 0) {
+                copy.appendZeros(hole);
+                left -= static_cast<std::size_t>(hole);
+                continue;
+            }
+            buffer.resize(std::min(left, copyPieceSize));
+            bytes.read(buffer.data(), buffer.size());
+            copy.append(std::string_view(buffer.data(), buffer.size()));
+            left -= buffer.size();
+        }
+        at += binSize;
     }
-    return copy;
+    return copy.finish();
 }
 
 // Copies the keys below one key of the hive into the tree, `depth` levels
