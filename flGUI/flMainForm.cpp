@@ -15,6 +15,7 @@
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Native_File_Chooser.H>
 
+#include <new>
 #include <utility>
 
 namespace {
@@ -96,6 +97,9 @@ void flMainForm::reload(const std::string& fromFile)
         fillTree(tree->view());
     } catch (const flException& failure) {
         failure.reportAndContinue();
+    } catch (const std::bad_alloc& exhausted) {
+        // Fatal wherever memory runs out, as in the programs without a window.
+        flException(__FILE__, __LINE__, exhausted.what()).reportAndExit();
     } catch (const std::exception& unexpected) {
         flException(__FILE__, __LINE__, unexpected.what()).reportAndContinue();
     }

@@ -2,6 +2,7 @@
 #include "commandLine.h"
 #include "flException.h"
 #include "flMainForm.h"
+#include "outOfMemory.h"
 #include "platform.h"
 #include "platformWindow.h"
 
@@ -16,6 +17,7 @@
 // in FILE (a Windows registry export or an lspci dump from another machine).
 int main(int argc, char** argv)
 {
+    reportOutOfMemoryAtTerminate();
     std::vector<std::string> arguments;
     CommandLine line("corvane", "corvane [OPTION]... [FILE]",
                      "Shows the PCI devices of this computer, or those another machine recorded in\n"

@@ -14,6 +14,7 @@
 #include "flException.h"
 #include "hardware.h"
 #include "listing.h"
+#include "outOfMemory.h"
 #include "pciIdsFile.h"
 #include "pciIdsReader.h"
 #include "platform.h"
@@ -90,6 +91,7 @@ int list(Listing::Settings settings, const std::vector<std::string>& files)
 
 int main(int argc, char** argv)
 {
+    reportOutOfMemoryAtTerminate();
     Listing::Settings settings;
     bool json = false, csv = false;
     std::vector<std::string> files;

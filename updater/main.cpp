@@ -4,6 +4,8 @@
 
 #include "commandLine.h"
 #include "files.h"
+#include "flException.h"
+#include "outOfMemory.h"
 #include "platform.h"
 #include "standardOutput.h"
 #include "visibleText.h"
@@ -34,7 +36,8 @@ CommandLine commandLine(const std::string& installedCopy, std::string& input, st
                      "list that names no device, or has more malformed lines than vendor and device\n"
                      "lines, is no pci.ids: then nothing is written, as when it cannot be read.\n"
                      "Exit status: 0 on success, 1 when the list cannot be read or the output not\n"
-                     "written, 2 for bad arguments.\n");
+                     "written, 2 for bad arguments, 255 when memory runs out (its line is appended\n"
+                     "to error.log).\n");
     line.file('i', "input", "PCI_IDS", input,
               "the list to read, plain or gzip-compressed\n(default: " +
                   std::string(platform::defaultPciIdsDescription()) + ", or pci.ids.gz\nthere when only that exists)")
@@ -91,6 +94,7 @@ int update(const std::string& input, const std::string& output)
 
 int main(int argc, char** argv)
 {
+    reportOutOfMemoryAtTerminate();
     const std::string installedCopy = platform::installedDatabase();
     std::string input = platform::defaultPciIds(), output;  // output: empty unless given
     bool system = false;
@@ -110,5 +114,7 @@ int main(int argc, char** argv)
             return 1;
         }
     }
-    return update(input, output);
+    int status = 1;
+    runReportingFailures([&] { status = update(input, output); });  // out of memory: the fatal-error report
+    return status;
 }
