@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "pciIdsFile.h"
 
+#include "pciIdsReader.h"
+
 #include <zlib.h>
 
 #include <climits>
@@ -9,7 +11,8 @@
 
 namespace {
 
-// A gzip-compressed list, inflated whole; false when it is damaged.
+// A gzip-compressed list, inflated whole; false when it is damaged or
+// inflates beyond what a list may hold (PciIdsLimits).
 bool inflateList(std::string_view compressed, std::string& list)
 {
     z_stream stream{};
@@ -17,18 +20,22 @@ bool inflateList(std::string_view compressed, std::string& list)
         return false;
     stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(compressed.data()));
     stream.avail_in = static_cast<uInt>(compressed.size());
+    PciIdsLimits limits;
     int status = Z_OK;
     while (status == Z_OK) {
         char chunk[65536];
         stream.next_out = reinterpret_cast<Bytef*>(chunk);
         stream.avail_out = sizeof chunk;
         status = inflate(&stream, Z_NO_FLUSH);
-        list.append(chunk, sizeof chunk - stream.avail_out);
+        const std::string_view inflated(chunk, sizeof chunk - stream.avail_out);
+        if (!limits.take(inflated))
+            break;
+        list.append(inflated);
         if (status == Z_STREAM_END && stream.avail_in > 0)
             status = inflateReset(&stream);  // the next member of the file
     }
     inflateEnd(&stream);
-    return status == Z_STREAM_END;
+    return status == Z_STREAM_END && limits.problem().empty();
 }
 
 struct FileCloser {

@@ -10,7 +10,8 @@
 // The PCI ID Repository's list as a file, for looking names up in it
 // (PciIdsNames): the path or, when that cannot be opened and ends in ".gz",
 // the same without it; plain or gzip-compressed, told apart by the content.
-// A plain list is mapped, not read. A list that cannot be read is empty.
+// A plain list is mapped, not read; a compressed one is inflated within
+// PciIdsLimits. A list that cannot be read, or exceeds those, is empty.
 class PciIdsFile {
 public:
     // `pages`: mapAhead where most of the list will be read (names of

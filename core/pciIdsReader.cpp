@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -47,6 +48,34 @@ unsigned valueOf(std::string_view digits)
     return value;
 }
 
+}
+
+bool PciIdsLimits::take(std::string_view bytes)
+{
+    if (!exceeded.empty())
+        return false;
+    if (bytes.size() > maxListBytes - listBytes) {
+        exceeded = "it holds more than " + std::to_string(maxListBytes >> 20) + " MiB of text, "
+                   "far more than a PCI ID list";
+        return false;
+    }
+    listBytes += bytes.size();
+    for (;;) {
+        const std::size_t end = bytes.find('\n');
+        const std::size_t length = end == std::string_view::npos ? bytes.size() : end;  // of the line in this piece
+        if (length > maxLineBytes - lineBytes) {
+            exceeded = "its line " + std::to_string(lines) + " is longer than " +
+                       std::to_string(maxLineBytes >> 20) + " MiB, far longer than a PCI ID list's lines";
+            return false;
+        }
+        if (end == std::string_view::npos) {
+            lineBytes += length;
+            return true;
+        }
+        lineBytes = 0;
+        ++lines;
+        bytes.remove_prefix(end + 1);
+    }
 }
 
 PciIdsReader::PciIdsReader(std::string_view list) : rest(withoutByteOrderMark(list)) {}

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
@@ -17,6 +18,27 @@
 // by one or more blanks; '#' starts a comment. Lines beginning with any other
 // letter and a blank open a section of kinds this program does not read.
 // A UTF-8 byte-order mark before the first line (an editor's) is passed over.
+
+// What a list read whole may hold (a compressed one is inflated, and the
+// updater reads every list into memory): the real list is under 2 MB with
+// lines under 200 bytes, so one over either limit is no PCI ID list, however
+// small its compressed form, and is not read on.
+class PciIdsLimits {
+public:
+    static constexpr std::size_t maxListBytes = std::size_t{64} << 20;
+    static constexpr std::size_t maxLineBytes = std::size_t{1} << 20;
+
+    // The list's next bytes, in order; false once the list so far exceeds a
+    // limit, and from then on. What it exceeds is in `problem`.
+    bool take(std::string_view bytes);
+    const std::string& problem() const { return exceeded; }
+
+private:
+    std::size_t listBytes = 0;
+    std::size_t lineBytes = 0;  // of the line not yet ended
+    std::size_t lines = 1;      // the number of that line
+    std::string exceeded;
+};
 
 // One line of the list, taken in the context of the lines before it.
 struct PciIdsLine {

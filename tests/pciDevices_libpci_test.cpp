@@ -316,7 +316,7 @@ const FakeFunction edgeBus[] = {
 
 struct ListCase {
     const char* name;
-    enum Kind { plain, unsorted, gzip, besideGzipName, missing, directory, damagedGzip } kind;
+    enum Kind { plain, unsorted, gzip, besideGzipName, missing, directory, damagedGzip, inflatesTooFar } kind;
 };
 
 class ListNames : public testing::TestWithParam<ListCase> {};
@@ -344,6 +344,19 @@ TEST_P(ListNames, AreLibpcisOwnOrNoneAtAll)
     case ListCase::missing: path = dir.file("pci.ids"); break;
     case ListCase::directory: dir.write("pci.ids/inside", ""); path = dir.file("pci.ids"); break;
     case ListCase::damagedGzip: path = dir.write("pci.ids.gz", compressed.substr(0, compressed.size() / 2)); break;
+    case ListCase::inflatesTooFar: {
+        // 100 kB that inflate to a comment line of 100 MB before the list: not inflated beyond its first MiB.
+        path = dir.file("pci.ids.gz");
+        gzFile file = gzopen(path.c_str(), "wb");
+        const std::string line(1 << 20, 'x');
+        gzputs(file, "# ");
+        for (int i = 0; i < 100; ++i)
+            gzwrite(file, line.data(), static_cast<unsigned>(line.size()));
+        gzputs(file, "\n");
+        gzputs(file, edgeList);
+        gzclose(file);
+        break;
+    }
     }
     const bool listRead = GetParam().kind <= ListCase::besideGzipName;
 
@@ -356,7 +369,8 @@ TEST_P(ListNames, AreLibpcisOwnOrNoneAtAll)
 INSTANTIATE_TEST_SUITE_P(Lists, ListNames, testing::Values(
     ListCase{"Plain", ListCase::plain}, ListCase{"Unsorted", ListCase::unsorted}, ListCase{"Gzip", ListCase::gzip},
     ListCase{"PlainBesideTheGzipName", ListCase::besideGzipName}, ListCase{"Missing", ListCase::missing},
-    ListCase{"Directory", ListCase::directory}, ListCase{"DamagedGzip", ListCase::damagedGzip}),
+    ListCase{"Directory", ListCase::directory}, ListCase{"DamagedGzip", ListCase::damagedGzip},
+    ListCase{"InflatesTooFar", ListCase::inflatesTooFar}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // This machine's devices, named from the system's list.

@@ -34,7 +34,8 @@ CommandLine commandLine(const std::string& installedCopy, std::string& input, st
                      "list of vendors and devices: one line per device, in the list's order.\n",
                      "Malformed lines of the list are reported with their numbers and skipped. A\n"
                      "list that names no device, or has more malformed lines than vendor and device\n"
-                     "lines, is no pci.ids: then nothing is written, as when it cannot be read.\n"
+                     "lines, is no pci.ids, nor is one of over 64 MiB of text or with a line over\n"
+                     "1 MiB: then nothing is written, as when it cannot be read.\n"
                      "Exit status: 0 on success, 1 when the list cannot be read or the output not\n"
                      "written, 2 for bad arguments, 255 when memory runs out (its line is appended\n"
                      "to error.log).\n");
@@ -66,14 +67,22 @@ int update(const std::string& input, const std::string& output)
         return 1;
     }
     const Conversion conversion = convertPciIds(list);
+    if (conversion.tooLarge) {
+        say(input + " would make a devices.lst of more than " + std::to_string(Conversion::maxDevicesListBytes >> 20) +
+            " MiB, more than Corvane reads: " + output + " was not written");
+        return 1;
+    }
     if (!conversion.isPciIds()) {
         say(input + " is not a PCI ID list (" + std::to_string(conversion.vendors) + " vendors, " +
-            std::to_string(conversion.devices) + " devices, " + std::to_string(conversion.problems.size()) +
+            std::to_string(conversion.devices) + " devices, " + std::to_string(conversion.malformedLines) +
             " malformed lines): " + output + " was not written");
         return 1;
     }
     for (const std::string& problem : conversion.problems)
         say(input + ": " + problem + ", skipped");
+    if (conversion.malformedLines > conversion.problems.size())
+        say(input + ": " + std::to_string(conversion.malformedLines - conversion.problems.size()) +
+            " more malformed lines, skipped");
     if (!platform::replaceFile(output, conversion.devicesList, error)) {
         say(error);
         return 1;

@@ -33,45 +33,85 @@ bool withoutDoubleQuotes(std::string_view text, std::string& out)
 
 }
 
+namespace {
+
+// The list's version, from its first "Version:" comment, wherever it stands.
+std::string versionOf(std::string_view list)
+{
+    PciIdsReader reader(list);
+    PciIdsLine line;
+    const std::string_view key = "Version:";
+    while (reader.next(line)) {
+        const std::size_t found = line.text.find(key);
+        if (line.kind != PciIdsLine::Kind::comment || found == std::string_view::npos)
+            continue;
+        std::string_view version = line.text.substr(found + key.size());
+        while (!version.empty() && (version.front() == ' ' || version.front() == '\t'))
+            version.remove_prefix(1);
+        while (!version.empty() && (version.back() == ' ' || version.back() == '\t'))
+            version.remove_suffix(1);
+        return std::string(version);
+    }
+    return std::string();
+}
+
+// The bytes of the devices.lst lines the list makes, each its vendor's name
+// again: a few names can make gigabytes of lines.
+std::uint64_t devicesListBytes(std::string_view list, std::size_t sourceBytes)
+{
+    constexpr std::size_t frame = std::string_view("\"0xVVVV\",\"0xDDDD\",\"\",\"\",\"\"\n").size();
+    std::uint64_t bytes = 0;
+    std::size_t vendorBytes = 0;
+    PciIdsReader reader(list);
+    PciIdsLine line;
+    while (reader.next(line)) {
+        if (line.kind == PciIdsLine::Kind::vendor)
+            vendorBytes = line.name.size();
+        else if (line.kind == PciIdsLine::Kind::device)
+            bytes += frame + vendorBytes + sourceBytes + line.name.size();
+    }
+    return bytes;
+}
+
+}
+
 Conversion convertPciIds(const std::string& list)
 {
     Conversion result;
-    std::string vendorId, vendorName;
+    result.version = versionOf(list);
+    std::string source;
+    withoutDoubleQuotes("pci.ids " + (result.version.empty() ? std::string("(no version)") : result.version),
+                        source);
+    // Measured first: a list whose lines would be too many for the program
+    // to read is refused before they take memory.
+    const std::uint64_t outputBytes = devicesListBytes(list, source.size());
+    if (outputBytes > Conversion::maxDevicesListBytes) {
+        result.tooLarge = true;
+        return result;
+    }
+    result.devicesList.reserve(static_cast<std::size_t>(outputBytes));
+
+    std::string vendorId, vendorName, deviceName;
     bool vendorChanged = false;
-
-    // The lines are written once the whole list is read: its version may come late.
-    struct Line { std::string vendorId, vendorName, deviceId, deviceName; bool changed; };
-    std::vector<Line> lines;
-
     PciIdsReader reader(list);
     PciIdsLine listLine;
     auto problem = [&](const char* what) {
-        result.problems.push_back("line " + std::to_string(reader.lineNumber()) + what);
+        if (result.malformedLines++ < Conversion::maxProblemsKept)
+            result.problems.push_back("line " + std::to_string(reader.lineNumber()) + what);
     };
     while (reader.next(listLine)) {
         switch (listLine.kind) {
-        case PciIdsLine::Kind::comment: {
-            const std::string_view key = "Version:";
-            const std::size_t found = listLine.text.find(key);
-            if (result.version.empty() && found != std::string_view::npos) {
-                std::string_view version = listLine.text.substr(found + key.size());
-                while (!version.empty() && (version.front() == ' ' || version.front() == '\t'))
-                    version.remove_prefix(1);
-                while (!version.empty() && (version.back() == ' ' || version.back() == '\t'))
-                    version.remove_suffix(1);
-                result.version = version;
-            }
-            break;
-        }
         case PciIdsLine::Kind::vendor:
             ++result.vendors;
             vendorId = text::asciiUppered(listLine.id);
             vendorChanged = withoutDoubleQuotes(listLine.name, vendorName);
             break;
         case PciIdsLine::Kind::device: {
-            Line entry{vendorId, vendorName, text::asciiUppered(listLine.id), std::string(), vendorChanged};
-            entry.changed = withoutDoubleQuotes(listLine.name, entry.deviceName) || vendorChanged;
-            lines.push_back(std::move(entry));
+            const bool deviceChanged = withoutDoubleQuotes(listLine.name, deviceName);
+            result.devicesList += "\"0x" + vendorId + "\",\"0x" + text::asciiUppered(listLine.id) + "\",\"" +
+                                  vendorName + "\",\"" + source + "\",\"" + deviceName + "\"\n";
+            result.linesChanged += deviceChanged || vendorChanged;
+            ++result.devices;
             break;
         }
         case PciIdsLine::Kind::badVendor:
@@ -83,23 +123,13 @@ Conversion convertPciIds(const std::string& list)
         case PciIdsLine::Kind::strayDevice:
             problem(": device outside a vendor");
             break;
+        case PciIdsLine::Kind::comment:
         case PciIdsLine::Kind::classHeader:
         case PciIdsLine::Kind::subclass:
         case PciIdsLine::Kind::skipped:
             break;  // classes and subsystems are not in devices.lst
         }
     }
-
-    std::string source;
-    withoutDoubleQuotes("pci.ids " + (result.version.empty() ? std::string("(no version)") : result.version),
-                        source);
-    result.devicesList.reserve(lines.size() * 120);
-    for (const Line& line : lines) {
-        result.devicesList += "\"0x" + line.vendorId + "\",\"0x" + line.deviceId + "\",\"" +
-                              line.vendorName + "\",\"" + source + "\",\"" + line.deviceName + "\"\n";
-        result.linesChanged += line.changed;
-    }
-    result.devices = static_cast<int>(lines.size());
     return result;
 }
 
@@ -120,10 +150,19 @@ bool readListFile(const std::string& path, std::string& contents, std::string& e
         return false;
     }
     contents.clear();
+    PciIdsLimits limits;
     char chunk[65536];
     int got;
-    while ((got = gzread(file, chunk, sizeof chunk)) > 0)
-        contents.append(chunk, static_cast<std::size_t>(got));
+    while ((got = gzread(file, chunk, sizeof chunk)) > 0) {
+        const std::string_view piece(chunk, static_cast<std::size_t>(got));
+        if (!limits.take(piece)) {
+            gzclose(file);
+            contents.clear();
+            error = path + ": " + limits.problem();
+            return false;
+        }
+        contents.append(piece);
+    }
     // zlib takes compressed data that stop early for an end of file, and
     // says so only here: as Z_BUF_ERROR.
     int code = Z_OK;
