@@ -7,6 +7,9 @@
   machines.py dump FILE FUNCTIONS    one lspci -x dump of FUNCTIONS functions,
                                      each of its own vendor, device and subsystem
   machines.py export FILE DEVICES    one registry export of DEVICES devices
+  machines.py system FILE MEGABYTES  an export of all of HKEY_LOCAL_MACHINE\\SYSTEM of
+                                     about MEGABYTES (services, other buses), its PCI
+                                     branch of 60 devices in the middle
 """
 import random
 import sys
@@ -28,14 +31,17 @@ def devices(pci_ids):
     return found
 
 
-def export(path, chosen, rng):
-    out = ["Windows Registry Editor Version 5.00", ""]
+def device_keys(chosen, rng, control_set="CurrentControlSet", below_instance=False):
+    """The lines of the PCI branch's keys; with below_instance, the keys Windows keeps
+    below each instance as well."""
+    out = []
     for number, (vendor, vendor_name, device, device_name) in enumerate(chosen):
         key = "VEN_%s&DEV_%s&SUBSYS_%04X%s&REV_%02X" % (vendor.upper(), device.upper(), number, vendor.upper(),
                                                         rng.randrange(256))
         instance = "4&%x&0&%04X" % (rng.randrange(1 << 28), number * 8)
         klass = rng.choice(CLASSES)
-        out += ["[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\PCI\\%s\\%s]" % (key, instance),
+        path = "HKEY_LOCAL_MACHINE\\SYSTEM\\%s\\Enum\\PCI\\%s\\%s" % (control_set, key, instance)
+        out += ["[%s]" % path,
                 '"DeviceDesc"="@oem%d.inf,%%dev_%s%%;%s"' % (number, device, device_name.replace('"', "'")),
                 '"LocationInformation"="@System32\\\\drivers\\\\pci.sys,#65536;PCI bus %%1, device %%2, function '
                 '%%3;(%d,%d,0)"' % (number // 32, number % 32),
@@ -48,8 +54,61 @@ def export(path, chosen, rng):
                 '"Driver"="{4d36e972-e325-11ce-bfc1-08002be10318}\\\\%04d"' % number,
                 '"Mfg"="@oem%d.inf,%%mfg%%;%s"' % (number, vendor_name.replace('"', "'")),
                 '"Service"="svc%s"' % device, ""]
+        if below_instance:
+            out += ["[%s\\Device Parameters]" % path, '"SymbolicName"="\\\\??\\\\PCI#%s#%s"' % (key, instance), "",
+                    "[%s\\Device Parameters\\Interrupt Management]" % path, "",
+                    "[%s\\Device Parameters\\Interrupt Management\\MessageSignaledInterruptProperties]" % path,
+                    '"MSISupported"=dword:00000001', "", "[%s\\LogConf]" % path, ""]
+    return out
+
+
+def export(path, chosen, rng):
+    out = ["Windows Registry Editor Version 5.00", ""] + device_keys(chosen, rng)
     with open(path, "wb") as f:
         f.write(b"\xff\xfe" + "\r\n".join(out).encode("utf-16-le"))
+
+
+def hex_lines(name, data):
+    """A binary value as regedit writes it: hex bytes, 25 a line after the first."""
+    text = '"%s"=hex:' % name + ",".join("%02x" % b for b in data)
+    lines = []
+    while len(text) > 80:
+        cut = text.rfind(",", 0, 78) + 1
+        lines.append(text[:cut] + "\\")
+        text = "  " + text[cut:]
+    return lines + [text]
+
+
+def system(path, chosen, megabytes, rng):
+    """All of HKEY_LOCAL_MACHINE\\SYSTEM as `reg export HKLM\\SYSTEM` writes it: keys of
+    services and of other buses, with binary values, before and after the PCI branch."""
+    root = "HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet001"
+    with open(path, "wb") as f:
+        written = f.write(b"\xff\xfe")
+
+        def put(lines):
+            return f.write(("\r\n".join(lines) + "\r\n").encode("utf-16-le"))
+
+        def filler(until, first):
+            nonlocal written
+            number = first
+            while written < until:
+                service = "%s\\Services\\svc%06d" % (root, number)
+                usb = "%s\\Enum\\USB\\VID_%04X&PID_%04X\\%d" % (root, number >> 16, number & 0xFFFF, number)
+                written += put(["[%s]" % service, '"Type"=dword:00000001', '"Start"=dword:00000003',
+                                '"ImagePath"="\\\\SystemRoot\\\\System32\\\\drivers\\\\svc%06d.sys"' % number,
+                                '"DisplayName"="@oem%d.inf,%%svc%%;Service %d"' % (number, number), "",
+                                "[%s\\Parameters]" % service] + hex_lines("Blob", rng.randbytes(200)) +
+                               ["", "[%s]" % usb, '"DeviceDesc"="@usb.inf,%%usb%%;USB device %d"' % number,
+                                '"Service"="usbhub"', ""])
+                number += 1
+            return number
+
+        written += put(["Windows Registry Editor Version 5.00", "", "[HKEY_LOCAL_MACHINE\\SYSTEM]", ""])
+        number = filler(megabytes * 500000, 0)
+        written += put(device_keys(chosen, rng, "ControlSet001", below_instance=True))
+        filler(megabytes * 1000000, number)
+        put(["[HKEY_LOCAL_MACHINE\\SYSTEM\\Select]", '"Current"=dword:00000001', ""])
 
 
 def dump(path, chosen):
@@ -77,6 +136,8 @@ def main():
         dump(sys.argv[2], rng.sample(known, int(sys.argv[3])))
     elif sys.argv[1] == "export":
         export(sys.argv[2], rng.sample(known, int(sys.argv[3])), rng)
+    elif sys.argv[1] == "system":
+        system(sys.argv[2], rng.sample(known, 60), int(sys.argv[3]), rng)
 
 
 main()
