@@ -2,6 +2,7 @@
 #ifndef CORVANE_DEVICERECORD_H
 #define CORVANE_DEVICERECORD_H
 
+#include "driverFit.h"
 #include "hardware.h"
 #include "pciIdentity.h"
 
@@ -58,6 +59,9 @@ public:
     std::string location;                      // where it sits; empty when not recorded
     HardwareEntry entry;
     bool inDatabase = false;                   // entry is a devices.lst line
+    // The drivers of the folders looked in that fit it, best first; none
+    // when no folder was looked in.
+    std::optional<std::vector<DriverFit>> fits;
 };
 
 #endif

@@ -41,6 +41,22 @@ CommandLine& CommandLine::file(char shortName, const char* longName, const char*
     return *this;
 }
 
+CommandLine& CommandLine::fileList(char shortName, const char* longName, const char* argumentName,
+                                std::vector<std::string>& files, std::string help)
+{
+    options.push_back({shortName, longName, argumentName, std::move(help),
+                       [&files](const std::string& argument) { files.push_back(argument); }});
+    return *this;
+}
+
+CommandLine& CommandLine::value(char shortName, const char* longName, const char* argumentName, std::string& value,
+                                std::string help)
+{
+    options.push_back({shortName, longName, argumentName, std::move(help),
+                       [&value](const std::string& argument) { value = argument; }, false});
+    return *this;
+}
+
 CommandLine& CommandLine::operands(std::vector<std::string>& files)
 {
     this->files = &files;
@@ -96,8 +112,12 @@ std::optional<int> CommandLine::parse(const std::vector<std::string>& arguments)
         if (value == ':') {  // the option was the last argument
             const std::string last = argv[optind - 1];
             const bool isLong = last.compare(0, 2, "--") == 0;
-            return usageError((isLong ? last.substr(0, last.find('=')) : std::string{'-', static_cast<char>(optopt)}) +
-                              " needs a file name");
+            const std::string spelling = isLong ? last.substr(0, last.find('=')) : std::string{'-', static_cast<char>(optopt)};
+            const auto option = std::find_if(known.begin(), known.end(), [&](const Option& candidate) {
+                return isLong ? "--" + candidate.longName == spelling : candidate.shortName == optopt;
+            });
+            return usageError(spelling + (option != known.end() && !option->namesFile
+                                              ? " needs " + option->argumentName : std::string(" needs a file name")));
         }
         const auto option = std::find_if(known.begin(), known.end(), [&](const Option& candidate) {
             return candidate.shortName ? candidate.shortName == value
@@ -109,7 +129,7 @@ std::optional<int> CommandLine::parse(const std::vector<std::string>& arguments)
         if (option->argumentName.empty() && optarg)
             return usageError("option '" + spelling + "' takes no argument");
         if (!option->argumentName.empty() && argument.empty())
-            return usageError(spelling + " needs a file name");
+            return usageError(spelling + (option->namesFile ? " needs a file name" : " needs " + option->argumentName));
         if (!option->argumentName.empty() && argument == "-")
             return usageError(spelling + " " + dashProblem);
         if (option->longName == "help") {

@@ -31,6 +31,14 @@ public:
     // to `file` (the last one given wins), never empty or "-".
     CommandLine& file(char shortName, const char* longName, const char* argumentName, std::string& file,
                       std::string help);
+    // The same for an option that may be given several times: each argument
+    // is added to `files`, in the order given.
+    CommandLine& fileList(char shortName, const char* longName, const char* argumentName, std::vector<std::string>& files,
+                           std::string help);
+    // An option with a value that names no file (the last one given wins),
+    // never empty.
+    CommandLine& value(char shortName, const char* longName, const char* argumentName, std::string& value,
+                       std::string help);
     // Where the arguments that are no options (files) go, in their order.
     CommandLine& operands(std::vector<std::string>& files);
 
@@ -53,6 +61,7 @@ private:
         std::string argumentName;  // empty: takes no argument
         std::string help;
         std::function<void(const std::string&)> take;
+        bool namesFile = true;  // its argument, if it takes one, names a file
     };
     std::vector<Option> all() const;  // the program's options, then help and version
 

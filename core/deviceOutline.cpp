@@ -4,6 +4,7 @@
 #include "visibleText.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <string_view>
 
 std::string lineText(const std::string& text)
@@ -57,6 +58,25 @@ DeviceMark markOf(const DeviceRecord& device)
     return unknown ? DeviceMark::notInDatabase : DeviceMark::none;
 }
 
+std::string rankText(std::uint32_t rank)
+{
+    char text[9];
+    std::snprintf(text, sizeof text, "%08x", static_cast<unsigned>(rank));
+    return text;
+}
+
+std::string fitLine(const DriverFit& fit)
+{
+    std::string facts = fit.provider;
+    for (const std::string* fact : {&fit.driverDate, &fit.driverVersion})
+        if (!fact->empty())
+            facts += (facts.empty() ? "" : ", ") + *fact;
+    facts += (facts.empty() ? "rank " : "; rank ") + rankText(fit.rank);
+    if (!fit.signedPackage)
+        facts += ", unsigned";
+    return fit.inf + ": " + fit.model + " (" + facts + ")";
+}
+
 DeviceOutline outlineOf(const DeviceRecord& device)
 {
     const HardwareEntry& entry = device.entry;
@@ -82,6 +102,13 @@ DeviceOutline outlineOf(const DeviceRecord& device)
     add(2, entry.text1);
     add(2, entry.text3);  // the database's third text comes before its second
     add(2, entry.text2);
+    if (device.fits) {
+        add(1, "Drivers that fit");
+        for (const DriverFit& fit : *device.fits)
+            add(2, fitLine(fit));
+        if (device.fits->empty())
+            add(2, "None of the folder's drivers fits");
+    }
     return outline;
 }
 

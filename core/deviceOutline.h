@@ -4,6 +4,8 @@
 
 #include "DeviceRecord.h"
 
+#include <cstdint>
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,7 +17,8 @@ enum class DeviceMark { none, problem, disabled, notInDatabase, problemNotInData
 
 // What is shown of one device, line by line, in the order shown: the
 // device's label at depth 0, with its mark; its groups ("Windows",
-// "Database") at depth 1; their lines at depth 2. The window's tree,
+// "Database", and "Drivers that fit" when a folder of drivers was looked in)
+// at depth 1; their lines at depth 2. The window's tree,
 // corvane-list and every copy are made from it, so they always agree; the
 // text forms leave the mark out. Its texts are shown as visibleText.h says:
 // a line of the outline holds no control character.
@@ -33,6 +36,15 @@ DeviceOutline outlineOf(const DeviceRecord& device);
 std::optional<std::string> driverLine(const DeviceRecord& device);
 
 DeviceMark markOf(const DeviceRecord& device);
+
+// A driver that fits, as its line says it: the INF below the folder, the
+// model, and what tells it from the others: "netkvm/netkvm.inf: Red Hat
+// VirtIO Ethernet Adapter (Red Hat, Inc., 2026-07-22, 100.101.104.28600;
+// rank 00ff2001, unsigned)".
+std::string fitLine(const DriverFit& fit);
+
+// The rank as eight small hexadecimal digits, as the forms for scripts give it.
+std::string rankText(std::uint32_t rank);
 
 // A text as a line shows it: up to its first zero byte, which a devices.lst
 // field may hold; no form of the outline can show more.

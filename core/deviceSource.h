@@ -55,6 +55,10 @@ private:
 // they are done (an flException when another program wrote it meanwhile).
 void matchDatabase(const DeviceRecords& devices, const HardwareDatabase& database);
 
+// Finds, for every device, the drivers of `folders` that fit it.
+class DriverFolders;
+void matchDrivers(const DeviceRecords& devices, const DriverFolders& folders);
+
 // The devices of `source`, matched against `database`.
 DeviceRecords readDevices(DeviceSource& source, const HardwareDatabase& database);
 

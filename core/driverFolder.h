@@ -31,6 +31,7 @@
 // A line whose install section's ExcludeID names one of the device's IDs
 // does not fit. Equal ranks: the newer DriverVer date first, then the
 // higher version.
+#include "driverFit.h"
 #include "infFile.h"
 #include "windowsTarget.h"
 
@@ -42,18 +43,6 @@
 #include <unordered_set>
 #include <vector>
 
-struct DriverFit {
-    std::string inf;            // the INF's path below the folder given, '/'-separated
-    std::string folder;         // the folder given
-    std::string model;          // the models line's description
-    std::string provider;
-    std::string infClass;
-    std::string driverDate;     // ISO 8601, yyyy-mm-dd, or empty
-    std::string driverVersion;  // w.x.y.z, or empty
-    std::string matchedId;      // the INF's ID that matched, as written there
-    std::uint32_t rank;
-    bool signedPackage;
-};
 
 class DriverFolders {
 public:

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "pciScan.h"
 
+#include "driverFolder.h"
 #include "flException.h"
 #include "registry.h"
 
@@ -301,6 +302,12 @@ void matchDatabase(const DeviceRecords& devices, const HardwareDatabase& databas
     for (const auto& device : devices)
         device->matchDatabase(database);
     database.confirmUnchanged();
+}
+
+void matchDrivers(const DeviceRecords& devices, const DriverFolders& folders)
+{
+    for (const auto& device : devices)
+        device->fits = folders.fits(device->hardwareIds, device->compatibleIds);
 }
 
 DeviceRecords readDevices(DeviceSource& source, const HardwareDatabase& database)

@@ -56,6 +56,27 @@ const char* stateName(DriverState state)
     return "unknown";
 }
 
+std::optional<std::string> unlessEmpty(const std::string& text)
+{
+    return text.empty() ? std::nullopt : std::optional<std::string>(text::validUtf8(text));
+}
+
+DeviceFields::Fit fitOf(const DriverFit& fit)
+{
+    DeviceFields::Fit fields;
+    fields.inf = text::validUtf8(fit.inf);
+    fields.folder = text::validUtf8(fit.folder);
+    fields.model = text::validUtf8(fit.model);
+    fields.provider = text::validUtf8(fit.provider);
+    fields.infClass = text::validUtf8(fit.infClass);
+    fields.matchedId = text::validUtf8(fit.matchedId);
+    fields.driverDate = unlessEmpty(fit.driverDate);
+    fields.driverVersion = unlessEmpty(fit.driverVersion);
+    fields.rank = rankText(fit.rank);
+    fields.signedPackage = fit.signedPackage;
+    return fields;
+}
+
 const char* reasonName(AttentionReason reason)
 {
     switch (reason) {
@@ -104,5 +125,10 @@ DeviceFields fieldsOf(const DeviceRecord& device, const PciIdsNames* names)
         fields.hardwareIds.push_back(text::validUtf8(id));
     for (const std::string& id : device.compatibleIds)
         fields.compatibleIds.push_back(text::validUtf8(id));
+    if (device.fits) {
+        fields.fits.emplace();
+        for (const DriverFit& fit : *device.fits)
+            fields.fits->push_back(fitOf(fit));
+    }
     return fields;
 }

@@ -18,6 +18,12 @@ struct DeviceFields {
     struct Database {
         std::string vendor, device, source;  // the devices.lst line's texts
     };
+    struct Fit {
+        std::string inf, folder, model, provider, infClass, matchedId;
+        std::optional<std::string> driverDate, driverVersion;  // ISO 8601; w.x.y.z
+        std::string rank;                                       // eight small hexadecimal digits
+        bool signedPackage;
+    };
 
     std::string key;  // the registry key's name
     std::optional<std::string> vendorId, deviceId, subsystemVendorId, subsystemId;  // four lowercase hex digits
@@ -33,6 +39,7 @@ struct DeviceFields {
     std::optional<Database> database;
     std::optional<std::string> subsystem;  // the subsystem's name, as `lspci -v` prints it
     std::vector<std::string> hardwareIds, compatibleIds;  // Windows', most specific first
+    std::optional<std::vector<Fit>> fits;  // best first; none when no folder of drivers was looked in
 };
 
 // `names`: a pci.ids to name subsystems from; null when none could be read.

@@ -49,6 +49,15 @@ Json deviceJson(const DeviceFields& fields)
     device["subsystem"] = orNull(fields.subsystem);
     device["hardware_ids"] = fields.hardwareIds;
     device["compatible_ids"] = fields.compatibleIds;
+    device["fits"] = nullptr;
+    if (fields.fits) {
+        device["fits"] = Json::array();
+        for (const DeviceFields::Fit& fit : *fields.fits)
+            device["fits"].push_back({{"inf", fit.inf}, {"folder", fit.folder}, {"model", fit.model},
+                                      {"provider", fit.provider}, {"class", fit.infClass},
+                                      {"driver_date", orNull(fit.driverDate)}, {"driver_version", orNull(fit.driverVersion)},
+                                      {"matched_id", fit.matchedId}, {"rank", fit.rank}, {"signed", fit.signedPackage}});
+    }
     return device;
 }
 

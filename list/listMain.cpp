@@ -11,6 +11,7 @@
 #include "commandLine.h"
 #include "deviceFile.h"
 #include "deviceSource.h"
+#include "driverFolder.h"
 #include "flException.h"
 #include "hardware.h"
 #include "listing.h"
@@ -22,6 +23,7 @@
 #include "visibleText.h"
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -46,8 +48,22 @@ DeviceRecords devicesOf(const std::string& file, const HardwareDatabase& databas
     return readDevices(*read.source, database);
 }
 
+// The folders of drivers read, their skipped files said on standard error.
+std::unique_ptr<DriverFolders> readDriverFolders(const std::vector<std::string>& folders, const WindowsTarget& target)
+{
+    auto read = std::make_unique<DriverFolders>(target);
+    for (const std::string& folder : folders)
+        read->read(folder);
+    if (const std::string notice = read->notice(); !notice.empty()) {
+        std::fprintf(stderr, "%s\n", text::visibleText(notice).c_str());
+        std::fflush(stderr);
+    }
+    return read;
+}
+
 // Lists every source in turn; the exit status.
-int list(Listing::Settings settings, const std::vector<std::string>& files)
+int list(Listing::Settings settings, const std::vector<std::string>& files, const std::vector<std::string>& folders,
+         const WindowsTarget& target)
 {
     settings.database = databasePath();
     settings.severalMachines = files.size() > 1;
@@ -59,14 +75,23 @@ int list(Listing::Settings settings, const std::vector<std::string>& files)
     if (!idsFile.empty())
         settings.names = &names;
 
+    const auto drivers = folders.empty() ? nullptr : readDriverFolders(folders, target);
+    // The devices of this machine or of one file, with the drivers that fit them.
+    const auto devicesWithDrivers = [&](const std::string& file, std::string& machineName) {
+        DeviceRecords devices = devicesOf(file, database, machineName);
+        if (drivers)
+            matchDrivers(devices, *drivers);
+        return devices;
+    };
+
     const auto listing = Listing::create(settings, stdout);
     int status = 0;
     std::string machineName;
     if (files.empty()) {
-        const DeviceRecords devices = devicesOf(std::string(), database, machineName);
+        const DeviceRecords devices = devicesWithDrivers(std::string(), machineName);
         listing->machine(machineName, machineName, devices);
     } else if (files.size() == 1) {
-        const DeviceRecords devices = devicesOf(files[0], database, machineName);  // its failure is the program's
+        const DeviceRecords devices = devicesWithDrivers(files[0], machineName);  // its failure is the program's
         listing->machine(files[0], machineName, devices);
     }
     for (std::size_t i = 0; files.size() > 1 && i < files.size(); ++i) {
@@ -74,7 +99,7 @@ int list(Listing::Settings settings, const std::vector<std::string>& files)
         // cannot be written is the program's.
         std::vector<std::unique_ptr<DeviceRecord>> devices;
         try {
-            devices = devicesOf(files[i], database, machineName);
+            devices = devicesWithDrivers(files[i], machineName);
         } catch (const flException& failure) {
             failure.reportAndContinue();
             listing->failed(files[i], failure.message);
@@ -94,7 +119,8 @@ int main(int argc, char** argv)
     reportOutOfMemoryAtTerminate();
     Listing::Settings settings;
     bool json = false, csv = false;
-    std::vector<std::string> files;
+    std::vector<std::string> files, folders;
+    std::string windows;
     CommandLine line("corvane-list", "corvane-list [OPTION]... [FILE]...",
                      "Prints the PCI devices of this computer, or those other machines recorded in\n"
                      "each FILE (a Windows registry export or hive, or an lspci dump), as indented text:\n"
@@ -106,19 +132,32 @@ int main(int argc, char** argv)
               "only the devices that need attention: no driver, disabled, a\nproblem reported, not in the database")
         .flag(0, "json", json, "print JSON (its schema: corvane-list.schema.json)")
         .flag(0, "csv", csv, "print CSV, one row per device")
+        .fileList(0, "drivers", "DIR", folders,
+                  "the drivers below DIR that fit each device, best first\n(their INF files; may be given several times)")
+        .value(0, "windows", "TARGET",  windows,
+               "the Windows the drivers are to fit: ARCH, VERSION or\nARCH:VERSION, e.g. amd64:10.0.22631 (default: this\n"
+               "Windows when listing it, else amd64:10.0.26100)")
         .operands(files);
     if (const auto status = line.parse(platform::arguments(argc, argv)))
         return *status;
     if (json && csv)
         return line.usageError("--json and --csv ask for two forms: give one");
     settings.form = json ? Listing::Form::json : csv ? Listing::Form::csv : Listing::Form::text;
+    WindowsTarget target = files.empty() ? platform::runningWindows() : WindowsTarget();
+    if (!windows.empty()) {
+        std::string problem;
+        const auto given = parseWindowsTarget(windows, problem);
+        if (!given)
+            return line.usageError("--windows '" + windows + "': " + problem);
+        target = *given;
+    }
 
     int status = 0;
     runReportingFailures([&] {
         platform::showUtf8OnConsole();
         if (settings.form != Listing::Form::text)
             platform::binaryStandardOutput();  // the same bytes on every system
-        status = list(settings, files);
+        status = list(settings, files, folders, target);
         std::string error;
         if (!closeStandardOutput(error))
             failToWrite(error);

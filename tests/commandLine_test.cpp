@@ -15,7 +15,8 @@ struct Parsed {
     std::optional<int> status;
     std::string input = "(default)";
     bool all = false, json = false;
-    std::vector<std::string> files;
+    std::vector<std::string> files, folders;
+    std::string target;
     std::string out, err;
 };
 
@@ -26,7 +27,9 @@ Parsed parse(const std::vector<std::string>& arguments, bool takesFiles = true)
     CommandLine line("prog", "prog [OPTION]... [FILE]...", "Does things.\n", "Exit status: 0.\n");
     line.file('i', "input", "LIST", parsed.input, "the list to read\n(default: none)")
         .flag('a', "all", parsed.all, "all of them")
-        .flag(0, "json", parsed.json, "as JSON");
+        .flag(0, "json", parsed.json, "as JSON")
+        .fileList('d', "dir", "DIR", parsed.folders, "a folder to look in;\nmay be given several times")
+        .value(0, "target", "TARGET", parsed.target, "what to aim at");
     if (takesFiles)
         line.operands(parsed.files);
     testing::internal::CaptureStdout();
@@ -92,6 +95,9 @@ INSTANTIATE_TEST_SUITE_P(CommandLine, RefusedLine, testing::Values(
     Refused{{"-i"}, "-i needs a file name"},
     Refused{{"-a", "--input"}, "--input needs a file name"},
     Refused{{"--input="}, "--input needs a file name"},
+    Refused{{"--target"}, "--target needs TARGET"},
+    Refused{{"--target="}, "--target needs TARGET"},
+    Refused{{"-d"}, "-d needs a file name"},
     Refused{{"-i", ""}, "-i needs a file name"},
     Refused{{"--all=yes"}, "option '--all' takes no argument"},
     Refused{{"--json=1"}, "option '--json' takes no argument"},
@@ -100,6 +106,15 @@ INSTANTIATE_TEST_SUITE_P(CommandLine, RefusedLine, testing::Values(
     Refused{{"-i", "-"}, "-i '-': standard input and output are not supported; name a file (./- for a file called -)"},
     Refused{{"--input=-"},
             "--input '-': standard input and output are not supported; name a file (./- for a file called -)"}));
+
+TEST(CommandLine, AnOptionGivenSeveralTimesGivesEachArgument)
+{
+    const Parsed parsed = parse({"-d", "a", "x", "--dir=b", "--target", "amd64", "-db", "--target=x86"});
+    EXPECT_EQ(parsed.status, std::nullopt) << parsed.err;
+    EXPECT_EQ(parsed.folders, (std::vector<std::string>{"a", "b", "b"}));
+    EXPECT_EQ(parsed.target, "x86");
+    EXPECT_EQ(parsed.files, (std::vector<std::string>{"x"}));
+}
 
 TEST(CommandLine, WithoutFilesAnyOtherArgumentIsUnknown)
 {
@@ -114,12 +129,15 @@ TEST(CommandLine, HelpAndVersionAnswerAtOnce)
                              "\n"
                              "Does things.\n"
                              "\n"
-                             "  -i, --input LIST  the list to read\n"
-                             "                    (default: none)\n"
-                             "  -a, --all         all of them\n"
-                             "      --json        as JSON\n"
-                             "  -h, --help        this text\n"
-                             "  -V, --version     the program's version\n"
+                             "  -i, --input LIST     the list to read\n"
+                             "                       (default: none)\n"
+                             "  -a, --all            all of them\n"
+                             "      --json           as JSON\n"
+                             "  -d, --dir DIR        a folder to look in;\n"
+                             "                       may be given several times\n"
+                             "      --target TARGET  what to aim at\n"
+                             "  -h, --help           this text\n"
+                             "  -V, --version        the program's version\n"
                              "\n"
                              "Exit status: 0.\n";
     for (const std::vector<std::string>& arguments :

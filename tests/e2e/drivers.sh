@@ -2,7 +2,9 @@
 # SPDX-License-Identifier: GPL-2.0-or-later
 # corvane-list on this machine against lspci -Dk: every function corvane-list
 # shows (by its Location line) has the driver lspci says is in use, as
-# "Driver: NAME", or "No driver" when lspci names none.
+# "Driver: NAME", or "No driver" when lspci names none. Then the drivers that
+# fit them in the virtio drivers' INF files (tests/data/virtio-win-inf): every
+# virtio device they name that lspci lists has one, best first.
 # Usage: drivers.sh CORVANE_LIST SOURCE_DIR
 set -u
 list=$(realpath "$1") source=$(realpath "$2")
@@ -39,4 +41,30 @@ while IFS= read -r line; do
   esac
 done <"$work/listing"
 [ "$shown" -gt 0 ] || fail "no Location line in the listing: $(head -20 "$work/listing")"
+
+(cd "$work" && "$list" --json --drivers "$source/tests/data/virtio-win-inf" >fits.json 2>fits.err)
+check "--drivers: exit status" "0" "$?"
+check "--drivers: nothing on standard error" "" "$(cat "$work/fits.err")"
+named="1000 1001 1002 1003 1004 1005 1041 1042 1043 1044 1045 1048 1050 1052 1053 1054 1058 105a 1110"
+report=$(python3 - "$work/fits.json" "$named" <<'PY'
+import json, sys
+devices = json.load(open(sys.argv[1]))["devices"]
+named = set(sys.argv[2].split())
+for d in devices:
+    fits = d["fits"]
+    ranks = [int(f["rank"], 16) for f in fits]
+    if ranks != sorted(ranks):
+        print("%s: fits not best first: %s" % (d["location"], ranks))
+    wanted = d["vendor_id"] == "1af4" and d["device_id"] in named
+    ids = [i.upper() for i in d["hardware_ids"] + d["compatible_ids"]]
+    if wanted and not fits:
+        print("%s: %s:%s has no fit" % (d["location"], d["vendor_id"], d["device_id"]))
+    for f in fits:
+        if f["matched_id"].upper() not in ids:
+            print("%s: fit by %s, none of the device's IDs" % (d["location"], f["matched_id"]))
+print("compared %d" % len(devices))
+PY
+)
+check "--drivers: the virtio devices' fits" "" "$(grep -v '^compared' <<<"$report")"
+grep -q '^compared [1-9]' <<<"$report" || fail "--drivers: no device compared"
 finish

@@ -68,7 +68,10 @@ def check_csv(json_path, csv_path):
                 "database_device": db.get("device", ""), "database_source": db.get("source", ""),
                 "subsystem": d["subsystem"] or "", "attention_reasons": " ".join(d["attention_reasons"]),
                 "hardware_ids": " ".join(d["hardware_ids"]), "compatible_ids": " ".join(d["compatible_ids"]),
-                "machine": machine["machine"] or ""})
+                "machine": machine["machine"] or "",
+                "fit_inf": d["fits"][0]["inf"] if d["fits"] else "",
+                "fit_model": d["fits"][0]["model"] if d["fits"] else "",
+                "fit_rank": d["fits"][0]["rank"] if d["fits"] else ""})
     expected = [{name: csv_shown(value) for name, value in row.items()} for row in expected]
     for number, (row, want) in enumerate(zip(rows, expected)):
         if row != want:

@@ -33,6 +33,7 @@ if [ -n "$(ls /sys/bus/pci/devices 2>/dev/null)" ] && lspci >/dev/null 2>&1; the
   check_py lspci machine.json machine.vmm machine.v && pass "this machine: fields as lspci -vmm -nn -k -D gives them" ||
     fail "this machine: fields against lspci"
   lspci -xxx >own.txt 2>/dev/null
+  forms machine-drivers --drivers "$source/tests/data/virtio-win-inf"  # the fits of its virtio devices
 fi
 
 made 16 "" >made.txt
@@ -49,6 +50,7 @@ done
 # lone surrogates, a text the database holds no UTF-8 for.
 cp "$source/tests/windows/pci-fixture.reg.txt" fixture.reg
 forms fixture fixture.reg
+forms fixture-drivers fixture.reg --drivers "$source/tests/data/virtio-win-inf" --windows x86:6.1
 "$python" - <<'PYTHON'
 import random
 rng = random.Random(7)

@@ -1,0 +1,23 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#ifndef CORVANE_DRIVERFIT_H
+#define CORVANE_DRIVERFIT_H
+
+#include <cstdint>
+#include <string>
+
+// A driver of a folder that fits a device: a models line of an INF file
+// naming one of the device's IDs, ranked as Windows ranks it (driverFolder.h).
+struct DriverFit {
+    std::string inf;            // the INF's path below the folder given, '/'-separated
+    std::string folder;         // the folder given
+    std::string model;          // the models line's description
+    std::string provider;
+    std::string infClass;
+    std::string driverDate;     // ISO 8601, yyyy-mm-dd, or empty
+    std::string driverVersion;  // w.x.y.z, or empty
+    std::string matchedId;      // the INF's ID that matched, as written there
+    std::uint32_t rank;
+    bool signedPackage;
+};
+
+#endif
