@@ -210,6 +210,11 @@ int DeviceTree::handleKey()
             onToggleAttention();  // replaces every line: touch none of them after it
         return 1;
     }
+    if (control && !shift && key == 'd') {
+        if (onFindDrivers)
+            onFindDrivers();  // replaces every line: touch none of them after it
+        return 1;
+    }
     if (control) {
         if (key != 'c')
             return 0;
@@ -319,16 +324,19 @@ bool DeviceTree::typeAhead(const char* text)
 
 void DeviceTree::showMenu(int atX, int atY)
 {
-    enum { copyLine, copyDevice, copyAll, openEverything, closeEverything, attention };
+    enum { copyLine, copyDevice, copyIds, copyAll, openEverything, closeEverything, attention, findDrivers };
     const int lineFlag = selectedLine() ? 0 : FL_MENU_INACTIVE;
     const int attentionFlag = FL_MENU_TOGGLE | (attentionOnly ? FL_MENU_VALUE : 0);
     const Fl_Menu_Item items[] = {
         {"Copy", FL_CTRL + 'c', nullptr, nullptr, lineFlag, 0, 0, 0, 0},
-        {"Copy device", FL_CTRL + FL_SHIFT + 'c', nullptr, nullptr, lineFlag | FL_MENU_DIVIDER, 0, 0, 0, 0},
+        {"Copy device", FL_CTRL + FL_SHIFT + 'c', nullptr, nullptr, lineFlag, 0, 0, 0, 0},
+        {"Copy hardware IDs", 0, nullptr, nullptr, lineFlag | FL_MENU_DIVIDER, 0, 0, 0, 0},
         {"Copy all devices", 0, nullptr, nullptr, FL_MENU_DIVIDER, 0, 0, 0, 0},
         {"Open all", 0, nullptr, nullptr, 0, 0, 0, 0, 0},
         {"Close all", 0, nullptr, nullptr, FL_MENU_DIVIDER, 0, 0, 0, 0},
-        {"Show only devices that need attention", FL_CTRL + FL_SHIFT + 'a', nullptr, nullptr, attentionFlag, 0, 0, 0, 0},
+        {"Show only devices that need attention", FL_CTRL + FL_SHIFT + 'a', nullptr, nullptr,
+         attentionFlag | FL_MENU_DIVIDER, 0, 0, 0, 0},
+        {"Find drivers in a folder...", FL_CTRL + 'd', nullptr, nullptr, 0, 0, 0, 0, 0},
         {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
     };
     const Fl_Menu_Item* chosen = items->popup(atX, atY);
@@ -338,6 +346,9 @@ void DeviceTree::showMenu(int atX, int atY)
         break;
     case copyDevice:
         copySelectedDevice();
+        break;
+    case copyIds:
+        copySelectedHardwareIds();
         break;
     case copyAll:
         copyAllDevices();
@@ -351,6 +362,10 @@ void DeviceTree::showMenu(int atX, int atY)
     case attention:
         if (onToggleAttention)
             onToggleAttention();
+        break;
+    case findDrivers:
+        if (onFindDrivers)
+            onFindDrivers();
         break;
     }
 }
@@ -389,6 +404,15 @@ void DeviceTree::copySelectedDevice()
 {
     if (const Fl_Tree_Item* line = selectedLine())
         copyToClipboard(deviceText(line));
+}
+
+void DeviceTree::copySelectedHardwareIds()
+{
+    const Fl_Tree_Item* line = selectedLine();
+    const Fl_Tree_Item* device = line ? deviceOf(line) : nullptr;
+    const std::size_t index = device ? reinterpret_cast<std::uintptr_t>(device->user_data()) : devices.size();
+    if (index < devices.size() && hardwareIdsOf)
+        copyToClipboard(hardwareIdsOf(devices[index].key));
 }
 
 void DeviceTree::copyAllDevices()

@@ -78,6 +78,7 @@ public:
     void copySelectedLine();
     void copySelectedDevice();
     void copyAllDevices();
+    void copySelectedHardwareIds();
     void openAll();
     void closeAll();
 
@@ -94,6 +95,12 @@ public:
     // the tree shows, for the menu's check mark.
     std::function<void()> onToggleAttention;
     bool attentionOnly = false;
+    // Called on Ctrl+D and from the menu: the form asks for a folder of
+    // drivers to look for the devices' drivers in.
+    std::function<void()> onFindDrivers;
+    // The hardware IDs of the device of a key, one a line, for the menu's
+    // "Copy hardware IDs".
+    std::function<std::string(const std::string& deviceKey)> hardwareIdsOf;
     // Where the type-ahead reads the time; tests drive it.
     std::function<Clock::time_point()> clock = Clock::now;
 

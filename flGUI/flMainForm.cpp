@@ -4,8 +4,9 @@
 #include "DeviceTree.h"
 #include "deviceFile.h"
 #include "deviceOutline.h"
-#include "flException.h"
 #include "deviceSource.h"
+#include "driverFolder.h"
+#include "flException.h"
 #include "platform.h"
 #include "platformWindow.h"
 #include "text.h"
@@ -28,16 +29,16 @@ flMainForm::flMainForm() : flMainForm(systemDevices())
 {
 }
 
-flMainForm::flMainForm(DeviceSource& source)
-    : flBaseForm(800, 600, windowTitle), source(&source)
+flMainForm::flMainForm(DeviceSource& source, DriverSearch drivers)
+    : flBaseForm(800, 600, windowTitle), source(&source), drivers(std::move(drivers))
 {
     platform::setWindowIcons(*window);
     loadAtStart(std::string());
     flMainForm::createWidgets();
 }
 
-flMainForm::flMainForm(const std::string& deviceFile)
-    : flBaseForm(800, 600, windowTitle), source(&systemDevices())
+flMainForm::flMainForm(const std::string& deviceFile, DriverSearch drivers)
+    : flBaseForm(800, 600, windowTitle), source(&systemDevices()), drivers(std::move(drivers))
 {
     platform::setWindowIcons(*window);
     loadAtStart(deviceFile);
@@ -46,7 +47,8 @@ flMainForm::flMainForm(const std::string& deviceFile)
 
 flMainForm::~flMainForm() = default;
 
-flMainForm::Loaded flMainForm::readDevices(DeviceSource& source, const std::string& fromFile, Load load)
+flMainForm::Loaded flMainForm::readDevices(DeviceSource& source, const std::string& fromFile,
+                                           const DriverSearch& drivers, Load load)
 {
     Loaded loaded;
     loaded.database = std::make_unique<HardwareDatabase>(databasePath(), load == Load::atStart);
@@ -54,6 +56,13 @@ flMainForm::Loaded flMainForm::readDevices(DeviceSource& source, const std::stri
         loaded.opened = readDeviceFile(fromFile);
     loaded.devices = ::readDevices(loaded.opened.source ? *loaded.opened.source : source, *loaded.database);
     loaded.database->release();  // every record is matched: the file need not stay mapped while the window shows
+    if (!drivers.folders.empty()) {
+        DriverFolders folders(drivers.target);
+        for (const std::string& folder : drivers.folders)
+            folders.read(folder);
+        matchDrivers(loaded.devices, folders);
+        loaded.driversNotice = folders.notice();
+    }
     return loaded;
 }
 
@@ -64,6 +73,8 @@ void flMainForm::takeDevices(Loaded loaded, Load load, const std::string& fromFi
     // The file's name as every report shows it (visibleText.h): a line feed
     // or a control in it stays visible in the box and the title.
     notice = noticeOf(text::visibleText(fromFile), loaded.opened);
+    if (!loaded.driversNotice.empty())
+        notice += (notice.empty() ? "" : "\n") + text::visibleText(loaded.driversNotice);
     if (loaded.opened.source) {
         fileSource = std::move(loaded.opened.source);
         source = fileSource.get();
@@ -77,24 +88,26 @@ void flMainForm::takeDevices(Loaded loaded, Load load, const std::string& fromFi
 
 void flMainForm::loadDevices(Load load, const std::string& fromFile)
 {
-    takeDevices(readDevices(*source, fromFile, load), load, fromFile);
+    takeDevices(readDevices(*source, fromFile, drivers, load), load, fromFile);
 }
 
 void flMainForm::loadAtStart(const std::string& fromFile)
 {
     Loaded loaded;
-    platform::openDisplayWhile([&] { loaded = readDevices(*source, fromFile, Load::atStart); });
+    platform::openDisplayWhile([&] { loaded = readDevices(*source, fromFile, drivers, Load::atStart); });
     takeDevices(std::move(loaded), Load::atStart, fromFile);
 }
 
-void flMainForm::reload(const std::string& fromFile)
+bool flMainForm::reload(const std::string& fromFile)
 {
     if (rescanning)  // F5 or a drop again while the box of a failed one is up
-        return;
+        return false;
     rescanning = true;
+    bool loaded = false;
     try {
         loadDevices(Load::again, fromFile);
         fillTree(tree->view());
+        loaded = true;
     } catch (const flException& failure) {
         failure.reportAndContinue();
     } catch (const std::bad_alloc& exhausted) {
@@ -104,6 +117,7 @@ void flMainForm::reload(const std::string& fromFile)
         flException(__FILE__, __LINE__, unexpected.what()).reportAndContinue();
     }
     rescanning = false;
+    return loaded;
 }
 
 void flMainForm::rescan()
@@ -124,6 +138,32 @@ void flMainForm::chooseFile()
     chooser.filter("Registry exports and hives, lspci dumps\t{*.reg,*.txt,SYSTEM,*.hiv,*.hive}\nAll files\t*");
     if (chooser.show() == 0 && chooser.filename() && *chooser.filename())
         openFile(chooser.filename());
+}
+
+void flMainForm::findDrivers(const std::string& folder)
+{
+    const DriverSearch before = drivers;
+    drivers.folders = {folder};
+    if (!reload(file))
+        drivers = before;
+}
+
+void flMainForm::chooseDriversFolder()
+{
+    Fl_Native_File_Chooser chooser(Fl_Native_File_Chooser::BROWSE_DIRECTORY);
+    chooser.title("Find drivers in a folder");
+    if (chooser.show() == 0 && chooser.filename() && *chooser.filename())
+        findDrivers(chooser.filename());
+}
+
+std::string flMainForm::hardwareIdsText(const std::string& deviceKey) const
+{
+    std::string text;
+    for (const auto& record : devices)
+        if (record->keyName == deviceKey)
+            for (const std::string& id : record->hardwareIds)
+                text += text::visibleText(id) + "\n";
+    return text;
 }
 
 void flMainForm::showNotice()
@@ -204,6 +244,8 @@ void flMainForm::createWidgets()
     tree->show();
     tree->onRescan = [this] { rescan(); };
     tree->onToggleAttention = [this] { showOnlyAttention(!attentionOnly); };
+    tree->onFindDrivers = [this] { chooseDriversFolder(); };
+    tree->hardwareIdsOf = [this](const std::string& deviceKey) { return hardwareIdsText(deviceKey); };
     fillTree(tree->view());
 }
 

@@ -7,6 +7,7 @@
 #include "deviceFile.h"
 #include "flBaseForm.h"
 #include "hardware.h"
+#include "windowsTarget.h"
 
 #include <memory>
 #include <string>
@@ -18,11 +19,18 @@
 // at start, dropped onto the window, or chosen with Ctrl+O.
 class flMainForm : public flBaseForm {
 public:
-    flMainForm();                                  // this machine's devices
-    explicit flMainForm(DeviceSource& source);     // any other
+    // Where the drivers that fit the devices are looked for: the INF files
+    // below the folders (none: no drivers are looked for), for that Windows.
+    struct DriverSearch {
+        std::vector<std::string> folders;
+        WindowsTarget target;
+    };
+
+    flMainForm();  // this machine's devices
+    explicit flMainForm(DeviceSource& source, DriverSearch drivers = {});  // any other
     // The devices recorded in a file (see deviceFile.h); a failure to read
     // it leaves the constructor as an flException naming the file.
-    explicit flMainForm(const std::string& deviceFile);
+    explicit flMainForm(const std::string& deviceFile, DriverSearch drivers = {});
     ~flMainForm() override;
 
     void createWidgets() override;
@@ -42,6 +50,14 @@ public:
     void openFile(const std::string& path);
     // Ctrl+O: the platform's file dialog, then openFile.
     void chooseFile();
+    // Looks for the drivers that fit the devices in the INF files below a
+    // folder instead (F5 reads it again); on failure the folders looked in
+    // stay as they were. Ctrl+D: the platform's folder dialog, then this.
+    void findDrivers(const std::string& folder);
+    void chooseDriversFolder();
+    const DriverSearch& driverSearch() const { return drivers; }
+    // The hardware IDs of the device of that key, one a line, as the menu copies them.
+    std::string hardwareIdsText(const std::string& deviceKey) const;
 
     // The file whose devices are shown; empty when they are this machine's.
     const std::string& shownFile() const { return file; }
@@ -67,11 +83,13 @@ private:
         std::unique_ptr<HardwareDatabase> database;
         DeviceFile opened;
         std::vector<std::unique_ptr<DeviceRecord>> devices;
+        std::string driversNotice;  // of files in the drivers' folders that were skipped
     };
     // Loads devices.lst and reads the devices of `source`, or the file's
     // when `fromFile` is given. Touches neither the form nor the toolkit, so
     // that it may run on another thread; a failure is its flException.
-    static Loaded readDevices(DeviceSource& source, const std::string& fromFile, Load load);
+    static Loaded readDevices(DeviceSource& source, const std::string& fromFile, const DriverSearch& drivers,
+                              Load load);
     // Makes what was read the form's devices (and the file the one shown).
     void takeDevices(Loaded loaded, Load load, const std::string& fromFile);
     // Loads devices.lst into `database` and reads the devices into a fresh
@@ -82,7 +100,8 @@ private:
     // The first load, done while the toolkit opens the display.
     void loadAtStart(const std::string& fromFile);
     // loadDevices and fillTree, a failure reported without ending the program.
-    void reload(const std::string& fromFile);
+    // False when it failed.
+    bool reload(const std::string& fromFile);
     // (Re)builds the tree from `devices` (in the attention view those that
     // need it), putting back `view` where its lines still exist.
     void fillTree(const DeviceTree::View& view);
@@ -91,6 +110,7 @@ private:
     DeviceSource* source;                      // where the devices are read from
     std::unique_ptr<DeviceSource> fileSource;  // the shown file's
     std::string file;                       // the file shown, if any
+    DriverSearch drivers;
     std::string notice;                     // to be said once the window shows
     std::string dropped;                    // a file dropped, opened once the drop is done
     bool rescanning = false;

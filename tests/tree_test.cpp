@@ -226,3 +226,50 @@ TEST_F(Tree, ListTreeAndCopiesShowTheSameLines)
 #endif
 
 }
+
+namespace {
+
+// A driver package whose one model fits the first device of these tests.
+const char* const e1000eInf = "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Net\r\nProvider=%Intel%\r\n"
+                              "DriverVer=07/22/2026,1.2.3.4\r\n[Manufacturer]\r\n%Intel%=Intel,NTamd64\r\n"
+                              "[Intel.NTamd64]\r\n%Model%=Install, PCI\\VEN_8086&DEV_10D3\r\n[Install]\r\n"
+                              "[Strings]\r\nIntel=\"Intel\"\r\nModel=\"82574L Gigabit\"\r\n";
+
+// The drivers that fit are looked for in the folder chosen, and again on F5;
+// a folder that cannot be read leaves the search as it was; the menu copies
+// the hardware IDs of the device.
+TEST_F(Tree, DriversOfAFolderFitTheDevices)
+{
+    registry.addDevice("VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00", "c", "m", ";d");
+    const auto form = makeForm();
+    ASSERT_EQ(form->devices.size(), 1u);
+    EXPECT_FALSE(form->devices[0]->fits);
+    dir.write("drivers/e1000e/e1000e.inf", e1000eInf);
+    form->findDrivers(dir.file("drivers"));
+    ASSERT_TRUE(form->devices[0]->fits);
+    ASSERT_EQ(form->devices[0]->fits->size(), 1u);
+    Fl_Tree_Item* device = form->tree->root()->child(0);
+    form->tree->buildLines(device);
+    EXPECT_EQ(childLabels(device), (std::vector<std::string>{"Windows", "Database", "Drivers that fit"}));
+    EXPECT_EQ(childLabels(device->child(2)),
+              std::vector<std::string>{"e1000e/e1000e.inf: 82574L Gigabit (Intel, 2026-07-22, 1.2.3.4; rank ffff2001, unsigned)"});
+
+    dir.write("drivers/copy/other.inf", std::string(e1000eInf) + "[Strings.0409]\r\nModel=\"Another\"\r\n");
+    form->rescan();
+    EXPECT_EQ(form->devices[0]->fits->size(), 2u);
+
+    static int boxes;
+    boxes = 0;
+    flException::showBox = [](const char*, const char*) { ++boxes; };
+    testing::internal::CaptureStderr();
+    form->findDrivers(dir.file("no such folder"));
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(boxes, 1);
+    EXPECT_EQ(form->driverSearch().folders, std::vector<std::string>{dir.file("drivers")});
+    EXPECT_EQ(form->devices[0]->fits->size(), 2u);
+
+    EXPECT_EQ(form->hardwareIdsText(form->devices[0]->keyName),
+              "PCI\\VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00\nPCI\\VEN_8086&DEV_10D3&SUBSYS_A01F8086\n");
+}
+
+}

@@ -234,7 +234,7 @@ TEST_P(Menu, RightClickSelectsTheLineAndOffersTheCommands)
     menuKeys += GetParam().entry ? "Return" : "Escape";
     rightClick(tree().root()->child(0)->child(1), menuKeys);  // Alpha/Database
 
-    EXPECT_EQ(selected(), GetParam().entry == 5 ? "Alpha" : "Alpha/Database");
+    EXPECT_EQ(selected(), GetParam().entry == 6 ? "Alpha" : "Alpha/Database");
     EXPECT_EQ(clipboard("clipboard"), GetParam().clipboard);
     EXPECT_EQ(openLines(), GetParam().open);
     EXPECT_EQ(tree().vposition(), top);
@@ -245,14 +245,15 @@ INSTANTIATE_TEST_SUITE_P(Window, Menu, testing::Values(
     MenuCase{0, "Alpha", "Alpha"},
     MenuCase{1, "Database", "Alpha"},
     MenuCase{2, alphaText, "Alpha"},
-    MenuCase{3,
+    MenuCase{3, "PCI\\VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00\nPCI\\VEN_8086&DEV_10D3&SUBSYS_A01F8086\n", "Alpha"},
+    MenuCase{4,
              allDevicesText.c_str(),
              "Alpha"},
-    MenuCase{4, "Alpha",
+    MenuCase{5, "Alpha",
              "Alpha,Alpha/Windows,Alpha/Database,beta,beta/Windows,beta/Database,Gamma,Gamma/Windows,"
              "Gamma/Database,Garnet,Garnet/Windows,Garnet/Database,*star +plus,*star +plus/Windows,"
              "*star +plus/Database"},
-    MenuCase{5, "Alpha", ""}));  // the hidden selection moves to its device
+    MenuCase{6, "Alpha", ""}));  // the hidden selection moves to its device
 
 TEST_F(Window, KeyboardSelectionScrollsTheLineIntoView)
 {
