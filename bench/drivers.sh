@@ -3,8 +3,9 @@
 # A folder of drivers matched against devices: a driver store of 1,000 packages, about 62 MB of
 # INF text, every second INF UTF-16LE (bench/tools/driverstore.py makes it from the virtio INFs),
 # read into the index and asked for the drivers of 100 devices (build/bench/drivers-bench, what
-# `corvane-list --drivers` does before it prints), against `cat` of the same INF files; the two
-# in turn, medians of RUNS rounds (default 15). Goal: at most 4 times cat's time. Then the peak
+# `corvane-list --drivers` does before it prints), and `corvane-list --drivers` itself listing a
+# registry export of the same 100 devices, against `cat` of the same INF files; the three in
+# turn, medians of RUNS rounds (default 15). Goal: at most 4 times cat's time. Then the peak
 # memory drivers-bench reports (its own, not what its parent had) for the store, the same store
 # with its INFs twice as large (the add-registry sections grown, the models the same), half and a
 # quarter of it, and a folder of 100,000 files, 10 of them INFs: it follows the index of IDs and
@@ -14,7 +15,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 runs=${1:-15}
 cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$root/build" -j2 --target drivers-bench >/dev/null
+cmake --build "$root/build" -j2 --target drivers-bench corvane-list >/dev/null
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -22,6 +23,20 @@ for packages in 1000 500 250; do
   python3 "$root/bench/tools/driverstore.py" "store$packages" "devices$packages.txt" "$packages"
 done
 python3 "$root/bench/tools/driverstore.py" store2x devices2x.txt 1000 2
+cp "$root/tests/data/devices.lst" .
+# The 100 devices as a registry export records them, their hardware and compatible IDs with them.
+python3 - <<'PYTHON'
+lines = ["REGEDIT4", ""]
+def multi(ids):
+    return ",".join("%02x" % b for b in ("\0".join(ids) + "\0\0").encode("ascii"))
+for number, line in enumerate(open("devices1000.txt")):
+    hardware, compatible = (part.split() for part in line.split(" | "))
+    key = hardware[0].split("\\", 1)[1]
+    lines += ["[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\PCI\\%s\\%d]" % (key, number),
+              '"DeviceDesc"="device %d"' % number, '"HardwareID"=hex(7):' + multi(hardware),
+              '"CompatibleIDs"=hex(7):' + multi(compatible), ""]
+open("export100.reg", "w", newline="\r\n").write("\n".join(lines))
+PYTHON
 mkdir many
 python3 - <<'PYTHON'
 import os, shutil
@@ -33,9 +48,9 @@ for number in range(10):
     shutil.copy(store[number], "many/driver%d.inf" % number)
 PYTHON
 echo "$(nproc) cores, $(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -1), load $(cut -d' ' -f1-3 /proc/loadavg)"
-python3 - "$root/build/bench/drivers-bench" "$runs" <<'PYTHON'
+python3 - "$root/build/bench/drivers-bench" "$runs" "$root/build/corvane-list" <<'PYTHON'
 import os, re, statistics, subprocess, sys, time
-program, runs = sys.argv[1], int(sys.argv[2])
+program, runs, lister = sys.argv[1], int(sys.argv[2]), sys.argv[3]
 def measure(command):
     # The time until exit, and the peak memory drivers-bench says it had (cat writes to /dev/null).
     bench = command[0] == program
@@ -58,13 +73,20 @@ def describe(store):
 files, text = describe("store1000")
 print(text)
 measure(["cat"] + files)  # the files in the page cache
-timing = {"cat": [], "drivers-bench": []}
+timing = {"cat": [], "drivers-bench": [], "corvane-list": []}
+listing = [lister, "--drivers", "store1000", "export100.reg"]
 for _ in range(runs):
     timing["cat"].append(measure(["cat"] + files)[0])
     timing["drivers-bench"].append(measure([program, "store1000", "devices1000.txt"])[0])
+    timing["corvane-list"].append(measure(listing)[0])
 print(open("out").read().strip())
+text = subprocess.run(listing, capture_output=True, text=True).stdout
+fitted = text.count("  Drivers that fit\n") - text.count("    None of the folder's drivers fits\n")
 cat, matched = statistics.median(timing["cat"]), statistics.median(timing["drivers-bench"])
-print("cat %.1f ms; drivers-bench %.1f ms, %.2f times cat" % (cat * 1000, matched * 1000, matched / cat))
+listed = statistics.median(timing["corvane-list"])
+print("cat %.1f ms; drivers-bench %.1f ms, %.2f times cat; corvane-list --drivers on an export of the "
+      "100 devices (%d with a fit) %.1f ms, %.2f times cat" % (cat * 1000, matched * 1000, matched / cat, fitted,
+                                                          listed * 1000, listed / cat))
 largest = lambda store: max(os.path.getsize(name) for name in infs(store)) / 1e6
 for store, devices in (("store1000", "devices1000.txt"), ("store2x", "devices2x.txt"), ("store500", "devices500.txt"),
                        ("store250", "devices250.txt"), ("many", "devices1000.txt")):
