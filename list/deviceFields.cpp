@@ -22,9 +22,9 @@ std::optional<std::string> hexOf(const std::optional<Number>& value, int digits)
     return value ? std::optional<std::string>(hex(*value, digits)) : std::nullopt;
 }
 
-// As `lspci -v` names a subsystem: its vendor's name and its own, or its
-// device's where the subsystem is the device itself; numbers for what the
-// list lacks. None for a device without one (both identifiers 0).
+// As `lspci -v` names a subsystem: its vendor's name and its own, or, where
+// the list does not name it below its device, the device's name; numbers for
+// what the list lacks. None for a device without one (both identifiers 0).
 std::optional<std::string> subsystemName(const PciIdsNames& names, const PciIdentity& ids)
 {
     if (!ids.vendor || !ids.device || !ids.subsystemVendor || !ids.subsystem ||
@@ -34,7 +34,7 @@ std::optional<std::string> subsystemName(const PciIdsNames& names, const PciIden
     if (!vendor)
         return "Device " + hex(*ids.subsystemVendor, 4) + ":" + hex(*ids.subsystem, 4);
     auto name = names.subsystem(*ids.vendor, *ids.device, *ids.subsystemVendor, *ids.subsystem);
-    if (!name && ids.subsystemVendor == ids.vendor && ids.subsystem == ids.device)
+    if (!name)
         name = names.device(*ids.vendor, *ids.device);
     return std::string(*vendor) + " " + (name ? std::string(*name) : "Device " + hex(*ids.subsystem, 4));
 }

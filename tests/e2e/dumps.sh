@@ -26,7 +26,7 @@ made() {  # made LINES DOMAIN-PREFIX: five functions, not in address order
 }
 subsystems() {  # functions whose subsystems lspci names each its own way
   echo "00:01.0 x"; config 0x8086 0x10d3 0x0200 0 0x8086 0xa01f 0 4; echo  # listed below its device
-  echo "00:02.0 x"; config 0x8086 0x10d3 0x0200 0 0x8086 0x9999 0 4; echo  # its vendor known only
+  echo "00:02.0 x"; config 0x8086 0x10d3 0x0200 0 0x8086 0x9999 0 4; echo  # not listed: the device's name
   echo "00:03.0 x"; config 0x8086 0x10d3 0x0200 0 0xfefe 0x1234 0 4; echo  # nothing known
   echo "00:04.0 x"; config 0x1af4 0x1045 0x00ff 1 0x1af4 0x1045 0 4; echo  # the device itself
   echo "00:05.0 x"; config 0x8086 0x10d3 0x0200 0 0 0 0 4; echo            # none
