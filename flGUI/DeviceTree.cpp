@@ -7,6 +7,7 @@
 #include <FL/Fl_Menu_Item.H>
 #include <FL/Fl_Scrollbar.H>
 #include <FL/Fl_Tree_Item.H>
+#include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
 #include <FL/fl_utf8.h>
 
@@ -377,6 +378,21 @@ Fl_Tree_Item* DeviceTree::lastVisibleLine()
         if (item->visible_r())
             return item;
     return nullptr;
+}
+
+// The heading is drawn by the window, outside the tree's box, and FLTK
+// redraws there only where the new one goes: what a longer one covered is
+// redrawn too, or its ends would stay around a shorter one.
+void DeviceTree::showHeading(const char* text)
+{
+    int width = 0, height = 0;
+    measure_label(width, height);
+    const int margin = 5;  // as FLTK's own, for glyphs past their measure
+    width = std::max(width, w()) + 2 * margin;
+    height += margin;
+    if (Fl_Window* shownIn = window())
+        shownIn->damage(FL_DAMAGE_ALL, x() + (w() - width) / 2, y() - height, width, height);
+    copy_label(text);
 }
 
 Fl_Tree_Item* DeviceTree::selectedLine()

@@ -69,6 +69,9 @@ public:
     View view();
     void restoreView(const View& view);
 
+    // The tree's heading, its label drawn above its box.
+    void showHeading(const char* text);
+
     // The line the keys and the copy commands act on.
     Fl_Tree_Item* selectedLine();
     // Selects the line alone, gives it the focus box and scrolls it into view.

@@ -275,7 +275,7 @@ void flMainForm::showOnlyAttention(bool only)
     }
     attentionOnly = only;
     tree->attentionOnly = only;
-    tree->copy_label(only ? "Hardware Devices that need attention" : "Hardware Devices");
+    tree->showHeading(only ? "Hardware Devices that need attention" : "Hardware Devices");
     fillTree(view);
 }
 

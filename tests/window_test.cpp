@@ -26,6 +26,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <numeric>
 #include <string>
 #include <thread>
 #include <vector>
@@ -111,6 +112,27 @@ protected:
             if (item != tree().root() && item->has_children() && item->is_open())
                 lines += (lines.empty() ? "" : ",") + labelPath(item);
         return lines;
+    }
+
+    // The pixels of the band above the tree, where its heading is drawn
+    // outside its box, as the X server shows them.
+    std::vector<unsigned long> headingBand()
+    {
+        settleEvents();
+        Fl::flush();
+        XSync(fl_display, False);
+        const float scale = Fl::screen_scale(0);
+        const int width = static_cast<int>(form->window->w() * scale);
+        const int height = static_cast<int>(tree().y() * scale);
+        XImage* image = XGetImage(fl_display, fl_xid(form->window.get()), 0, 0, static_cast<unsigned>(width),
+                                  static_cast<unsigned>(height), AllPlanes, ZPixmap);
+        std::vector<unsigned long> pixels;
+        for (int y = 0; image && y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                pixels.push_back(XGetPixel(image, x, y));
+        if (image)
+            XDestroyImage(image);
+        return pixels;
     }
 
     std::unique_ptr<flMainForm> form;
@@ -404,6 +426,24 @@ TEST_F(Window, TheAttentionViewHidesWhatIsFineAndGivesBackTheViewBefore)
     EXPECT_EQ(devicesShown(), "Alpha,beta,Gamma,Garnet,*star +plus,Delta, plugged in later");
     EXPECT_EQ(openLines(), "Alpha,beta,Gamma");
     EXPECT_EQ(selected(), "beta");  // the right-click chose it
+}
+
+// The heading stands above the tree, outside its box: a shorter one leaves
+// nothing of the longer one it replaces.
+TEST_F(Window, TheHeadingIsDrawnAnewWhenTheViewChanges)
+{
+    start();
+    const std::vector<unsigned long> allDevices = headingBand();
+    ASSERT_FALSE(allDevices.empty());
+    const auto differing = [&allDevices](const std::vector<unsigned long>& band) {
+        return band.size() == allDevices.size() ? std::inner_product(band.begin(), band.end(), allDevices.begin(), 0,
+                                                                     std::plus<>(), std::not_equal_to<>())
+                                                 : -1;
+    };
+    keys("ctrl+shift+a");
+    EXPECT_GT(differing(headingBand()), 0);
+    keys("ctrl+shift+a");
+    EXPECT_EQ(differing(headingBand()), 0) << "pixels that differ from the heading's before";
 }
 
 // devices.lst rewritten in place by another program (truncated and written
