@@ -181,8 +181,14 @@ int DeviceTree::handle(int event)
             return handled;
         break;
     case FL_PUSH:
-        if (Fl::event_button() == FL_RIGHT_MOUSE && !(_vscroll->visible() && Fl::event_inside(_vscroll)) &&
-            !(_hscroll->visible() && Fl::event_inside(_hscroll))) {
+        if (onScrollbar())
+            break;
+        if (Fl::event_button() == FL_LEFT_MOUSE && Fl::event_clicks() > 0) {
+            Fl_Tree::handle(event);  // selects the line, as its first click did
+            openOrCloseDoubleClicked();
+            return 1;
+        }
+        if (Fl::event_button() == FL_RIGHT_MOUSE) {
             take_focus();
             if (Fl_Tree_Item* line = find_clicked()) {
                 select_only(line, when());
@@ -194,6 +200,25 @@ int DeviceTree::handle(int event)
         break;
     }
     return Fl_Tree::handle(event);
+}
+
+bool DeviceTree::onScrollbar() const
+{
+    return (_vscroll->visible() && Fl::event_inside(_vscroll)) || (_hscroll->visible() && Fl::event_inside(_hscroll));
+}
+
+// A double-click on a line opens or closes it, as in system tree views. On
+// the line's box, each click of it does so already.
+void DeviceTree::openOrCloseDoubleClicked()
+{
+    Fl_Tree_Item* line = find_clicked();
+    if (!line || !line->has_children() || line->event_on_collapse_icon(prefs()))
+        return;
+    Fl::event_is_click(0);  // a third click starts a new double-click
+    if (line->is_open())
+        close(line);
+    else
+        open(line);
 }
 
 // The keys of a system tree view; what is not one of them goes to Fl_Tree

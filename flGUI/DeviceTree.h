@@ -20,7 +20,8 @@
 // It behaves like the system tree views users know: the arrows, Home, End,
 // Right, Left and the keypad's + - * move the selection and open or close
 // lines, typed letters jump to a line, Ctrl+C and Ctrl+Shift+C copy, a
-// right-click opens a menu, and F5 asks the form to read the devices again.
+// double-click opens or closes a line, a right-click opens a menu, and F5
+// asks the form to read the devices again.
 // Ctrl with + - 0 are left to FLTK, which rescales the window with them.
 class DeviceTree : public Fl_Tree {
 public:
@@ -113,6 +114,8 @@ private:
     bool keepWithinLines();
     bool revealPending();
 
+    bool onScrollbar() const;
+    void openOrCloseDoubleClicked();
     int handleKey();
     Fl_Tree_Item* lastVisibleLine();
     bool typeAhead(const char* text);

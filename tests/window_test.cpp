@@ -90,6 +90,12 @@ protected:
     {
         runServingEvents("sh '" CORVANE_SOURCE_DIR "/tests/support/in-menu.sh' '" + opening + "' '" + thenKeys + "'");
     }
+    void click(const Fl_Tree_Item* line, int times)
+    {
+        runServingEvents("xdotool mousemove --window " + windowId + " " + std::to_string(line->label_x() + 5) +
+                         " " + std::to_string(line->y() + line->h() / 2) + " click --repeat " +
+                         std::to_string(times) + " --delay 80 1 sleep 0.5");
+    }
     void rightClick(const Fl_Tree_Item* line, const std::string& thenKeys)
     {
         inMenu("mousemove --window " + windowId + " " + std::to_string(line->label_x() + 5) + " " +
@@ -348,6 +354,27 @@ TEST_F(Window, CtrlPlusMinusZeroRescaleWhileTheKeypadOpensAndCloses)
     keys("ctrl+0");
     EXPECT_EQ(Fl::screen_scale(0), scale);
     EXPECT_EQ(shownWidth(), 800);
+}
+
+// As in system tree views; a click alone only selects.
+TEST_F(Window, ADoubleClickOpensOrClosesTheLine)
+{
+    start();
+    const Fl_Tree_Item* alpha = tree().root()->child(0);
+    click(alpha, 2);
+    EXPECT_EQ(selected(), "Alpha");
+    ASSERT_EQ(openLines(), "Alpha");
+    click(alpha->child(1), 2);
+    EXPECT_EQ(selected(), "Alpha/Database");
+    EXPECT_EQ(openLines(), "Alpha,Alpha/Database");
+    click(alpha, 2);
+    EXPECT_EQ(selected(), "Alpha");
+    EXPECT_EQ(openLines(), "Alpha/Database");  // inside the closed line, as it was
+    click(tree().root()->child(1), 1);
+    EXPECT_EQ(selected(), "beta");
+    EXPECT_EQ(openLines(), "Alpha/Database");
+    click(alpha, 3);  // a double-click, then a click of its own
+    EXPECT_EQ(openLines(), "Alpha,Alpha/Database");
 }
 
 TEST_F(Window, MenuKeyOpensTheMenuAtTheSelectedLine)
