@@ -16,7 +16,9 @@
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Native_File_Chooser.H>
 
+#include <filesystem>
 #include <new>
+#include <system_error>
 #include <utility>
 
 namespace {
@@ -134,8 +136,13 @@ void flMainForm::chooseFile()
 {
     Fl_Native_File_Chooser chooser(Fl_Native_File_Chooser::BROWSE_FILE);
     chooser.title("Open another machine's devices");
-    // A hive on a Windows disk is named SYSTEM; one saved with `reg save` often .hiv.
-    chooser.filter("Registry exports and hives, lspci dumps\t{*.reg,*.txt,SYSTEM,*.hiv,*.hive}\nAll files\t*");
+    // In the folder the user is in, as the files given on the command line
+    // are found there; without one, GTK's dialog opens on the recent files.
+    std::error_code error;
+    const std::string folder = std::filesystem::current_path(error).u8string();
+    if (!error)
+        chooser.directory(folder.c_str());
+    chooser.filter(platform::deviceFileFilters());
     if (chooser.show() == 0 && chooser.filename() && *chooser.filename())
         openFile(chooser.filename());
 }

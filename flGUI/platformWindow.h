@@ -28,6 +28,11 @@ void openDisplay();
 // `work` throws is thrown here.
 void openDisplayWhile(const std::function<void()>& work);
 
+// The file dialog's filters for the files of other machines this platform's
+// programs read, in Fl_Native_File_Chooser's form; the dialog adds its own
+// "All files" to them.
+const char* deviceFileFilters();
+
 // Gives `window` the program's icon, in the sizes the system shows.
 void setWindowIcons(Fl_Window& window);
 

@@ -168,6 +168,14 @@ void openDisplayWhile(const std::function<void()>& work)
     working.get();
 }
 
+// FLTK's GTK dialog and its own name a filter by its name and its pattern
+// run together, "NAME(PATTERN)": the space is the name's. One pattern each,
+// so that the names read plainly. A hive on a Windows disk is named SYSTEM.
+const char* deviceFileFilters()
+{
+    return "Registry exports \t*.reg\nRegistry hives \tSYSTEM\nlspci dumps \t*.txt";
+}
+
 // Every size the icon comes in, for the window manager to choose from at
 // the screen's scale; raw RGBA images need no display, and the window
 // copies them.

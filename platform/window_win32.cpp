@@ -35,6 +35,13 @@ void openDisplayWhile(const std::function<void()>& work)
     work();
 }
 
+// Exports alone: the Windows programs read neither hives nor lspci dumps.
+// The system's dialog shows the pattern after the name itself.
+const char* deviceFileFilters()
+{
+    return "Registry exports\t*.reg";
+}
+
 // The program's icon resource, in the two sizes the system asks for at its
 // scale (the program declares itself DPI-aware, so at 150 per cent that is
 // 48 and 24 pixels, which the resource has); FLTK itself would show the

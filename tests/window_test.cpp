@@ -664,6 +664,21 @@ TEST_F(Files, CtrlOOpensTheFileDialogAndCancellingChangesNothing)
     EXPECT_EQ(title(), "Corvane 1.5.1 Release 12/17/2011'");
 }
 
+// It opens in the working directory: a name typed alone is found there.
+TEST_F(Files, CtrlOOpensTheFileDialogInTheWorkingDirectory)
+{
+    start();
+    dir.write("picked.reg", exportOf("Picked"));
+    runServingEvents("xdotool key ctrl+o search --sync --onlyvisible --name \"^Open another machine's devices\" "
+                     "sleep 0.5 windowfocus --sync %1 key ctrl+l sleep 0.3 type --delay 50 picked.reg; "
+                     "xdotool sleep 0.5 key Return sleep 1; "
+                     // A dialog the name did not end is closed, so that the test ends.
+                     "xdotool search --onlyvisible --name \"^Open another machine's devices\" key --window %1 Escape");
+    settleEvents();
+    EXPECT_EQ(devicesShown(), "Picked");
+    EXPECT_EQ(title(), "Corvane 1.5.1 Release 12/17/2011' - picked.reg");
+}
+
 struct DropCase {
     const char* text;
     const char* path;
