@@ -7,6 +7,7 @@
 #include "deviceSource.h"
 #include "driverFolder.h"
 #include "flException.h"
+#include "noticeBox.h"
 #include "platform.h"
 #include "platformWindow.h"
 #include "text.h"
@@ -24,6 +25,18 @@
 namespace {
 
 const char* const windowTitle = "Corvane 1.5.1 Release 12/17/2011'";
+
+// The title, then the file's name and the machine's where the file records
+// one ("... - SYSTEM (DESKTOP-1234)"): the hives of many machines are all
+// named SYSTEM. Both as every report shows them (visibleText.h): a line
+// feed or a control in them stays visible.
+std::string titleFor(const std::string& file, const std::string& machine)
+{
+    std::string title = std::string(windowTitle) + " - " + text::visibleText(platform::fileNameOf(file));
+    if (!machine.empty())
+        title += " (" + text::visibleText(machine) + ")";
+    return title;
+}
 
 }
 
@@ -73,7 +86,7 @@ void flMainForm::takeDevices(Loaded loaded, Load load, const std::string& fromFi
     database = std::move(loaded.database);
     devices = std::move(loaded.devices);
     // The file's name as every report shows it (visibleText.h): a line feed
-    // or a control in it stays visible in the box and the title.
+    // or a control in it stays visible in the box.
     notice = noticeOf(text::visibleText(fromFile), loaded.opened);
     if (!loaded.driversNotice.empty())
         notice += (notice.empty() ? "" : "\n") + text::visibleText(loaded.driversNotice);
@@ -81,8 +94,7 @@ void flMainForm::takeDevices(Loaded loaded, Load load, const std::string& fromFi
         fileSource = std::move(loaded.opened.source);
         source = fileSource.get();
         file = fromFile;
-        window->copy_label(
-            (std::string(windowTitle) + " - " + text::visibleText(platform::fileNameOf(file))).c_str());
+        window->copy_label(titleFor(file, loaded.opened.machineName).c_str());
     }
     if (load == Load::again)
         showNotice();  // at start-up, once the window shows
@@ -177,8 +189,7 @@ void flMainForm::showNotice()
 {
     if (notice.empty())
         return;
-    const std::string text = std::exchange(notice, std::string());
-    platform::showMessageBox("Oops!", text.c_str());
+    showNoticeBox(std::exchange(notice, std::string()));
 }
 
 bool flMainForm::handleEvent(int event)

@@ -6,6 +6,7 @@
 #include "platformWindow.h"
 
 #include "appIcon.h"
+#include "noticeBox.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
@@ -29,18 +30,6 @@ namespace {
 // The desktop entry (packaging/org.corvane.Corvane.desktop): a Wayland
 // desktop finds the window's icon through it, and an X11 one by WM_CLASS.
 const char* const desktopEntryName = "org.corvane.Corvane";
-
-// FLTK labels take '@' as the start of a symbol name; "@@" draws one '@'.
-std::string literalLabel(const char* text)
-{
-    std::string label;
-    for (const char* c = text; *c; ++c) {
-        label += *c;
-        if (*c == '@')
-            label += '@';
-    }
-    return label;
-}
 
 // FLTK connects to a Wayland compositor when it chooses its back end, the
 // first time it is asked for one, and keeps that connection.
