@@ -2,6 +2,7 @@
 // corvane-update: pci.ids in, devices.lst out.
 #include "TempDir.h"
 #include "hardware.h"
+#include "installedCopy.h"
 #include "pciIds.h"
 #include "pciIdsReader.h"
 #include "files.h"
@@ -377,6 +378,40 @@ TEST(Updater, FindsEveryNamedDeviceOfThisMachine)
     }
     std::printf("%d named devices of this machine found\n", named);
 }
+
+// A devices.lst written where Corvane would read it before the installed
+// copy is said in one line; the installed copy itself, by any name, and
+// files Corvane does not read are not.
+struct InstalledCopyCase {
+    const char* written;  // below the test's directory, where system/devices.lst is the installed copy
+    const char* folderNamed;  // in the note; null: no note
+};
+
+class InstalledCopy : public testing::TestWithParam<InstalledCopyCase> {};
+
+TEST_P(InstalledCopy, IsNamedWhenAnotherCopyWouldBeReadInstead)
+{
+    TempDir dir;
+    const std::string installed = dir.write("system/devices.lst", "installed\n");
+    std::filesystem::create_directory_symlink(dir.file("system"), dir.file("link-to-system"));
+    const std::string written = dir.write(GetParam().written, "written\n");
+    const std::string note = installedCopyNote(written, installed);
+    if (!GetParam().folderNamed)
+        EXPECT_EQ(note, "");
+    else
+        EXPECT_EQ(note, "Corvane started in " + dir.file(GetParam().folderNamed) + " will read this copy, not " +
+                            installed + ", and dpkg will not update it");
+    std::remove(installed.c_str());
+    EXPECT_EQ(installedCopyNote(written, installed), "") << "without an installed copy";
+}
+
+INSTANTIATE_TEST_SUITE_P(Updater, InstalledCopy, testing::Values(
+    InstalledCopyCase{"work/devices.lst", "work"},
+    InstalledCopyCase{"work/../other/./devices.lst", "other"},
+    InstalledCopyCase{"work/other.lst", nullptr},
+    InstalledCopyCase{"system/devices.lst", nullptr},
+    InstalledCopyCase{"link-to-system/devices.lst", nullptr},
+    InstalledCopyCase{"system/../system/devices.lst", nullptr}));
 
 // The program itself: arguments, status and what it leaves behind.
 class UpdaterProgram : public testing::Test {

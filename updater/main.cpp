@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // corvane-update: writes devices.lst from the PCI ID Repository's list.
+#include "installedCopy.h"
 #include "pciIds.h"
 
 #include "commandLine.h"
@@ -53,7 +54,7 @@ CommandLine commandLine(const std::string& installedCopy, std::string& input, st
 }
 
 // Reads the list and replaces the output with what it gives; the exit status.
-int update(const std::string& input, const std::string& output)
+int update(const std::string& input, const std::string& output, const std::string& installedCopy)
 {
     const auto start = std::chrono::steady_clock::now();
     std::string list, error;
@@ -96,6 +97,8 @@ int update(const std::string& input, const std::string& output)
         say("cannot write standard output: " + error);
         return 1;
     }
+    if (const std::string note = installedCopyNote(output, installedCopy); !note.empty())
+        say(note);
     return 0;
 }
 
@@ -124,6 +127,6 @@ int main(int argc, char** argv)
         }
     }
     int status = 1;
-    runReportingFailures([&] { status = update(input, output); });  // out of memory: the fatal-error report
+    runReportingFailures([&] { status = update(input, output, installedCopy); });  // out of memory: the fatal-error report
     return status;
 }
