@@ -31,10 +31,11 @@ if [ -z "$window" ]; then fail "no X window titled $title"; kill "$pid" 2>/dev/n
   check "icon sizes on X" "Icon (32 x 32): Icon (16 x 16):" \
     "$(xprop -id "$window" _NET_WM_ICON | grep -o 'Icon ([0-9]* x [0-9]*):' | xargs)"
   if [ -n "$screenshot" ]; then
-    # Open the device on the 13th line (of 18 pixels each) and both its
-    # groups: click it, then Enter on it, on "Windows" and on "Database".
-    xdotool mousemove --window "$window" 100 $((30 + 12 * 18)) click 1
-    for key in Return Down Return Down Down Down Return; do xdotool key --window "$window" $key; sleep 0.2; done
+    # Open the device on the 15th line (of 18 pixels each), the PCI bridge
+    # whose texts are Russian, and both its groups: click it, then Enter on
+    # it, on "Database" and on "Windows", whose lines come between.
+    xdotool mousemove --window "$window" 100 $((30 + 14 * 18)) click 1
+    for key in Return Down Down Return Up Return; do xdotool key --window "$window" $key; sleep 0.2; done
     sleep 0.5
     geometry=$(xwininfo -id "$window" | awk '/Absolute upper-left X/ {x = $NF} /Absolute upper-left Y/ {y = $NF}
       /Width:/ {w = $NF} /Height:/ {h = $NF} END {print w "x" h "+" x "+" y}')
