@@ -26,6 +26,17 @@ namespace {
 
 const char* const windowTitle = "Corvane 1.5.1 Release 12/17/2011'";
 
+// A dialog starts in the folder the user is in, where the files given on
+// the command line are found too; without one, GTK's dialog opens on the
+// recent files, empty.
+void startInWorkingDirectory(Fl_Native_File_Chooser& chooser)
+{
+    std::error_code error;
+    const std::string folder = std::filesystem::current_path(error).u8string();
+    if (!error)
+        chooser.directory(folder.c_str());
+}
+
 // The title, then the file's name and the machine's where the file records
 // one ("... - SYSTEM (DESKTOP-1234)"): the hives of many machines are all
 // named SYSTEM. Both as every report shows them (visibleText.h): a line
@@ -148,12 +159,7 @@ void flMainForm::chooseFile()
 {
     Fl_Native_File_Chooser chooser(Fl_Native_File_Chooser::BROWSE_FILE);
     chooser.title("Open another machine's devices");
-    // In the folder the user is in, as the files given on the command line
-    // are found there; without one, GTK's dialog opens on the recent files.
-    std::error_code error;
-    const std::string folder = std::filesystem::current_path(error).u8string();
-    if (!error)
-        chooser.directory(folder.c_str());
+    startInWorkingDirectory(chooser);
     chooser.filter(platform::deviceFileFilters());
     if (chooser.show() == 0 && chooser.filename() && *chooser.filename())
         openFile(chooser.filename());
@@ -171,6 +177,7 @@ void flMainForm::chooseDriversFolder()
 {
     Fl_Native_File_Chooser chooser(Fl_Native_File_Chooser::BROWSE_DIRECTORY);
     chooser.title("Find drivers in a folder");
+    startInWorkingDirectory(chooser);
     if (chooser.show() == 0 && chooser.filename() && *chooser.filename())
         findDrivers(chooser.filename());
 }
