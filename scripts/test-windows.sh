@@ -4,7 +4,7 @@
 # under Wine) and 32-bit Windows (build-win32, the programs compiled and
 # linked only), checks that every program carries its icon and manifest, and
 # makes both zips and both installers. FLTK for Windows is compiled once from
-# its source tarball and kept in ~/.cache/corvane (see README.md).
+# its source tarball and kept in ~/.cache/corvane (see docs/building.md).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
