@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "deviceMarks.h"
 
+#include "markPictures.h"
+
 #include <FL/Enumerations.H>
 #include <FL/Fl_Image.H>
 #include <FL/fl_draw.H>
@@ -9,7 +11,7 @@
 
 namespace {
 
-// Drawn on a grid of 16 by 16 units, scaled to the picture's size.
+// The shapes of markPictures.h, drawn on the picture's size as on a grid of 16 by 16 units.
 class MarkPicture : public Fl_Image {
 public:
     MarkPicture(DeviceMark mark, int size) : Fl_Image(size, size, 0), mark(mark) {}
@@ -20,14 +22,8 @@ public:
     {
         fl_push_clip(X, Y, W, H);
         const Grid grid{X, Y, w()};
-        switch (mark) {
-        case DeviceMark::problem: drawWarning(grid); break;
-        case DeviceMark::disabled: drawDisabled(grid); break;
-        case DeviceMark::notInDatabase: drawUnknown(grid); break;
-        case DeviceMark::problemNotInDatabase: drawWarning(grid); drawUnknownBadge(grid); break;
-        case DeviceMark::disabledNotInDatabase: drawDisabled(grid); drawUnknownBadge(grid); break;
-        case DeviceMark::none: break;
-        }
+        for (const MarkShape& shape : markShapes(mark))
+            drawShape(grid, shape);
         fl_pop_clip();
     }
 
@@ -39,48 +35,46 @@ private:
         int py(int units) const { return y + at(units); }
     };
 
-    static void drawWarning(const Grid& g)
+    static void drawShape(const Grid& g, const MarkShape& shape)
     {
-        fl_color(fl_rgb_color(250, 200, 30));
-        fl_polygon(g.px(8), g.py(1), g.px(15), g.py(14), g.px(1), g.py(14));
-        fl_color(fl_rgb_color(130, 90, 0));
-        fl_loop(g.px(8), g.py(1), g.px(15), g.py(14), g.px(1), g.py(14));
-        fl_color(FL_BLACK);
-        fl_rectf(g.px(7), g.py(5), std::max(1, g.at(2)), std::max(1, g.at(5)));
-        fl_rectf(g.px(7), g.py(11), std::max(1, g.at(2)), std::max(1, g.at(2)));
+        fl_color(fl_rgb_color(shape.colour.red, shape.colour.green, shape.colour.blue));
+        switch (shape.kind) {
+        case MarkShape::Kind::polygon:
+        case MarkShape::Kind::polygonOutline:
+            drawPolygon(g, shape);
+            break;
+        case MarkShape::Kind::ellipse:
+            fl_pie(g.px(shape.x), g.py(shape.y), g.at(shape.width), g.at(shape.height), 0, 360);
+            break;
+        case MarkShape::Kind::ellipseOutline:
+            fl_arc(g.px(shape.x), g.py(shape.y), g.at(shape.width), g.at(shape.height), 0, 360);
+            break;
+        case MarkShape::Kind::rectangle:
+            fl_rectf(g.px(shape.x), g.py(shape.y), std::max(1, g.at(shape.width)), std::max(1, g.at(shape.height)));
+            break;
+        case MarkShape::Kind::glyph:
+            fl_font(FL_HELVETICA_BOLD, std::max(shape.glyphMinimumPixels, g.at(shape.glyphSize)));
+            fl_draw(shape.glyph, g.px(shape.x), g.py(shape.y), g.at(shape.width), g.at(shape.height), FL_ALIGN_CENTER,
+                    nullptr, 0);
+            break;
+        }
     }
 
-    static void drawDisabled(const Grid& g)
+    // The toolkit's integer polygons: triangles and quadrilaterals, which is all a mark has.
+    static void drawPolygon(const Grid& g, const MarkShape& shape)
     {
-        fl_color(fl_rgb_color(225, 225, 225));
-        fl_pie(g.px(1), g.py(1), g.at(14), g.at(14), 0, 360);
-        fl_color(fl_rgb_color(90, 90, 90));
-        fl_arc(g.px(1), g.py(1), g.at(14), g.at(14), 0, 360);
-        fl_color(FL_BLACK);
-        fl_rectf(g.px(7), g.py(4), std::max(1, g.at(2)), std::max(1, g.at(5)));
-        fl_polygon(g.px(4), g.py(8), g.px(12), g.py(8), g.px(8), g.py(12));
-    }
-
-    static void drawUnknown(const Grid& g)
-    {
-        fl_color(fl_rgb_color(50, 110, 210));
-        fl_pie(g.px(1), g.py(1), g.at(14), g.at(14), 0, 360);
-        fl_color(FL_WHITE);
-        fl_font(FL_HELVETICA_BOLD, std::max(6, g.at(12)));
-        fl_draw("?", g.px(1), g.py(1), g.at(14), g.at(14), FL_ALIGN_CENTER, nullptr, 0);
-    }
-
-    // The question mark, small, over the lower right corner of another mark:
-    // white-rimmed, so that it stands apart from what it covers.
-    static void drawUnknownBadge(const Grid& g)
-    {
-        fl_color(FL_WHITE);
-        fl_pie(g.px(8), g.py(8), g.at(8), g.at(8), 0, 360);
-        fl_color(fl_rgb_color(50, 110, 210));
-        fl_pie(g.px(9), g.py(9), g.at(7), g.at(7), 0, 360);
-        fl_color(FL_WHITE);
-        fl_font(FL_HELVETICA_BOLD, std::max(5, g.at(7)));
-        fl_draw("?", g.px(9), g.py(9), g.at(7), g.at(7), FL_ALIGN_CENTER, nullptr, 0);
+        const auto& c = shape.corners;
+        const bool filled = shape.kind == MarkShape::Kind::polygon;
+        if (c.size() == 3 && filled)
+            fl_polygon(g.px(c[0][0]), g.py(c[0][1]), g.px(c[1][0]), g.py(c[1][1]), g.px(c[2][0]), g.py(c[2][1]));
+        else if (c.size() == 3)
+            fl_loop(g.px(c[0][0]), g.py(c[0][1]), g.px(c[1][0]), g.py(c[1][1]), g.px(c[2][0]), g.py(c[2][1]));
+        else if (c.size() == 4 && filled)
+            fl_polygon(g.px(c[0][0]), g.py(c[0][1]), g.px(c[1][0]), g.py(c[1][1]), g.px(c[2][0]), g.py(c[2][1]),
+                       g.px(c[3][0]), g.py(c[3][1]));
+        else if (c.size() == 4)
+            fl_loop(g.px(c[0][0]), g.py(c[0][1]), g.px(c[1][0]), g.py(c[1][1]), g.px(c[2][0]), g.py(c[2][1]),
+                    g.px(c[3][0]), g.py(c[3][1]));
     }
 
     DeviceMark mark;

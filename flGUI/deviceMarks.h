@@ -6,13 +6,11 @@
 
 class Fl_Image;
 
-// The small picture a device line carries for its mark, as Device Manager
-// marks its devices: a yellow warning sign for no driver or a problem, a
-// grey circle with an arrow down for disabled, a blue question mark for not
-// in the database; either of the first two with a small question mark at
-// its lower right corner when the device is not in the database either. Drawn with the toolkit's shapes and text, so that it is
-// sharp at any scale. Null for DeviceMark::none. The picture lives as long as
-// the program; a tree line only points to it.
+// The small picture a device line carries for its mark: the shapes that
+// markPictures.h describes, drawn with the toolkit's shapes and text, so
+// that it is sharp at any scale and the HTML report shows the same. Null
+// for DeviceMark::none. The picture lives as long as the program; a tree
+// line only points to it.
 Fl_Image* markPicture(DeviceMark mark);
 
 #endif
