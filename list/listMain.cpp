@@ -3,7 +3,7 @@
 // start-up without the window, for terminals and scripts. It loads
 // devices.lst, reads the PCI devices of this machine, or those each FILE
 // records (a Windows registry export or hive, or an lspci dump), and prints them as
-// the tree's indented text, as JSON or as CSV. A failure ends in the
+// the tree's indented text, as JSON, as CSV or as an HTML report. A failure ends in the
 // fatal-error report without its box: the error.log line, the
 // standard-error line and status 255; of several files, one that cannot be
 // read is reported so and the others are still listed. Output that cannot be
@@ -14,6 +14,7 @@
 #include "driverFolder.h"
 #include "flException.h"
 #include "hardware.h"
+#include "htmlReport.h"
 #include "listing.h"
 #include "outOfMemory.h"
 #include "pciIdsFile.h"
@@ -67,10 +68,13 @@ int list(Listing::Settings settings, const std::vector<std::string>& files, cons
 {
     settings.database = databasePath();
     settings.severalMachines = files.size() > 1;
+    settings.files = files;
+    settings.made = reportDate();
     // The text form writes its line feed once the database is read, as the window does.
     const HardwareDatabase database(settings.database, settings.form == Listing::Form::text);
     // Subsystems are named from pci.ids, in the forms for scripts.
-    const PciIdsFile idsFile(settings.form == Listing::Form::text ? std::string() : platform::defaultPciIds());
+    const bool forScripts = settings.form == Listing::Form::json || settings.form == Listing::Form::csv;
+    const PciIdsFile idsFile(forScripts ? platform::defaultPciIds() : std::string());
     const PciIdsNames names(idsFile.bytes());
     if (!idsFile.empty())
         settings.names = &names;
@@ -118,7 +122,7 @@ int main(int argc, char** argv)
 {
     reportOutOfMemoryAtTerminate();
     Listing::Settings settings;
-    bool json = false, csv = false;
+    bool json = false, csv = false, html = false;
     std::vector<std::string> files, folders;
     std::string windows;
     CommandLine line("corvane-list", "corvane-list [OPTION]... [FILE]...",
@@ -132,6 +136,7 @@ int main(int argc, char** argv)
               "only the devices that need attention: no driver, disabled, a\nproblem reported, not in the database")
         .flag(0, "json", json, "print JSON (its schema: corvane-list.schema.json)")
         .flag(0, "csv", csv, "print CSV, one row per device")
+        .flag(0, "html", html, "print a report to read: one HTML file that stands alone")
         .fileList(0, "drivers", "DIR", folders,
                   "the drivers below DIR that fit each device, best first\n(their INF files; may be given several times)")
         .value(0, "windows", "TARGET",  windows,
@@ -140,9 +145,9 @@ int main(int argc, char** argv)
         .operands(files);
     if (const auto status = line.parse(platform::arguments(argc, argv)))
         return *status;
-    if (json && csv)
-        return line.usageError("--json and --csv ask for two forms: give one");
-    settings.form = json ? Listing::Form::json : csv ? Listing::Form::csv : Listing::Form::text;
+    if (json + csv + html > 1)
+        return line.usageError("--json, --csv and --html ask for different forms: give one");
+    settings.form = json ? Listing::Form::json : csv ? Listing::Form::csv : html ? Listing::Form::html : Listing::Form::text;
     WindowsTarget target = files.empty() ? platform::runningWindows() : WindowsTarget();
     if (!windows.empty()) {
         std::string problem;

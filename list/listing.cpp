@@ -34,6 +34,7 @@ std::unique_ptr<Listing> Listing::create(const Settings& settings, std::FILE* ou
     switch (settings.form) {
     case Form::json: return jsonListing(settings, out);
     case Form::csv: return csvListing(settings, out);
+    case Form::html: return htmlListing(settings, out);
     case Form::text: break;
     }
     return textListing(settings, out);

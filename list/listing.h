@@ -13,16 +13,18 @@ class PciIdsNames;
 
 // What corvane-list prints of the machines it read, one machine at a time as
 // it is read, so that memory does not grow with their number: the tree as
-// indented text (the device outline), JSON or CSV.
+// indented text (the device outline), JSON, CSV or an HTML report.
 class Listing {
 public:
-    enum class Form { text, json, csv };
+    enum class Form { text, json, csv, html };
     struct Settings {
         Form form = Form::text;
         std::string database;              // the devices.lst read
         bool severalMachines = false;      // more than one file given
         bool attentionOnly = false;        // the devices that need attention alone
         const PciIdsNames* names = nullptr;  // for subsystem names; null: none at hand
+        std::vector<std::string> files;    // those given, in order; none: this machine's devices
+        std::string made;                  // when the listing was made, for the report
     };
     static std::unique_ptr<Listing> create(const Settings& settings, std::FILE* out);
 
@@ -56,5 +58,6 @@ protected:
 std::unique_ptr<Listing> textListing(const Listing::Settings& settings, std::FILE* out);
 std::unique_ptr<Listing> jsonListing(const Listing::Settings& settings, std::FILE* out);
 std::unique_ptr<Listing> csvListing(const Listing::Settings& settings, std::FILE* out);
+std::unique_ptr<Listing> htmlListing(const Listing::Settings& settings, std::FILE* out);
 
 #endif

@@ -1,0 +1,320 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "htmlReport.h"
+
+#include "deviceOutline.h"
+#include "markPictures.h"
+#include "visibleText.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// System fonts, sizes in rem and em so that any zoom keeps the proportions;
+// light and dark by the reader's preference, light on paper; on paper each
+// machine starts a page and no row or device is cut in two.
+const char* const styles = R"(:root{color-scheme:light dark;--bg:#fff;--fg:#1c1c21;--muted:#5d5d69;--line:#d7d7de;--head:#f1f1f4;--attention:#fff5d6;--link:#1a5fb4}
+@media (prefers-color-scheme:dark){:root{--bg:#19191c;--fg:#e6e6ea;--muted:#a3a3ae;--line:#3b3b44;--head:#25252b;--attention:#3b3219;--link:#8cb6f0}}
+@media print{:root{color-scheme:light;--bg:#fff;--fg:#000;--muted:#444;--line:#bbb;--head:#eee;--attention:#fff3cc;--link:#000}}
+html{font:100%/1.45 system-ui,-apple-system,"Segoe UI",Roboto,"Noto Sans",Ubuntu,Cantarell,"Helvetica Neue",Arial,sans-serif;background:var(--bg);color:var(--fg)}
+body{margin:0 auto;padding:1.5rem;max-width:75rem}
+h1{font-size:1.6rem;margin:0 0 1rem}
+h2{font-size:1.35rem;margin:0 0 .5rem;overflow-wrap:anywhere}
+h3{font-size:1.15rem;margin:1.5rem 0 .5rem}
+h4{font-size:1rem;margin:0 0 .25rem;overflow-wrap:anywhere}
+a{color:var(--link)}
+section.machine{margin:0 0 3rem}
+nav ol{padding-left:1.5rem}
+.facts{display:grid;grid-template-columns:max-content 1fr;gap:.15rem 1rem;margin:0 0 1rem}
+.facts dt{color:var(--muted)}
+.facts dd{margin:0;overflow-wrap:anywhere}
+.summary{margin:0 0 1rem;padding:0;list-style:none;display:flex;flex-wrap:wrap;gap:.5rem}
+.summary li{border:1px solid var(--line);border-radius:.4rem;padding:.2rem .6rem}
+.wide{overflow-x:auto}
+table{border-collapse:collapse;width:100%;font-size:.9rem}
+th,td{text-align:left;vertical-align:top;padding:.35em .5em;border-bottom:1px solid var(--line);overflow-wrap:break-word}
+td.id{overflow-wrap:anywhere;min-width:15em}
+td:first-child{min-width:8em}
+td:nth-child(5){min-width:9em}
+thead th{background:var(--head)}
+tr.attention td{background:var(--attention)}
+.id{font-family:ui-monospace,"Cascadia Mono","SF Mono",Menlo,Consolas,"DejaVu Sans Mono",monospace;font-size:.9em}
+svg.mark{width:1.1em;height:1.1em;vertical-align:-.2em;margin-right:.3em}
+article.device{border-top:1px solid var(--line);padding:.6rem 0}
+article.device dl{margin:0;padding-left:1.5rem}
+article.device dt{font-weight:600;margin-top:.3rem}
+article.device dd{margin:0 0 0 1.5rem;min-height:1.45em;overflow-wrap:anywhere}
+.error{border-left:.3rem solid #c01c28;padding:.3rem .8rem}
+.note,footer{color:var(--muted)}
+@media print{body{padding:0;max-width:none}section.machine+section.machine{break-before:page}nav{break-after:page}tr,article.device{break-inside:avoid}thead{display:table-header-group}h2,h3,h4{break-after:avoid}.wide{overflow:visible}}
+)";
+
+const std::array<DeviceMark, 5> pictured = {DeviceMark::problem, DeviceMark::disabled, DeviceMark::notInDatabase,
+                                            DeviceMark::problemNotInDatabase, DeviceMark::disabledNotInDatabase};
+
+const char* markId(DeviceMark mark)
+{
+    switch (mark) {
+    case DeviceMark::problem: return "mark-problem";
+    case DeviceMark::disabled: return "mark-disabled";
+    case DeviceMark::notInDatabase: return "mark-unknown";
+    case DeviceMark::problemNotInDatabase: return "mark-problem-unknown";
+    case DeviceMark::disabledNotInDatabase: return "mark-disabled-unknown";
+    case DeviceMark::none: break;
+    }
+    return "";
+}
+
+// Each picture once, as a symbol the marks refer to.
+std::string markSymbols()
+{
+    std::string svg = "<svg class=\"symbols\" width=\"0\" height=\"0\" style=\"position:absolute\" aria-hidden=\"true\">\n";
+    for (const DeviceMark mark : pictured)
+        svg += std::string("<symbol id=\"") + markId(mark) + "\" viewBox=\"0 0 16 16\">" + markSvgShapes(mark) +
+               "</symbol>\n";
+    return svg + "</svg>\n";
+}
+
+std::string markImage(DeviceMark mark)
+{
+    if (mark == DeviceMark::none)
+        return std::string();
+    const std::string says = markDescription(mark);
+    return "<svg class=\"mark\" viewBox=\"0 0 16 16\" role=\"img\" aria-label=\"" + says + "\"><title>" + says +
+           "</title><use href=\"#" + markId(mark) + "\"/></svg>";
+}
+
+// A text from outside as a line shows it, then escaped.
+std::string shown(std::string_view raw)
+{
+    return htmlEscaped(text::visibleText(raw.substr(0, raw.find('\0'))));
+}
+
+std::string source(const std::string& file)
+{
+    return file.empty() ? std::string("This computer, as its system records it") : shown(file);
+}
+
+std::string reasonText(AttentionReason reason)
+{
+    switch (reason) {
+    case AttentionReason::noDriver: return "no driver";
+    case AttentionReason::disabled: return "disabled";
+    case AttentionReason::problem: return "problem reported";
+    case AttentionReason::notInDatabase: break;
+    }
+    return "not in the database";
+}
+
+// "No driver, not in the database".
+std::string reasonsText(const std::vector<AttentionReason>& reasons)
+{
+    std::string text;
+    for (const AttentionReason reason : reasons)
+        text += (text.empty() ? "" : ", ") + reasonText(reason);
+    if (!text.empty())
+        text[0] = static_cast<char>(text[0] - 'a' + 'A');
+    return text;
+}
+
+std::string count(std::size_t number, const char* one, const char* many)
+{
+    return "<strong>" + std::to_string(number) + "</strong> " + (number == 1 ? one : many);
+}
+
+// How many devices there are, how many need attention, and why.
+std::string summary(const std::vector<std::unique_ptr<DeviceRecord>>& devices)
+{
+    std::array<std::size_t, 4> byReason{};
+    std::size_t attention = 0;
+    for (const auto& device : devices) {
+        const auto reasons = device->attentionReasons();
+        attention += reasons.empty() ? 0 : 1;
+        for (const AttentionReason reason : reasons)
+            ++byReason[static_cast<std::size_t>(reason)];
+    }
+    std::string html = "<ul class=\"summary\">\n<li>" + count(devices.size(), "device", "devices") + "</li>\n<li>" +
+                       count(attention, "needs attention", "need attention") + "</li>\n";
+    for (std::size_t reason = 0; reason < byReason.size(); ++reason)
+        if (byReason[reason])
+            html += "<li>" + reasonsText({static_cast<AttentionReason>(reason)}) + ": <strong>" +
+                    std::to_string(byReason[reason]) + "</strong></li>\n";
+    return html + "</ul>\n";
+}
+
+std::string deviceAnchor(std::size_t machine, std::size_t device)
+{
+    return "machine-" + std::to_string(machine + 1) + "-device-" + std::to_string(device + 1);
+}
+
+std::string databaseName(const DeviceRecord& device)
+{
+    if (!device.inDatabase)
+        return "<span class=\"note\">Not in the database</span>";
+    std::string vendor = shown(device.entry.text1), name = shown(device.entry.text3);
+    return vendor + (vendor.empty() || name.empty() ? "" : " ") + name;
+}
+
+std::string tableRow(const DeviceRecord& device, const std::string& anchor)
+{
+    const auto reasons = device.attentionReasons();
+    const std::string why = reasonsText(reasons);
+    const auto driver = driverLine(device);
+    return std::string(reasons.empty() ? "<tr>" : "<tr class=\"attention\">") + "<td>" + markImage(markOf(device)) +
+           why + "</td><td><a href=\"#" + anchor + "\">" + shown(device.description) + "</a></td><td>" +
+           databaseName(device) + "</td><td>" +
+           (driver ? shown(*driver) : std::string("<span class=\"note\">Not recorded</span>")) + "</td><td>" +
+           shown(device.location) + "</td><td class=\"id\">" +
+           (device.hardwareIds.empty() ? std::string() : shown(device.hardwareIds.front())) + "</td></tr>\n";
+}
+
+// The device's outline: its label, its groups as terms, their lines below them.
+std::string outlineArticle(const DeviceRecord& device, const std::string& anchor)
+{
+    std::string html = "<article class=\"device\" id=\"" + anchor + "\">\n";
+    bool inList = false;
+    for (const OutlineLine& line : outlineOf(device)) {
+        const std::string text = htmlEscaped(line.text);  // shown as visibleText.h says already
+        if (line.depth == 0) {
+            html += "<h4>" + markImage(line.mark) + text + "</h4>\n";
+            continue;
+        }
+        if (!inList)
+            html += "<dl>\n";
+        inList = true;
+        html += line.depth == 1 ? "<dt>" + text + "</dt>\n" : "<dd>" + text + "</dd>\n";
+    }
+    return html + (inList ? "</dl>\n" : "") + "</article>\n";
+}
+
+std::string sectionStart(std::size_t index, const std::string& heading)
+{
+    return "<section class=\"machine\" id=\"machine-" + std::to_string(index + 1) + "\">\n<h2>" + heading + "</h2>\n";
+}
+
+}
+
+std::string htmlEscaped(std::string_view text)
+{
+    std::string escaped;
+    escaped.reserve(text.size());
+    for (const char c : text) {
+        switch (c) {
+        case '&': escaped += "&amp;"; break;
+        case '<': escaped += "&lt;"; break;
+        case '>': escaped += "&gt;"; break;
+        case '"': escaped += "&quot;"; break;
+        case '\'': escaped += "&#39;"; break;
+        default: escaped += c;
+        }
+    }
+    return escaped;
+}
+
+namespace {
+
+std::string documentStart(const std::string& title)
+{
+    // The policy forbids what the report never needs: nothing is fetched or run, whatever a text held.
+    return "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+           "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; style-src 'unsafe-inline'\">\n"
+           "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+           "<meta name=\"generator\" content=\"Corvane " CORVANE_VERSION "\">\n<title>" +
+           title + "</title>\n<style>\n" + styles + "</style>\n</head>\n<body>\n" + markSymbols() + "<main>\n";
+}
+
+}
+
+std::string reportStart(std::string_view machineName)
+{
+    return documentStart("Corvane report: " + shown(machineName)) + "<h1>Corvane report</h1>\n";
+}
+
+std::string reportStart(const std::vector<std::string>& sources)
+{
+    std::string html = documentStart("Corvane report: " + std::to_string(sources.size()) + " machines");
+    html += "<h1>Corvane report: " + std::to_string(sources.size()) + " machines</h1>\n<nav aria-label=\"Machines\">\n<ol>\n";
+    for (std::size_t i = 0; i < sources.size(); ++i)
+        html += "<li><a href=\"#machine-" + std::to_string(i + 1) + "\">" + source(sources[i]) + "</a></li>\n";
+    return html + "</ol>\n</nav>\n";
+}
+
+std::string machineSection(const ReportSettings& settings, std::size_t index, const ReportMachine& machine)
+{
+    const auto& devices = *machine.devices;
+    std::string html = sectionStart(index, shown(machine.name)) + "<dl class=\"facts\">\n<dt>Devices of</dt><dd>" +
+                       source(machine.source) + "</dd>\n<dt>Report made</dt><dd>" + htmlEscaped(settings.made) +
+                       "</dd>\n<dt>Database</dt><dd>" + shown(settings.database) + "</dd>\n</dl>\n" + summary(devices);
+
+    // Those that need attention first, each group in the order read.
+    std::vector<std::size_t> listed;
+    for (const bool attention : {true, false})
+        for (std::size_t i = 0; i < devices.size(); ++i)
+            if (devices[i]->needsAttention() == attention && (attention || !settings.attentionOnly))
+                listed.push_back(i);
+    if (settings.attentionOnly)
+        html += "<p class=\"note\">Only the devices that need attention are listed.</p>\n";
+    if (listed.empty())
+        return html + "<p>" + (devices.empty() ? "No PCI devices are recorded." : "No device needs attention.") +
+               "</p>\n</section>\n";
+
+    html += "<h3>Devices</h3>\n<div class=\"wide\">\n<table>\n<thead><tr><th scope=\"col\">Attention</th>"
+            "<th scope=\"col\">Device</th><th scope=\"col\">Database</th><th scope=\"col\">Driver</th>"
+            "<th scope=\"col\">Location</th><th scope=\"col\">Hardware ID</th></tr></thead>\n<tbody>\n";
+    for (const std::size_t i : listed)
+        html += tableRow(*devices[i], deviceAnchor(index, i));
+    html += "</tbody>\n</table>\n</div>\n<h3>Each device</h3>\n";
+    for (const std::size_t i : listed)
+        html += outlineArticle(*devices[i], deviceAnchor(index, i));
+    return html + "</section>\n";
+}
+
+std::string failedSection(std::size_t index, const std::string& source, const std::string& problem)
+{
+    return sectionStart(index, shown(source)) + "<p class=\"error\">Its devices could not be read: " +
+           shown(problem) + "</p>\n</section>\n";
+}
+
+std::string reportEnd()
+{
+    return "</main>\n<footer><p>Made by Corvane " CORVANE_VERSION ".</p></footer>\n</body>\n</html>\n";
+}
+
+std::string htmlReport(const ReportSettings& settings, const ReportMachine& machine)
+{
+    return reportStart(machine.name) + machineSection(settings, 0, machine) + reportEnd();
+}
+
+std::string reportDate(std::time_t now)
+{
+    // Reproducible output: a fixed date for builds and tests that ask for one.
+    if (const char* fixed = std::getenv("SOURCE_DATE_EPOCH"); fixed && *fixed) {
+        char* end = nullptr;
+        const long long seconds = std::strtoll(fixed, &end, 10);
+        if (*end == '\0' && seconds >= 0)
+            now = static_cast<std::time_t>(seconds);
+    }
+    const std::tm* utc = std::gmtime(&now);
+    char text[32] = "";
+    if (!utc || !std::strftime(text, sizeof text, "%Y-%m-%d %H:%M UTC", utc))
+        return "unknown";
+    return text;
+}
+
+std::string reportFileName(std::string_view machineName)
+{
+    std::string name;
+    for (const char c : machineName) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool refused = byte < 0x20 || byte == 0x7F || std::strchr(" <>:\"/\\|?*", c);
+        name += refused ? '_' : c;
+    }
+    // Windows takes no name that ends in a dot; none may start one (hidden on Linux).
+    while (!name.empty() && (name.back() == '.' || name.back() == '_'))
+        name.pop_back();
+    while (!name.empty() && name.front() == '.')
+        name.erase(0, 1);
+    return "corvane-" + (name.empty() ? std::string("report") : name) + ".html";
+}
