@@ -1,0 +1,125 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// The HTML report: texts from a file shown as text, never as markup; the
+// devices that need attention first; sections and their contents; the
+// proposed file name and the date.
+#include "htmlReport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Devices = std::vector<std::unique_ptr<DeviceRecord>>;
+
+std::unique_ptr<DeviceRecord> device(const std::string& description, DriverState state, bool inDatabase)
+{
+    auto record = std::make_unique<DeviceRecord>("VEN_1AF4&DEV_1041&SUBSYS_11001AF4&REV_01");
+    record->description = description;
+    record->driverState = state;
+    record->driver = "netkvm";
+    record->inDatabase = inDatabase;
+    record->hardwareIds = {"PCI\\VEN_1AF4&DEV_1041&SUBSYS_11001AF4&REV_01"};
+    return record;
+}
+
+// SOURCE_DATE_EPOCH set to `value`, or unset for null.
+void setDateEpoch(const char* value)
+{
+#ifdef _WIN32
+    _putenv_s("SOURCE_DATE_EPOCH", value ? value : "");
+#else
+    if (value)
+        setenv("SOURCE_DATE_EPOCH", value, 1);
+    else
+        unsetenv("SOURCE_DATE_EPOCH");
+#endif
+}
+
+const ReportSettings settings{"devices.lst", "2026-12-08 17:49 UTC", false};
+
+TEST(HtmlReport, ShowsHostileTextsAsText)
+{
+    Devices devices;
+    devices.push_back(device("<script>alert(1)</script>\xE2\x80\xAE" "evil\x1b[2J\"'", DriverState::none, false));
+    devices.back()->location = "<img src=x onerror=alert(2)>";
+    devices.back()->entry.text1 = "</td></tr></table><b>";
+    devices.back()->inDatabase = true;
+    const std::string html =
+        htmlReport(settings, {"<b>PC</b>&amp;", "C:\\exports\\a<b&c>.reg\xE2\x81\xA7", &devices});
+    for (const char* markup : {"<script", "<img", "<b>", "</table><", "\xE2\x80\xAE", "\xE2\x81\xA7", "\x1b"})
+        EXPECT_EQ(html.find(markup), std::string::npos) << markup;
+    for (const char* shown : {"&lt;script&gt;alert(1)&lt;/script&gt;\\u202eevil\\x1b[2J&quot;&#39;",
+                              "&lt;img src=x onerror=alert(2)&gt;", "&lt;b&gt;PC&lt;/b&gt;&amp;amp;",
+                              "a&lt;b&amp;c&gt;.reg\\u2067", "&lt;/td&gt;&lt;/tr&gt;&lt;/table&gt;&lt;b&gt;"})
+        EXPECT_NE(html.find(shown), std::string::npos) << shown;
+}
+
+TEST(HtmlReport, ListsTheDevicesThatNeedAttentionFirstAndCountsThem)
+{
+    Devices devices;
+    devices.push_back(device("Fine one", DriverState::bound, true));
+    devices.push_back(device("Driverless", DriverState::none, true));
+    devices.push_back(device("Fine two", DriverState::bound, true));
+    devices.push_back(device("Unknown and off", DriverState::disabled, false));
+    const std::string html = htmlReport(settings, {"pc", "", &devices});
+    const auto at = [&html](const char* text) { return html.find(text); };
+    EXPECT_LT(at(">Driverless<"), at(">Unknown and off<"));
+    EXPECT_LT(at(">Unknown and off<"), at(">Fine one<"));
+    EXPECT_LT(at(">Fine one<"), at(">Fine two<"));
+    EXPECT_NE(at("<strong>4</strong> devices"), std::string::npos);
+    EXPECT_NE(at("<strong>2</strong> need attention"), std::string::npos);
+    EXPECT_NE(at("Disabled, not in the database</td>"), std::string::npos);
+    EXPECT_NE(at("<use href=\"#mark-disabled-unknown\"/>"), std::string::npos);
+    EXPECT_NE(at("This computer, as its system records it"), std::string::npos);
+
+    const std::string attention = htmlReport({"devices.lst", "now", true}, {"pc", "", &devices});
+    EXPECT_EQ(attention.find("Fine one"), std::string::npos);
+    EXPECT_NE(attention.find("<strong>4</strong> devices"), std::string::npos);  // the summary counts all
+}
+
+TEST(HtmlReport, SeveralSourcesHaveContentsAndAFailedOneSaysWhy)
+{
+    Devices devices;
+    devices.push_back(device("A device", DriverState::bound, true));
+    const std::string html = reportStart(std::vector<std::string>{"one.reg", "two&.reg"}) +
+                             machineSection(settings, 0, {"ONE", "one.reg", &devices}) +
+                             failedSection(1, "two&.reg", "Failed to open two&.reg <gone>") + reportEnd();
+    EXPECT_NE(html.find("<a href=\"#machine-1\">one.reg</a>"), std::string::npos);
+    EXPECT_NE(html.find("<a href=\"#machine-2\">two&amp;.reg</a>"), std::string::npos);
+    EXPECT_NE(html.find("<section class=\"machine\" id=\"machine-2\">\n<h2>two&amp;.reg</h2>"), std::string::npos);
+    EXPECT_NE(html.find("Failed to open two&amp;.reg &lt;gone&gt;"), std::string::npos);
+    EXPECT_NE(html.find("href=\"#machine-1-device-1\""), std::string::npos);
+    EXPECT_NE(html.find("id=\"machine-1-device-1\""), std::string::npos);
+}
+
+TEST(HtmlReport, ProposesAFileNameAfterTheMachine)
+{
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"DESKTOP-1234", "corvane-DESKTOP-1234.html"},
+        {"a/b\\c:d*e?f\"g<h>i|j k", "corvane-a_b_c_d_e_f_g_h_i_j_k.html"},
+        {"..hidden.", "corvane-hidden.html"},
+        {"tab\there\x7f", "corvane-tab_here.html"},
+        {"Пк", "corvane-Пк.html"},
+        {"", "corvane-report.html"},
+        {"...", "corvane-report.html"},
+    };
+    for (const auto& [machine, file] : cases)
+        EXPECT_EQ(reportFileName(machine), file) << machine;
+}
+
+TEST(HtmlReport, DatesInUtcOrAsSourceDateEpochSays)
+{
+    setDateEpoch(nullptr);
+    EXPECT_EQ(reportDate(1765216140), "2025-12-08 17:49 UTC");
+    setDateEpoch("0");
+    EXPECT_EQ(reportDate(1765216140), "1970-01-01 00:00 UTC");
+    setDateEpoch("soon");
+    EXPECT_EQ(reportDate(1765216140), "2025-12-08 17:49 UTC");
+    setDateEpoch(nullptr);
+}
+
+}
