@@ -241,6 +241,11 @@ int DeviceTree::handleKey()
             onFindDrivers();  // replaces every line: touch none of them after it
         return 1;
     }
+    if (control && !shift && key == 's') {
+        if (onSaveReport)
+            onSaveReport();
+        return 1;
+    }
     if (control) {
         if (key != 'c')
             return 0;
@@ -350,7 +355,7 @@ bool DeviceTree::typeAhead(const char* text)
 
 void DeviceTree::showMenu(int atX, int atY)
 {
-    enum { copyLine, copyDevice, copyIds, copyAll, openEverything, closeEverything, attention, findDrivers };
+    enum { copyLine, copyDevice, copyIds, copyAll, openEverything, closeEverything, attention, findDrivers, saveReport };
     const int lineFlag = selectedLine() ? 0 : FL_MENU_INACTIVE;
     const int attentionFlag = FL_MENU_TOGGLE | (attentionOnly ? FL_MENU_VALUE : 0);
     const Fl_Menu_Item items[] = {
@@ -363,6 +368,7 @@ void DeviceTree::showMenu(int atX, int atY)
         {"Show only devices that need attention", FL_CTRL + FL_SHIFT + 'a', nullptr, nullptr,
          attentionFlag | FL_MENU_DIVIDER, 0, 0, 0, 0},
         {"Find drivers in a folder...", FL_CTRL + 'd', nullptr, nullptr, 0, 0, 0, 0, 0},
+        {"Save report...", FL_CTRL + 's', nullptr, nullptr, 0, 0, 0, 0, 0},
         {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
     };
     const Fl_Menu_Item* chosen = items->popup(atX, atY);
@@ -392,6 +398,10 @@ void DeviceTree::showMenu(int atX, int atY)
     case findDrivers:
         if (onFindDrivers)
             onFindDrivers();
+        break;
+    case saveReport:
+        if (onSaveReport)
+            onSaveReport();
         break;
     }
 }

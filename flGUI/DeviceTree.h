@@ -20,8 +20,8 @@
 // It behaves like the system tree views users know: the arrows, Home, End,
 // Right, Left and the keypad's + - * move the selection and open or close
 // lines, typed letters jump to a line, Ctrl+C and Ctrl+Shift+C copy, a
-// double-click opens or closes a line, a right-click opens a menu, and F5
-// asks the form to read the devices again.
+// double-click opens or closes a line, a right-click opens a menu, F5
+// asks the form to read the devices again and Ctrl+S to save a report.
 // Ctrl with + - 0 are left to FLTK, which rescales the window with them.
 class DeviceTree : public Fl_Tree {
 public:
@@ -102,6 +102,8 @@ public:
     // Called on Ctrl+D and from the menu: the form asks for a folder of
     // drivers to look for the devices' drivers in.
     std::function<void()> onFindDrivers;
+    // Called on Ctrl+S and from the menu: the form saves a report of the devices.
+    std::function<void()> onSaveReport;
     // The hardware IDs of the device of a key, one a line, for the menu's
     // "Copy hardware IDs".
     std::function<std::string(const std::string& deviceKey)> hardwareIdsOf;

@@ -6,7 +6,9 @@
 #include "deviceOutline.h"
 #include "deviceSource.h"
 #include "driverFolder.h"
+#include "files.h"
 #include "flException.h"
+#include "htmlReport.h"
 #include "noticeBox.h"
 #include "platform.h"
 #include "platformWindow.h"
@@ -106,6 +108,9 @@ void flMainForm::takeDevices(Loaded loaded, Load load, const std::string& fromFi
         source = fileSource.get();
         file = fromFile;
         window->copy_label(titleFor(file, loaded.opened.machineName).c_str());
+        machineName = loaded.opened.machineName.empty() ? platform::fileNameOf(file) : loaded.opened.machineName;
+    } else if (file.empty()) {
+        machineName = platform::hostName();
     }
     if (load == Load::again)
         showNotice();  // at start-up, once the window shows
@@ -192,6 +197,32 @@ std::string flMainForm::hardwareIdsText(const std::string& deviceKey) const
     return text;
 }
 
+std::string flMainForm::report(const std::string& made) const
+{
+    return htmlReport({databasePath(), made, attentionOnly}, {machineName, file, &devices});
+}
+
+bool flMainForm::saveReport(const std::string& path, std::string& error) const
+{
+    return platform::replaceFile(path, report(reportDate()), error);
+}
+
+void flMainForm::chooseReportFile()
+{
+    Fl_Native_File_Chooser chooser(Fl_Native_File_Chooser::BROWSE_SAVE_FILE);
+    chooser.title("Save report");
+    startInWorkingDirectory(chooser);
+    chooser.filter(platform::reportFileFilter());
+    chooser.preset_file(reportFileName(machineName).c_str());
+    chooser.options(Fl_Native_File_Chooser::SAVEAS_CONFIRM | Fl_Native_File_Chooser::USE_FILTER_EXT);
+    if (chooser.show() != 0 || !chooser.filename() || !*chooser.filename())
+        return;
+    const std::string path = chooser.filename();
+    std::string error;
+    if (!saveReport(path, error))
+        showNoticeBox("The report could not be saved to " + text::visibleText(path) + ": " + text::visibleText(error));
+}
+
 void flMainForm::showNotice()
 {
     if (notice.empty())
@@ -270,6 +301,7 @@ void flMainForm::createWidgets()
     tree->onRescan = [this] { rescan(); };
     tree->onToggleAttention = [this] { showOnlyAttention(!attentionOnly); };
     tree->onFindDrivers = [this] { chooseDriversFolder(); };
+    tree->onSaveReport = [this] { chooseReportFile(); };
     tree->hardwareIdsOf = [this](const std::string& deviceKey) { return hardwareIdsText(deviceKey); };
     fillTree(tree->view());
 }

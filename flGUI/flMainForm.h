@@ -56,6 +56,16 @@ public:
     void findDrivers(const std::string& folder);
     void chooseDriversFolder();
     const DriverSearch& driverSearch() const { return drivers; }
+    // The report of the devices the tree shows (htmlReport.h), made `made`.
+    std::string report(const std::string& made) const;
+    // Writes it to `path`, replacing a file there only once it is complete;
+    // false with the reason in `error` when it cannot.
+    bool saveReport(const std::string& path, std::string& error) const;
+    // Ctrl+S: the platform's save dialog, proposing a name after the
+    // machine, then saveReport; a failure is said in the notice box.
+    void chooseReportFile();
+    // The computer's name (the host name, the file's computer name) or the file's name.
+    const std::string& machine() const { return machineName; }
     // The hardware IDs of the device of that key, one a line, as the menu copies them.
     std::string hardwareIdsText(const std::string& deviceKey) const;
 
@@ -110,6 +120,7 @@ private:
     DeviceSource* source;                      // where the devices are read from
     std::unique_ptr<DeviceSource> fileSource;  // the shown file's
     std::string file;                       // the file shown, if any
+    std::string machineName;                // see machine()
     DriverSearch drivers;
     std::string notice;                     // to be said once the window shows
     std::string dropped;                    // a file dropped, opened once the drop is done

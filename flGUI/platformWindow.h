@@ -33,6 +33,9 @@ void openDisplayWhile(const std::function<void()>& work);
 // "All files" to them.
 const char* deviceFileFilters();
 
+// The save dialog's filter for the report, in the same form.
+const char* reportFileFilter();
+
 // Gives `window` the program's icon, in the sizes the system shows.
 void setWindowIcons(Fl_Window& window);
 

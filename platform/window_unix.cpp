@@ -165,6 +165,11 @@ const char* deviceFileFilters()
     return "Registry exports \t*.reg\nRegistry hives \tSYSTEM\nlspci dumps \t*.txt";
 }
 
+const char* reportFileFilter()
+{
+    return "HTML files \t*.html";
+}
+
 // Every size the icon comes in, for the window manager to choose from at
 // the screen's scale; raw RGBA images need no display, and the window
 // copies them.

@@ -42,6 +42,11 @@ const char* deviceFileFilters()
     return "Registry exports\t*.reg";
 }
 
+const char* reportFileFilter()
+{
+    return "HTML files\t*.html";
+}
+
 // The program's icon resource, in the two sizes the system asks for at its
 // scale (the program declares itself DPI-aware, so at 150 per cent that is
 // 48 and 24 pixels, which the resource has); FLTK itself would show the
