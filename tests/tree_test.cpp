@@ -13,6 +13,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -222,6 +225,40 @@ TEST_F(Tree, ListTreeAndCopiesShowTheSameLines)
     const Fl_Tree_Item* longLine = root->child(2);
     EXPECT_EQ(longLine->label(), std::string(4096, 'L') + "\xE2\x80\xA6 (904 more characters)");
     EXPECT_EQ(tree.lineText(longLine), longText);
+}
+
+// The report the window saves is the one corvane-list --html writes of the
+// same file, byte for byte (the date fixed); a file that cannot be written
+// leaves nothing behind.
+TEST_F(Tree, SavedReportIsCorvaneListsAndReplacesOnlyWhenWhole)
+{
+    const std::string name = "a<b&c>.reg";  // what a file name holds is text in the report too
+    dir.write(name, "Windows Registry Editor Version 5.00\r\n\r\n"
+                    "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\PCI\\"
+                    "VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00\\3&1&0&C8]\r\n\"Class\"=\"<b>Net</b>\"\r\n"
+                    "\"DeviceDesc\"=\";<script>alert(1)</script>\"\r\n");
+    setenv("SOURCE_DATE_EPOCH", "1765216140", 1);
+    std::string listed;
+    std::FILE* list = popen((std::string(CORVANE_LIST) + " --html 'a<b&c>.reg' 2>/dev/null").c_str(), "r");
+    ASSERT_NE(list, nullptr);
+    char chunk[4096];
+    while (const std::size_t got = std::fread(chunk, 1, sizeof chunk, list))
+        listed.append(chunk, got);
+    ASSERT_EQ(pclose(list), 0);
+
+    const auto form = makeForm(name);
+    EXPECT_EQ(form->machine(), name);
+    std::string error;
+    ASSERT_TRUE(form->saveReport(dir.file("report.html"), error)) << error;
+    unsetenv("SOURCE_DATE_EPOCH");
+    std::ifstream saved(dir.file("report.html"), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(saved), {}), listed);
+    EXPECT_NE(listed.find("&lt;script&gt;alert(1)&lt;/script&gt;"), std::string::npos);
+    EXPECT_NE(listed.find("<dd>a&lt;b&amp;c&gt;.reg</dd>"), std::string::npos);
+
+    EXPECT_FALSE(form->saveReport(dir.file("missing/report.html"), error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(std::ifstream(dir.file("missing/report.html")).good());
 }
 #endif
 
