@@ -13,6 +13,7 @@ packages=(
   libdbus-1-dev
   libpci-dev libkmod-dev pciutils pci.ids zlib1g-dev libhivex-dev libwin-hivex-perl
   libgtest-dev libbenchmark-dev nlohmann-json3-dev python3-jsonschema ansible-core
+  chromium python3-html5lib poppler-utils
   xvfb xauth xdotool x11-utils x11-xserver-utils xclip imagemagick weston
   wine wine64 g++-mingw-w64-x86-64 g++-mingw-w64-i686 libz-mingw-w64-dev googletest icoutils locales nsis
   clang libclang-rt-14-dev valgrind
