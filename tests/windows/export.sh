@@ -4,7 +4,7 @@
 # registry (UTF-16LE with a byte-order mark, long hex values continued), of
 # the PCI branch and of a key above it, read by corvane-list on Linux: it
 # prints what corvane-list.exe prints of that registry under Wine, and what
-# corvane-list.exe prints of the same file. Both under the Russian code page,
+# corvane-list.exe prints of the same file, in every form (the HTML report too). Both under the Russian code page,
 # which holds every text of the fixture.
 # Usage: export.sh CORVANE_LIST_EXE LINUX_CORVANE_LIST SOURCE_DIR
 set -u
@@ -20,6 +20,7 @@ cp "$source/tests/data/devices.lst" "$work/"
 # Windows names subsystems from the pci.ids in the working directory; Linux from the system's.
 cp /usr/share/misc/pci.ids "$work/"
 cd "$work" || exit 1
+export SOURCE_DATE_EPOCH=1765216140  # the report's date, the same on both systems
 
 # A value long enough for reg export to continue it over lines.
 "$run" reg add 'HKLM\SYSTEM\CurrentControlSet\Enum\PCI\VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00\3&11583659&0&C8' \
@@ -50,8 +51,9 @@ for file in pci.reg enum.reg; do
   "${russian[@]}" "$run" "$exe" "$file" >"$file.crlf" 2>stderr </dev/null
   check "corvane-list.exe $file: exit status" "0" "$?"
   check "corvane-list.exe $file: what Linux prints" "$(cat "$file.linux")" "$(tr -d '\r' <"$file.crlf")"
-  # The forms for scripts, byte for byte, subsystems named from the same pci.ids.
-  for form in json csv; do
+  # The forms for scripts, byte for byte, subsystems named from the same pci.ids;
+  # the report too, its date fixed.
+  for form in json csv html; do
     "$linux" --$form "$file" >"$file.$form.linux" 2>stderr
     "${russian[@]}" "$run" "$exe" --$form "$file" >"$file.$form.exe" 2>stderr </dev/null
     check "corvane-list.exe --$form $file: exit status" "0" "$?"
