@@ -52,12 +52,13 @@ cmp -s "$database" "$work/ok/devices.lst" || fail "devices.lst changed"
 
 # Another machine's export, given on the command line: its name in the
 # title, and a line with text outside ASCII copied with Ctrl+C onto the
-# Windows clipboard, then its whole device with Ctrl+Shift+C.
+# Windows clipboard, then its whole device with Ctrl+Shift+C; its report saved
+# with Ctrl+S.
 mkdir "$work/file" && cp "$database" "$work/file/devices.lst"
 printf '\xff\xfe' >"$work/file/other machine.reg"
 printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\PCI\\VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00\\0]\r\n"Class"="Net"\r\n"Mfg"="Intel"\r\n"DeviceDesc"=";Ünïcødé € Ω device"\r\n' |
   iconv -f UTF-8 -t UTF-16LE >>"$work/file/other machine.reg"
-(cd "$work/file" && exec "$run" "$corvane" "other machine.reg" >stdout 2>stderr </dev/null) &
+(cd "$work/file" && SOURCE_DATE_EPOCH=1765216140 exec "$run" "$corvane" "other machine.reg" >stdout 2>stderr </dev/null) &
 pid=$!
 window=$(find_window "^Corvane 1\.5\.1 Release 12/17/2011' - other machine\.reg\$")
 if [ -z "$window" ]; then fail "no window titled with the file's name: $(cat "$work/file/stderr")"; kill "$pid" 2>/dev/null; else
@@ -70,6 +71,20 @@ if [ -z "$window" ]; then fail "no window titled with the file's name: $(cat "$w
   check "Ctrl+Shift+C on the Windows clipboard" \
     "Ünïcødé € Ω device|  Windows|    Net|    Intel|    No driver|  Database|    0x8086|    0x10D3|    Intel Corporation|    82574L Gigabit Network Connection" \
     "$(tr -d '\r' <"$work/clipboard" | head -10 | paste -sd'|')"
+  # Ctrl+S: the system's save dialog proposes a name after the file; saved as
+  # proposed, the report is corvane-list.exe's, byte for byte.
+  xdotool key --window "$window" ctrl+s
+  if [ -z "$(timeout 20 xdotool search --sync --name '^Save report$' 2>/dev/null | head -1)" ]; then
+    fail "Ctrl+S: no save dialog"
+  else
+    sleep 0.5; xdotool key Return
+    for _ in $(seq 100); do [ -s "$work/file/corvane-other_machine.reg.html" ] && break; sleep 0.1; done
+    (cd "$work/file" && SOURCE_DATE_EPOCH=1765216140 "$run" "$(dirname "$corvane")/corvane-list.exe" --html \
+      "other machine.reg" >listed.html 2>/dev/null </dev/null)
+    cmp -s "$work/file/listed.html" "$work/file/corvane-other_machine.reg.html" &&
+      pass "Ctrl+S: the report saved as proposed is corvane-list.exe's" ||
+      fail "Ctrl+S: the saved report: $(ls "$work/file" | xargs)"
+  fi
   xdotool key --window "$window" Escape 2>/dev/null
 fi
 timeout 20 tail --pid="$pid" -f /dev/null
