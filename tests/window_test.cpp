@@ -8,6 +8,7 @@
 #include "FormFixture.h"
 #include "XDriver.h"
 #include "flException.h"
+#include "htmlReport.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Double_Window.H>
@@ -26,6 +27,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <numeric>
 #include <string>
 #include <thread>
@@ -678,6 +680,24 @@ TEST_F(Files, CtrlOOpensTheFileDialogInTheWorkingDirectory)
     settleEvents();
     EXPECT_EQ(devicesShown(), "Picked");
     EXPECT_EQ(title(), "Corvane 1.5.1 Release 12/17/2011' - picked.reg");
+}
+
+// Ctrl+S: the save dialog, in the working directory, proposes a name after
+// the machine; taken as it is, the report of the devices shown is saved there.
+TEST_F(Files, CtrlSSavesTheReportWhereTheDialogProposes)
+{
+    start(dir.write("other machine.reg", exportOf("<b>Reported</b>")));
+    setenv("SOURCE_DATE_EPOCH", "1765216140", 1);
+    const std::string found = runServingEvents(
+        "(xdotool key ctrl+s search --sync --onlyvisible --name '^Save report$' getwindowname %1 sleep 0.5 "
+        "windowfocus --sync %1 key Return sleep 1; "
+        // A dialog still there is closed, so that the test ends.
+        "xdotool search --onlyvisible --name '^Save report$' key --window %1 Escape)");
+    settleEvents();
+    EXPECT_EQ(found, "Save report\n");
+    std::ifstream saved(dir.file("corvane-other_machine.reg.html"), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(saved), {}), form->report(reportDate()));
+    unsetenv("SOURCE_DATE_EPOCH");
 }
 
 struct DropCase {
