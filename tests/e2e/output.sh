@@ -98,14 +98,14 @@ grep -qF 'Failed to open missing\x0a\x1b[31m.reg for read accesss (No such file 
 rm -f error.log
 
 # Output that cannot be written: every form, one line, status 255, the log's line.
-for form in "" --json --csv; do
+for form in "" --json --csv --html; do
   "$list" $form hostile.reg >/dev/full 2>full.err
   check "/dev/full ${form:-text}: status" "255" "$?"
   check "/dev/full ${form:-text}: standard error" \
     "Error: (list/listing.cpp, N) std::exception: Failed to write standard output: No space left on device" \
     "$(sed 's/, [0-9]*)/, N)/' full.err)"
 done
-check "/dev/full: a line each in error.log" "3" "$(wc -l <error.log)"
+check "/dev/full: a line each in error.log" "4" "$(wc -l <error.log)"
 rm -f error.log
 # A file system that fills mid-listing (here a file size limit): the rows
 # written so far stay, and the run fails where it used to succeed.
