@@ -92,7 +92,7 @@ std::string shown(std::string_view raw)
     return htmlEscaped(text::visibleText(raw.substr(0, raw.find('\0'))));
 }
 
-std::string source(const std::string& file)
+std::string sourceText(const std::string& file)
 {
     return file.empty() ? std::string("This computer, as its system records it") : shown(file);
 }
@@ -237,7 +237,7 @@ std::string reportStart(const std::vector<std::string>& sources)
     std::string html = documentStart("Corvane report: " + std::to_string(sources.size()) + " machines");
     html += "<h1>Corvane report: " + std::to_string(sources.size()) + " machines</h1>\n<nav aria-label=\"Machines\">\n<ol>\n";
     for (std::size_t i = 0; i < sources.size(); ++i)
-        html += "<li><a href=\"#machine-" + std::to_string(i + 1) + "\">" + source(sources[i]) + "</a></li>\n";
+        html += "<li><a href=\"#machine-" + std::to_string(i + 1) + "\">" + sourceText(sources[i]) + "</a></li>\n";
     return html + "</ol>\n</nav>\n";
 }
 
@@ -245,7 +245,7 @@ std::string machineSection(const ReportSettings& settings, std::size_t index, co
 {
     const auto& devices = *machine.devices;
     std::string html = sectionStart(index, shown(machine.name)) + "<dl class=\"facts\">\n<dt>Devices of</dt><dd>" +
-                       source(machine.source) + "</dd>\n<dt>Report made</dt><dd>" + htmlEscaped(settings.made) +
+                       sourceText(machine.source) + "</dd>\n<dt>Report made</dt><dd>" + htmlEscaped(settings.made) +
                        "</dd>\n<dt>Database</dt><dd>" + shown(settings.database) + "</dd>\n</dl>\n" + summary(devices);
 
     // Those that need attention first, each group in the order read.
