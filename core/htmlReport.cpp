@@ -5,7 +5,6 @@
 #include "markPictures.h"
 #include "visibleText.h"
 
-#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cstring>
