@@ -5,6 +5,7 @@
 #include "markPictures.h"
 #include "visibleText.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cstring>
@@ -143,6 +144,24 @@ std::string summary(const std::vector<std::unique_ptr<DeviceRecord>>& devices)
     return html + "</ul>\n";
 }
 
+// The database read, and what its lines that matched say they were made
+// from ("devices.lst (pci.ids 2023.04.10)").
+std::string databaseText(const std::string& database, const std::vector<std::unique_ptr<DeviceRecord>>& devices)
+{
+    std::vector<std::string> sources;
+    for (const auto& device : devices) {
+        if (!device->inDatabase)
+            continue;
+        const std::string source = shown(device->entry.text2);
+        if (!source.empty() && std::find(sources.begin(), sources.end(), source) == sources.end())
+            sources.push_back(source);
+    }
+    std::string text = shown(database);
+    for (std::size_t i = 0; i < sources.size(); ++i)
+        text += (i ? ", " : " (") + sources[i] + (i + 1 == sources.size() ? ")" : "");
+    return text;
+}
+
 std::string deviceAnchor(std::size_t machine, std::size_t device)
 {
     return "machine-" + std::to_string(machine + 1) + "-device-" + std::to_string(device + 1);
@@ -245,7 +264,7 @@ std::string machineSection(const ReportSettings& settings, std::size_t index, co
     const auto& devices = *machine.devices;
     std::string html = sectionStart(index, shown(machine.name)) + "<dl class=\"facts\">\n<dt>Devices of</dt><dd>" +
                        sourceText(machine.source) + "</dd>\n<dt>Report made</dt><dd>" + htmlEscaped(settings.made) +
-                       "</dd>\n<dt>Database</dt><dd>" + shown(settings.database) + "</dd>\n</dl>\n" + summary(devices);
+                       "</dd>\n<dt>Database</dt><dd>" + databaseText(settings.database, devices) + "</dd>\n</dl>\n" + summary(devices);
 
     // Those that need attention first, each group in the order read.
     std::vector<std::size_t> listed;

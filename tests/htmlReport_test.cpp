@@ -22,6 +22,7 @@ std::unique_ptr<DeviceRecord> device(const std::string& description, DriverState
     record->driverState = state;
     record->driver = "netkvm";
     record->inDatabase = inDatabase;
+    record->entry.text2 = "pci.ids 2023.04.10";  // the list the database line was made from
     record->hardwareIds = {"PCI\\VEN_1AF4&DEV_1041&SUBSYS_11001AF4&REV_01"};
     return record;
 }
@@ -75,6 +76,7 @@ TEST(HtmlReport, ListsTheDevicesThatNeedAttentionFirstAndCountsThem)
     EXPECT_NE(at("Disabled, not in the database</td>"), std::string::npos);
     EXPECT_NE(at("<use href=\"#mark-disabled-unknown\"/>"), std::string::npos);
     EXPECT_NE(at("This computer, as its system records it"), std::string::npos);
+    EXPECT_NE(at("<dd>devices.lst (pci.ids 2023.04.10)</dd>"), std::string::npos);
 
     const std::string attention = htmlReport({"devices.lst", "now", true}, {"pc", "", &devices});
     EXPECT_EQ(attention.find("Fine one"), std::string::npos);
