@@ -41,12 +41,20 @@ bool takeQuoted(std::string_view& text, std::string& out)
     if (text.empty() || text[0] != '"')
         return false;
     for (std::size_t i = 1; i < text.size(); ++i) {
+        // The characters up to the next quote or escape, at once.
+        std::size_t special = i;
+        while (special < text.size() && text[special] != '"' && text[special] != '\\')
+            ++special;
+        out.append(text.substr(i, special - i));
+        i = special;
+        if (i == text.size())
+            break;
         const char c = text[i];
         if (c == '"') {
             text.remove_prefix(i + 1);
             return true;
         }
-        if (c != '\\' || i + 1 == text.size()) {
+        if (i + 1 == text.size()) {
             out += c;
             continue;
         }
@@ -299,6 +307,11 @@ void RegExportReader::skip(std::size_t lineNumber, const char* reason)
 void RegExportReader::takeLineBytes(std::string_view bytes, bool lineEnds)
 {
     State& s = *state;
+    if (lineEnds && s.current.empty() && !s.discarding && bytes.size() <= maxLineBytes) {
+        line(bytes);  // whole within the piece: read where it stands
+        ++s.lineNumber;
+        return;
+    }
     if (!s.discarding) {
         if (s.current.size() + bytes.size() > maxLineBytes) {
             s.overlong = s.discarding = true;

@@ -53,32 +53,78 @@ std::string windows1252ToUtf8(std::string_view bytes)
     return out;
 }
 
-void Utf16Decoder::decode(std::string_view bytes, std::string& out)
+namespace {
+
+// Writes a character's UTF-8 at `to`; the byte after it.
+char* putUtf8(char* to, std::uint32_t code)
 {
-    for (const char c : bytes) {
-        if (!haveByte) {
-            firstByte = static_cast<unsigned char>(c);
-            haveByte = true;
-            continue;
-        }
-        haveByte = false;
-        const auto second = static_cast<unsigned char>(c);
-        unit(bigEndian ? (firstByte << 8 | second) : (second << 8 | firstByte), out);
+    if (code < 0x80) {
+        *to++ = static_cast<char>(code);
+    } else if (code < 0x800) {
+        *to++ = static_cast<char>(0xC0 | (code >> 6));
+        *to++ = static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        *to++ = static_cast<char>(0xE0 | (code >> 12));
+        *to++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        *to++ = static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        *to++ = static_cast<char>(0xF0 | (code >> 18));
+        *to++ = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        *to++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        *to++ = static_cast<char>(0x80 | (code & 0x3F));
     }
+    return to;
 }
 
-void Utf16Decoder::unit(std::uint32_t code, std::string& out)
+}
+
+// Exports are mostly ASCII: the text is written straight into room made for
+// the most it can take, three bytes a code unit (a pair of surrogates makes
+// four of two), and three for a surrogate left waiting by the last piece.
+void Utf16Decoder::decode(std::string_view bytes, std::string& out)
+{
+    const std::size_t start = out.size();
+    out.resize(start + 3 * ((bytes.size() + 1) / 2) + 3);
+    char* const begin = out.data();
+    char* to = begin + start;
+    std::size_t i = 0;
+    if (haveByte && !bytes.empty()) {
+        const auto second = static_cast<unsigned char>(bytes[0]);
+        to = unit(bigEndian ? (firstByte << 8 | second) : (second << 8 | firstByte), to);
+        haveByte = false;
+        i = 1;
+    }
+    // The byte that is zero in an ASCII character's unit, and the other.
+    const std::size_t high = bigEndian ? 0 : 1, low = 1 - high;
+    for (; i + 1 < bytes.size(); i += 2) {
+        const auto lowByte = static_cast<unsigned char>(bytes[i + low]);
+        if (bytes[i + high] == 0 && lowByte < 0x80 && !highSurrogate)
+            *to++ = static_cast<char>(lowByte);
+        else
+            to = unit(static_cast<unsigned char>(bytes[i + high]) << 8 | lowByte, to);
+    }
+    if (i < bytes.size()) {
+        firstByte = static_cast<unsigned char>(bytes[i]);
+        haveByte = true;
+    }
+    out.resize(static_cast<std::size_t>(to - begin));
+}
+
+char* Utf16Decoder::unit(std::uint32_t code, char* to)
 {
     if (isLowSurrogate(code) && highSurrogate) {
-        text::appendUtf8(out, 0x10000 + ((highSurrogate - 0xD800) << 10) + (code - 0xDC00));
+        to = putUtf8(to, 0x10000 + ((highSurrogate - 0xD800) << 10) + (code - 0xDC00));
         highSurrogate = 0;
-        return;
+        return to;
     }
-    finish(out);
+    if (highSurrogate)
+        to = putUtf8(to, 0xFFFD);
+    highSurrogate = 0;
     if (isHighSurrogate(code))
         highSurrogate = code;
     else
-        text::appendUtf8(out, isLowSurrogate(code) ? 0xFFFD : code);
+        to = putUtf8(to, isLowSurrogate(code) ? 0xFFFD : code);
+    return to;
 }
 
 void Utf16Decoder::finish(std::string& out)

@@ -23,7 +23,8 @@ public:
     void finish(std::string& out);
 
 private:
-    void unit(std::uint32_t code, std::string& out);
+    // Writes what a code unit makes at `to`; the byte after it.
+    char* unit(std::uint32_t code, char* to);
 
     bool bigEndian;
     bool haveByte = false;
