@@ -25,6 +25,10 @@ public:
     // up; read anew at each call. Raises flException when the devices cannot
     // be listed.
     virtual DeviceRecords readDevices() = 0;
+    // The devices for a caller that reads them this once (a file listed or
+    // shown): a source holding devices read earlier hands them over rather
+    // than copies, and holds none afterwards. Others read them as readDevices.
+    virtual DeviceRecords takeDevices() { return readDevices(); }
 };
 
 // The devices of a registry's PCI branch (pciScan.h).
@@ -44,7 +48,8 @@ private:
 class RecordedDevices : public DeviceSource {
 public:
     explicit RecordedDevices(DeviceRecords records) : records(std::move(records)) {}
-    DeviceRecords readDevices() override;
+    DeviceRecords readDevices() override;  // copies
+    DeviceRecords takeDevices() override;
 
 private:
     DeviceRecords records;
@@ -61,6 +66,8 @@ void matchDrivers(const DeviceRecords& devices, const DriverFolders& folders);
 
 // The devices of `source`, matched against `database`.
 DeviceRecords readDevices(DeviceSource& source, const HardwareDatabase& database);
+// The same, handed over (DeviceSource::takeDevices).
+DeviceRecords takeDevices(DeviceSource& source, const HardwareDatabase& database);
 
 // This machine's devices: libpci's on Linux, the registry's on Windows.
 DeviceSource& systemDevices();

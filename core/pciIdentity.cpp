@@ -3,6 +3,8 @@
 
 #include "text.h"
 
+#include <initializer_list>
+
 namespace {
 
 // The number of a part "PREFIXhhhh" of `digits` hexadecimal digits, any case.
@@ -103,11 +105,20 @@ struct IdParts {
     std::string vendor, device, subsystem, revision, classOnly, classWithInterface;
 };
 
-// Appends `first + second` when neither is missing.
-void add(std::vector<std::string>& ids, const std::string& first, const std::string& second, const char* joint = "")
+// Appends the parts joined, each ID made in one allocation, when none of
+// them is missing.
+void add(std::vector<std::string>& ids, std::initializer_list<std::string_view> parts)
 {
-    if (!first.empty() && !second.empty())
-        ids.push_back(first + joint + second);
+    std::size_t size = 0;
+    for (const std::string_view part : parts) {
+        if (part.empty())
+            return;
+        size += part.size();
+    }
+    std::string& id = ids.emplace_back();
+    id.reserve(size);
+    for (const std::string_view part : parts)
+        id.append(part);
 }
 
 }
@@ -116,11 +127,11 @@ std::vector<std::string> windowsHardwareIds(const PciIdentity& identity)
 {
     const IdParts parts(identity);
     std::vector<std::string> ids;
-    if (!parts.revision.empty())
-        add(ids, parts.device, parts.subsystem.empty() ? std::string() : parts.subsystem + parts.revision);
-    add(ids, parts.device, parts.subsystem);
-    add(ids, parts.device, parts.classWithInterface, "&");
-    add(ids, parts.device, parts.classOnly, "&");
+    ids.reserve(4);
+    add(ids, {parts.device, parts.subsystem, parts.revision});
+    add(ids, {parts.device, parts.subsystem});
+    add(ids, {parts.device, "&", parts.classWithInterface});
+    add(ids, {parts.device, "&", parts.classOnly});
     return ids;
 }
 
@@ -128,14 +139,13 @@ std::vector<std::string> windowsCompatibleIds(const PciIdentity& identity)
 {
     const IdParts parts(identity);
     std::vector<std::string> ids;
-    add(ids, parts.device, parts.revision);
-    if (!parts.device.empty())
-        ids.push_back(parts.device);
-    add(ids, parts.vendor, parts.classWithInterface, "&");
-    add(ids, parts.vendor, parts.classOnly, "&");
-    if (!parts.vendor.empty())
-        ids.push_back(parts.vendor);
-    add(ids, std::string("PCI\\"), parts.classWithInterface);
-    add(ids, std::string("PCI\\"), parts.classOnly);
+    ids.reserve(7);
+    add(ids, {parts.device, parts.revision});
+    add(ids, {parts.device});
+    add(ids, {parts.vendor, "&", parts.classWithInterface});
+    add(ids, {parts.vendor, "&", parts.classOnly});
+    add(ids, {parts.vendor});
+    add(ids, {"PCI\\", parts.classWithInterface});
+    add(ids, {"PCI\\", parts.classOnly});
     return ids;
 }

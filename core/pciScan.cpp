@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -296,6 +297,11 @@ DeviceRecords RecordedDevices::readDevices()
     return copies;
 }
 
+DeviceRecords RecordedDevices::takeDevices()
+{
+    return std::exchange(records, DeviceRecords());
+}
+
 void matchDatabase(const DeviceRecords& devices, const HardwareDatabase& database)
 {
     database.expectLookups(devices.size());
@@ -313,6 +319,13 @@ void matchDrivers(const DeviceRecords& devices, const DriverFolders& folders)
 DeviceRecords readDevices(DeviceSource& source, const HardwareDatabase& database)
 {
     DeviceRecords devices = source.readDevices();
+    matchDatabase(devices, database);
+    return devices;
+}
+
+DeviceRecords takeDevices(DeviceSource& source, const HardwareDatabase& database)
+{
+    DeviceRecords devices = source.takeDevices();
     matchDatabase(devices, database);
     return devices;
 }

@@ -82,7 +82,9 @@ flMainForm::Loaded flMainForm::readDevices(DeviceSource& source, const std::stri
     loaded.database = std::make_unique<HardwareDatabase>(databasePath(), load == Load::atStart);
     if (!fromFile.empty())
         loaded.opened = readDeviceFile(fromFile);
-    loaded.devices = ::readDevices(loaded.opened.source ? *loaded.opened.source : source, *loaded.database);
+    // A file is read again by opening it again: its source hands its devices over.
+    loaded.devices = loaded.opened.source ? takeDevices(*loaded.opened.source, *loaded.database)
+                                          : ::readDevices(source, *loaded.database);
     loaded.database->release();  // every record is matched: the file need not stay mapped while the window shows
     if (!drivers.folders.empty()) {
         DriverFolders folders(drivers.target);

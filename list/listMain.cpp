@@ -46,7 +46,7 @@ DeviceRecords devicesOf(const std::string& file, const HardwareDatabase& databas
         std::fprintf(stderr, "%s\n", notice.c_str());
         std::fflush(stderr);
     }
-    return readDevices(*read.source, database);
+    return takeDevices(*read.source, database);  // the file is listed once
 }
 
 // The folders of drivers read, their skipped files said on standard error.
