@@ -19,6 +19,16 @@ void DeviceRecord::matchDatabase(const HardwareDatabase& database)
         inDatabase = database.copyEntry(vendorId, deviceId, entry);  // devices.lst writes capitals
 }
 
+std::vector<std::string> DeviceRecord::hardwareIds() const
+{
+    return recordedHardwareIds.empty() ? windowsHardwareIds(ids) : recordedHardwareIds;
+}
+
+std::vector<std::string> DeviceRecord::compatibleIds() const
+{
+    return recordedCompatibleIds.empty() ? windowsCompatibleIds(ids) : recordedCompatibleIds;
+}
+
 std::vector<AttentionReason> DeviceRecord::attentionReasons() const
 {
     std::vector<AttentionReason> reasons;

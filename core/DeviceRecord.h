@@ -46,9 +46,14 @@ public:
 
     std::string keyName;  // the device key's name, which tells the device apart across scans
     PciIdentity ids;      // its numbers, as far as its source records them
-    // Windows' IDs for it, most specific first: as the registry records
-    // them, or made from `ids` as Windows makes them where nothing records them.
-    std::vector<std::string> hardwareIds, compatibleIds;
+    // Windows' IDs for it, most specific first, as its registry records
+    // them; empty where nothing records them (libpci, an lspci dump).
+    std::vector<std::string> recordedHardwareIds, recordedCompatibleIds;
+    // Windows' IDs for it: the recorded ones, or where none are recorded
+    // those Windows would give it, made from `ids` when asked, so that the
+    // records of thousands of functions do not hold them all.
+    std::vector<std::string> hardwareIds() const;
+    std::vector<std::string> compatibleIds() const;
     std::string deviceClass;
     std::string manufacturer;
     std::string description;

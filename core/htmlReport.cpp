@@ -180,12 +180,13 @@ std::string tableRow(const DeviceRecord& device, const std::string& anchor)
     const auto reasons = device.attentionReasons();
     const std::string why = reasonsText(reasons);
     const auto driver = driverLine(device);
+    const auto hardwareIds = device.hardwareIds();
     return std::string(reasons.empty() ? "<tr>" : "<tr class=\"attention\">") + "<td>" + markImage(markOf(device)) +
            why + "</td><td><a href=\"#" + anchor + "\">" + shown(device.description) + "</a></td><td>" +
            databaseName(device) + "</td><td>" +
            (driver ? shown(*driver) : std::string("<span class=\"note\">Not recorded</span>")) + "</td><td>" +
            shown(device.location) + "</td><td class=\"id\">" +
-           (device.hardwareIds.empty() ? std::string() : shown(device.hardwareIds.front())) + "</td></tr>\n";
+           (hardwareIds.empty() ? std::string() : shown(hardwareIds.front())) + "</td></tr>\n";
 }
 
 // The device's outline: its label, its groups as terms, their lines below them.

@@ -199,20 +199,16 @@ void takeDriver(Registry& registry, Registry::Key instance, DeviceRecord& record
     }
 }
 
-// The IDs Windows gave the device, as its instance key records them; where
-// it records none (a file made by hand, a source that is no Windows), those
-// Windows would give it, made from the key's numbers. The class code is
-// taken from the recorded IDs, the one place a registry records it.
+// The IDs Windows gave the device, as its instance key records them (where
+// it records none, a file made by hand, the record makes them from the key's
+// numbers). The class code is taken from the recorded IDs, the one place a
+// registry records it.
 void takeWindowsIds(Registry& registry, Registry::Key instance, DeviceRecord& record)
 {
-    record.hardwareIds = textsOf(readValue(registry, instance, "HardwareID"));
-    record.compatibleIds = textsOf(readValue(registry, instance, "CompatibleIDs"));
-    record.ids.takeClassCode(record.hardwareIds);
-    record.ids.takeClassCode(record.compatibleIds);
-    if (record.hardwareIds.empty())
-        record.hardwareIds = windowsHardwareIds(record.ids);
-    if (record.compatibleIds.empty())
-        record.compatibleIds = windowsCompatibleIds(record.ids);
+    record.recordedHardwareIds = textsOf(readValue(registry, instance, "HardwareID"));
+    record.recordedCompatibleIds = textsOf(readValue(registry, instance, "CompatibleIDs"));
+    record.ids.takeClassCode(record.recordedHardwareIds);
+    record.ids.takeClassCode(record.recordedCompatibleIds);
 }
 
 // The names of the branch's sub-keys, in the registry's order.
@@ -313,7 +309,7 @@ void matchDatabase(const DeviceRecords& devices, const HardwareDatabase& databas
 void matchDrivers(const DeviceRecords& devices, const DriverFolders& folders)
 {
     for (const auto& device : devices)
-        device->fits = folders.fits(device->hardwareIds, device->compatibleIds);
+        device->fits = folders.fits(device->hardwareIds(), device->compatibleIds());
 }
 
 DeviceRecords readDevices(DeviceSource& source, const HardwareDatabase& database)

@@ -83,7 +83,7 @@ flMainForm::Loaded flMainForm::readDevices(DeviceSource& source, const std::stri
     if (!fromFile.empty())
         loaded.opened = readDeviceFile(fromFile);
     // A file is read again by opening it again: its source hands its devices over.
-    loaded.devices = loaded.opened.source ? takeDevices(*loaded.opened.source, *loaded.database)
+    loaded.devices = loaded.opened.source ? ::takeDevices(*loaded.opened.source, *loaded.database)
                                           : ::readDevices(source, *loaded.database);
     loaded.database->release();  // every record is matched: the file need not stay mapped while the window shows
     if (!drivers.folders.empty()) {
@@ -194,7 +194,7 @@ std::string flMainForm::hardwareIdsText(const std::string& deviceKey) const
     std::string text;
     for (const auto& record : devices)
         if (record->keyName == deviceKey)
-            for (const std::string& id : record->hardwareIds)
+            for (const std::string& id : record->hardwareIds())
                 text += text::visibleText(id) + "\n";
     return text;
 }

@@ -121,9 +121,9 @@ DeviceFields fieldsOf(const DeviceRecord& device, const PciIdsNames* names)
     if (names)
         if (const auto name = subsystemName(*names, ids))
             fields.subsystem = text::validUtf8(*name);
-    for (const std::string& id : device.hardwareIds)
+    for (const std::string& id : device.hardwareIds())
         fields.hardwareIds.push_back(text::validUtf8(id));
-    for (const std::string& id : device.compatibleIds)
+    for (const std::string& id : device.compatibleIds())
         fields.compatibleIds.push_back(text::validUtf8(id));
     if (device.fits) {
         fields.fits.emplace();

@@ -315,8 +315,6 @@ std::unique_ptr<DeviceRecord> recordOf(const PciFunction& function, bool records
     ids.revision = static_cast<std::uint8_t>(function.revision);
     ids.classId = static_cast<std::uint16_t>(function.classCode);
     ids.programmingInterface = static_cast<std::uint8_t>(function.programmingInterface);
-    record->hardwareIds = windowsHardwareIds(ids);
-    record->compatibleIds = windowsCompatibleIds(ids);
     record->deviceClass = std::string(function.className);
     if (function.vendorName)
         record->manufacturer = std::string(*function.vendorName);

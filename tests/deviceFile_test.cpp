@@ -122,6 +122,20 @@ TEST(DeviceFile, ADumpIsReadThroughLibpci)
     EXPECT_EQ(devices[0]->keyName, "VEN_8086&DEV_1237&SUBSYS_FFFFFFFF&REV_02");  // bytes the dump lacks read as ff
     EXPECT_EQ(devices[0]->driverState, DriverState::unknown);                   // a dump records no drivers
 }
+
+// Reads give copies; the one taking them (a listing, the window) gets the
+// records themselves, and the source keeps none.
+TEST(DeviceFile, ADumpsDevicesAreCopiedOrHandedOver)
+{
+    TempDir dir;
+    const DeviceFile file = readDeviceFile(dir.write("dump.txt", dump));
+    const DeviceRecords read = file.source->readDevices();
+    ASSERT_EQ(file.source->readDevices().size(), read.size());
+    const DeviceRecords taken = file.source->takeDevices();
+    ASSERT_EQ(taken.size(), read.size());
+    EXPECT_EQ(taken[0]->keyName, read[0]->keyName);
+    EXPECT_TRUE(file.source->takeDevices().empty());
+}
 #endif
 
 TEST(DeviceFile, ARegistryExportCountsItsSkippedLines)

@@ -23,7 +23,7 @@ std::unique_ptr<DeviceRecord> device(const std::string& description, DriverState
     record->driver = "netkvm";
     record->inDatabase = inDatabase;
     record->entry.text2 = "pci.ids 2023.04.10";  // the list the database line was made from
-    record->hardwareIds = {"PCI\\VEN_1AF4&DEV_1041&SUBSYS_11001AF4&REV_01"};
+    record->recordedHardwareIds = {"PCI\\VEN_1AF4&DEV_1041&SUBSYS_11001AF4&REV_01"};
     return record;
 }
 

@@ -71,8 +71,8 @@ TEST(LibpciDevices, RecordsFunctionsAsWindowsKeysDevices)
     const PciIdentity& usb = devices[2]->ids;
     EXPECT_EQ(usb.classId, 0x0c03);
     EXPECT_EQ(usb.programmingInterface, 0x20);
-    EXPECT_EQ(devices[2]->hardwareIds.at(0), "PCI\\VEN_8086&DEV_9999&SUBSYS_99998086&REV_AB");
-    EXPECT_EQ(devices[2]->compatibleIds.back(), "PCI\\CC_0C03");
+    EXPECT_EQ(devices[2]->hardwareIds().at(0), "PCI\\VEN_8086&DEV_9999&SUBSYS_99998086&REV_AB");
+    EXPECT_EQ(devices[2]->compatibleIds().back(), "PCI\\CC_0C03");
 }
 
 // A function's driver is the one bound to it; one without a driver names the

@@ -379,15 +379,15 @@ TEST_F(Scan, WindowsIdsAsRecordedOrMadeFromTheKey)
     registry.addDevice(nameB, "Net", "Realtek", ";b");
     const auto form = makeForm();
     ASSERT_EQ(form->devices.size(), 2u);
-    EXPECT_EQ(form->devices[0]->hardwareIds, (std::vector<std::string>{"PCI\\VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00",
-                                                                       "PCI\\VEN_8086&DEV_10D3&CC_020000"}));
+    EXPECT_EQ(form->devices[0]->hardwareIds(), (std::vector<std::string>{"PCI\\VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00",
+                                                                         "PCI\\VEN_8086&DEV_10D3&CC_020000"}));
     EXPECT_EQ(form->devices[0]->ids.classId, 0x0200);
-    EXPECT_EQ(form->devices[0]->compatibleIds.front(), "PCI\\VEN_8086&DEV_10D3&REV_00");
-    EXPECT_EQ(form->devices[0]->compatibleIds.back(), "PCI\\CC_0200");  // the class code recorded counts
-    EXPECT_EQ(form->devices[1]->hardwareIds, (std::vector<std::string>{"PCI\\VEN_10EC&DEV_8168&SUBSYS_01231028&REV_06",
-                                                                       "PCI\\VEN_10EC&DEV_8168&SUBSYS_01231028"}));
-    EXPECT_EQ(form->devices[1]->compatibleIds, (std::vector<std::string>{"PCI\\VEN_10EC&DEV_8168&REV_06",
-                                                                         "PCI\\VEN_10EC&DEV_8168", "PCI\\VEN_10EC"}));
+    EXPECT_EQ(form->devices[0]->compatibleIds().front(), "PCI\\VEN_8086&DEV_10D3&REV_00");
+    EXPECT_EQ(form->devices[0]->compatibleIds().back(), "PCI\\CC_0200");  // the class code recorded counts
+    EXPECT_EQ(form->devices[1]->hardwareIds(), (std::vector<std::string>{"PCI\\VEN_10EC&DEV_8168&SUBSYS_01231028&REV_06",
+                                                                         "PCI\\VEN_10EC&DEV_8168&SUBSYS_01231028"}));
+    EXPECT_EQ(form->devices[1]->compatibleIds(), (std::vector<std::string>{"PCI\\VEN_10EC&DEV_8168&REV_06",
+                                                                           "PCI\\VEN_10EC&DEV_8168", "PCI\\VEN_10EC"}));
 }
 
 }
