@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <vector>
 
@@ -25,12 +26,15 @@ bool startsWith(std::string_view text, std::string_view prefix)
     return text.substr(0, prefix.size()) == prefix;
 }
 
+// Without the blanks around it, and a carriage return at its end.
 std::string_view trimmed(std::string_view text)
 {
-    const std::size_t first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+    std::size_t first = 0, end = text.size();
+    while (first < end && (text[first] == ' ' || text[first] == '\t'))
+        ++first;
+    while (end > first && (text[end - 1] == ' ' || text[end - 1] == '\t' || text[end - 1] == '\r'))
+        --end;
+    return text.substr(first, end - first);
 }
 
 // A quoted text at the start of `text` with the escapes regedit writes
@@ -42,9 +46,11 @@ bool takeQuoted(std::string_view& text, std::string& out)
         return false;
     for (std::size_t i = 1; i < text.size(); ++i) {
         // The characters up to the next quote or escape, at once.
-        std::size_t special = i;
-        while (special < text.size() && text[special] != '"' && text[special] != '\\')
-            ++special;
+        const void* quote = std::memchr(text.data() + i, '"', text.size() - i);
+        std::size_t special = quote ? static_cast<std::size_t>(static_cast<const char*>(quote) - text.data())
+                                    : text.size();
+        if (const void* escape = std::memchr(text.data() + i, '\\', special - i))
+            special = static_cast<std::size_t>(static_cast<const char*>(escape) - text.data());
         out.append(text.substr(i, special - i));
         i = special;
         if (i == text.size())
@@ -106,7 +112,7 @@ bool parseHexNumber(std::string_view digits, std::size_t maxDigits, std::uint32_
 
 bool isControlSet(std::string_view name)
 {
-    if (text::asciiLowered(name) == "currentcontrolset")
+    if (text::equalAsciiFolded(name, "currentcontrolset"))
         return true;
     return name.size() == 13 && text::startsWithAsciiFolded(name, "controlset") &&
            std::all_of(name.begin() + 10, name.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -138,7 +144,8 @@ std::optional<ValueData> parseData(std::string_view data, bool version5, const c
             problem = "a text without its closing quote, or more after it";
             return std::nullopt;
         }
-        value.bytes = textValue + '\0';
+        textValue += '\0';
+        value.bytes = std::move(textValue);
         return value;
     }
     if (text::startsWithAsciiFolded(data, "dword:")) {
@@ -184,7 +191,7 @@ std::optional<ValueData> parseData(std::string_view data, bool version5, const c
 struct RegExportReader::BranchPlace {
     std::size_t matched = 0;  // names of the branch's path that the key's path follows
     bool isSelect = false;    // SYSTEM\Select
-    std::string controlSet;   // folded, when the path reaches one
+    std::string_view controlSet;  // its name, when the path reaches one
 };
 
 RegExportReader::BranchPlace RegExportReader::placeOf(const std::vector<std::string_view>& names)
@@ -193,13 +200,13 @@ RegExportReader::BranchPlace RegExportReader::placeOf(const std::vector<std::str
     BranchPlace place;
     while (place.matched < pciBranchDepth && place.matched + 1 < names.size()) {
         const std::string_view name = names[place.matched + 1];
-        if (place.matched == 1 ? !isControlSet(name) : text::asciiLowered(name) != branchNames[place.matched])
+        if (place.matched == 1 ? !isControlSet(name) : !text::equalAsciiFolded(name, branchNames[place.matched]))
             break;
         ++place.matched;
     }
-    place.isSelect = names.size() == 3 && place.matched == 1 && text::asciiLowered(names[2]) == "select";
+    place.isSelect = names.size() == 3 && place.matched == 1 && text::equalAsciiFolded(names[2], "select");
     if (place.matched >= 2)
-        place.controlSet = text::asciiLowered(names[2]);
+        place.controlSet = names[2];
     return place;
 }
 
@@ -219,6 +226,10 @@ struct RegExportReader::State {
     enum class Section { outside, branch, select };
     Section section = Section::outside;
     KeyTreeRegistry::Node* key = nullptr;  // in the branch
+    // The branch and the device key entered last, until a deletion.
+    KeyTreeRegistry::Node* lastBranch = nullptr;
+    KeyTreeRegistry::Node* lastDevice = nullptr;
+    std::string lastControlSet;
     // The PCI branch of each control set, by its folded name.
     std::map<std::string, std::unique_ptr<KeyTreeRegistry>> branches;
     std::optional<std::uint32_t> selectCurrent;  // SYSTEM\Select's "Current"
@@ -416,8 +427,7 @@ void RegExportReader::keyLine(std::string_view text)
         skip(s.lineNumber, "a key name that is empty, holds a zero or is over 255 bytes");
         return;
     }
-    const std::string root = text::asciiLowered(names[0]);
-    if (root != "hkey_local_machine" && root != "hklm")
+    if (!text::equalAsciiFolded(names[0], "hkey_local_machine") && !text::equalAsciiFolded(names[0], "hklm"))
         return;
     const BranchPlace place = placeOf(names);
     if (deletion)
@@ -431,15 +441,29 @@ void RegExportReader::keyLine(std::string_view text)
 // A key of the branch, made with every key on the way down to its instance:
 // the values that follow are its. Below an instance (Device Parameters and
 // the like) neither keys nor values are kept.
-void RegExportReader::enterKey(const std::vector<std::string_view>& names, const std::string& controlSet)
+void RegExportReader::enterKey(const std::vector<std::string_view>& names, std::string_view controlSet)
 {
     State& s = *state;
-    auto& branch = s.branches[controlSet];
-    if (!branch)
-        branch = std::make_unique<KeyTreeRegistry>();
-    KeyTreeRegistry::Node* node = &branch->addKey(pciBranchPath);
-    for (std::size_t i = pciBranchDepth + 1; i < std::min(names.size(), keptDepth); ++i)
-        node = &node->addSubKey(std::string(names[i]));
+    // A device's key comes before its instance's: the branch and the device
+    // entered last are found again without a search.
+    if (!s.lastBranch || !text::equalAsciiFolded(controlSet, s.lastControlSet)) {
+        auto& branch = s.branches[text::asciiLowered(controlSet)];
+        if (!branch)
+            branch = std::make_unique<KeyTreeRegistry>();
+        s.lastBranch = &branch->addKey(pciBranchPath);
+        s.lastControlSet.assign(controlSet);
+        s.lastDevice = nullptr;
+    }
+    KeyTreeRegistry::Node* node = s.lastBranch;
+    for (std::size_t i = pciBranchDepth + 1; i < std::min(names.size(), keptDepth); ++i) {
+        if (i > pciBranchDepth + 1) {
+            node = &node->addSubKey(std::string(names[i]));
+            continue;
+        }
+        if (!s.lastDevice || s.lastDevice->name != names[i])
+            s.lastDevice = &node->addSubKey(std::string(names[i]));
+        node = s.lastDevice;
+    }
     if (names.size() <= keptDepth) {
         s.section = State::Section::branch;
         s.key = node;
@@ -450,15 +474,16 @@ void RegExportReader::enterKey(const std::vector<std::string_view>& names, const
 void RegExportReader::deleteKey(const std::vector<std::string_view>& names, const BranchPlace& place)
 {
     State& s = *state;
+    s.lastBranch = s.lastDevice = nullptr;  // either may go
     if (place.isSelect) {
         s.selectCurrent.reset();
     } else if (place.matched + 1 == names.size() && place.matched < pciBranchDepth) {  // a key above the branch
         if (place.matched >= 2)
-            s.branches.erase(place.controlSet);
+            s.branches.erase(text::asciiLowered(place.controlSet));
         else
             s.branches.clear();
     } else if (place.matched == pciBranchDepth && names.size() <= keptDepth) {
-        const auto branch = s.branches.find(place.controlSet);
+        const auto branch = s.branches.find(text::asciiLowered(place.controlSet));
         if (branch == s.branches.end())
             return;
         std::string below;

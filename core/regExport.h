@@ -71,7 +71,7 @@ private:
     void line(std::string_view text);
     void continuedLine(std::string_view text);
     void keyLine(std::string_view text);
-    void enterKey(const std::vector<std::string_view>& names, const std::string& controlSet);
+    void enterKey(const std::vector<std::string_view>& names, std::string_view controlSet);
     void deleteKey(const std::vector<std::string_view>& names, const BranchPlace& place);
     void valueLine(std::string_view text, std::size_t lineNumber);
     // The one place a malformed line is counted; lineNumber counts from the header's 0.

@@ -162,6 +162,10 @@ INSTANTIATE_TEST_SUITE_P(RegExport, Reader, testing::Values(
          device + "\"Class\"=\"Net\"\n\"Mfg\"=\"Intel\"\n\"Mfg\"=-\n" + pci + "VEN_10EC&DEV_8168&SUBSYS_01231028&REV_06\\1]\n\"Class\"=\"x\"\n"
              "[-HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\PCI\\VEN_10EC&DEV_8168&SUBSYS_01231028&REV_06]\n\"Class\"=\"ignored\"\n",
          inst + "Class=Net\n", 0},
+    Case{"a device deleted and made again", Encoding::utf16le,
+         device + "\"Class\"=\"Net\"\n[-" + pci.substr(1) + "VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00]\n" +
+             device + "\"Mfg\"=\"Intel\"\n",
+         inst + "Mfg=Intel\n", 0},
     Case{"a deletion above the branch", Encoding::utf16le,
          device + "\"Class\"=\"Net\"\n[-HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum]\n", "no branch", 0},
     Case{"a parent key's export: only the branch is kept", Encoding::utf16le,
