@@ -42,7 +42,32 @@ KeyTreeRegistry::Node::~Node()
     }
 }
 
-KeyTreeRegistry::Node* KeyTreeRegistry::Node::subKey(const std::string& keyName) const
+namespace {
+
+// FNV-1a of the name with ASCII letters folded: names that differ only in
+// case have the same, and finding one makes no folded copy.
+std::size_t foldedHash(std::string_view name)
+{
+    std::uint64_t hash = 0xcbf29ce484222325u;
+    for (const char c : name)
+        hash = (hash ^ static_cast<unsigned char>(text::asciiLower(c))) * 0x100000001b3u;
+    return static_cast<std::size_t>(hash);
+}
+
+// The entry of `index` whose element `nameOf` names `name`, or its end.
+template <typename Index, typename NameOf>
+typename Index::const_iterator findFolded(const Index& index, std::string_view name, NameOf nameOf)
+{
+    const auto [first, last] = index.equal_range(foldedHash(name));
+    for (auto entry = first; entry != last; ++entry)
+        if (text::equalAsciiFolded(nameOf(entry->second), name))
+            return entry;
+    return index.end();
+}
+
+}
+
+KeyTreeRegistry::Node* KeyTreeRegistry::Node::subKey(std::string_view keyName) const
 {
     if (subKeyByFoldedName.empty()) {
         for (const auto& key : subKeys)
@@ -50,7 +75,7 @@ KeyTreeRegistry::Node* KeyTreeRegistry::Node::subKey(const std::string& keyName)
                 return key.get();
         return nullptr;
     }
-    const auto key = subKeyByFoldedName.find(text::asciiLowered(keyName));
+    const auto key = findFolded(subKeyByFoldedName, keyName, [](const Node* node) -> const std::string& { return node->name; });
     return key == subKeyByFoldedName.end() ? nullptr : key->second;
 }
 
@@ -61,19 +86,24 @@ KeyTreeRegistry::Node& KeyTreeRegistry::Node::addSubKey(const std::string& keyNa
     subKeys.push_back(std::make_unique<Node>());
     subKeys.back()->name = keyName;
     if (!subKeyByFoldedName.empty())
-        subKeyByFoldedName.emplace(text::asciiLowered(keyName), subKeys.back().get());
+        subKeyByFoldedName.emplace(foldedHash(keyName), subKeys.back().get());
     else if (subKeys.size() > indexedFrom)
         for (const auto& key : subKeys)
-            subKeyByFoldedName.emplace(text::asciiLowered(key->name), key.get());
+            subKeyByFoldedName.emplace(foldedHash(key->name), key.get());
     return *subKeys.back();
 }
 
-void KeyTreeRegistry::Node::removeSubKey(const std::string& keyName)
+void KeyTreeRegistry::Node::removeSubKey(std::string_view keyName)
 {
     const Node* key = subKey(keyName);
     if (!key)
         return;
-    subKeyByFoldedName.erase(text::asciiLowered(keyName));
+    const auto [first, last] = subKeyByFoldedName.equal_range(foldedHash(keyName));
+    for (auto entry = first; entry != last; ++entry)
+        if (entry->second == key) {
+            subKeyByFoldedName.erase(entry);
+            break;
+        }
     subKeys.erase(std::find_if(subKeys.begin(), subKeys.end(),
                                [key](const std::unique_ptr<Node>& node) { return node.get() == key; }));
 }
@@ -83,11 +113,12 @@ KeyTreeRegistry::Node::Values::iterator KeyTreeRegistry::Node::findValue(std::st
     if (valueByFoldedName.empty())
         return std::find_if(values.begin(), values.end(),
                             [valueName](const Value& value) { return text::equalAsciiFolded(value.name, valueName); });
-    const auto found = valueByFoldedName.find(text::asciiLowered(valueName));
+    const auto found =
+        findFolded(valueByFoldedName, valueName, [](Values::iterator value) -> const std::string& { return value->name; });
     return found == valueByFoldedName.end() ? values.end() : found->second;
 }
 
-const KeyTreeRegistry::Node::Value* KeyTreeRegistry::Node::value(const std::string& valueName) const
+const KeyTreeRegistry::Node::Value* KeyTreeRegistry::Node::value(std::string_view valueName) const
 {
     const auto found = const_cast<Node*>(this)->findValue(valueName);
     return found == values.end() ? nullptr : &*found;
@@ -99,10 +130,10 @@ void KeyTreeRegistry::Node::setValue(const std::string& valueName, std::string d
     if (found == values.end()) {
         found = values.insert(values.end(), Value{valueName, type, std::string()});
         if (!valueByFoldedName.empty())
-            valueByFoldedName.emplace(text::asciiLowered(valueName), found);
+            valueByFoldedName.emplace(foldedHash(valueName), found);
         else if (values.size() > indexedFrom)
             for (auto value = values.begin(); value != values.end(); ++value)
-                valueByFoldedName.emplace(text::asciiLowered(value->name), value);
+                valueByFoldedName.emplace(foldedHash(value->name), value);
     }
     found->type = type;
     found->data = std::move(data);
@@ -113,7 +144,12 @@ void KeyTreeRegistry::Node::removeValue(const std::string& valueName)
     const auto found = findValue(valueName);
     if (found == values.end())
         return;
-    valueByFoldedName.erase(text::asciiLowered(valueName));
+    const auto [first, last] = valueByFoldedName.equal_range(foldedHash(valueName));
+    for (auto entry = first; entry != last; ++entry)
+        if (entry->second == found) {
+            valueByFoldedName.erase(entry);
+            break;
+        }
     values.erase(found);
 }
 
@@ -145,9 +181,9 @@ void KeyTreeRegistry::removeKey(const std::string& path)
         return;
     Node* parent = &localMachineNode;
     for (std::size_t i = 0; parent && i + 1 < names.size(); ++i)
-        parent = parent->subKey(std::string(names[i]));
+        parent = parent->subKey(names[i]);
     if (parent)
-        parent->removeSubKey(std::string(names.back()));
+        parent->removeSubKey(names.back());
 }
 
 KeyTreeRegistry::Node* KeyTreeRegistry::nodeOf(Key key)
@@ -165,10 +201,15 @@ long KeyTreeRegistry::openKey(Key parent, const char* subKey, Key* result)
     Node* node = nodeOf(parent);
     if (!node)
         return registryError::invalidHandle;
-    for (const std::string_view name : splitRegistryPath(subKey ? subKey : "")) {
-        node = node->subKey(std::string(name));
-        if (!node)
+    const std::string_view path = subKey ? subKey : "";
+    const auto down = [&node](std::string_view name) { return (node = node->subKey(name)) != nullptr; };
+    if (path.find('\\') == std::string_view::npos) {  // one name, as the scan opens keys: no list of names
+        if (!path.empty() && !down(path))
             return registryError::fileNotFound;
+    } else {
+        for (const std::string_view name : splitRegistryPath(path))
+            if (!down(name))
+                return registryError::fileNotFound;
     }
     *result = nextHandle;
     openKeys[nextHandle] = node;

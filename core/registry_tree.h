@@ -37,18 +37,19 @@ public:
 
         std::string name;
         std::vector<std::unique_ptr<Node>> subKeys;
-        // Keys and values by folded name, kept once a key has more than
-        // `indexedFrom` of them: a few are found faster by looking at each.
+        // Keys and values by a hash of their folded names, kept once a key
+        // has more than `indexedFrom` of them: a few are found faster by
+        // looking at each.
         static constexpr std::size_t indexedFrom = 16;
-        std::unordered_map<std::string, Node*> subKeyByFoldedName;
+        std::unordered_multimap<std::size_t, Node*> subKeyByFoldedName;
         Values values;
-        std::unordered_map<std::string, Values::iterator> valueByFoldedName;
+        std::unordered_multimap<std::size_t, Values::iterator> valueByFoldedName;
 
-        Node* subKey(const std::string& keyName) const;
+        Node* subKey(std::string_view keyName) const;
         Node& addSubKey(const std::string& keyName);  // the existing one if there is one
-        void removeSubKey(const std::string& keyName);
+        void removeSubKey(std::string_view keyName);
         // A value, or null.
-        const Value* value(const std::string& valueName) const;
+        const Value* value(std::string_view valueName) const;
         void setValue(const std::string& valueName, std::string data, std::uint32_t type = registryType::binary);
         void removeValue(const std::string& valueName);
         // A REG_SZ as the registry keeps it: the text and its terminating zero.

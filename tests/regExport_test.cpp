@@ -254,6 +254,30 @@ TEST(KeyTreeRegistry, IsDestroyedWithoutAllocating)
     EXPECT_EQ(allocationCount, before);
 }
 
+// Beyond a few, keys and values are found through an index of their
+// folded names: in any case, and gone from it once removed.
+TEST(KeyTreeRegistry, KeysAndValuesOfManyAreFoundInAnyCase)
+{
+    KeyTreeRegistry registry;
+    KeyTreeRegistry::Node& branch = registry.addKey(pciBranchPath);
+    for (int i = 0; i < 40; ++i) {
+        branch.addSubKey("Key" + std::to_string(i));
+        branch.setString("Value" + std::to_string(i), std::to_string(i));
+    }
+    EXPECT_EQ(&branch.addSubKey("KEY7"), branch.subKey("key7"));
+    EXPECT_EQ(branch.subKeys.size(), 40u);
+    ASSERT_NE(branch.value("VALUE39"), nullptr);
+    EXPECT_EQ(branch.value("VALUE39")->data, std::string("39", 3));
+    branch.removeSubKey("KEY7");
+    branch.removeValue("value8");
+    EXPECT_EQ(branch.subKey("Key7"), nullptr);
+    EXPECT_EQ(branch.value("Value8"), nullptr);
+    branch.setString("VALUE8", "again");
+    EXPECT_EQ(branch.values.back().name, "VALUE8");
+    EXPECT_EQ(branch.value("value8")->data, std::string("again", 6));
+    EXPECT_NE(branch.subKey("kEy39"), nullptr);
+}
+
 TEST(KeyTreeRegistry, TreesOfAnyDepthAreRemovedAndDestroyedWithoutRecursion)
 {
     const std::string path = std::string(pciBranchPath) + deepPath(300000);
