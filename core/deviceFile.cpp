@@ -101,7 +101,7 @@ DeviceFile readDeviceFile(const std::string& path)
 
     DeviceFile result;
     if (const auto encoding = RegExportReader::recognise(head)) {
-        RegExportReader reader(*encoding);
+        RegExportReader reader(*encoding, RegExportReader::Keep::scannedValues);
         reader.read(head);
         while (const std::size_t count = readPiece(buffer.data(), buffer.size()))
             reader.read(std::string_view(buffer.data(), count));

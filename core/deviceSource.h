@@ -38,6 +38,9 @@ public:
     // One the source owns: a file's.
     explicit RegistryDevices(std::unique_ptr<Registry> owned) : owned(std::move(owned)), registry(*this->owned) {}
     DeviceRecords readDevices() override;
+    // Of a file's registry held in memory, each device's keys are let go as
+    // soon as they are read: the records take the place of the registry.
+    DeviceRecords takeDevices() override;
 
 private:
     std::unique_ptr<Registry> owned;

@@ -4,6 +4,7 @@
 #include "driverFolder.h"
 #include "flException.h"
 #include "registry.h"
+#include "registry_tree.h"
 
 #include <algorithm>
 #include <optional>
@@ -186,15 +187,15 @@ constexpr std::uint32_t configFailedInstall = 0x40;  // CONFIGFLAG_FAILEDINSTALL
 // became of the installation.
 void takeDriver(Registry& registry, Registry::Key instance, DeviceRecord& record)
 {
-    const std::string service = textOf(readValue(registry, instance, "Service"));
-    const std::uint32_t flags = dwordOf(readValue(registry, instance, "ConfigFlags")).value_or(0);
+    const std::string service = textOf(readValue(registry, instance, instanceValue::service));
+    const std::uint32_t flags = dwordOf(readValue(registry, instance, instanceValue::configFlags)).value_or(0);
     if (flags & (configFailedInstall | configReinstall)) {
         record.driverState = DriverState::none;
     } else if (!service.empty()) {
         record.driverState = flags & configDisabled ? DriverState::disabled : DriverState::bound;
         record.driver = service;
     } else {
-        const bool softwareKey = !textOf(readValue(registry, instance, "Driver")).empty();
+        const bool softwareKey = !textOf(readValue(registry, instance, instanceValue::driver)).empty();
         record.driverState = softwareKey ? DriverState::notNeeded : DriverState::none;
     }
 }
@@ -205,8 +206,8 @@ void takeDriver(Registry& registry, Registry::Key instance, DeviceRecord& record
 // registry records it.
 void takeWindowsIds(Registry& registry, Registry::Key instance, DeviceRecord& record)
 {
-    record.recordedHardwareIds = textsOf(readValue(registry, instance, "HardwareID"));
-    record.recordedCompatibleIds = textsOf(readValue(registry, instance, "CompatibleIDs"));
+    record.recordedHardwareIds = textsOf(readValue(registry, instance, instanceValue::hardwareIds));
+    record.recordedCompatibleIds = textsOf(readValue(registry, instance, instanceValue::compatibleIds));
     record.ids.takeClassCode(record.recordedHardwareIds);
     record.ids.takeClassCode(record.recordedCompatibleIds);
 }
@@ -240,19 +241,19 @@ bool readFirstInstance(Registry& registry, Registry::Key branch, DeviceRecord& r
     const OpenKey instance(registry, device.get(), instanceName.c_str());
     if (!instance.isOpen())
         return false;
-    record.deviceClass = shownText(textOf(readValue(registry, instance.get(), "Class")));
-    record.manufacturer = shownText(textOf(readValue(registry, instance.get(), "Mfg")));
-    record.description = descriptionOf(textOf(readValue(registry, instance.get(), "DeviceDesc")));
+    record.deviceClass = shownText(textOf(readValue(registry, instance.get(), instanceValue::deviceClass)));
+    record.manufacturer = shownText(textOf(readValue(registry, instance.get(), instanceValue::manufacturer)));
+    record.description = descriptionOf(textOf(readValue(registry, instance.get(), instanceValue::description)));
     takeDriver(registry, instance.get(), record);
     record.problemCode = registry.deviceProblem(record.keyName, instanceName);
-    record.location = locationText(textOf(readValue(registry, instance.get(), "LocationInformation")));
+    record.location = locationText(textOf(readValue(registry, instance.get(), instanceValue::location)));
     takeWindowsIds(registry, instance.get(), record);
     return true;
 }
 
 }
 
-DeviceRecords readPciBranch(Registry& registry)
+DeviceRecords readPciBranch(Registry& registry, const std::function<void(const std::string& deviceKey)>& deviceRead)
 {
     const OpenKey root(registry, Registry::localMachine, pciBranchPath);
     if (!root.isOpen())
@@ -268,6 +269,8 @@ DeviceRecords readPciBranch(Registry& registry)
         // A device whose keys cannot be read is left out; the others still count.
         if (readFirstInstance(registry, root.get(), *record))
             devices.push_back(std::move(record));
+        if (deviceRead)
+            deviceRead(name);
     }
     return devices;
 }
@@ -282,6 +285,20 @@ DeviceRecords scanPciRegistry(Registry& registry, const HardwareDatabase& databa
 DeviceRecords RegistryDevices::readDevices()
 {
     return readPciBranch(registry);
+}
+
+DeviceRecords RegistryDevices::takeDevices()
+{
+    auto* tree = dynamic_cast<KeyTreeRegistry*>(owned.get());
+    if (!tree)
+        return readDevices();
+    KeyTreeRegistry::Node* branch = nullptr;  // found once the scan has opened it
+    return readPciBranch(registry, [tree, &branch](const std::string& deviceKey) {
+        if (!branch)
+            branch = &tree->addKey(pciBranchPath);
+        if (KeyTreeRegistry::Node* device = branch->subKey(deviceKey))
+            device->clear();
+    });
 }
 
 DeviceRecords RecordedDevices::readDevices()

@@ -5,6 +5,9 @@
 #include "deviceSource.h"
 #include "hardware.h"
 
+#include <functional>
+#include <string>
+
 class Registry;
 
 // Reads the PCI branch of `registry` (SYSTEM\CurrentControlSet\Enum\PCI below
@@ -13,7 +16,10 @@ class Registry;
 // location and Windows IDs of the device's first instance. A branch that
 // cannot be opened or enumerated raises flException; a device whose keys
 // cannot be read is left out.
-DeviceRecords readPciBranch(Registry& registry);
+// `deviceRead`, when given, is told each device key's name once its keys are
+// read and closed.
+DeviceRecords readPciBranch(Registry& registry,
+                            const std::function<void(const std::string& deviceKey)>& deviceRead = {});
 
 // The same, each record matched against `database`.
 DeviceRecords scanPciRegistry(Registry& registry, const HardwareDatabase& database);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <vector>
 
@@ -226,6 +227,7 @@ struct RegExportReader::State {
     enum class Section { outside, branch, select };
     Section section = Section::outside;
     KeyTreeRegistry::Node* key = nullptr;  // in the branch
+    bool keyIsInstance = false;            // a device's instance key
     // The branch and the device key entered last, until a deletion.
     KeyTreeRegistry::Node* lastBranch = nullptr;
     KeyTreeRegistry::Node* lastDevice = nullptr;
@@ -278,7 +280,8 @@ std::optional<RegExportReader::Encoding> RegExportReader::recognise(std::string_
     return std::nullopt;
 }
 
-RegExportReader::RegExportReader(Encoding encoding) : encoding(encoding), state(std::make_unique<State>(encoding))
+RegExportReader::RegExportReader(Encoding encoding, Keep keep)
+    : encoding(encoding), keep(keep), state(std::make_unique<State>(encoding))
 {
 }
 
@@ -467,6 +470,7 @@ void RegExportReader::enterKey(const std::vector<std::string_view>& names, std::
     if (names.size() <= keptDepth) {
         s.section = State::Section::branch;
         s.key = node;
+        s.keyIsInstance = names.size() == keptDepth;
     }
 }
 
@@ -528,6 +532,10 @@ void RegExportReader::valueLine(std::string_view text, std::size_t lineNumber)
     }
     if (!s.key)
         return;
+    if (keep == Keep::scannedValues &&
+        (!s.keyIsInstance || std::none_of(std::begin(instanceValue::all), std::end(instanceValue::all),
+                                          [&name](const char* read) { return text::equalAsciiFolded(name, read); })))
+        return;  // parsed all the same: a malformed line counts wherever it stands
     if (value->bytes)
         s.key->setValue(name, std::move(*value->bytes), value->type);
     else

@@ -33,7 +33,12 @@ public:
     // no registry export. `head` needs to hold the header line.
     static std::optional<Encoding> recognise(std::string_view head);
 
-    explicit RegExportReader(Encoding encoding);
+    // What of the branch's keys is kept: every value, or those of the
+    // devices' instance keys that the scan reads (registry.h), all that a
+    // listing of thousands of devices needs hold.
+    enum class Keep { everyValue, scannedValues };
+
+    explicit RegExportReader(Encoding encoding, Keep keep = Keep::everyValue);
     ~RegExportReader();
     RegExportReader(const RegExportReader&) = delete;
     RegExportReader& operator=(const RegExportReader&) = delete;
@@ -78,6 +83,7 @@ private:
     void skip(std::size_t lineNumber, const char* reason);
 
     Encoding encoding;
+    Keep keep;
     std::unique_ptr<State> state;
     std::size_t skipped = 0;
     std::optional<SkippedLine> first;

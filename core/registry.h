@@ -64,4 +64,20 @@ constexpr bool isText(std::uint32_t type)
 constexpr const char* pciBranchPath = "SYSTEM\\CurrentControlSet\\Enum\\PCI";
 constexpr std::size_t pciBranchDepth = 4;
 
+// The values of a device's instance key that the scan reads: all a reader
+// of big files needs keep.
+namespace instanceValue {
+constexpr const char* deviceClass = "Class";
+constexpr const char* manufacturer = "Mfg";
+constexpr const char* description = "DeviceDesc";
+constexpr const char* service = "Service";
+constexpr const char* configFlags = "ConfigFlags";
+constexpr const char* driver = "Driver";
+constexpr const char* location = "LocationInformation";
+constexpr const char* hardwareIds = "HardwareID";
+constexpr const char* compatibleIds = "CompatibleIDs";
+constexpr const char* const all[] = {deviceClass, manufacturer, description, service,    configFlags,
+                                     driver,      location,     hardwareIds, compatibleIds};
+}
+
 #endif

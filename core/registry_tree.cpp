@@ -42,29 +42,12 @@ KeyTreeRegistry::Node::~Node()
     }
 }
 
-namespace {
-
-// FNV-1a of the name with ASCII letters folded: names that differ only in
-// case have the same, and finding one makes no folded copy.
-std::size_t foldedHash(std::string_view name)
+std::size_t KeyTreeRegistry::foldedHash(std::string_view name)
 {
     std::uint64_t hash = 0xcbf29ce484222325u;
     for (const char c : name)
         hash = (hash ^ static_cast<unsigned char>(text::asciiLower(c))) * 0x100000001b3u;
     return static_cast<std::size_t>(hash);
-}
-
-// The entry of `index` whose element `nameOf` names `name`, or its end.
-template <typename Index, typename NameOf>
-typename Index::const_iterator findFolded(const Index& index, std::string_view name, NameOf nameOf)
-{
-    const auto [first, last] = index.equal_range(foldedHash(name));
-    for (auto entry = first; entry != last; ++entry)
-        if (text::equalAsciiFolded(nameOf(entry->second), name))
-            return entry;
-    return index.end();
-}
-
 }
 
 KeyTreeRegistry::Node* KeyTreeRegistry::Node::subKey(std::string_view keyName) const
@@ -75,8 +58,8 @@ KeyTreeRegistry::Node* KeyTreeRegistry::Node::subKey(std::string_view keyName) c
                 return key.get();
         return nullptr;
     }
-    const auto key = findFolded(subKeyByFoldedName, keyName, [](const Node* node) -> const std::string& { return node->name; });
-    return key == subKeyByFoldedName.end() ? nullptr : key->second;
+    return subKeyByFoldedName.find(keyName, [](const Node* node) -> const std::string& { return node->name; })
+        .value_or(nullptr);
 }
 
 KeyTreeRegistry::Node& KeyTreeRegistry::Node::addSubKey(const std::string& keyName)
@@ -86,24 +69,19 @@ KeyTreeRegistry::Node& KeyTreeRegistry::Node::addSubKey(const std::string& keyNa
     subKeys.push_back(std::make_unique<Node>());
     subKeys.back()->name = keyName;
     if (!subKeyByFoldedName.empty())
-        subKeyByFoldedName.emplace(foldedHash(keyName), subKeys.back().get());
+        subKeyByFoldedName.add(keyName, subKeys.back().get());
     else if (subKeys.size() > indexedFrom)
         for (const auto& key : subKeys)
-            subKeyByFoldedName.emplace(foldedHash(key->name), key.get());
+            subKeyByFoldedName.add(key->name, key.get());
     return *subKeys.back();
 }
 
 void KeyTreeRegistry::Node::removeSubKey(std::string_view keyName)
 {
-    const Node* key = subKey(keyName);
+    Node* key = subKey(keyName);
     if (!key)
         return;
-    const auto [first, last] = subKeyByFoldedName.equal_range(foldedHash(keyName));
-    for (auto entry = first; entry != last; ++entry)
-        if (entry->second == key) {
-            subKeyByFoldedName.erase(entry);
-            break;
-        }
+    subKeyByFoldedName.remove(keyName, key);
     subKeys.erase(std::find_if(subKeys.begin(), subKeys.end(),
                                [key](const std::unique_ptr<Node>& node) { return node.get() == key; }));
 }
@@ -113,9 +91,8 @@ KeyTreeRegistry::Node::Values::iterator KeyTreeRegistry::Node::findValue(std::st
     if (valueByFoldedName.empty())
         return std::find_if(values.begin(), values.end(),
                             [valueName](const Value& value) { return text::equalAsciiFolded(value.name, valueName); });
-    const auto found =
-        findFolded(valueByFoldedName, valueName, [](Values::iterator value) -> const std::string& { return value->name; });
-    return found == valueByFoldedName.end() ? values.end() : found->second;
+    return valueByFoldedName.find(valueName, [](Values::iterator value) -> const std::string& { return value->name; })
+        .value_or(values.end());
 }
 
 const KeyTreeRegistry::Node::Value* KeyTreeRegistry::Node::value(std::string_view valueName) const
@@ -130,10 +107,10 @@ void KeyTreeRegistry::Node::setValue(const std::string& valueName, std::string d
     if (found == values.end()) {
         found = values.insert(values.end(), Value{valueName, type, std::string()});
         if (!valueByFoldedName.empty())
-            valueByFoldedName.emplace(foldedHash(valueName), found);
+            valueByFoldedName.add(valueName, found);
         else if (values.size() > indexedFrom)
             for (auto value = values.begin(); value != values.end(); ++value)
-                valueByFoldedName.emplace(foldedHash(value->name), value);
+                valueByFoldedName.add(value->name, value);
     }
     found->type = type;
     found->data = std::move(data);
@@ -144,13 +121,16 @@ void KeyTreeRegistry::Node::removeValue(const std::string& valueName)
     const auto found = findValue(valueName);
     if (found == values.end())
         return;
-    const auto [first, last] = valueByFoldedName.equal_range(foldedHash(valueName));
-    for (auto entry = first; entry != last; ++entry)
-        if (entry->second == found) {
-            valueByFoldedName.erase(entry);
-            break;
-        }
+    valueByFoldedName.remove(valueName, found);
     values.erase(found);
+}
+
+void KeyTreeRegistry::Node::clear()
+{
+    subKeyByFoldedName.clear();
+    subKeys.clear();  // each goes without recursion, as in the destructor
+    valueByFoldedName.clear();
+    values.clear();
 }
 
 void KeyTreeRegistry::Node::setString(const std::string& valueName, const std::string& text)

@@ -3,10 +3,12 @@
 #define CORVANE_REGISTRY_TREE_H
 
 #include "registry.h"
+#include "text.h"
 
 #include <list>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -22,6 +24,26 @@
 // without allocating (what ends it may be that memory ran out).
 class KeyTreeRegistry : public Registry {
 public:
+    // Things of a key by a hash of their folded names: null until a key has
+    // many, so that the many keys that have a few hold a pointer, not a table.
+    template <typename Target>
+    class FoldedIndex {
+    public:
+        bool empty() const { return !entries; }
+        void add(std::string_view name, Target target);
+        // The one `nameOf` names `name`, or none.
+        template <typename NameOf>
+        std::optional<Target> find(std::string_view name, NameOf nameOf) const;
+        void remove(std::string_view name, Target target);
+        void clear() { entries.reset(); }
+
+    private:
+        std::unique_ptr<std::unordered_multimap<std::size_t, Target>> entries;
+    };
+    // FNV-1a of the name with ASCII letters folded: names that differ only
+    // in case have the same, and finding one makes no folded copy.
+    static std::size_t foldedHash(std::string_view name);
+
     struct Node {
         struct Value {
             std::string name;
@@ -41,9 +63,9 @@ public:
         // has more than `indexedFrom` of them: a few are found faster by
         // looking at each.
         static constexpr std::size_t indexedFrom = 16;
-        std::unordered_multimap<std::size_t, Node*> subKeyByFoldedName;
+        FoldedIndex<Node*> subKeyByFoldedName;
         Values values;
-        std::unordered_multimap<std::size_t, Values::iterator> valueByFoldedName;
+        FoldedIndex<Values::iterator> valueByFoldedName;
 
         Node* subKey(std::string_view keyName) const;
         Node& addSubKey(const std::string& keyName);  // the existing one if there is one
@@ -52,6 +74,8 @@ public:
         const Value* value(std::string_view valueName) const;
         void setValue(const std::string& valueName, std::string data, std::uint32_t type = registryType::binary);
         void removeValue(const std::string& valueName);
+        // Takes every sub-key and value out; no key below may be open.
+        void clear();
         // A REG_SZ as the registry keeps it: the text and its terminating zero.
         void setString(const std::string& valueName, const std::string& text);
         // A REG_DWORD: four bytes, the lowest first.
@@ -88,6 +112,40 @@ private:
     std::map<Key, Node*> openKeys;
     Key nextHandle = 0x1000;
 };
+
+template <typename Target>
+void KeyTreeRegistry::FoldedIndex<Target>::add(std::string_view name, Target target)
+{
+    if (!entries)
+        entries = std::make_unique<std::unordered_multimap<std::size_t, Target>>();
+    entries->emplace(foldedHash(name), target);
+}
+
+template <typename Target>
+template <typename NameOf>
+std::optional<Target> KeyTreeRegistry::FoldedIndex<Target>::find(std::string_view name, NameOf nameOf) const
+{
+    if (!entries)
+        return std::nullopt;
+    const auto [first, last] = entries->equal_range(foldedHash(name));
+    for (auto entry = first; entry != last; ++entry)
+        if (text::equalAsciiFolded(nameOf(entry->second), name))
+            return entry->second;
+    return std::nullopt;
+}
+
+template <typename Target>
+void KeyTreeRegistry::FoldedIndex<Target>::remove(std::string_view name, Target target)
+{
+    if (!entries)
+        return;
+    const auto [first, last] = entries->equal_range(foldedHash(name));
+    for (auto entry = first; entry != last; ++entry)
+        if (entry->second == target) {
+            entries->erase(entry);
+            return;
+        }
+}
 
 // The key names of a backslash-separated path; empty ones (doubled or outer
 // backslashes) drop out.

@@ -84,7 +84,8 @@ struct Reading {
     std::size_t skipped = 0;
 };
 
-Reading read(const std::string& file, std::size_t piece)
+Reading read(const std::string& file, std::size_t piece,
+             RegExportReader::Keep keep = RegExportReader::Keep::everyValue)
 {
     Reading reading;
     const auto encoding = RegExportReader::recognise(file);
@@ -92,7 +93,7 @@ Reading read(const std::string& file, std::size_t piece)
         reading.tree = "none";
         return reading;
     }
-    RegExportReader reader(*encoding);
+    RegExportReader reader(*encoding, keep);
     for (std::size_t at = 0; at < file.size(); at += piece)
         reader.read(std::string_view(file).substr(at, piece));
     reader.finish();
@@ -200,6 +201,19 @@ INSTANTIATE_TEST_SUITE_P(RegExport, Reader, testing::Values(
     Case{"values set again, in another case, deleted and set anew keep their order", Encoding::ansi,
          device + "\"A\"=\"1\"\n\"B\"=\"2\"\n\"C\"=\"3\"\n\"a\"=\"4\"\n\"b\"=-\n\"B\"=\"5\"\n\"c\"=-\n\"x\"=-\n",
          inst + "A=4\n" + inst + "B=5\n", 0}));
+
+// What the programs keep of a file: the values the scan reads, of instance
+// keys; the lines of the others are checked all the same.
+TEST(RegExport, KeepsTheScannedValuesAlone)
+{
+    const std::string body = pci + "VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00]\n\"Class\"=\"device key\"\n" + device +
+                             "\"class\"=\"Net\"\n\"ContainerID\"=\"{x}\"\n\"Capabilities\"=dword:12345678x\n"
+                             "\"LocationInformation\"=\"PCI bus 1\"\n\"Service\"=-\n";
+    const Reading reading = read(encoded(withHeader(body, Encoding::utf16le), Encoding::utf16le), 5,
+                                 RegExportReader::Keep::scannedValues);
+    EXPECT_EQ(reading.tree, inst + "class=Net\n" + inst + "LocationInformation=PCI bus 1\n");
+    EXPECT_EQ(reading.skipped, 1u);
+}
 
 // A key line of 300,000 levels (600 KB) once took the tree's destructor
 // that many frames deep and crashed on the default stack.
