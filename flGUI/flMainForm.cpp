@@ -93,6 +93,9 @@ flMainForm::Loaded flMainForm::readDevices(DeviceSource& source, const std::stri
         matchDrivers(loaded.devices, folders);
         loaded.driversNotice = folders.notice();
     }
+    loaded.outlines.reserve(loaded.devices.size());
+    for (const auto& record : loaded.devices)
+        loaded.outlines.push_back(outlineOf(*record));
     return loaded;
 }
 
@@ -100,6 +103,7 @@ void flMainForm::takeDevices(Loaded loaded, Load load, const std::string& fromFi
 {
     database = std::move(loaded.database);
     devices = std::move(loaded.devices);
+    readOutlines = std::move(loaded.outlines);
     // The file's name as every report shows it (visibleText.h): a line feed
     // or a control in it stays visible in the box.
     notice = noticeOf(text::visibleText(fromFile), loaded.opened);
@@ -311,9 +315,12 @@ void flMainForm::createWidgets()
 void flMainForm::fillTree(const DeviceTree::View& view)
 {
     tree->clearDevices();
-    for (const auto& record : devices)
-        if (!attentionOnly || record->needsAttention())
-            tree->addDevice(record->keyName, outlineOf(*record));
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        const DeviceRecord& record = *devices[i];
+        if (!attentionOnly || record.needsAttention())
+            tree->addDevice(record.keyName, i < readOutlines.size() ? std::move(readOutlines[i]) : outlineOf(record));
+    }
+    readOutlines.clear();  // taken: later fills make their own
     tree->restoreView(view);
 }
 

@@ -93,6 +93,8 @@ private:
         std::unique_ptr<HardwareDatabase> database;
         DeviceFile opened;
         std::vector<std::unique_ptr<DeviceRecord>> devices;
+        // Of each device, made there too: at start-up, beside the display's opening.
+        std::vector<DeviceOutline> outlines;
         std::string driversNotice;  // of files in the drivers' folders that were skipped
     };
     // Loads devices.lst and reads the devices of `source`, or the file's
@@ -117,6 +119,7 @@ private:
     void fillTree(const DeviceTree::View& view);
     void showNotice();
 
+    std::vector<DeviceOutline> readOutlines;  // made with `devices`, until the tree takes them
     DeviceSource* source;                      // where the devices are read from
     std::unique_ptr<DeviceSource> fileSource;  // the shown file's
     std::string file;                       // the file shown, if any
