@@ -228,6 +228,7 @@ struct RegExportReader::State {
     Section section = Section::outside;
     KeyTreeRegistry::Node* key = nullptr;  // in the branch
     bool keyIsInstance = false;            // a device's instance key
+    std::string valueName;                 // of the value line being read
     // The branch and the device key entered last, until a deletion.
     KeyTreeRegistry::Node* lastBranch = nullptr;
     KeyTreeRegistry::Node* lastDevice = nullptr;
@@ -503,7 +504,8 @@ void RegExportReader::deleteKey(const std::vector<std::string_view>& names, cons
 void RegExportReader::valueLine(std::string_view text, std::size_t lineNumber)
 {
     State& s = *state;
-    std::string name;
+    std::string& name = s.valueName;
+    name.clear();
     if (!text.empty() && text[0] == '@') {
         text.remove_prefix(1);
     } else if (!takeQuoted(text, name)) {

@@ -9,6 +9,7 @@
 std::vector<std::string_view> splitRegistryPath(std::string_view path)
 {
     std::vector<std::string_view> names;
+    names.reserve(static_cast<std::size_t>(std::count(path.begin(), path.end(), '\\')) + 1);
     std::size_t start = 0;
     while (start <= path.size()) {
         std::size_t end = path.find('\\', start);

@@ -3,6 +3,8 @@
 
 #include "text.h"
 
+#include <cstring>
+
 namespace {
 
 // Windows-1252's characters 0x80 to 0x9F.
@@ -94,14 +96,31 @@ void Utf16Decoder::decode(std::string_view bytes, std::string& out)
         haveByte = false;
         i = 1;
     }
-    // The byte that is zero in an ASCII character's unit, and the other.
+    // The byte that is zero in an ASCII character's unit, and the other;
+    // the bits of four units that are zero when all four are ASCII, laid
+    // out as the bytes are, whatever the machine's byte order.
     const std::size_t high = bigEndian ? 0 : 1, low = 1 - high;
-    for (; i + 1 < bytes.size(); i += 2) {
+    static constexpr unsigned char notAsciiBits[2][8] = {{0x80, 0xFF, 0x80, 0xFF, 0x80, 0xFF, 0x80, 0xFF},
+                                                         {0xFF, 0x80, 0xFF, 0x80, 0xFF, 0x80, 0xFF, 0x80}};
+    std::uint64_t notAscii = 0;
+    std::memcpy(&notAscii, notAsciiBits[bigEndian ? 1 : 0], sizeof notAscii);
+    while (i + 1 < bytes.size()) {
+        if (!highSurrogate && i + 8 <= bytes.size()) {
+            std::uint64_t four = 0;
+            std::memcpy(&four, bytes.data() + i, sizeof four);
+            if ((four & notAscii) == 0) {
+                for (std::size_t unitStart = i; unitStart < i + 8; unitStart += 2)
+                    *to++ = bytes[unitStart + low];
+                i += 8;
+                continue;
+            }
+        }
         const auto lowByte = static_cast<unsigned char>(bytes[i + low]);
         if (bytes[i + high] == 0 && lowByte < 0x80 && !highSurrogate)
             *to++ = static_cast<char>(lowByte);
         else
             to = unit(static_cast<unsigned char>(bytes[i + high]) << 8 | lowByte, to);
+        i += 2;
     }
     if (i < bytes.size()) {
         firstByte = static_cast<unsigned char>(bytes[i]);

@@ -52,7 +52,9 @@ INSTANTIATE_TEST_SUITE_P(Utf16, Decoded, testing::Values(
     Case{"loneHighThenText", u"x\xD834y", "x\xEF\xBF\xBDy"},
     Case{"loneHighThenHigh", u"\xD834\xD834\xDD1E", "\xEF\xBF\xBD\xF0\x9D\x84\x9E"},
     Case{"loneLow", u"x\xDD1Ey", "x\xEF\xBF\xBDy"},
-    Case{"highAtTheEnd", u"x\xD834", "x\xEF\xBF\xBD"}),
+    Case{"highAtTheEnd", u"x\xD834", "x\xEF\xBF\xBD"},
+    Case{"mixedInRunsOfFour", u"abcdefg\xD834hijklmno\U0001D11Epqrstuv\u00e9wxyz0123",
+         "abcdefg\xEF\xBF\xBDhijklmno\xF0\x9D\x84\x9Epqrstuv\xC3\xA9wxyz0123"}),
     [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 TEST(Utf16, DropsALoneLastByte)
