@@ -140,7 +140,9 @@ std::optional<ValueData> parseData(std::string_view data, bool version5, const c
     if (data == "-")
         return value;
     if (!data.empty() && data[0] == '"') {
+        // Room for the text and its zero at once: one allocation, no spare half.
         std::string textValue;
+        textValue.reserve(data.size());
         if (!takeQuoted(data, textValue) || !trimmed(data).empty()) {
             problem = "a text without its closing quote, or more after it";
             return std::nullopt;
