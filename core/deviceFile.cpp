@@ -101,16 +101,34 @@ DeviceFile readDeviceFile(const std::string& path)
 
     DeviceFile result;
     if (const auto encoding = RegExportReader::recognise(head)) {
-        RegExportReader reader(*encoding, RegExportReader::Keep::scannedValues);
-        reader.read(head);
-        while (const std::size_t count = readPiece(buffer.data(), buffer.size()))
-            reader.read(std::string_view(buffer.data(), count));
-        reader.finish();
-        if (!reader.hasPciBranch())
+        // A device at a time, as exports come; a file whose devices' keys
+        // do not is read again, its branch held whole.
+        auto reader = std::make_unique<RegExportReader>(*encoding, RegExportReader::Keep::records);
+        reader->read(head);
+        while (!reader->needsWholeBranch()) {
+            const std::size_t count = readPiece(buffer.data(), buffer.size());
+            if (count == 0)
+                break;
+            reader->read(std::string_view(buffer.data(), count));
+        }
+        reader->finish();
+        const bool whole = reader->needsWholeBranch();
+        if (whole) {
+            if (std::fseek(opened.file.get(), 0, SEEK_SET) != 0)
+                fail(__FILE__, __LINE__, "Failed to read " + path);
+            reader = std::make_unique<RegExportReader>(*encoding, RegExportReader::Keep::scannedValues);
+            while (const std::size_t count = readPiece(buffer.data(), buffer.size()))
+                reader->read(std::string_view(buffer.data(), count));
+            reader->finish();
+        }
+        if (!reader->hasPciBranch())
             fail(__FILE__, __LINE__, path + " holds no PCI devices: it has no key HKEY_LOCAL_MACHINE\\" +
                                          pciBranchPath);
-        result.skippedLines = reader.skippedLines();
-        result.source = std::make_unique<RegistryDevices>(reader.takeRegistry());
+        result.skippedLines = reader->skippedLines();
+        if (whole)
+            result.source = std::make_unique<RegistryDevices>(reader->takeRegistry());
+        else
+            result.source = std::make_unique<RecordedDevices>(reader->takeRecords());
         return result;
     }
     if (registryHive::hasSignature(head)) {

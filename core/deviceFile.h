@@ -12,8 +12,9 @@
 // The PCI devices another machine recorded in a file, told apart by their
 // content: a Windows registry export (.reg), a Windows registry hive (the
 // SYSTEM file of a Windows disk) or an lspci dump (lspci -x, -xxx, -xxxx).
-// An export and a hive come as a registry whose PCI branch the scan reads as
-// it reads a Windows machine's; a dump as the devices libpci read from it.
+// An export and a hive are read by the scan of a Windows machine's PCI branch:
+// an export's records are made as it is read, a device at a time, a hive
+// comes as a registry; a dump comes as the devices libpci read from it.
 struct DeviceFile {
     std::unique_ptr<DeviceSource> source;
     std::size_t skippedLines = 0;  // malformed lines of a registry export, left out

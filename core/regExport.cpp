@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "regExport.h"
 
+#include "pciScan.h"
 #include "text.h"
 #include "textEncoding.h"
 
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <iterator>
 #include <map>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -213,6 +215,14 @@ RegExportReader::BranchPlace RegExportReader::placeOf(const std::vector<std::str
     return place;
 }
 
+// The PCI branch of one control set, and with Keep::records the records of
+// its devices read so far.
+struct RegExportReader::Branch {
+    std::unique_ptr<KeyTreeRegistry> registry = std::make_unique<KeyTreeRegistry>();
+    DeviceRecords records;
+    std::unordered_set<std::size_t> recorded;  // the folded hashes of their key names
+};
+
 struct RegExportReader::State {
     explicit State(Encoding encoding) : utf16(encoding == Encoding::utf16be) {}
 
@@ -234,14 +244,16 @@ struct RegExportReader::State {
     // The branch and the device key entered last, until a deletion.
     KeyTreeRegistry::Node* lastBranch = nullptr;
     KeyTreeRegistry::Node* lastDevice = nullptr;
+    Branch* lastBranchOf = nullptr;  // what holds lastBranch
     std::string lastControlSet;
     // The PCI branch of each control set, by its folded name.
-    std::map<std::string, std::unique_ptr<KeyTreeRegistry>> branches;
+    std::map<std::string, Branch> branches;
+    bool wholeBranchNeeded = false;  // Keep::records: the file is not read a device at a time
     std::optional<std::uint32_t> selectCurrent;  // SYSTEM\Select's "Current"
     bool finished = false;
 
     bool wantsValues() const { return section != Section::outside; }
-    const KeyTreeRegistry* chosen() const
+    Branch* chosen()
     {
         auto found = branches.find("currentcontrolset");
         if (found == branches.end() && selectCurrent) {
@@ -251,7 +263,7 @@ struct RegExportReader::State {
         }
         if (found == branches.end())
             found = branches.begin();
-        return found == branches.end() ? nullptr : found->second.get();
+        return found == branches.end() ? nullptr : &found->second;
     }
 };
 
@@ -453,10 +465,11 @@ void RegExportReader::enterKey(const std::vector<std::string_view>& names, std::
     // A device's key comes before its instance's: the branch and the device
     // entered last are found again without a search.
     if (!s.lastBranch || !text::equalAsciiFolded(controlSet, s.lastControlSet)) {
-        auto& branch = s.branches[text::asciiLowered(controlSet)];
-        if (!branch)
-            branch = std::make_unique<KeyTreeRegistry>();
-        s.lastBranch = &branch->addKey(pciBranchPath);
+        if (s.lastBranchOf)
+            recordDevices(*s.lastBranchOf);
+        Branch& branch = s.branches[text::asciiLowered(controlSet)];
+        s.lastBranch = &branch.registry->addKey(pciBranchPath);
+        s.lastBranchOf = &branch;
         s.lastControlSet.assign(controlSet);
         s.lastDevice = nullptr;
     }
@@ -466,8 +479,14 @@ void RegExportReader::enterKey(const std::vector<std::string_view>& names, std::
             node = &node->addSubKey(std::string(names[i]));
             continue;
         }
-        if (!s.lastDevice || s.lastDevice->name != names[i])
+        if (!s.lastDevice || s.lastDevice->name != names[i]) {
+            if (keep == Keep::records && !(s.lastDevice && text::equalAsciiFolded(s.lastDevice->name, names[i]))) {
+                recordDevices(*s.lastBranchOf);  // the file has gone on to another device
+                if (s.lastBranchOf->recorded.count(KeyTreeRegistry::foldedHash(names[i])))
+                    s.wholeBranchNeeded = true;  // or back to one recorded (or one of the same hash)
+            }
             s.lastDevice = &node->addSubKey(std::string(names[i]));
+        }
         node = s.lastDevice;
     }
     if (names.size() <= keptDepth) {
@@ -482,6 +501,9 @@ void RegExportReader::deleteKey(const std::vector<std::string_view>& names, cons
 {
     State& s = *state;
     s.lastBranch = s.lastDevice = nullptr;  // either may go
+    s.lastBranchOf = nullptr;
+    if (keep == Keep::records)
+        s.wholeBranchNeeded = true;  // what was recorded may be what goes
     if (place.isSelect) {
         s.selectCurrent.reset();
     } else if (place.matched + 1 == names.size() && place.matched < pciBranchDepth) {  // a key above the branch
@@ -499,7 +521,7 @@ void RegExportReader::deleteKey(const std::vector<std::string_view>& names, cons
         if (below.empty())
             s.branches.erase(branch);
         else
-            branch->second->removeKey(pciBranchPath + below);
+            branch->second.registry->removeKey(pciBranchPath + below);
     }
 }
 
@@ -536,7 +558,7 @@ void RegExportReader::valueLine(std::string_view text, std::size_t lineNumber)
     }
     if (!s.key)
         return;
-    if (keep == Keep::scannedValues &&
+    if (keep != Keep::everyValue &&
         (!s.keyIsInstance || std::none_of(std::begin(instanceValue::all), std::end(instanceValue::all),
                                           [&name](const char* read) { return text::equalAsciiFolded(name, read); })))
         return;  // parsed all the same: a malformed line counts wherever it stands
@@ -563,6 +585,39 @@ void RegExportReader::finish()
         skip(s.logicalStart, "a value cut off by the end of the file");
         s.logical.clear();
     }
+    if (keep == Keep::records)
+        for (auto& [name, branch] : s.branches)
+            recordDevices(branch);
+}
+
+// The branch holds the keys of one device at most, those read since the last
+// record: the scan makes its record, and its keys go.
+void RegExportReader::recordDevices(Branch& branch)
+{
+    State& s = *state;
+    if (keep != Keep::records || s.wholeBranchNeeded)
+        return;
+    KeyTreeRegistry::Node& branchKey = branch.registry->addKey(pciBranchPath);
+    if (branchKey.subKeys.empty())
+        return;
+    for (auto& record : readPciBranch(*branch.registry))
+        branch.records.push_back(std::move(record));
+    for (const auto& device : branchKey.subKeys)
+        branch.recorded.insert(KeyTreeRegistry::foldedHash(device->name));
+    branchKey.clear();
+    if (s.lastBranch == &branchKey)
+        s.lastDevice = nullptr;
+}
+
+bool RegExportReader::needsWholeBranch() const
+{
+    return state->wholeBranchNeeded;
+}
+
+DeviceRecords RegExportReader::takeRecords()
+{
+    Branch* chosen = state->chosen();
+    return chosen ? std::move(chosen->records) : DeviceRecords();
 }
 
 bool RegExportReader::hasPciBranch() const
@@ -572,9 +627,6 @@ bool RegExportReader::hasPciBranch() const
 
 std::unique_ptr<KeyTreeRegistry> RegExportReader::takeRegistry()
 {
-    const KeyTreeRegistry* chosen = state->chosen();
-    for (auto& [name, branch] : state->branches)
-        if (branch.get() == chosen)
-            return std::move(branch);
-    return nullptr;
+    Branch* chosen = state->chosen();
+    return chosen ? std::move(chosen->registry) : nullptr;
 }

@@ -2,6 +2,7 @@
 #ifndef CORVANE_REGEXPORT_H
 #define CORVANE_REGEXPORT_H
 
+#include "deviceSource.h"
 #include "registry_tree.h"
 
 #include <cstddef>
@@ -33,10 +34,12 @@ public:
     // no registry export. `head` needs to hold the header line.
     static std::optional<Encoding> recognise(std::string_view head);
 
-    // What of the branch's keys is kept: every value, or those of the
-    // devices' instance keys that the scan reads (registry.h), all that a
-    // listing of thousands of devices needs hold.
-    enum class Keep { everyValue, scannedValues };
+    // What of the branch's keys is kept: every value; those of the devices'
+    // instance keys that the scan reads (registry.h), all that a listing of
+    // thousands of devices needs hold; or only each device's record, made
+    // (pciScan.h) once the file goes on to another device, so that one
+    // device's keys are held at a time.
+    enum class Keep { everyValue, scannedValues, records };
 
     explicit RegExportReader(Encoding encoding, Keep keep = Keep::everyValue);
     ~RegExportReader();
@@ -63,6 +66,15 @@ public:
     // set that SYSTEM\Select's "Current" names, otherwise the first one's.
     std::unique_ptr<KeyTreeRegistry> takeRegistry();
 
+    // Keep::records: whether the file cannot be read a device at a time: a
+    // device's keys come back after another device's, or a key is deleted.
+    // What is read then is of no use; the file is to be read again keeping
+    // scannedValues (a reader that holds the whole branch).
+    bool needsWholeBranch() const;
+    // Keep::records, after finish: the records of the branch's devices,
+    // their database lines not yet looked up, in the file's order.
+    DeviceRecords takeRecords();
+
     // Lines longer than this (continuations joined) are skipped as malformed.
     static constexpr std::size_t maxLineBytes = 1 << 20;
 
@@ -78,6 +90,9 @@ private:
     void keyLine(std::string_view text);
     void enterKey(const std::vector<std::string_view>& names, std::string_view controlSet);
     void deleteKey(const std::vector<std::string_view>& names, const BranchPlace& place);
+    struct Branch;
+    // Keep::records: the record of the device a branch holds, and its keys let go.
+    void recordDevices(Branch& branch);
     void valueLine(std::string_view text, std::size_t lineNumber);
     // The one place a malformed line is counted; lineNumber counts from the header's 0.
     void skip(std::size_t lineNumber, const char* reason);

@@ -148,6 +148,23 @@ TEST(DeviceFile, ARegistryExportCountsItsSkippedLines)
     EXPECT_EQ(skippedLinesNotice("x.reg", 1), "1 malformed line of x.reg was skipped.");
 }
 
+// An export whose devices' keys do not come one device after another is read
+// again whole: a later line still wins, and bad lines count once.
+TEST(DeviceFile, ARegistryExportIsReadWholeWhenADevicesKeysComeBack)
+{
+    TempDir dir;
+    const std::string pci = "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\PCI\\";
+    const std::string first = pci + "VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00\\1]\r\n";
+    DeviceFile file = readDeviceFile(dir.write("export.reg", "REGEDIT4\r\n\r\n" + first + "\"Service\"=\"early\"\r\nbad\r\n" +
+        pci + "VEN_10EC&DEV_8168&SUBSYS_01231028&REV_06\\1]\r\n\"Service\"=\"r8168\"\r\n" + first +
+        "\"Service\"=\"later\"\r\n"));
+    EXPECT_EQ(file.skippedLines, 1u);
+    const DeviceRecords devices = file.source->takeDevices();
+    ASSERT_EQ(devices.size(), 2u);
+    EXPECT_EQ(devices[0]->driver, "later");
+    EXPECT_EQ(devices[1]->driver, "r8168");
+}
+
 struct DumpCase {
     std::string head;
     bool isDump;

@@ -3,12 +3,14 @@
 // write (REGEDIT4 in Windows-1252, deletions, comments, parent keys, broken
 // and truncated files), each read whole and in small pieces.
 #include "AllocationHooks.h"
+#include "pciScan.h"
 #include "regExport.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace {
@@ -201,6 +203,94 @@ INSTANTIATE_TEST_SUITE_P(RegExport, Reader, testing::Values(
     Case{"values set again, in another case, deleted and set anew keep their order", Encoding::ansi,
          device + "\"A\"=\"1\"\n\"B\"=\"2\"\n\"C\"=\"3\"\n\"a\"=\"4\"\n\"b\"=-\n\"B\"=\"5\"\n\"c\"=-\n\"x\"=-\n",
          inst + "A=4\n" + inst + "B=5\n", 0}));
+
+// The scan's records, a line each: the fields read from the registry.
+std::string describe(const DeviceRecords& records)
+{
+    std::string out;
+    for (const auto& record : records) {
+        out += record->keyName + "|" + record->deviceClass + "|" + record->manufacturer + "|" + record->description +
+               "|" + std::to_string(static_cast<int>(record->driverState)) + "|" + record->driver + "|" +
+               record->location + "|";
+        for (const auto* ids : {&record->recordedHardwareIds, &record->recordedCompatibleIds})
+            for (const std::string& id : *ids)
+                out += id + ",";
+        out += "\n";
+    }
+    return out;
+}
+
+// The records and skipped lines of a file read as `keep` says: Keep::records
+// makes them as it reads (none when it asks for the whole branch), the
+// others hold the branch for the scan.
+std::optional<Reading> recordsOf(const std::string& file, std::size_t piece, RegExportReader::Keep keep)
+{
+    RegExportReader reader(*RegExportReader::recognise(file), keep);
+    for (std::size_t at = 0; at < file.size(); at += piece)
+        reader.read(std::string_view(file).substr(at, piece));
+    reader.finish();
+    if (reader.needsWholeBranch())
+        return std::nullopt;
+    Reading reading;
+    reading.skipped = reader.skippedLines();
+    if (!reader.hasPciBranch())
+        reading.tree = "no branch";
+    else if (keep == RegExportReader::Keep::records)
+        reading.tree = describe(reader.takeRecords());
+    else
+        reading.tree = describe(readPciBranch(*reader.takeRegistry()));
+    return reading;
+}
+
+struct DevicesCase {
+    const char* what;
+    std::string body;
+    bool wholeBranch;  // the file cannot be read a device at a time
+};
+
+class Devices : public testing::TestWithParam<DevicesCase> {};
+
+TEST_P(Devices, AreRecordedAsTheScanOfTheWholeBranchRecordsThem)
+{
+    const DevicesCase& c = GetParam();
+    const std::string file = encoded(withHeader(c.body, Encoding::utf16le), Encoding::utf16le);
+    const auto whole = recordsOf(file, file.size(), RegExportReader::Keep::scannedValues);
+    ASSERT_TRUE(whole);
+    for (const std::size_t piece : {file.size() + 1, std::size_t{1}, std::size_t{7}}) {
+        const auto streamed = recordsOf(file, piece, RegExportReader::Keep::records);
+        ASSERT_EQ(!streamed, c.wholeBranch) << "in pieces of " << piece;
+        if (streamed) {
+            EXPECT_EQ(streamed->tree, whole->tree) << "in pieces of " << piece;
+            EXPECT_EQ(streamed->skipped, whole->skipped) << "in pieces of " << piece;
+        }
+    }
+}
+
+const std::string cs1 = "[HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet001\\Enum\\PCI\\";
+const std::string cs2 = "[HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet002\\Enum\\PCI\\";
+const std::string venA = "VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00", venB = "VEN_10EC&DEV_8168&SUBSYS_01231028&REV_06";
+const std::string venC = "VEN_1AF4&DEV_1000&SUBSYS_00011AF4&REV_00";
+const std::string values = "\"Class\"=\"Net\"\n\"Mfg\"=\"@oem1.inf,%m%;Intel\"\n\"Service\"=\"e1000e\"\n"
+                           "\"LocationInformation\"=\"@pci.sys,#1;PCI bus %1, device %2;(3,4)\"\n"
+                           "\"HardwareID\"=hex(7):50,00,43,00,49,00,00,00,41,00,00,00,00,00\n\"ConfigFlags\"=dword:1\n";
+
+INSTANTIATE_TEST_SUITE_P(RegExport, Devices, testing::Values(
+    DevicesCase{"devices one after another, in the chosen control set and another", pci + venA + "]\n" + pci + venA +
+        "\\1]\n" + values + pci + venB + "\\1]\n\"DeviceDesc\"=\"x;Realtek\"\n" + cs1 + venA + "\\1]\n\"Class\"=\"old\"\n" +
+        pci + venC + "\\1]\n\"Driver\"=\"{x}\\\\0001\"\n", false},
+    DevicesCase{"control sets in turn, Select naming the second", cs1 + venA + "\\1]\n" + values + cs2 + venB +
+        "\\1]\n" + values + cs1 + venC + "\\1]\n\"Class\"=\"c\"\n" + cs2 + venC + "\\2]\n\"Class\"=\"d\"\n"
+        "[HKEY_LOCAL_MACHINE\\SYSTEM\\Select]\n\"Current\"=dword:00000002\n", false},
+    DevicesCase{"a device's keys in another case, deeper keys, other keys and bad lines between", pci + venA +
+        "\\2]\n\"Class\"=\"second instance, first listed\"\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\ACPI\\X]\n"
+        "\"a\"=\"b\"\nrubbish\n" + pci + "ven_8086&dev_10d3&subsys_a01f8086&rev_00\\1]\n" + values + "\"B\"=dword:x\n" + pci +
+        venA + "\\1\\Device Parameters]\n\"Class\"=\"below\"\n" + pci + venB + "\\1]\n" + values, false},
+    DevicesCase{"short device keys and one without an instance, left out", pci + "VEN_1\\1]\n" + values + pci + venA +
+        "]\n\"Class\"=\"x\"\n" + pci + venB + "\\1]\n" + values, false},
+    DevicesCase{"a device's keys again after another's", pci + venA + "\\1]\n" + values + pci + venB + "\\1]\n" +
+        values + pci + venA + "\\1]\n\"Service\"=\"later\"\n", true},
+    DevicesCase{"a key deleted", pci + venA + "\\1]\n" + values + "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\x]\n" + pci + venB +
+        "\\1]\n" + values, true}));
 
 // What the programs keep of a file: the values the scan reads, of instance
 // keys; the lines of the others are checked all the same.
