@@ -10,37 +10,12 @@
 
 namespace {
 
-// A number of decimal digits alone, at most `maxDigits` of them.
-std::optional<std::uint32_t> decimal(std::string_view digits, std::size_t maxDigits)
-{
-    if (digits.empty() || digits.size() > maxDigits)
-        return std::nullopt;
-    std::uint32_t value = 0;
-    for (const char c : digits) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        value = value * 10 + static_cast<std::uint32_t>(c - '0');
-    }
-    return value;
-}
-
 // "0x80" or "128": how decorations write product types and suite masks.
 std::optional<std::uint32_t> flagNumber(std::string_view text)
 {
-    if (text::startsWithAsciiFolded(text, "0x")) {
-        text.remove_prefix(2);
-        if (text.empty() || text.size() > 8)
-            return std::nullopt;
-        std::uint32_t value = 0;
-        for (const char c : text) {
-            const int digit = text::hexDigitValue(c);
-            if (digit < 0)
-                return std::nullopt;
-            value = value << 4 | static_cast<std::uint32_t>(digit);
-        }
-        return value;
-    }
-    return decimal(text, 9);
+    if (text::startsWithAsciiFolded(text, "0x"))
+        return text::hexNumber(text.substr(2), 8);
+    return text::decimalNumber(text, 9);
 }
 
 // The parts of `text` between `separators`, at most `limit` + 1 of them.
@@ -66,7 +41,7 @@ std::uint32_t parseDate(std::string_view text)
     const auto parts = split(text, "/-");
     if (parts.size() != 3)
         return 0;
-    const auto month = decimal(parts[0], 2), day = decimal(parts[1], 2), year = decimal(parts[2], 4);
+    const auto month = text::decimalNumber(parts[0], 2), day = text::decimalNumber(parts[1], 2), year = text::decimalNumber(parts[2], 4);
     if (!month || !day || !year || parts[2].size() != 4 || *month < 1 || *month > 12 || *day < 1 || *year < 1)
         return 0;
     static constexpr std::array<std::uint32_t, 12> days = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -101,7 +76,7 @@ std::optional<Decoration> parseDecoration(std::string_view text)
         if (parts[index].empty())
             continue;
         const bool flags = index == 3 || index == 4;
-        const auto value = flags ? flagNumber(parts[index]) : decimal(parts[index], 9);
+        const auto value = flags ? flagNumber(parts[index]) : text::decimalNumber(parts[index], 9);
         if (!value)
             return std::nullopt;
         if (index == 3)
@@ -138,16 +113,8 @@ std::optional<int> stringsLanguage(std::string_view name)
     name.remove_prefix(7);
     if (name.empty())
         return -1;
-    if (name[0] != '.' || name.size() < 2 || name.size() > 5)
-        return std::nullopt;
-    int language = 0;
-    for (const char c : name.substr(1)) {
-        const int digit = text::hexDigitValue(c);
-        if (digit < 0)
-            return std::nullopt;
-        language = language << 4 | digit;
-    }
-    return language;
+    const auto language = name[0] == '.' ? text::hexNumber(name.substr(1), 4) : std::nullopt;
+    return language ? std::optional<int>(static_cast<int>(*language)) : std::nullopt;
 }
 
 // FeatureScore=F8, 0xF8 or xF8: one byte in hexadecimal.
@@ -157,16 +124,8 @@ std::optional<std::uint8_t> featureScore(std::string_view text)
         text.remove_prefix(2);
     else if (text::startsWithAsciiFolded(text, "x"))
         text.remove_prefix(1);
-    if (text.empty() || text.size() > 2)
-        return std::nullopt;
-    std::uint32_t value = 0;
-    for (const char c : text) {
-        const int digit = text::hexDigitValue(c);
-        if (digit < 0)
-            return std::nullopt;
-        value = value << 4 | static_cast<std::uint32_t>(digit);
-    }
-    return static_cast<std::uint8_t>(value);
+    const auto value = text::hexNumber(text, 2);
+    return value ? std::optional<std::uint8_t>(static_cast<std::uint8_t>(*value)) : std::nullopt;
 }
 
 }
@@ -179,7 +138,7 @@ DriverVersion parseDriverVersion(std::string_view date, std::string_view version
     if (version.empty() || parts.size() > 4)
         return result;
     for (std::size_t index = 0; index < 4; ++index) {
-        std::optional<std::uint32_t> part = index < parts.size() ? decimal(parts[index], 5) : 0u;
+        std::optional<std::uint32_t> part = index < parts.size() ? text::decimalNumber(parts[index], 5) : 0u;
         if (!part || *part >= 65535)
             return result;
         result.version = result.version << 16 | *part;

@@ -10,13 +10,9 @@ namespace {
 // The number of a part "PREFIXhhhh" of `digits` hexadecimal digits, any case.
 std::optional<std::uint32_t> hexPart(std::string_view part, std::string_view lowerPrefix, std::size_t digits)
 {
-    if (part.size() != lowerPrefix.size() + digits || !text::startsWithAsciiFolded(part, lowerPrefix) ||
-        !text::hasHexDigits(part.substr(lowerPrefix.size()), digits))
+    if (part.size() != lowerPrefix.size() + digits || !text::startsWithAsciiFolded(part, lowerPrefix))
         return std::nullopt;
-    std::uint32_t value = 0;
-    for (const char c : part.substr(lowerPrefix.size()))
-        value = value * 16 + static_cast<std::uint32_t>(text::hexDigitValue(c));
-    return value;
+    return text::hexNumber(part.substr(lowerPrefix.size()), digits);
 }
 
 // Calls `take` with each part of a name cut at `separators`.

@@ -105,12 +105,10 @@ bool parseHexBytes(std::string_view hex, std::string& out)
 
 bool parseHexNumber(std::string_view digits, std::size_t maxDigits, std::uint32_t& value)
 {
-    if (digits.empty() || digits.size() > maxDigits || !text::hasHexDigits(digits, digits.size()))
-        return false;
-    value = 0;
-    for (const char c : digits)
-        value = value * 16 + static_cast<std::uint32_t>(text::hexDigitValue(c));
-    return true;
+    const auto number = text::hexNumber(digits, maxDigits);
+    if (number)
+        value = *number;
+    return number.has_value();
 }
 
 bool isControlSet(std::string_view name)

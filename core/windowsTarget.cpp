@@ -8,21 +8,6 @@
 
 namespace {
 
-// A decimal number of at most nine digits: no overflow, and more than any
-// version or build Windows has.
-std::optional<std::uint32_t> smallNumber(std::string_view digits)
-{
-    if (digits.empty() || digits.size() > 9)
-        return std::nullopt;
-    std::uint32_t value = 0;
-    for (const char c : digits) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        value = value * 10 + static_cast<std::uint32_t>(c - '0');
-    }
-    return value;
-}
-
 std::optional<WindowsArchitecture> architectureNamed(std::string_view name)
 {
     static const std::array<std::pair<std::string_view, WindowsArchitecture>, 4> names = {{
@@ -44,7 +29,8 @@ bool readVersion(std::string_view version, WindowsTarget& target)
     std::size_t count = 0;
     while (count < parts.size()) {
         const std::size_t dot = version.find('.');
-        const auto number = smallNumber(version.substr(0, dot));
+        // Nine digits: no overflow, and more than any version or build has.
+        const auto number = text::decimalNumber(version.substr(0, dot), 9);
         if (!number)
             return false;
         parts[count++] = *number;
