@@ -3,6 +3,8 @@
 
 #include "text.h"
 
+#include <algorithm>
+
 DeviceRecord::DeviceRecord(const char* keyName)
     : keyName(keyName ? keyName : ""), ids(PciIdentity::ofKeyName(this->keyName))
 {
@@ -13,10 +15,15 @@ void DeviceRecord::matchDatabase(const HardwareDatabase& database)
 {
     // The entry copied as find would find it, without the database keeping it.
     inDatabase = database.copyEntry(entry.getVendorId(), entry.getDeviceId(), entry);
-    const std::string vendorId = "0x" + text::asciiUppered(entry.vendorId.substr(2));
-    const std::string deviceId = "0x" + text::asciiUppered(entry.deviceId.substr(2));
-    if (!inDatabase && (vendorId != entry.vendorId || deviceId != entry.deviceId))
-        inDatabase = database.copyEntry(vendorId, deviceId, entry);  // devices.lst writes capitals
+    if (inDatabase)
+        return;
+    const auto inCapitals = [](const std::string& id) {  // devices.lst writes capitals after the 0x
+        return "0x" + text::asciiUppered(std::string_view(id).substr(std::min<std::size_t>(2, id.size())));
+    };
+    const std::string vendorId = inCapitals(entry.vendorId);
+    const std::string deviceId = inCapitals(entry.deviceId);
+    if (vendorId != entry.vendorId || deviceId != entry.deviceId)
+        inDatabase = database.copyEntry(vendorId, deviceId, entry);
 }
 
 std::vector<std::string> DeviceRecord::hardwareIds() const

@@ -169,7 +169,12 @@ bool HardwareDatabase::copyEntry(const std::string& vendorId, const std::string&
     const std::size_t line = lineOf(vendorId, deviceId);
     if (line == std::string_view::npos)
         return false;
-    into = HardwareEntry(lineAt(bytes(), line));
+    // Read again: another program rewriting the file meanwhile may have
+    // changed the line since it matched (confirmUnchanged reports that).
+    HardwareEntry found(lineAt(bytes(), line));
+    if (found.vendorId != vendorId || found.deviceId != deviceId)
+        return false;
+    into = std::move(found);
     return true;
 }
 

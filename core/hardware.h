@@ -83,8 +83,8 @@ public:
     // its lookups are done (a system call, once, not one a lookup).
     const HardwareEntry* find(const std::string& vendorId, const std::string& deviceId) const;
 
-    // What find finds, copied into `into` (false when there is none): the
-    // entry is not kept, so that a scan of thousands of devices holds their
+    // What find finds, copied into `into` (false when there is none, and
+    // `into` is left as it was): the entry is not kept, so that a scan of thousands of devices holds their
     // database lines once, in its records.
     bool copyEntry(const std::string& vendorId, const std::string& deviceId, HardwareEntry& into) const;
 
