@@ -41,6 +41,29 @@ std::string labelOf(const std::string& text)
     return text.substr(0, cut) + "\xE2\x80\xA6 (" + std::to_string(more) + " more characters)";
 }
 
+// A line that keeps its label's width (MeasuredLabel). Only the
+// measuring is left out, where FLTK measures without drawing: the width is
+// the one FLTK's own measuring found in the same font, size and scale.
+class MeasuredLine : public Fl_Tree_Item {
+public:
+    MeasuredLine(Fl_Tree* tree, MeasuredLabel measured) : Fl_Tree_Item(tree), measured(measured) {}
+
+    int draw_item_content(int render) override
+    {
+        const int labelStart = label_x() + tree()->prefs().labelmarginleft();
+        if (!render && label() && measured.width >= 0 && measured.font == fl_font() && measured.size == fl_size() &&
+            measured.scale == fl_graphics_driver->scale())
+            return labelStart + measured.width;
+        const int end = Fl_Tree_Item::draw_item_content(render);
+        if (label())  // measured in the font FLTK set for it
+            measured = {end - labelStart, fl_font(), fl_size(), fl_graphics_driver->scale()};
+        return end;
+    }
+
+private:
+    MeasuredLabel measured;
+};
+
 // Whether `label` starts with `prefix`, compared character by character
 // without case (UTF-8; a byte that is no UTF-8 stands for itself).
 bool startsWithFolded(const char* label, const std::string& prefix)
@@ -538,17 +561,32 @@ Fl_Tree_Item* DeviceTree::deviceOf(Fl_Tree_Item* line) const
 // Fl_Tree items copy their labels and draw them literally. What is below a
 // device is built when it is first opened: thousands of devices start with
 // a line each, and one empty line below it, for the box that opens it.
-Fl_Tree_Item* DeviceTree::addDevice(const std::string& key, DeviceOutline outline)
+Fl_Tree_Item* DeviceTree::addDevice(const std::string& key, DeviceOutline outline, MeasuredLabel measured)
 {
     if (outline.empty())
         return nullptr;
-    Fl_Tree_Item* device = add(root(), labelOf(outline.front().text).c_str());
-    add(device, "");
+    Fl_Tree_Item* device = addLine(root(), labelOf(outline.front().text), measured);
+    addLine(device, "");
     device->close();  // new items start open; an item's own close() fires no callback
     device->usericon(markPicture(outline.front().mark));
     device->user_data(reinterpret_cast<void*>(devices.size()));  // its place in `devices`
     devices.push_back({key, std::move(outline), false});
     return device;
+}
+
+Fl_Tree_Item* DeviceTree::addLine(Fl_Tree_Item* parent, const std::string& label, MeasuredLabel measured)
+{
+    auto* line = new MeasuredLine(this, measured);  // owned by its parent from here on, as add() makes them
+    line->label(label.c_str());
+    return parent->add(prefs(), line->label(), line);
+}
+
+MeasuredLabel DeviceTree::measureDeviceLine(const std::string& text)
+{
+    fl_font(FL_HELVETICA, FL_NORMAL_SIZE);  // the tree's labels'
+    int width = 0, height = 0;              // no width: no wrapping
+    fl_measure(labelOf(text).c_str(), width, height);
+    return {width, fl_font(), fl_size(), fl_graphics_driver->scale()};
 }
 
 void DeviceTree::buildLines(Fl_Tree_Item* device)
@@ -564,7 +602,7 @@ void DeviceTree::buildLines(Fl_Tree_Item* device)
     for (std::size_t index = 1; index < entry.outline.size(); ++index) {
         const OutlineLine& line = entry.outline[index];
         parents.resize(std::min(static_cast<std::size_t>(line.depth) + 1, parents.size()));
-        parents.push_back(add(parents.back(), labelOf(line.text).c_str()));
+        parents.push_back(addLine(parents.back(), labelOf(line.text)));
         parents.back()->user_data(reinterpret_cast<void*>(index));  // its place in the outline, for copies
     }
     for (int i = 0; i < device->children(); ++i)

@@ -13,6 +13,18 @@
 #include <string>
 #include <vector>
 
+// A label's width as the tree measures it, and what it was measured in
+// (font, size, the drawing's scale). FLTK measures every line's label
+// whenever the tree changes (a line opened or closed, lines added): the
+// tree's lines keep their widths, so that each is measured once for
+// each font, size and scale it is drawn in.
+struct MeasuredLabel {
+    int width = -1;  // none yet
+    Fl_Font font = 0;
+    Fl_Fontsize size = 0;
+    float scale = 0;
+};
+
 // The main form's tree. FLTK's tree shows a horizontal scrollbar when an open
 // line is wider than itself; this one also scrolls a line chosen with the
 // keyboard into view sideways, so that every label can be read whole.
@@ -40,10 +52,15 @@ public:
     int contentWidth() const { return _tree_w; }
     const Fl_Scrollbar& horizontalScrollbar() const { return *_hscroll; }
 
+    // A device line's label measured as the tree measures it, before the
+    // tree needs it: on the window's thread, with the display open.
+    static MeasuredLabel measureDeviceLine(const std::string& text);
+
     // Devices are top-level lines, each known by a key that stays the same
     // across rescans (its registry key name), with the lines of its outline
-    // below it, every line that holds others closed.
-    Fl_Tree_Item* addDevice(const std::string& key, DeviceOutline outline);
+    // below it, every line that holds others closed. `measured`: of its
+    // device line, when measured beforehand.
+    Fl_Tree_Item* addDevice(const std::string& key, DeviceOutline outline, MeasuredLabel measured = {});
     void clearDevices();
     // The lines below a device are made when it is first opened; this makes
     // them now (for a device line; anything else is left alone).
@@ -112,6 +129,7 @@ public:
 
 private:
     static void redrawNow(void* tree);
+    Fl_Tree_Item* addLine(Fl_Tree_Item* parent, const std::string& label, MeasuredLabel measured = {});
     int labelWidth(const Fl_Tree_Item* line) const;
     bool keepWithinLines();
     bool revealPending();

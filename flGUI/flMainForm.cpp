@@ -3,6 +3,7 @@
 
 #include "DeviceTree.h"
 #include "deviceFile.h"
+#include "deviceLineFeed.h"
 #include "deviceOutline.h"
 #include "deviceSource.h"
 #include "driverFolder.h"
@@ -76,7 +77,7 @@ flMainForm::flMainForm(const std::string& deviceFile, DriverSearch drivers)
 flMainForm::~flMainForm() = default;
 
 flMainForm::Loaded flMainForm::readDevices(DeviceSource& source, const std::string& fromFile,
-                                           const DriverSearch& drivers, Load load)
+                                           const DriverSearch& drivers, Load load, DeviceLineFeed* feed)
 {
     Loaded loaded;
     loaded.database = std::make_unique<HardwareDatabase>(databasePath(), load == Load::atStart);
@@ -94,8 +95,11 @@ flMainForm::Loaded flMainForm::readDevices(DeviceSource& source, const std::stri
         loaded.driversNotice = folders.notice();
     }
     loaded.outlines.reserve(loaded.devices.size());
-    for (const auto& record : loaded.devices)
+    for (const auto& record : loaded.devices) {
         loaded.outlines.push_back(outlineOf(*record));
+        if (feed)
+            feed->add(loaded.outlines.back().empty() ? std::string() : loaded.outlines.back().front().text);
+    }
     return loaded;
 }
 
@@ -130,8 +134,16 @@ void flMainForm::loadDevices(Load load, const std::string& fromFile)
 void flMainForm::loadAtStart(const std::string& fromFile)
 {
     Loaded loaded;
-    platform::openDisplayWhile([&] { loaded = readDevices(*source, fromFile, drivers, Load::atStart); });
+    DeviceLineFeed feed;
+    std::vector<MeasuredLabel> measured;
+    platform::openDisplayWhile(
+        [&] {
+            const DeviceLineFeed::ClosedAtEnd closing(feed);
+            loaded = readDevices(*source, fromFile, drivers, Load::atStart, &feed);
+        },
+        [&] { measured = feed.measureUntilClosed(DeviceTree::measureDeviceLine); });
     takeDevices(std::move(loaded), Load::atStart, fromFile);
+    measuredLines = std::move(measured);
 }
 
 bool flMainForm::reload(const std::string& fromFile)
@@ -318,9 +330,11 @@ void flMainForm::fillTree(const DeviceTree::View& view)
     for (std::size_t i = 0; i < devices.size(); ++i) {
         const DeviceRecord& record = *devices[i];
         if (!attentionOnly || record.needsAttention())
-            tree->addDevice(record.keyName, i < readOutlines.size() ? std::move(readOutlines[i]) : outlineOf(record));
+            tree->addDevice(record.keyName, i < readOutlines.size() ? std::move(readOutlines[i]) : outlineOf(record),
+                            i < measuredLines.size() ? measuredLines[i] : MeasuredLabel());
     }
     readOutlines.clear();  // taken: later fills make their own
+    measuredLines.clear();
     tree->restoreView(view);
 }
 

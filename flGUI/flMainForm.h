@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+class DeviceLineFeed;
+
 // The program's window: loads devices.lst, reads the PCI devices from the
 // system (or a file) and shows them as a tree, all in its constructor; F5 does it again.
 // It can show the devices another machine recorded in a file instead: given
@@ -100,8 +102,9 @@ private:
     // Loads devices.lst and reads the devices of `source`, or the file's
     // when `fromFile` is given. Touches neither the form nor the toolkit, so
     // that it may run on another thread; a failure is its flException.
+    // With a feed, each device's line goes to it as its outline is made.
     static Loaded readDevices(DeviceSource& source, const std::string& fromFile, const DriverSearch& drivers,
-                              Load load);
+                              Load load, DeviceLineFeed* feed = nullptr);
     // Makes what was read the form's devices (and the file the one shown).
     void takeDevices(Loaded loaded, Load load, const std::string& fromFile);
     // Loads devices.lst into `database` and reads the devices into a fresh
@@ -120,6 +123,7 @@ private:
     void showNotice();
 
     std::vector<DeviceOutline> readOutlines;  // made with `devices`, until the tree takes them
+    std::vector<MeasuredLabel> measuredLines;  // of readOutlines' device lines, measured meanwhile
     DeviceSource* source;                      // where the devices are read from
     std::unique_ptr<DeviceSource> fileSource;  // the shown file's
     std::string file;                       // the file shown, if any

@@ -25,8 +25,10 @@ void openDisplay();
 // openDisplay does and loads the toolkit's fonts meanwhile: on a machine of
 // thousands of devices, reading them takes about as long. Without a display
 // only `work` is done (the window's show then says there is none). What
-// `work` throws is thrown here.
-void openDisplayWhile(const std::function<void()>& work);
+// `work` throws is thrown here. `onceOpen`, when given, runs on this thread
+// once the display is open and while `work` may still run (only then: it
+// may wait for what `work` hands it).
+void openDisplayWhile(const std::function<void()>& work, const std::function<void()>& onceOpen = {});
 
 // The file dialog's filters for the files of other machines this platform's
 // programs read, in Fl_Native_File_Chooser's form; the dialog adds its own

@@ -16,6 +16,7 @@
 #include <FL/fl_draw.H>
 #include <FL/platform.H>
 
+#include <chrono>
 #include <clocale>
 #include <cstdlib>
 #include <functional>
@@ -144,7 +145,7 @@ void openDisplay()
 // The environment and the locale (as FLTK sets it when it opens a display)
 // are set before the second thread starts, and the environment put back
 // after it ends, so that the work never reads either while it changes.
-void openDisplayWhile(const std::function<void()>& work)
+void openDisplayWhile(const std::function<void()>& work, const std::function<void()>& onceOpen)
 {
     const ComposeTableLeftOut environment;
     std::setlocale(LC_CTYPE, "");
@@ -153,6 +154,8 @@ void openDisplayWhile(const std::function<void()>& work)
         fl_open_display();
         fl_font(FL_HELVETICA, FL_NORMAL_SIZE);  // the tree's font, loaded before its first drawing
         fl_width("0");
+        if (onceOpen && working.wait_for(std::chrono::seconds(0)) != std::future_status::deferred)
+            onceOpen();
     }
     working.get();
 }

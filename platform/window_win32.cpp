@@ -30,7 +30,7 @@ void openDisplay()
 }
 
 // Nothing to open: the work alone.
-void openDisplayWhile(const std::function<void()>& work)
+void openDisplayWhile(const std::function<void()>& work, const std::function<void()>&)
 {
     work();
 }

@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 
 namespace {
@@ -108,6 +109,44 @@ TEST_F(TreeOnDisplay, HugeTextsAreDrawnByTheirStart)
     settle();
     EXPECT_EQ(tree.horizontalOffset(), tree.contentWidth() - (tree.w() - Fl::box_dw(tree.box())));
     form->hide();
+}
+
+// A device line keeps its label's width, measured beforehand or by the
+// toolkit: the tree is as wide as the toolkit's own measuring makes it, at
+// any scale, also once lines were opened and closed (which measures again).
+TEST_F(TreeOnDisplay, KeptWidthsAreTheToolkitsOwn)
+{
+    const std::string labels[] = {"Intel Corporation 82574L Gigabit Network Connection",
+                                  "WAVE ffi fl " + std::string(90, 'W'), "Gr\xC3\xA4" "fik \xE6\xBC\xA2\xE5\xAD\x97 \xD9\x85\xD8\xB1"};
+    const auto widthWith = [this](const std::string& label, const std::function<MeasuredLabel()>& measured) {
+        Fl_Double_Window window(800, 600);
+        auto* tree = new DeviceTree(10, 15, 785, 525, "Hardware Devices");
+        window.end();
+        tree->showroot(0);
+        Fl_Tree_Item* device = tree->addDevice("KEY", {{0, label}, {1, "Windows"}}, measured());
+        window.show();
+        settle();
+        const int shown = tree->contentWidth();
+        tree->open(device);
+        settle();
+        tree->close(device);
+        settle();
+        EXPECT_EQ(tree->contentWidth(), shown) << "opened and closed again";
+        window.hide();
+        return shown;
+    };
+    for (const float scale : {1.0f, 2.0f}) {
+        Fl::screen_scale(0, scale);
+        for (const std::string& label : labels) {
+            const int toolkits = widthWith(label, [] { return MeasuredLabel(); });
+            EXPECT_EQ(widthWith(label, [&label] { return DeviceTree::measureDeviceLine(label); }), toolkits)
+                << label << " at scale " << scale;
+            // Measured in another scale: measured again.
+            EXPECT_EQ(widthWith(label, [] { return MeasuredLabel{3, FL_HELVETICA, FL_NORMAL_SIZE, 7.0f}; }), toolkits)
+                << label << " at scale " << scale;
+        }
+    }
+    Fl::screen_scale(0, 1.0f);
 }
 
 // The display is opened without the compose table for that moment only:

@@ -1,0 +1,40 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "deviceLineFeed.h"
+
+#include <utility>
+
+void DeviceLineFeed::add(std::string text)
+{
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        waiting.push_back(std::move(text));
+    }
+    changed.notify_one();
+}
+
+void DeviceLineFeed::close()
+{
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        closed = true;
+    }
+    changed.notify_one();
+}
+
+std::vector<MeasuredLabel> DeviceLineFeed::measureUntilClosed(const Measure& measure)
+{
+    std::vector<MeasuredLabel> measured;
+    std::vector<std::string> taken;
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            changed.wait(lock, [this] { return closed || !waiting.empty(); });
+            if (waiting.empty())
+                return measured;  // closed, and every line measured
+            taken.swap(waiting);  // measured without holding the reader up
+        }
+        for (const std::string& text : taken)
+            measured.push_back(measure(text));
+        taken.clear();
+    }
+}

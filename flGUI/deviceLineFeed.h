@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#ifndef CORVANE_DEVICELINEFEED_H
+#define CORVANE_DEVICELINEFEED_H
+
+#include "DeviceTree.h"
+
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+// Device lines handed from the thread that reads the devices to the
+// window's, which measures their labels while the rest are read: on a
+// machine of thousands of devices the tree's first drawing then has none
+// left to measure, and that measuring took as long as the reading.
+class DeviceLineFeed {
+public:
+    using Measure = std::function<MeasuredLabel(const std::string& text)>;
+
+    // Reading thread: the next device's line, in the order of the devices.
+    void add(std::string text);
+    // Reading thread: no more lines, at the end or when the reading failed.
+    void close();
+    // Closes the feed when it goes, however the reading ends.
+    class ClosedAtEnd {
+    public:
+        explicit ClosedAtEnd(DeviceLineFeed& feed) : feed(feed) {}
+        ~ClosedAtEnd() { feed.close(); }
+        ClosedAtEnd(const ClosedAtEnd&) = delete;
+        ClosedAtEnd& operator=(const ClosedAtEnd&) = delete;
+
+    private:
+        DeviceLineFeed& feed;
+    };
+
+    // Window's thread: measures the lines as they come until the feed is
+    // closed. The widths, one a line, in order.
+    std::vector<MeasuredLabel> measureUntilClosed(const Measure& measure);
+
+private:
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<std::string> waiting;
+    bool closed = false;
+};
+
+#endif
