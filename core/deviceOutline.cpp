@@ -14,6 +14,14 @@ std::string lineText(const std::string& text)
 
 namespace {
 
+// A text as every line of the outline shows it: up to its first zero byte,
+// with what would act rather than show (a terminal's controls, a line feed
+// that would forge a line) escaped visibly, for every form made from it.
+std::string shownText(std::string_view text)
+{
+    return text::visibleText(text.substr(0, text.find('\0')));
+}
+
 std::string joined(const std::vector<std::string>& names)
 {
     std::string text;
@@ -77,18 +85,20 @@ std::string fitLine(const DriverFit& fit)
     return fit.inf + ": " + fit.model + " (" + facts + ")";
 }
 
+std::string deviceLineText(const DeviceRecord& device)
+{
+    return shownText(device.description);
+}
+
 DeviceOutline outlineOf(const DeviceRecord& device)
 {
     const HardwareEntry& entry = device.entry;
     DeviceOutline outline;
     outline.reserve(13);
-    // Each text taken as a line shows it: up to its first zero byte, with
-    // what would act rather than show (a terminal's controls, a line feed
-    // that would forge a line) escaped visibly, for every form made from it.
     const auto add = [&outline](int depth, std::string_view text, DeviceMark mark = DeviceMark::none) {
-        outline.push_back({depth, text::visibleText(text.substr(0, text.find('\0'))), mark});
+        outline.push_back({depth, shownText(text), mark});
     };
-    add(0, device.description, markOf(device));
+    outline.push_back({0, deviceLineText(device), markOf(device)});
     add(1, "Windows");
     add(2, device.deviceClass);
     add(2, device.manufacturer);

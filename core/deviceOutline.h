@@ -31,6 +31,10 @@ using DeviceOutline = std::vector<OutlineLine>;
 
 DeviceOutline outlineOf(const DeviceRecord& device);
 
+// The text of the outline's first line, the device's label: known once the
+// source made the record, before it is looked up in the database.
+std::string deviceLineText(const DeviceRecord& device);
+
 // The device's driver line ("Driver: e1000e", "No driver (modules: a, b)",
 // ...), none where its source records no drivers.
 std::optional<std::string> driverLine(const DeviceRecord& device);

@@ -21,9 +21,9 @@ void DeviceLineFeed::close()
     changed.notify_one();
 }
 
-std::vector<MeasuredLabel> DeviceLineFeed::measureUntilClosed(const Measure& measure)
+DeviceLineFeed::Widths DeviceLineFeed::measureUntilClosed(const Measure& measure)
 {
-    std::vector<MeasuredLabel> measured;
+    Widths measured;
     std::vector<std::string> taken;
     for (;;) {
         {
@@ -33,8 +33,11 @@ std::vector<MeasuredLabel> DeviceLineFeed::measureUntilClosed(const Measure& mea
                 return measured;  // closed, and every line measured
             taken.swap(waiting);  // measured without holding the reader up
         }
-        for (const std::string& text : taken)
-            measured.push_back(measure(text));
+        for (std::string& text : taken) {
+            const auto [line, isNew] = measured.try_emplace(std::move(text));
+            if (isNew)
+                line->second = measure(line->first);
+        }
         taken.clear();
     }
 }

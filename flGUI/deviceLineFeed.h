@@ -8,6 +8,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // Device lines handed from the thread that reads the devices to the
@@ -18,7 +19,7 @@ class DeviceLineFeed {
 public:
     using Measure = std::function<MeasuredLabel(const std::string& text)>;
 
-    // Reading thread: the next device's line, in the order of the devices.
+    // Reading thread: the text of a device's line.
     void add(std::string text);
     // Reading thread: no more lines, at the end or when the reading failed.
     void close();
@@ -35,8 +36,10 @@ public:
     };
 
     // Window's thread: measures the lines as they come until the feed is
-    // closed. The widths, one a line, in order.
-    std::vector<MeasuredLabel> measureUntilClosed(const Measure& measure);
+    // closed. The widths by the lines' texts: a text that comes again (the
+    // functions of one card, drives of one model) is measured once.
+    using Widths = std::unordered_map<std::string, MeasuredLabel>;
+    Widths measureUntilClosed(const Measure& measure);
 
 private:
     std::mutex mutex;

@@ -84,8 +84,11 @@ flMainForm::Loaded flMainForm::readDevices(DeviceSource& source, const std::stri
     if (!fromFile.empty())
         loaded.opened = readDeviceFile(fromFile);
     // A file is read again by opening it again: its source hands its devices over.
-    loaded.devices = loaded.opened.source ? ::takeDevices(*loaded.opened.source, *loaded.database)
-                                          : ::readDevices(source, *loaded.database);
+    loaded.devices = loaded.opened.source ? loaded.opened.source->takeDevices() : source.readDevices();
+    if (feed)
+        for (const auto& record : loaded.devices)
+            feed->add(deviceLineText(*record));
+    matchDatabase(loaded.devices, *loaded.database);
     loaded.database->release();  // every record is matched: the file need not stay mapped while the window shows
     if (!drivers.folders.empty()) {
         DriverFolders folders(drivers.target);
@@ -95,11 +98,8 @@ flMainForm::Loaded flMainForm::readDevices(DeviceSource& source, const std::stri
         loaded.driversNotice = folders.notice();
     }
     loaded.outlines.reserve(loaded.devices.size());
-    for (const auto& record : loaded.devices) {
+    for (const auto& record : loaded.devices)
         loaded.outlines.push_back(outlineOf(*record));
-        if (feed)
-            feed->add(loaded.outlines.back().empty() ? std::string() : loaded.outlines.back().front().text);
-    }
     return loaded;
 }
 
@@ -135,7 +135,7 @@ void flMainForm::loadAtStart(const std::string& fromFile)
 {
     Loaded loaded;
     DeviceLineFeed feed;
-    std::vector<MeasuredLabel> measured;
+    DeviceLineFeed::Widths measured;
     platform::openDisplayWhile(
         [&] {
             const DeviceLineFeed::ClosedAtEnd closing(feed);
@@ -329,9 +329,12 @@ void flMainForm::fillTree(const DeviceTree::View& view)
     tree->clearDevices();
     for (std::size_t i = 0; i < devices.size(); ++i) {
         const DeviceRecord& record = *devices[i];
-        if (!attentionOnly || record.needsAttention())
-            tree->addDevice(record.keyName, i < readOutlines.size() ? std::move(readOutlines[i]) : outlineOf(record),
-                            i < measuredLines.size() ? measuredLines[i] : MeasuredLabel());
+        if (!attentionOnly || record.needsAttention()) {
+            DeviceOutline outline = i < readOutlines.size() ? std::move(readOutlines[i]) : outlineOf(record);
+            const auto measured = outline.empty() ? measuredLines.end() : measuredLines.find(outline.front().text);
+            tree->addDevice(record.keyName, std::move(outline),
+                            measured != measuredLines.end() ? measured->second : MeasuredLabel());
+        }
     }
     readOutlines.clear();  // taken: later fills make their own
     measuredLines.clear();

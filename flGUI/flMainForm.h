@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class DeviceLineFeed;
@@ -102,7 +103,7 @@ private:
     // Loads devices.lst and reads the devices of `source`, or the file's
     // when `fromFile` is given. Touches neither the form nor the toolkit, so
     // that it may run on another thread; a failure is its flException.
-    // With a feed, each device's line goes to it as its outline is made.
+    // With a feed, each device's line goes to it as soon as the devices are read.
     static Loaded readDevices(DeviceSource& source, const std::string& fromFile, const DriverSearch& drivers,
                               Load load, DeviceLineFeed* feed = nullptr);
     // Makes what was read the form's devices (and the file the one shown).
@@ -123,7 +124,7 @@ private:
     void showNotice();
 
     std::vector<DeviceOutline> readOutlines;  // made with `devices`, until the tree takes them
-    std::vector<MeasuredLabel> measuredLines;  // of readOutlines' device lines, measured meanwhile
+    std::unordered_map<std::string, MeasuredLabel> measuredLines;  // readOutlines' device lines, measured meanwhile
     DeviceSource* source;                      // where the devices are read from
     std::unique_ptr<DeviceSource> fileSource;  // the shown file's
     std::string file;                       // the file shown, if any
