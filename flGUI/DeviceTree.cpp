@@ -581,12 +581,51 @@ Fl_Tree_Item* DeviceTree::addLine(Fl_Tree_Item* parent, const std::string& label
     return parent->add(prefs(), line->label(), line);
 }
 
-MeasuredLabel DeviceTree::measureDeviceLine(const std::string& text)
+std::optional<int> DeviceTree::LineMeasure::upperBound(const std::string& label)
 {
+    double sum = 0;
+    for (const char c : label) {
+        const auto code = static_cast<unsigned char>(c);
+        if (code < 0x20 || code > 0x7E || code == '@')  // '@' starts a symbol
+            return std::nullopt;
+        if (advances[code] == 0) {
+            const char alone[] = {c, '\0'};
+            advances[code] = fl_width(alone);
+        }
+        sum += advances[code];
+    }
+    // Kerning moves a few pairs closer and fewer apart, by a fraction of a
+    // character; a fifth more, and two pixels for rounding, is far beyond.
+    return static_cast<int>(sum * 1.2) + 2;
+}
+
+MeasuredLabel DeviceTree::LineMeasure::operator()(const std::string& text)
+{
+    const std::string label = labelOf(text);
     fl_font(FL_HELVETICA, FL_NORMAL_SIZE);  // the tree's labels'
-    int width = 0, height = 0;              // no width: no wrapping
-    fl_measure(labelOf(text).c_str(), width, height);
-    return {width, fl_font(), fl_size(), fl_graphics_driver->scale()};
+    MeasuredLabel measured{-1, fl_font(), fl_size(), fl_graphics_driver->scale()};
+    if (measured.font != widest.font || measured.size != widest.size || measured.scale != widest.scale) {
+        widest = measured;
+        advances.fill(0);
+    }
+    // A device line's mark moves its label right: as far as the widest mark,
+    // when the widest line has none.
+    static const int markRoom = [] {
+        int room = 0;
+        for (const DeviceMark mark : {DeviceMark::problem, DeviceMark::disabled, DeviceMark::notInDatabase,
+                                      DeviceMark::problemNotInDatabase, DeviceMark::disabledNotInDatabase})
+            room = std::max(room, markPicture(mark)->w() + Fl_Tree_Prefs().usericonmarginleft());
+        return room;
+    }();
+    if (const auto bound = upperBound(label); bound && widest.width >= 0 && *bound + markRoom < widest.width) {
+        measured.width = *bound;  // it cannot be the widest
+        return measured;
+    }
+    int height = 0;  // a width of 0: no wrapping
+    measured.width = 0;
+    fl_measure(label.c_str(), measured.width, height);
+    widest.width = std::max(widest.width, measured.width);
+    return measured;
 }
 
 void DeviceTree::buildLines(Fl_Tree_Item* device)

@@ -6,6 +6,7 @@
 
 #include <FL/Fl_Tree.H>
 
+#include <array>
 #include <chrono>
 #include <functional>
 #include <optional>
@@ -19,7 +20,7 @@
 // tree's lines keep their widths, so that each is measured once for
 // each font, size and scale it is drawn in.
 struct MeasuredLabel {
-    int width = -1;  // none yet
+    int width = -1;  // none yet; or, for a device line that cannot be the widest, less than the widest's
     Fl_Font font = 0;
     Fl_Fontsize size = 0;
     float scale = 0;
@@ -52,9 +53,25 @@ public:
     int contentWidth() const { return _tree_w; }
     const Fl_Scrollbar& horizontalScrollbar() const { return *_hscroll; }
 
-    // A device line's label measured as the tree measures it, before the
-    // tree needs it: on the window's thread, with the display open.
-    static MeasuredLabel measureDeviceLine(const std::string& text);
+    // Measures device lines' labels as the tree measures them, before the
+    // tree needs them: on the window's thread, with the display open. The
+    // tree needs its lines' widths only for the widest (the horizontal
+    // scrollbar's extent): a label that cannot reach the widest measured so
+    // far is not measured, and stands in with a width below that one's.
+    // Device lines are always in the tree, so the widest is its width.
+    class LineMeasure {
+    public:
+        MeasuredLabel operator()(const std::string& text);
+        // No less than the label's width as the tree measures it, in the
+        // current font: for labels of printable ASCII, the sum of their
+        // characters' own widths with room for the font's kerning and
+        // rounding; none for any other label.
+        std::optional<int> upperBound(const std::string& label);
+
+    private:
+        std::array<double, 128> advances{};  // of each character, in the font of `widest`; 0: not measured yet
+        MeasuredLabel widest;                // the widest label measured, in the current font, size and scale
+    };
 
     // Devices are top-level lines, each known by a key that stays the same
     // across rescans (its registry key name), with the lines of its outline

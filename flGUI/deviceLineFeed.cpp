@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "deviceLineFeed.h"
 
+#include <algorithm>
 #include <utility>
 
 void DeviceLineFeed::add(std::string text)
@@ -33,6 +34,10 @@ DeviceLineFeed::Widths DeviceLineFeed::measureUntilClosed(const Measure& measure
                 return measured;  // closed, and every line measured
             taken.swap(waiting);  // measured without holding the reader up
         }
+        // The longest first: a measure may then find the widest early, and
+        // need not measure what cannot reach it.
+        std::stable_sort(taken.begin(), taken.end(),
+                         [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
         for (std::string& text : taken) {
             const auto [line, isNew] = measured.try_emplace(std::move(text));
             if (isNew)

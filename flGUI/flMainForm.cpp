@@ -141,7 +141,7 @@ void flMainForm::loadAtStart(const std::string& fromFile)
             const DeviceLineFeed::ClosedAtEnd closing(feed);
             loaded = readDevices(*source, fromFile, drivers, Load::atStart, &feed);
         },
-        [&] { measured = feed.measureUntilClosed(DeviceTree::measureDeviceLine); });
+        [&] { measured = feed.measureUntilClosed(DeviceTree::LineMeasure()); });
     takeDevices(std::move(loaded), Load::atStart, fromFile);
     measuredLines = std::move(measured);
 }

@@ -12,12 +12,17 @@
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Scrollbar.H>
 #include <FL/Fl_Tree_Item.H>
+#include <FL/fl_draw.H>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -139,12 +144,69 @@ TEST_F(TreeOnDisplay, KeptWidthsAreTheToolkitsOwn)
         Fl::screen_scale(0, scale);
         for (const std::string& label : labels) {
             const int toolkits = widthWith(label, [] { return MeasuredLabel(); });
-            EXPECT_EQ(widthWith(label, [&label] { return DeviceTree::measureDeviceLine(label); }), toolkits)
+            EXPECT_EQ(widthWith(label, [&label] { return DeviceTree::LineMeasure()(label); }), toolkits)
                 << label << " at scale " << scale;
             // Measured in another scale: measured again.
             EXPECT_EQ(widthWith(label, [] { return MeasuredLabel{3, FL_HELVETICA, FL_NORMAL_SIZE, 7.0f}; }), toolkits)
                 << label << " at scale " << scale;
         }
+    }
+    Fl::screen_scale(0, 1.0f);
+}
+
+// A label's bound is no less than its width, kerned pairs and all, at any
+// scale; and a machine of many lines, some measured and some standing in
+// below the widest, is as wide as the toolkit's own measuring makes it.
+TEST_F(TreeOnDisplay, LinesLeftUnmeasuredNeverChangeTheWidth)
+{
+    const std::string texts[] = {"AVAVAVAVAV WAWAWA", "To Ty Yo Wa We Tr LT LY L'", "ffi ffl fi fl ff",
+                                 "\"quoted\" 'single' r, r. y, y.", "0123456789 iiiiiiii WWWWWWWW {[(|)]}",
+                                 "Intel Corporation 82574L Gigabit Network Connection"};
+    std::vector<std::pair<std::string, DeviceMark>> lines;
+    for (int i = 0; i < 400; ++i)
+        lines.emplace_back(std::string(texts[i % 6]).substr(0, 5 + i % 20) + " #" + std::to_string(i),
+                           i % 3 ? DeviceMark::none : DeviceMark::problemNotInDatabase);
+    lines.emplace_back(std::string(40, 'W'), DeviceMark::none);
+    lines.emplace_back(std::string(39, 'W') + "i", DeviceMark::disabledNotInDatabase);  // with its mark, the widest
+    lines.emplace_back("Gr\xC3\xB6\xC3\x9F" "e " + std::string(30, 'M'), DeviceMark::none);
+    for (const float scale : {1.0f, 1.5f, 2.0f}) {
+        Fl::screen_scale(0, scale);
+        const auto widthWith = [&](bool measuredBeforehand) {
+            Fl_Double_Window window(800, 600);
+            auto* tree = new DeviceTree(10, 15, 785, 525, "Hardware Devices");
+            window.end();
+            tree->showroot(0);
+            window.show();
+            settle();
+            window.make_current();  // the drawing's scale, as the window's start measures in it
+            std::vector<std::string> feedOrder;
+            for (const auto& line : lines)
+                feedOrder.push_back(line.first);
+            std::stable_sort(feedOrder.begin(), feedOrder.end(),
+                             [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+            DeviceTree::LineMeasure measure;
+            std::map<std::string, MeasuredLabel> measured;
+            int standingIn = 0;
+            for (const std::string& text : feedOrder) {
+                measured[text] = measure(text);
+                int width = 0, height = 0;
+                fl_measure(text.c_str(), width, height);
+                standingIn += measured[text].width != width;
+                if (const auto bound = measure.upperBound(text)) {
+                    EXPECT_GE(*bound, width) << text << " at scale " << scale;
+                }
+            }
+            EXPECT_GT(standingIn, 300) << "most lines left unmeasured";
+            for (const auto& [text, mark] : lines)
+                tree->addDevice(text, {{0, text, mark}, {1, "Windows"}},
+                                measuredBeforehand ? measured[text] : MeasuredLabel());
+            tree->redraw();
+            settle();
+            const int shown = tree->contentWidth();
+            window.hide();
+            return shown;
+        };
+        EXPECT_EQ(widthWith(true), widthWith(false)) << "at scale " << scale;
     }
     Fl::screen_scale(0, 1.0f);
 }
