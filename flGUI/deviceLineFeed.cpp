@@ -34,15 +34,21 @@ DeviceLineFeed::Widths DeviceLineFeed::measureUntilClosed(const Measure& measure
                 return measured;  // closed, and every line measured
             taken.swap(waiting);  // measured without holding the reader up
         }
-        // The longest first: a measure may then find the widest early, and
-        // need not measure what cannot reach it.
-        std::stable_sort(taken.begin(), taken.end(),
-                         [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
-        for (std::string& text : taken) {
-            const auto [line, isNew] = measured.try_emplace(std::move(text));
-            if (isNew)
-                line->second = measure(line->first);
-        }
+        measureLongestFirst(std::move(taken), measure, measured);
         taken.clear();
+    }
+}
+
+void measureLongestFirst(std::vector<std::string> texts, const DeviceLineFeed::Measure& measure,
+                         DeviceLineFeed::Widths& widths)
+{
+    // The longest first: a measure may then find the widest early, and need
+    // not measure what cannot reach it.
+    std::stable_sort(texts.begin(), texts.end(),
+                     [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+    for (std::string& text : texts) {
+        const auto [line, isNew] = widths.try_emplace(std::move(text));
+        if (isNew)
+            line->second = measure(line->first);
     }
 }

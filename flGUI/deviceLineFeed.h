@@ -48,4 +48,9 @@ private:
     bool closed = false;
 };
 
+// Measures `texts` into `widths`, the longest first, each text once (one
+// measured before is left as it was).
+void measureLongestFirst(std::vector<std::string> texts, const DeviceLineFeed::Measure& measure,
+                         DeviceLineFeed::Widths& widths);
+
 #endif

@@ -327,14 +327,24 @@ void flMainForm::createWidgets()
 void flMainForm::fillTree(const DeviceTree::View& view)
 {
     tree->clearDevices();
+    std::vector<std::pair<std::string, DeviceOutline>> shown;  // key and outline of each device shown
     for (std::size_t i = 0; i < devices.size(); ++i) {
         const DeviceRecord& record = *devices[i];
-        if (!attentionOnly || record.needsAttention()) {
-            DeviceOutline outline = i < readOutlines.size() ? std::move(readOutlines[i]) : outlineOf(record);
-            const auto measured = outline.empty() ? measuredLines.end() : measuredLines.find(outline.front().text);
-            tree->addDevice(record.keyName, std::move(outline),
-                            measured != measuredLines.end() ? measured->second : MeasuredLabel());
-        }
+        if (!attentionOnly || record.needsAttention())
+            shown.emplace_back(record.keyName, i < readOutlines.size() ? std::move(readOutlines[i]) : outlineOf(record));
+    }
+    if (measuredLines.empty() && window->shown()) {
+        // A rescan or the filter: the display is open, and the lines are
+        // measured as at the start.
+        std::vector<std::string> texts;
+        for (const auto& device : shown)
+            if (!device.second.empty())
+                texts.push_back(device.second.front().text);
+        measureLongestFirst(std::move(texts), DeviceTree::LineMeasure(), measuredLines);
+    }
+    for (auto& [key, outline] : shown) {
+        const auto measured = outline.empty() ? measuredLines.end() : measuredLines.find(outline.front().text);
+        tree->addDevice(key, std::move(outline), measured != measuredLines.end() ? measured->second : MeasuredLabel());
     }
     readOutlines.clear();  // taken: later fills make their own
     measuredLines.clear();

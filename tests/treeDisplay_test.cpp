@@ -6,6 +6,7 @@
 
 #include "DeviceTree.h"
 #include "FormFixture.h"
+#include "deviceOutline.h"
 #include "platformWindow.h"
 
 #include <FL/Fl.H>
@@ -209,6 +210,47 @@ TEST_F(TreeOnDisplay, LinesLeftUnmeasuredNeverChangeTheWidth)
         EXPECT_EQ(widthWith(true), widthWith(false)) << "at scale " << scale;
     }
     Fl::screen_scale(0, 1.0f);
+}
+
+// At the start, after F5 and with the filter on and off, the window's tree
+// is as wide as a tree whose every line the toolkit measured.
+TEST_F(TreeOnDisplay, TheWindowsTreeIsAsWideAsTheToolkitMakesIt)
+{
+    for (int i = 0; i < 60; ++i) {
+        const std::string name = std::string(static_cast<std::size_t>(5 + i % 37), i % 2 ? 'W' : 'i') + " #" +
+                                 std::to_string(i);
+        auto& device = registry.addDevice("VEN_8086&DEV_10D3&SUBSYS_00" + std::to_string(10 + i) + "8086&REV_00",
+                                          "c", "m", (";" + name).c_str());
+        if (i % 3)  // the others have no driver: they need attention
+            device.subKey("0000")->setString("Service", "e1000e");
+    }
+    const auto form = makeForm();
+    form->show();
+    settle();
+    const auto toolkits = [&form] {
+        Fl_Double_Window window(800, 600);
+        auto* tree = new DeviceTree(10, 15, 785, 525, "Hardware Devices");
+        window.end();
+        tree->showroot(0);
+        for (const auto& record : form->devices)
+            if (!form->showsOnlyAttention() || record->needsAttention())
+                tree->addDevice(record->keyName, outlineOf(*record));
+        window.show();
+        settle();
+        const int width = tree->contentWidth();
+        window.hide();
+        return width;
+    };
+    EXPECT_EQ(form->tree->contentWidth(), toolkits()) << "at the start";
+    form->rescan();
+    settle();
+    EXPECT_EQ(form->tree->contentWidth(), toolkits()) << "after F5";
+    for (const bool only : {true, false}) {
+        form->showOnlyAttention(only);
+        settle();
+        EXPECT_EQ(form->tree->contentWidth(), toolkits()) << "attention only: " << only;
+    }
+    form->hide();
 }
 
 // The display is opened without the compose table for that moment only:
