@@ -590,6 +590,18 @@ protected:
         return testing::internal::GetCapturedStderr();
     }
     std::string title() const { return form->window->label(); }
+    // The shell commands that close the system's dialog named by `pattern`
+    // when it is still there, so that a test driving it always ends: the
+    // program waits in the dialog, and its test with it. The focus is
+    // given without waiting for it (a dialog may hand it to a child at
+    // once, and a wait for the dialog's own would never end), and each
+    // try is bounded.
+    static std::string closeDialog(const std::string& pattern)
+    {
+        return "for try in 1 2 3 4 5; do sleep 1; xdotool search --onlyvisible --name '" + pattern +
+               "' >/dev/null || break; timeout 10 xdotool search --onlyvisible --name '" + pattern +
+               "' windowfocus %1 sleep 0.3 key Escape; done";
+    }
 };
 
 TEST_F(Files, GivenAtStartShowsTheFileWithItsNameInTheTitle)
@@ -659,8 +671,9 @@ TEST_F(Files, CtrlOOpensTheFileDialogAndCancellingChangesNothing)
     start();
     const std::string before = devicesShown();
     const std::string found = runServingEvents(
-        "xdotool key ctrl+o search --sync --onlyvisible --name \"^Open another machine's devices\" "
-        "getwindowname %1 sleep 0.5 windowfocus --sync %1 key Escape");
+        "(timeout 30 xdotool key ctrl+o search --sync --onlyvisible --name \"^Open another machine's devices\" "
+        "getwindowname %1 sleep 0.5 windowfocus %1 sleep 0.3 key Escape; " +
+        closeDialog("^Open another machine's devices") + ")");
     EXPECT_EQ(found, "Open another machine's devices\n");
     settleEvents();
     EXPECT_EQ(devicesShown(), before);
@@ -672,11 +685,10 @@ TEST_F(Files, CtrlOOpensTheFileDialogInTheWorkingDirectory)
 {
     start();
     dir.write("picked.reg", exportOf("Picked"));
-    runServingEvents("xdotool key ctrl+o search --sync --onlyvisible --name \"^Open another machine's devices\" "
-                     "sleep 0.5 windowfocus --sync %1 key ctrl+l sleep 0.3 type --delay 50 picked.reg; "
-                     "xdotool sleep 0.5 key Return sleep 1; "
-                     // A dialog the name did not end is closed, so that the test ends.
-                     "xdotool search --onlyvisible --name \"^Open another machine's devices\" key --window %1 Escape");
+    runServingEvents("(timeout 30 xdotool key ctrl+o search --sync --onlyvisible --name \"^Open another machine's devices\" "
+                     "sleep 0.5 windowfocus %1 sleep 0.3 key ctrl+l sleep 0.3 type --delay 50 picked.reg; "
+                     "xdotool sleep 0.5 key Return sleep 1; " +
+                     closeDialog("^Open another machine's devices") + ")");
     settleEvents();
     EXPECT_EQ(devicesShown(), "Picked");
     EXPECT_EQ(title(), "Corvane 1.5.1 Release 12/17/2011' - picked.reg");
@@ -689,10 +701,8 @@ TEST_F(Files, CtrlSSavesTheReportWhereTheDialogProposes)
     start(dir.write("other machine.reg", exportOf("<b>Reported</b>")));
     setenv("SOURCE_DATE_EPOCH", "1765216140", 1);
     const std::string found = runServingEvents(
-        "(xdotool key ctrl+s search --sync --onlyvisible --name '^Save report$' getwindowname %1 sleep 0.5 "
-        "windowfocus --sync %1 key Return sleep 1; "
-        // A dialog still there is closed, so that the test ends.
-        "xdotool search --onlyvisible --name '^Save report$' key --window %1 Escape)");
+        "(timeout 30 xdotool key ctrl+s search --sync --onlyvisible --name '^Save report$' getwindowname %1 sleep 0.5 "
+        "windowfocus %1 sleep 0.3 key Return sleep 1; " + closeDialog("^Save report$") + ")");
     settleEvents();
     EXPECT_EQ(found, "Save report\n");
     std::ifstream saved(dir.file("corvane-other_machine.reg.html"), std::ios::binary);
