@@ -43,7 +43,8 @@ std::string labelOf(const std::string& text)
 
 // A line that keeps its label's width (MeasuredLabel). Only the
 // measuring is left out, where FLTK measures without drawing: the width is
-// the one FLTK's own measuring found in the same font, size and scale.
+// the one FLTK's own measuring found in the same font, size and scale, or
+// a device line's stand-in (DeviceTree::LineMeasure); drawing measures anew.
 class MeasuredLine : public Fl_Tree_Item {
 public:
     MeasuredLine(Fl_Tree* tree, MeasuredLabel measured) : Fl_Tree_Item(tree), measured(measured) {}
