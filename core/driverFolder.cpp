@@ -260,7 +260,7 @@ void DriverFolders::addModel(const InfModel& model)
         const std::string& id = model.ids[position];
         if (id.empty())
             continue;
-        ids.push_back({inf::foldedHash(id), static_cast<std::uint32_t>(texts.size()),
+        ids.push_back({text::foldedHash(id), static_cast<std::uint32_t>(texts.size()),
                        static_cast<std::uint16_t>(id.size()),
                        static_cast<std::uint16_t>(std::min<std::size_t>(position, 0xFFFF)), index});
         texts += id;
@@ -280,7 +280,7 @@ std::vector<DriverFit> DriverFolders::fits(const std::vector<std::string>& hardw
     const auto match = [&](const std::vector<std::string>& deviceIds, bool hardware) {
         for (std::size_t position = 0; position < deviceIds.size(); ++position) {
             const std::string& id = deviceIds[position];
-            const std::uint64_t hash = inf::foldedHash(id);
+            const std::uint64_t hash = text::foldedHash(id);
             const auto first = std::lower_bound(ids.begin(), ids.end(), hash,
                                                 [](const IdEntry& entry, std::uint64_t value) { return entry.hash < value; });
             for (auto same = first; same != ids.end() && same->hash == hash; ++same) {

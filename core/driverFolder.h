@@ -87,7 +87,7 @@ private:
         DriverVersion driver;
     };
     struct IdEntry {
-        std::uint64_t hash;  // inf::foldedHash of the ID
+        std::uint64_t hash;  // text::foldedHash of the ID
         std::uint32_t textOffset;
         std::uint16_t textLength;
         std::uint16_t position;  // 0: the line's hardware ID, k + 1: its compatible ID k

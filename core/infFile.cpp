@@ -41,7 +41,8 @@ std::uint32_t parseDate(std::string_view text)
     const auto parts = split(text, "/-");
     if (parts.size() != 3)
         return 0;
-    const auto month = text::decimalNumber(parts[0], 2), day = text::decimalNumber(parts[1], 2), year = text::decimalNumber(parts[2], 4);
+    const auto month = text::decimalNumber(parts[0], 2), day = text::decimalNumber(parts[1], 2);
+    const auto year = text::decimalNumber(parts[2], 4);
     if (!month || !day || !year || parts[2].size() != 4 || *month < 1 || *month > 12 || *day < 1 || *year < 1)
         return 0;
     static constexpr std::array<std::uint32_t, 12> days = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -169,7 +170,7 @@ std::vector<std::size_t> InfReader::sectionsNamed(std::string_view name) const
 {
     // The index holds (hash, position) pairs in order: those of one hash come
     // in the file's order.
-    const std::uint64_t hash = inf::foldedHash(name);
+    const std::uint64_t hash = text::foldedHash(name);
     std::vector<std::size_t> found;
     for (auto at = std::lower_bound(sectionIndex.begin(), sectionIndex.end(), std::make_pair(hash, std::uint32_t(0)));
          at != sectionIndex.end() && at->first == hash; ++at)
@@ -295,7 +296,7 @@ std::optional<std::string> InfReader::modelsSection(const inf::Entry& manufactur
 
 const InfReader::Install& InfReader::install(const std::string& name)
 {
-    const std::uint64_t hash = inf::foldedHash(name);
+    const std::uint64_t hash = text::foldedHash(name);
     const auto [first, last] = installsByHash.equal_range(hash);
     for (auto known = first; known != last; ++known)
         if (text::equalAsciiFolded(installs[known->second].name, name))

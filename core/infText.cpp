@@ -171,7 +171,7 @@ bool readSectionName(std::string_view text, std::size_t at, std::size_t lineEnd,
     section.name = text.substr(at + 1, close - at - 1);
     if (utf16Length(section.name) > maxSectionNameLength)
         return false;
-    section.nameHash = foldedHash(section.name);
+    section.nameHash = text::foldedHash(section.name);
     return true;
 }
 
@@ -205,43 +205,6 @@ std::string_view decodeText(std::string_view bytes, Scratch& scratch)
             text = copyToScratch(windows1252ToUtf8(text), scratch);
     }
     return text.substr(0, findByte(text, controlZ, 0));
-}
-
-namespace {
-
-// Eight bytes with their ASCII capitals made small, all at once.
-std::uint64_t asciiLowered(std::uint64_t word)
-{
-    constexpr std::uint64_t ones = 0x0101010101010101ull, highBits = 0x80 * ones;
-    const std::uint64_t low = word & ~highBits;
-    const std::uint64_t fromA = low + (0x80 - 'A') * ones, pastZ = low + (0x80 - 'Z' - 1) * ones;
-    const std::uint64_t capitals = fromA & ~pastZ & ~word & highBits;
-    return word | capitals >> 2;
-}
-
-std::uint64_t mixed(std::uint64_t hash)
-{
-    hash *= 0xBF58476D1CE4E5B9ull;
-    return hash ^ hash >> 31;
-}
-
-}
-
-std::uint64_t foldedHash(std::string_view name)
-{
-    std::uint64_t hash = 0x9E3779B97F4A7C15ull ^ name.size();
-    std::size_t at = 0;
-    for (; at + 8 <= name.size(); at += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, name.data() + at, 8);
-        hash = mixed(hash ^ asciiLowered(word));
-    }
-    if (at < name.size()) {
-        std::uint64_t word = 0;
-        std::memcpy(&word, name.data() + at, name.size() - at);
-        hash = mixed(hash ^ asciiLowered(word));
-    }
-    return mixed(hash);
 }
 
 void cutToLength(std::string& text, std::size_t limit)
@@ -512,7 +475,7 @@ void StringTable::add(const Entry& entry)
     if ((entries.size() + 1) * 2 > slots.size())
         grow();
     const std::string_view value = entry.field(0);
-    const Item item{foldedHash(entry.key), static_cast<std::uint32_t>(arena.size()),
+    const Item item{text::foldedHash(entry.key), static_cast<std::uint32_t>(arena.size()),
                     static_cast<std::uint32_t>(entry.key.size()),
                     static_cast<std::uint32_t>(arena.size() + entry.key.size()),
                     static_cast<std::uint32_t>(value.size())};
@@ -530,7 +493,7 @@ std::optional<std::string_view> StringTable::find(std::string_view key) const
 {
     if (slots.empty())
         return std::nullopt;
-    const std::uint64_t hash = foldedHash(key);
+    const std::uint64_t hash = text::foldedHash(key);
     const std::size_t mask = slots.size() - 1;
     for (std::size_t slot = hash & mask; slots[slot] != 0; slot = (slot + 1) & mask) {
         const Item& item = entries[slots[slot] - 1];

@@ -41,12 +41,9 @@ private:
 // is into `bytes` when they need no conversion, else into `scratch`.
 std::string_view decodeText(std::string_view bytes, Scratch& scratch);
 
-// A case-insensitive (ASCII) hash of a name, for quick comparisons.
-std::uint64_t foldedHash(std::string_view name);
-
 struct Section {
     std::string_view name;   // between the brackets, as written
-    std::uint64_t nameHash;  // foldedHash(name)
+    std::uint64_t nameHash;  // text::foldedHash(name)
     std::size_t begin;       // its entries: from the line after its [name] line
     std::size_t end;         // to the next [name] line or the end
 };

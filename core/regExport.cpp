@@ -218,7 +218,7 @@ RegExportReader::BranchPlace RegExportReader::placeOf(const std::vector<std::str
 struct RegExportReader::Branch {
     std::unique_ptr<KeyTreeRegistry> registry = std::make_unique<KeyTreeRegistry>();
     DeviceRecords records;
-    std::unordered_set<std::size_t> recorded;  // the folded hashes of their key names
+    std::unordered_set<std::uint64_t> recorded;  // the folded hashes of their key names
 };
 
 struct RegExportReader::State {
@@ -480,7 +480,7 @@ void RegExportReader::enterKey(const std::vector<std::string_view>& names, std::
         if (!s.lastDevice || s.lastDevice->name != names[i]) {
             if (keep == Keep::records && !(s.lastDevice && text::equalAsciiFolded(s.lastDevice->name, names[i]))) {
                 recordDevices(*s.lastBranchOf);  // the file has gone on to another device
-                if (s.lastBranchOf->recorded.count(KeyTreeRegistry::foldedHash(names[i])))
+                if (s.lastBranchOf->recorded.count(text::foldedHash(names[i])))
                     s.wholeBranchNeeded = true;  // or back to one recorded (or one of the same hash)
             }
             s.lastDevice = &node->addSubKey(std::string(names[i]));
@@ -601,7 +601,7 @@ void RegExportReader::recordDevices(Branch& branch)
     for (auto& record : readPciBranch(*branch.registry))
         branch.records.push_back(std::move(record));
     for (const auto& device : branchKey.subKeys)
-        branch.recorded.insert(KeyTreeRegistry::foldedHash(device->name));
+        branch.recorded.insert(text::foldedHash(device->name));
     branchKey.clear();
     if (s.lastBranch == &branchKey)
         s.lastDevice = nullptr;

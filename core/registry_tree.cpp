@@ -43,14 +43,6 @@ KeyTreeRegistry::Node::~Node()
     }
 }
 
-std::size_t KeyTreeRegistry::foldedHash(std::string_view name)
-{
-    std::uint64_t hash = 0xcbf29ce484222325u;
-    for (const char c : name)
-        hash = (hash ^ static_cast<unsigned char>(text::asciiLower(c))) * 0x100000001b3u;
-    return static_cast<std::size_t>(hash);
-}
-
 KeyTreeRegistry::Node* KeyTreeRegistry::Node::subKey(std::string_view keyName) const
 {
     if (subKeyByFoldedName.empty()) {

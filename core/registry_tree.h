@@ -38,11 +38,8 @@ public:
         void clear() { entries.reset(); }
 
     private:
-        std::unique_ptr<std::unordered_multimap<std::size_t, Target>> entries;
+        std::unique_ptr<std::unordered_multimap<std::uint64_t, Target>> entries;
     };
-    // FNV-1a of the name with ASCII letters folded: names that differ only
-    // in case have the same, and finding one makes no folded copy.
-    static std::size_t foldedHash(std::string_view name);
 
     struct Node {
         struct Value {
@@ -117,8 +114,8 @@ template <typename Target>
 void KeyTreeRegistry::FoldedIndex<Target>::add(std::string_view name, Target target)
 {
     if (!entries)
-        entries = std::make_unique<std::unordered_multimap<std::size_t, Target>>();
-    entries->emplace(foldedHash(name), target);
+        entries = std::make_unique<std::unordered_multimap<std::uint64_t, Target>>();
+    entries->emplace(text::foldedHash(name), target);
 }
 
 template <typename Target>
@@ -127,7 +124,7 @@ std::optional<Target> KeyTreeRegistry::FoldedIndex<Target>::find(std::string_vie
 {
     if (!entries)
         return std::nullopt;
-    const auto [first, last] = entries->equal_range(foldedHash(name));
+    const auto [first, last] = entries->equal_range(text::foldedHash(name));
     for (auto entry = first; entry != last; ++entry)
         if (text::equalAsciiFolded(nameOf(entry->second), name))
             return entry->second;
@@ -139,7 +136,7 @@ void KeyTreeRegistry::FoldedIndex<Target>::remove(std::string_view name, Target 
 {
     if (!entries)
         return;
-    const auto [first, last] = entries->equal_range(foldedHash(name));
+    const auto [first, last] = entries->equal_range(text::foldedHash(name));
     for (auto entry = first; entry != last; ++entry)
         if (entry->second == target) {
             entries->erase(entry);

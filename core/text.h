@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -110,6 +111,41 @@ inline bool lessAsciiFolded(std::string_view a, std::string_view b)
             return x < y;
     }
     return a.size() < b.size();
+}
+namespace detail {
+// Eight bytes with their ASCII capitals made small, all at once.
+inline std::uint64_t asciiLoweredWord(std::uint64_t word)
+{
+    constexpr std::uint64_t ones = 0x0101010101010101ull, highBits = 0x80 * ones;
+    const std::uint64_t low = word & ~highBits;
+    const std::uint64_t fromA = low + (0x80 - 'A') * ones, pastZ = low + (0x80 - 'Z' - 1) * ones;
+    const std::uint64_t capitals = fromA & ~pastZ & ~word & highBits;
+    return word | capitals >> 2;
+}
+inline std::uint64_t mixed(std::uint64_t hash)
+{
+    hash *= 0xBF58476D1CE4E5B9ull;
+    return hash ^ hash >> 31;
+}
+}
+// A hash of a name with its ASCII letters made small, eight bytes at a
+// time: names that differ only in case hash alike, and no folded copy is
+// made. For finding names in memory (it depends on the byte order).
+inline std::uint64_t foldedHash(std::string_view name)
+{
+    std::uint64_t hash = 0x9E3779B97F4A7C15ull ^ name.size();
+    std::size_t at = 0;
+    for (; at + 8 <= name.size(); at += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, name.data() + at, 8);
+        hash = detail::mixed(hash ^ detail::asciiLoweredWord(word));
+    }
+    if (at < name.size()) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, name.data() + at, name.size() - at);
+        hash = detail::mixed(hash ^ detail::asciiLoweredWord(word));
+    }
+    return detail::mixed(hash);
 }
 // Whether `text` starts with `lowerPrefix` (written in small letters), ASCII
 // letters compared without case.

@@ -2,6 +2,7 @@
 // The syntax of INF files: entries with quotes, comments and continued
 // lines, sections, encodings and %strkey% substitution.
 #include "infText.h"
+#include "text.h"
 
 #include <gtest/gtest.h>
 
@@ -103,7 +104,7 @@ TEST_P(Sections, AreFoundAsWindowsFindsThem)
         inf::EntryReader reader(c.text, section.begin, section.end);
         inf::Entry entry;
         names.push_back(std::string(section.name) + ":" + (reader.next(entry) ? entry.key : ""));
-        EXPECT_EQ(section.nameHash, inf::foldedHash(section.name));
+        EXPECT_EQ(section.nameHash, text::foldedHash(section.name));
     }
     EXPECT_EQ(names, c.names);
 }
