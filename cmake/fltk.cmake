@@ -89,9 +89,11 @@ endif()
 
 if(CORVANE_GUI)
   if(NOT WIN32)
-    # The window's platform code speaks to X11 itself (the display it opens).
+    # The window's platform code speaks to X11 itself (the display it opens)
+    # and to fontconfig (its configuration, read while the display opens).
     find_package(X11 REQUIRED)
-    target_link_libraries(corvane_fltk INTERFACE X11::X11)
+    find_package(Fontconfig REQUIRED)
+    target_link_libraries(corvane_fltk INTERFACE X11::X11 Fontconfig::Fontconfig)
   endif()
 elseif(NOT WIN32)
   message(FATAL_ERROR "FLTK: no FLTK 1.4 is installed and its source tarball, ${CORVANE_FLTK_SOURCE}, "

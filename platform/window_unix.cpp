@@ -15,6 +15,7 @@
 #include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
 #include <FL/platform.H>
+#include <fontconfig/fontconfig.h>
 
 #include <chrono>
 #include <clocale>
@@ -44,6 +45,27 @@ bool onWayland()
 #endif
 }
 
+// The atoms FLTK asks the server for as it opens an X display, one at a time:
+// a round trip each. Asked for together beforehand, in one, Xlib answers
+// FLTK's from its cache. A name missing here costs its round trip, no more.
+const char* const toolkitAtoms[] = {
+    "WM_DELETE_WINDOW", "WM_PROTOCOLS", "_MOTIF_WM_HINTS", "TARGETS", "CLIPBOARD", "TIMESTAMP", "PRIMARY_TIMESTAMP",
+    "CLIPBOARD_TIMESTAMP", "XdndAware", "XdndSelection", "XdndEnter", "XdndTypeList", "XdndPosition", "XdndLeave",
+    "XdndDrop", "XdndStatus", "XdndActionCopy", "XdndFinished", "text/uri-list", "text/plain;charset=UTF-8",
+    "text/plain;charset=utf-8", "text/plain", "TEXT", "COMPOUND_TEXT", "UTF8_STRING", "image/bmp", "image/png", "INCR",
+    "_NET_WM_PID", "_NET_WM_NAME", "_NET_WM_ICON_NAME", "_NET_SUPPORTING_WM_CHECK", "_NET_WM_STATE",
+    "_NET_WM_STATE_FULLSCREEN", "_NET_WM_STATE_MAXIMIZED_VERT", "_NET_WM_STATE_MAXIMIZED_HORZ",
+    "_NET_WM_FULLSCREEN_MONITORS", "_NET_WORKAREA", "_NET_WM_ICON", "_NET_ACTIVE_WINDOW"};
+
+void internToolkitAtoms(Display* display)
+{
+    std::vector<char*> names;  // Xlib's declaration wants them writable; it only reads them
+    for (const char* name : toolkitAtoms)
+        names.push_back(const_cast<char*>(name));
+    std::vector<Atom> atoms(names.size());
+    XInternAtoms(display, names.data(), static_cast<int>(names.size()), False, atoms.data());
+}
+
 // FLTK itself prints "Can't open display" and exits when there is none, so
 // ask X first, and hand FLTK the very connection that answered: a server
 // that resets when its last client leaves (Xvfb's default, some kiosk and
@@ -60,6 +82,7 @@ bool reachDisplay()
     Display* display = XOpenDisplay(nullptr);
     if (!display)
         return false;
+    internToolkitAtoms(display);
     fl_x11_use_display(display);
     return true;
 }
@@ -143,15 +166,20 @@ void openDisplay()
 }
 
 // The environment and the locale (as FLTK sets it when it opens a display)
-// are set before the second thread starts, and the environment put back
-// after it ends, so that the work never reads either while it changes.
+// are set before the other threads start, and the environment put back
+// after they end, so that none reads either while it changes.
 void openDisplayWhile(const std::function<void()>& work, const std::function<void()>& onceOpen)
 {
     const ComposeTableLeftOut environment;
     std::setlocale(LC_CTYPE, "");
-    auto working = std::async(std::launch::async | std::launch::deferred, work);  // deferred: no thread to be had
+    // Fontconfig reads its configuration and its caches of the system's fonts
+    // the first time a font is asked for: milliseconds that need no display.
+    // Deferred where no thread can be had.
+    auto fontsConfigured = std::async(std::launch::async | std::launch::deferred, FcInit);
+    auto working = std::async(std::launch::async | std::launch::deferred, work);
     if (reachDisplay()) {
         fl_open_display();
+        fontsConfigured.wait();
         fl_font(FL_HELVETICA, FL_NORMAL_SIZE);  // the tree's font, loaded before its first drawing
         fl_width("0");
         if (onceOpen && working.wait_for(std::chrono::seconds(0)) != std::future_status::deferred)
