@@ -23,10 +23,11 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
   set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-  # The libraries' packages come from the binaries (dpkg-shlibdeps); pci.ids
-  # is read by corvane-update and names the devices through libpci.
+  # The libraries' packages come from the binaries (dpkg-shlibdeps), but for
+  # libkmod's, which the programs load when first needed; pci.ids is read by
+  # corvane-update and names the devices through libpci.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS pci.ids)
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "pci.ids, libkmod2")
   set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CORVANE_DEBIAN_CONTROL_FILES})
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
   set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS

@@ -17,10 +17,12 @@ extern "C" {
 #include <cstdint>
 #include <cstdio>
 #include <deque>
+#include <dlfcn.h>
 #include <memory>
 #include <optional>
 #include <string_view>
 #include <tuple>
+#include <type_traits>
 #include <unordered_set>
 #include <unistd.h>
 #include <vector>
@@ -174,25 +176,78 @@ bool readPciBus(const LibpciDevices::Options& options, const std::string& dumpPa
 
 void ignoreKmodMessage(void*, int, const char*, int, const char*, const char*, va_list) {}
 
+// libkmod, loaded the first time a function without a driver asks for its
+// modules: it brings libcrypto, whose thousands of symbols the dynamic
+// loader would otherwise bind before main at every start, where most
+// machines and every file read never look a module up.
+struct Libkmod {
+    decltype(&kmod_new) newContext;
+    decltype(&kmod_set_log_fn) setLogFunction;
+    decltype(&kmod_load_resources) loadResources;
+    decltype(&kmod_unref) unrefContext;
+    decltype(&kmod_module_new_from_lookup) lookUp;
+    decltype(&kmod_list_next) next;
+    decltype(&kmod_module_get_module) moduleOf;
+    decltype(&kmod_module_get_name) nameOf;
+    decltype(&kmod_module_unref) unrefModule;
+    decltype(&kmod_module_unref_list) unrefList;
+
+    // Null where libkmod 2, whose interface its header declares, cannot be loaded.
+    static const Libkmod* loaded()
+    {
+        static const std::optional<Libkmod> library = load();
+        return library ? &*library : nullptr;
+    }
+
+private:
+    static std::optional<Libkmod> load()
+    {
+        void* handle = dlopen("libkmod.so.2", RTLD_NOW | RTLD_LOCAL);  // kept for the process's life
+        if (!handle)
+            return std::nullopt;
+        Libkmod functions;
+        bool complete = true;
+        const auto find = [handle, &complete](auto& function, const char* name) {
+            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(handle, name));
+            complete = complete && function;
+        };
+        find(functions.newContext, "kmod_new");
+        find(functions.setLogFunction, "kmod_set_log_fn");
+        find(functions.loadResources, "kmod_load_resources");
+        find(functions.unrefContext, "kmod_unref");
+        find(functions.lookUp, "kmod_module_new_from_lookup");
+        find(functions.next, "kmod_list_next");
+        find(functions.moduleOf, "kmod_module_get_module");
+        find(functions.nameOf, "kmod_module_get_name");
+        find(functions.unrefModule, "kmod_module_unref");
+        find(functions.unrefList, "kmod_module_unref_list");
+        if (!complete)
+            return std::nullopt;
+        return functions;
+    }
+};
+
 // The kernel's modules whose aliases match a function's, as `lspci -k` finds
 // them: through libkmod's indexes of the running kernel's modules (or of
-// `directory`, with `config`'s aliases, for tests). A machine without them
-// gives none.
+// `directory`, with `config`'s aliases, for tests). A machine without them,
+// or without libkmod, gives none.
 class KernelModules {
 public:
-    KernelModules(const std::string& directory, const std::string& config)
+    KernelModules(const std::string& directory, const std::string& config) : kmod(Libkmod::loaded())
     {
+        if (!kmod)
+            return;
         const char* const configs[] = {config.c_str(), nullptr};
-        context = kmod_new(directory.empty() ? nullptr : directory.c_str(), config.empty() ? nullptr : configs);
+        context = kmod->newContext(directory.empty() ? nullptr : directory.c_str(), config.empty() ? nullptr : configs);
         if (!context)
             return;
-        kmod_set_log_fn(context, ignoreKmodMessage, nullptr);
-        kmod_load_resources(context);  // the indexes in memory: each lookup is then cheap
+        kmod->setLogFunction(context, ignoreKmodMessage, nullptr);
+        kmod->loadResources(context);  // the indexes in memory: each lookup is then cheap
     }
     ~KernelModules()
     {
         if (context)
-            kmod_unref(context);
+            kmod->unrefContext(context);
     }
     KernelModules(const KernelModules&) = delete;
     KernelModules& operator=(const KernelModules&) = delete;
@@ -202,21 +257,21 @@ public:
     {
         std::vector<std::string> names;
         kmod_list* found = nullptr;
-        if (!context || kmod_module_new_from_lookup(context, alias.c_str(), &found) < 0)
+        if (!context || kmod->lookUp(context, alias.c_str(), &found) < 0)
             return names;
-        kmod_list* entry;
-        kmod_list_foreach(entry, found) {
-            kmod_module* module = kmod_module_get_module(entry);
-            const std::string name = kmod_module_get_name(module);
+        for (kmod_list* entry = found; entry; entry = kmod->next(found, entry)) {
+            kmod_module* module = kmod->moduleOf(entry);
+            const std::string name = kmod->nameOf(module);
             if (std::find(names.begin(), names.end(), name) == names.end())
                 names.push_back(name);
-            kmod_module_unref(module);
+            kmod->unrefModule(module);
         }
-        kmod_module_unref_list(found);
+        kmod->unrefList(found);
         return names;
     }
 
 private:
+    const Libkmod* kmod;
     kmod_ctx* context = nullptr;
 };
 
