@@ -16,15 +16,17 @@ namespace platform {
 void showMessageBox(const char* caption, const char* text);
 
 // Connects to the display before the first window shows, leaving out what
-// only text entry needs: no window of the program takes text. Without a
-// display the toolkit ends the process, as it would when a window shows.
+// only text entry needs (no window of the program takes text), and loads
+// the tree's font, the system's font configuration read on a second thread
+// while the display opens. Without a display the toolkit ends the process,
+// as it would when a window shows.
 void openDisplay();
 
 // Runs `work` (which touches neither the toolkit nor the display) and,
-// where a second thread and a display can be had, opens the display as
-// openDisplay does and loads the toolkit's fonts meanwhile: on a machine of
-// thousands of devices, reading them takes about as long. Without a display
-// only `work` is done (the window's show then says there is none). What
+// where a second thread and a display can be had, opens the display and
+// loads the font as openDisplay does meanwhile: on a machine of thousands
+// of devices, reading them takes about as long. Without a display only
+// `work` is done (the window's show then says there is none). What
 // `work` throws is thrown here. `onceOpen`, when given, runs on this thread
 // once the display is open and while `work` may still run (only then: it
 // may wait for what `work` hands it).

@@ -123,6 +123,9 @@ private:
     std::optional<std::string> saved;
 };
 
+// The display opened and the tree's font loaded: a window's show needs no more.
+bool displayPrepared = false;
+
 void closeDialog(Fl_Widget* button, void*)
 {
     button->window()->hide();
@@ -161,8 +164,9 @@ void showMessageBox(const char* caption, const char* text)
 
 void openDisplay()
 {
-    const ComposeTableLeftOut environment;
-    fl_open_display();
+    if (!displayPrepared)
+        openDisplayWhile([] {});
+    fl_open_display();  // where no display answered, FLTK says so and ends the process
 }
 
 // The environment and the locale (as FLTK sets it when it opens a display)
@@ -182,6 +186,7 @@ void openDisplayWhile(const std::function<void()>& work, const std::function<voi
         fontsConfigured.wait();
         fl_font(FL_HELVETICA, FL_NORMAL_SIZE);  // the tree's font, loaded before its first drawing
         fl_width("0");
+        displayPrepared = true;
         if (onceOpen && working.wait_for(std::chrono::seconds(0)) != std::future_status::deferred)
             onceOpen();
     }
