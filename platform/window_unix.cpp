@@ -177,17 +177,25 @@ void openDisplayWhile(const std::function<void()>& work, const std::function<voi
     const ComposeTableLeftOut environment;
     std::setlocale(LC_CTYPE, "");
     // Fontconfig reads its configuration and its caches of the system's fonts
-    // the first time a font is asked for: milliseconds that need no display.
-    // Deferred where no thread can be had.
-    auto fontsConfigured = std::async(std::launch::async | std::launch::deferred, FcInit);
-    auto working = std::async(std::launch::async | std::launch::deferred, work);
+    // the first time a font is asked for: milliseconds that need no display,
+    // read first on the second thread. Deferred where no thread can be had:
+    // the first font then reads them.
+    std::promise<void> fontsConfigured;
+    auto configured = fontsConfigured.get_future();
+    auto working = std::async(std::launch::async | std::launch::deferred, [&work, &fontsConfigured] {
+        FcInit();
+        fontsConfigured.set_value();
+        work();
+    });
+    const bool threaded = working.wait_for(std::chrono::seconds(0)) != std::future_status::deferred;
     if (reachDisplay()) {
         fl_open_display();
-        fontsConfigured.wait();
+        if (threaded)
+            configured.wait();
         fl_font(FL_HELVETICA, FL_NORMAL_SIZE);  // the tree's font, loaded before its first drawing
         fl_width("0");
         displayPrepared = true;
-        if (onceOpen && working.wait_for(std::chrono::seconds(0)) != std::future_status::deferred)
+        if (onceOpen && threaded)
             onceOpen();
     }
     working.get();
