@@ -5,7 +5,8 @@
 // round, and one table of medians is printed, each as a ratio to the first
 // program of its kind.
 //   startup-timer RUNS (--window NAME COMMAND | --exit NAME COMMAND)...
-// Commands run through /bin/sh -c in the working directory, output discarded.
+// Commands run through /bin/sh -c in the working directory, output discarded,
+// each after the same pause.
 //
 // A window "shows text" when one of its pixel rows crosses at least
 // textRuns separate dark runs: glyphs do, frames and lines and an empty
@@ -44,6 +45,13 @@ constexpr int darkBelow = 128;        // luminance of a dark pixel, of 255
 constexpr int smallestWindow = 100;   // pixels a side: smaller windows are helpers
 constexpr int checkEveryMs = 5;
 constexpr int giveUpMs = 30000;
+// Every program starts after the same pause. Without one, a program started
+// right after another exited found the processors busy, and one started
+// after a window was closed (its end waited for in steps of 10 ms) found
+// them idle, slower to wake: the order of the programs weighed in their
+// ratios by as much as a tenth. Long enough for the X server to have let
+// the last window go.
+constexpr int pauseBeforeStartMs = 50;
 
 struct Program {
     bool window;
@@ -206,6 +214,7 @@ bool timeWindow(Display* display, WindowPixels& pixels, Program& program)
     XSelectInput(display, root, SubstructureNotifyMask);
     XSync(display, True);  // forget earlier events
 
+    usleep(pauseBeforeStartMs * 1000);
     const auto begin = Clock::now();
     const pid_t child = start(program.command, false);
     Window shown = None;
@@ -260,6 +269,7 @@ bool timeWindow(Display* display, WindowPixels& pixels, Program& program)
 
 bool timeExit(Program& program)
 {
+    usleep(pauseBeforeStartMs * 1000);
     const auto begin = Clock::now();
     const pid_t child = start(program.command, false);
     int status = 0;
