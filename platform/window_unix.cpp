@@ -170,8 +170,8 @@ void openDisplay()
 }
 
 // The environment and the locale (as FLTK sets it when it opens a display)
-// are set before the other threads start, and the environment put back
-// after they end, so that none reads either while it changes.
+// are set before the second thread starts, and the environment put back
+// after it ends, so that it never reads either while they change.
 void openDisplayWhile(const std::function<void()>& work, const std::function<void()>& onceOpen)
 {
     const ComposeTableLeftOut environment;
