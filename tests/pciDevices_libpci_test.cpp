@@ -18,6 +18,7 @@ extern "C" {
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <optional>
 #include <set>
@@ -109,6 +110,36 @@ TEST(LibpciDevices, RecordsDriversModulesAndPlaces)
                          "0000:00:1f.5: No driver",
                          "0000:03:00.0: Driver: e1000e",
                      }));
+}
+
+bool libkmodLoaded()
+{
+    std::ifstream maps("/proc/self/maps");
+    for (std::string line; std::getline(maps, line);)
+        if (line.find("/libkmod.so") != std::string::npos)
+            return true;
+    return false;
+}
+
+const bool libkmodLoadedAtStart = libkmodLoaded();
+
+// libkmod, and libcrypto with it, is loaded only once a function without a
+// driver asks for its modules: a machine whose every function has a driver
+// starts without it.
+TEST(LibpciDevices, LoadsLibkmodOnlyForAFunctionWithoutADriver)
+{
+    EXPECT_FALSE(libkmodLoadedAtStart);
+    if (libkmodLoaded())
+        GTEST_SKIP() << "libkmod was loaded by another test in the same process";
+    FakeSysfs sysfs;
+    sysfs.add({"0000:03:00.0", 0x8086, 0x10d3, 0x8086, 0xa01f, 0, 0x020000, "e1000e",
+               "pci:v00008086d000010D3sv00008086sd0000A01Fbc02sc00i00"});
+    LibpciDevices(sysfs.options()).readDevices();
+    EXPECT_FALSE(libkmodLoaded());
+    sysfs.add({"0000:00:1f.3", 0x1234, 0x5678, 0x1234, 0x0001, 0x10, 0x140000, nullptr,
+               "pci:v00001234d00005678sv00001234sd00000001bc14sc00i00"});
+    LibpciDevices(sysfs.options()).readDevices();
+    EXPECT_TRUE(libkmodLoaded());
 }
 
 TEST(LibpciDevices, AnEmptyBusHasNoDevices)
