@@ -84,8 +84,8 @@ public:
     const HardwareEntry* find(const std::string& vendorId, const std::string& deviceId) const;
 
     // What find finds, copied into `into` (false when there is none, and
-    // `into` is left as it was): the entry is not kept, so that a scan of thousands of devices holds their
-    // database lines once, in its records.
+    // `into` is left as it was): the entry is not kept, so that a scan of
+    // thousands of devices holds their database lines once, in its records.
     bool copyEntry(const std::string& vendorId, const std::string& deviceId, HardwareEntry& into) const;
 
     // Told that about `lookups` lookups are coming (a machine's devices):
