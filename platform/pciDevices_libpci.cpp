@@ -200,9 +200,31 @@ struct Libkmod {
     }
 
 private:
+    // libkmod and the libraries it brings may look their symbols up in
+    // themselves first: each of libcrypto's thousands is otherwise sought
+    // through every library the window links, milliseconds at each start.
+    // Not where the allocator is replaced (a preloaded one, the sanitizers):
+    // libkmod would free with the C library what the C library allocated
+    // with the replacement.
+    static int ownSymbolsFirst()
+    {
+#ifdef RTLD_DEEPBIND
+        void* const library = dlopen("libc.so.6", RTLD_NOW | RTLD_NOLOAD);
+        if (!library)
+            return 0;
+        bool ownAllocator = true;
+        for (const char* name : {"malloc", "free", "calloc", "realloc"})
+            ownAllocator = ownAllocator && dlsym(RTLD_DEFAULT, name) == dlsym(library, name);
+        dlclose(library);
+        return ownAllocator ? RTLD_DEEPBIND : 0;
+#else
+        return 0;
+#endif
+    }
+
     static std::optional<Libkmod> load()
     {
-        void* handle = dlopen("libkmod.so.2", RTLD_NOW | RTLD_LOCAL);  // kept for the process's life
+        void* handle = dlopen("libkmod.so.2", RTLD_NOW | RTLD_LOCAL | ownSymbolsFirst());  // kept for the process's life
         if (!handle)
             return std::nullopt;
         Libkmod functions;
