@@ -3,8 +3,8 @@
 # Start-up in fresh processes, under a private Xvfb, with the full devices.lst
 # the updater makes from pci.ids, each program in turn, round after round:
 # - until the first window shows text: corvane; the toolkit's floor
-#   (bench/startup-floor: the same window, tree and lines as corvane shows
-#   here, and nothing read), with the display opened as corvane opens it and
+#   (bench/startup-floor: the same window, tree, lines and marks as corvane
+#   shows here, and nothing read), with the display opened as corvane opens it and
 #   as FLTK does by itself; lshw-gtk and hardinfo when installed;
 # - until exit: corvane-list, lspci -n and lspci -nn.
 # One table: medians, ratios to the floor and to lspci -n, peak resident memory.
@@ -15,10 +15,11 @@ runs=${1:-15}
 . "$root/bench/window-setup.sh"
 
 # The floor's lines: the tree corvane-list prints here (after the line feed
-# that loading devices.lst writes).
+# that loading devices.lst writes), and the devices' marks.
 mapfile -t lines < <("$root/build/corvane-list" | tail -n +2)
-floor=$(printf '%q ' "$root/build/bench/startup-floor" "${lines[@]}")
-floorDefaults=$(printf '%q ' "$root/build/bench/startup-floor" --toolkit-defaults "${lines[@]}")
+marks=$("$root/build/corvane-list" --json | python3 "$root/bench/tools/floor_marks.py")
+floor=$(printf '%q ' "$root/build/bench/startup-floor" --marks "$marks" "${lines[@]}")
+floorDefaults=$(printf '%q ' "$root/build/bench/startup-floor" --toolkit-defaults --marks "$marks" "${lines[@]}")
 programs=(--window floor "$floor" --window corvane "$root/build/corvane"
           --window "floor, FLTK's defaults" "$floorDefaults")
 for peer in lshw-gtk hardinfo; do
