@@ -18,6 +18,7 @@ extern "C" {
 #include <cstdio>
 #include <deque>
 #include <dlfcn.h>
+#include <sys/utsname.h>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -297,11 +298,25 @@ private:
     kmod_ctx* context = nullptr;
 };
 
+// Where libkmod finds the running kernel's modules and their indexes. A
+// kernel built without modules has none, and `lspci -k` then finds no module.
+bool haveModulesDirectory(const std::string& directory)
+{
+    if (!directory.empty())
+        return access(directory.c_str(), F_OK) == 0;
+    utsname system{};
+    if (uname(&system) != 0)
+        return true;  // libkmod will say
+    const std::string release = system.release;
+    return access(("/lib/modules/" + release).c_str(), F_OK) == 0 ||
+           access(("/usr/lib/modules/" + release).c_str(), F_OK) == 0;
+}
+
 // Looked up only for the functions without a driver: most machines have none.
 void findModules(std::vector<PciFunction>& functions, const LibpciDevices::Options& options)
 {
     const auto unbound = [](const PciFunction& function) { return !function.moduleAlias.empty(); };
-    if (std::none_of(functions.begin(), functions.end(), unbound))
+    if (std::none_of(functions.begin(), functions.end(), unbound) || !haveModulesDirectory(options.modulesDirectory))
         return;
     const KernelModules modules(options.modulesDirectory, options.modulesConfig);
     for (PciFunction& function : functions)

@@ -112,6 +112,22 @@ TEST(LibpciDevices, RecordsDriversModulesAndPlaces)
                      }));
 }
 
+// A kernel without a modules directory (built without modules) has no
+// module to offer, as `lspci -k` finds none there: an alias the
+// configuration gives is not looked up.
+TEST(LibpciDevices, NoModulesWithoutTheModulesDirectory)
+{
+    FakeSysfs sysfs;
+    sysfs.add({"0000:00:1f.3", 0x1234, 0x5678, 0x1234, 0x0001, 0x10, 0x140000, nullptr,
+               "pci:v00001234d00005678sv00001234sd00000001bc14sc00i00"});
+    sysfs.addModuleAlias("pci:v00001234d00005678sv*sd*bc*sc*i*", "fake_exact");
+    LibpciDevices::Options options = sysfs.options();
+    options.modulesDirectory += "/missing";
+    const auto devices = LibpciDevices(options).readDevices();
+    ASSERT_EQ(devices.size(), 1u);
+    EXPECT_EQ(driverLine(*devices[0]).value_or("(none)"), "No driver");
+}
+
 bool libkmodLoaded()
 {
     std::ifstream maps("/proc/self/maps");
