@@ -108,7 +108,7 @@ int main(int argc, char** argv)
     }
     addLines(*tree, lines, marks);
     if (!toolkitDefaults)
-        platform::openDisplay();
+        platform::openDisplay(DeviceTree::firstDrawingFonts());
     window.show();
     return Fl::run();
 }

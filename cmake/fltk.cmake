@@ -94,6 +94,16 @@ if(CORVANE_GUI)
     find_package(X11 REQUIRED)
     find_package(Fontconfig REQUIRED)
     target_link_libraries(corvane_fltk INTERFACE X11::X11 Fontconfig::Fontconfig)
+    # and to pango, which an FLTK drawing through cairo draws its text with:
+    # the first drawing's fonts are loaded ahead (CORVANE_PANGO).
+    find_package(PkgConfig QUIET)
+    if(PkgConfig_FOUND)
+      pkg_check_modules(CORVANE_PANGOCAIRO QUIET IMPORTED_TARGET pangocairo)
+    endif()
+    if(CORVANE_PANGOCAIRO_FOUND)
+      target_link_libraries(corvane_fltk INTERFACE PkgConfig::CORVANE_PANGOCAIRO)
+      target_compile_definitions(corvane_fltk INTERFACE CORVANE_PANGO=1)
+    endif()
   endif()
 elseif(NOT WIN32)
   message(FATAL_ERROR "FLTK: no FLTK 1.4 is installed and its source tarball, ${CORVANE_FLTK_SOURCE}, "

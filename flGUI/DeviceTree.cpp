@@ -18,6 +18,12 @@
 
 namespace {
 
+// The lines' font, FLTK's default for a tree's items.
+platform::TextFont labelFont()
+{
+    return {FL_HELVETICA, FL_NORMAL_SIZE};
+}
+
 // Letters typed within this time of the last one extend the search.
 constexpr std::chrono::milliseconds typeAheadPause(1000);
 
@@ -582,6 +588,14 @@ Fl_Tree_Item* DeviceTree::addLine(Fl_Tree_Item* parent, const std::string& label
     return parent->add(prefs(), line->label(), line);
 }
 
+std::vector<platform::TextFont> DeviceTree::firstDrawingFonts()
+{
+    std::vector<platform::TextFont> fonts = {labelFont()};
+    for (const auto& [face, size] : markGlyphFonts())
+        fonts.push_back({face, size});
+    return fonts;
+}
+
 std::optional<int> DeviceTree::LineMeasure::upperBound(const std::string& label)
 {
     double sum = 0;
@@ -603,7 +617,7 @@ std::optional<int> DeviceTree::LineMeasure::upperBound(const std::string& label)
 MeasuredLabel DeviceTree::LineMeasure::operator()(const std::string& text)
 {
     const std::string label = labelOf(text);
-    fl_font(FL_HELVETICA, FL_NORMAL_SIZE);  // the tree's labels'
+    fl_font(labelFont().face, labelFont().size);
     MeasuredLabel measured{-1, fl_font(), fl_size(), fl_graphics_driver->scale()};
     if (measured.font != widest.font || measured.size != widest.size || measured.scale != widest.scale) {
         widest = measured;

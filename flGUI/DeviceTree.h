@@ -3,6 +3,7 @@
 #define CORVANE_DEVICETREE_H
 
 #include "deviceOutline.h"
+#include "platformWindow.h"
 
 #include <FL/Fl_Tree.H>
 
@@ -45,6 +46,9 @@ public:
 
     void draw() override;
     int handle(int event) override;
+
+    // The fonts its first drawing uses: the lines' and the marks'.
+    static std::vector<platform::TextFont> firstDrawingFonts();
 
     // How far the lines are scrolled to the left, in pixels.
     int horizontalOffset() const { return hposition(); }

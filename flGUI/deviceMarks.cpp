@@ -11,6 +11,14 @@
 
 namespace {
 
+constexpr Fl_Font glyphFace = FL_HELVETICA_BOLD;
+constexpr int pictureSize = 16;
+
+int glyphPixels(const MarkShape& glyph, int size)
+{
+    return std::max(glyph.glyphMinimumPixels, glyph.glyphSize * size / 16);
+}
+
 // The shapes of markPictures.h, drawn on the picture's size as on a grid of 16 by 16 units.
 class MarkPicture : public Fl_Image {
 public:
@@ -53,7 +61,7 @@ private:
             fl_rectf(g.px(shape.x), g.py(shape.y), std::max(1, g.at(shape.width)), std::max(1, g.at(shape.height)));
             break;
         case MarkShape::Kind::glyph:
-            fl_font(FL_HELVETICA_BOLD, std::max(shape.glyphMinimumPixels, g.at(shape.glyphSize)));
+            fl_font(glyphFace, glyphPixels(shape, g.size));
             fl_draw(shape.glyph, g.px(shape.x), g.py(shape.y), g.at(shape.width), g.at(shape.height), FL_ALIGN_CENTER,
                     nullptr, 0);
             break;
@@ -80,8 +88,6 @@ private:
     DeviceMark mark;
 };
 
-constexpr int pictureSize = 16;
-
 }
 
 Fl_Image* markPicture(DeviceMark mark)
@@ -100,4 +106,17 @@ Fl_Image* markPicture(DeviceMark mark)
     case DeviceMark::none: break;
     }
     return nullptr;
+}
+
+std::vector<std::pair<Fl_Font, Fl_Fontsize>> markGlyphFonts()
+{
+    std::vector<std::pair<Fl_Font, Fl_Fontsize>> fonts;
+    for (const DeviceMark mark : {DeviceMark::problem, DeviceMark::disabled, DeviceMark::notInDatabase,
+                                  DeviceMark::problemNotInDatabase, DeviceMark::disabledNotInDatabase})
+        for (const MarkShape& shape : markShapes(mark)) {
+            const std::pair<Fl_Font, Fl_Fontsize> font{glyphFace, glyphPixels(shape, pictureSize)};
+            if (shape.kind == MarkShape::Kind::glyph && std::find(fonts.begin(), fonts.end(), font) == fonts.end())
+                fonts.push_back(font);
+        }
+    return fonts;
 }

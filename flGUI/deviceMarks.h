@@ -4,6 +4,11 @@
 
 #include "deviceOutline.h"
 
+#include <FL/Enumerations.H>
+
+#include <utility>
+#include <vector>
+
 class Fl_Image;
 
 // The small picture a device line carries for its mark: the shapes that
@@ -12,5 +17,8 @@ class Fl_Image;
 // for DeviceMark::none. The picture lives as long as the program; a tree
 // line only points to it.
 Fl_Image* markPicture(DeviceMark mark);
+
+// The fonts and sizes the marks' glyphs are drawn in, each once.
+std::vector<std::pair<Fl_Font, Fl_Fontsize>> markGlyphFonts();
 
 #endif

@@ -137,6 +137,7 @@ void flMainForm::loadAtStart(const std::string& fromFile)
     DeviceLineFeed feed;
     DeviceLineFeed::Widths measured;
     platform::openDisplayWhile(
+        DeviceTree::firstDrawingFonts(),
         [&] {
             const DeviceLineFeed::ClosedAtEnd closing(feed);
             loaded = readDevices(*source, fromFile, drivers, Load::atStart, &feed);

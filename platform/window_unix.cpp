@@ -16,6 +16,9 @@
 #include <FL/fl_draw.H>
 #include <FL/platform.H>
 #include <fontconfig/fontconfig.h>
+#if CORVANE_PANGO && FLTK_USE_CAIRO
+#include <pango/pangocairo.h>
+#endif
 
 #include <chrono>
 #include <clocale>
@@ -25,6 +28,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -43,6 +47,15 @@ bool onWayland()
 #else
     return false;
 #endif
+}
+
+bool displayConnected()
+{
+#ifdef FLTK_USE_WAYLAND
+    if (fl_wl_display())
+        return true;
+#endif
+    return fl_x11_display() != nullptr;
 }
 
 // The atoms FLTK asks the server for as it opens an X display, one at a time:
@@ -123,8 +136,74 @@ private:
     std::optional<std::string> saved;
 };
 
-// The display opened and the tree's font loaded: a window's show needs no more.
+// The display opened and the first drawing's fonts loaded: a window's show needs no more.
 bool displayPrepared = false;
+
+// FLTK draws text through pango, which loads a font the first time it is
+// asked for: fontconfig's choice, the face, and a sample sentence laid out to
+// measure its characters, milliseconds a font. The second thread loads the
+// first drawing's fonts so, into a font map of its own, while the display
+// opens; FLTK then takes that map for its own and finds them loaded. Only
+// before FLTK has drawn or measured any text, and only one thread at a time
+// uses the map.
+class FontsLoadedAhead {
+public:
+    explicit FontsLoadedAhead(const std::vector<platform::TextFont>& fonts)
+    {
+#if CORVANE_PANGO && FLTK_USE_CAIRO
+        if (displayConnected())
+            return;  // FLTK is at work already
+        for (const platform::TextFont& font : fonts)
+            descriptions.push_back(std::string(Fl::get_font(font.face)) + " " + std::to_string(font.size) + "px");
+#else
+        (void)fonts;
+#endif
+    }
+
+    // On the second thread: the fonts loaded as FLTK loads them, and a digit laid out in each.
+    void load()
+    {
+#if CORVANE_PANGO && FLTK_USE_CAIRO
+        if (descriptions.empty())
+            return;
+        map.reset(pango_cairo_font_map_new());
+        PangoContext* const context = pango_font_map_create_context(map.get());
+        PangoLayout* const layout = pango_layout_new(context);
+        for (const std::string& description : descriptions) {
+            PangoFontDescription* const font = pango_font_description_from_string(description.c_str());
+            PangoFontset* const fontset =
+                pango_font_map_load_fontset(map.get(), context, font, pango_language_get_default());
+            pango_font_metrics_unref(pango_fontset_get_metrics(fontset));
+            g_object_unref(fontset);
+            pango_layout_set_font_description(layout, font);
+            pango_layout_set_text(layout, "0", 1);
+            PangoRectangle extents;
+            pango_layout_get_extents(layout, nullptr, &extents);
+            pango_font_description_free(font);
+        }
+        g_object_unref(layout);
+        g_object_unref(context);
+#endif
+    }
+
+    // On the main thread, once load() has returned and before FLTK's first font.
+    void handToToolkit()
+    {
+#if CORVANE_PANGO && FLTK_USE_CAIRO
+        if (map)
+            pango_cairo_font_map_set_default(PANGO_CAIRO_FONT_MAP(map.get()));
+#endif
+    }
+
+private:
+#if CORVANE_PANGO && FLTK_USE_CAIRO
+    struct Unref {
+        void operator()(PangoFontMap* map) const { g_object_unref(map); }
+    };
+    std::vector<std::string> descriptions;
+    std::unique_ptr<PangoFontMap, Unref> map;
+#endif
+};
 
 void closeDialog(Fl_Widget* button, void*)
 {
@@ -162,38 +241,47 @@ void showMessageBox(const char* caption, const char* text)
         Fl::wait();
 }
 
-void openDisplay()
+void openDisplay(const std::vector<TextFont>& fonts)
 {
     if (!displayPrepared)
-        openDisplayWhile([] {});
+        openDisplayWhile(fonts, [] {});
     fl_open_display();  // where no display answered, FLTK says so and ends the process
 }
 
 // The environment and the locale (as FLTK sets it when it opens a display)
 // are set before the second thread starts, and the environment put back
 // after it ends, so that it never reads either while they change.
-void openDisplayWhile(const std::function<void()>& work, const std::function<void()>& onceOpen)
+void openDisplayWhile(const std::vector<TextFont>& fonts, const std::function<void()>& work,
+                      const std::function<void()>& onceOpen)
 {
     const ComposeTableLeftOut environment;
     std::setlocale(LC_CTYPE, "");
     // Fontconfig reads its configuration and its caches of the system's fonts
     // the first time a font is asked for: milliseconds that need no display,
-    // read first on the second thread. Deferred where no thread can be had:
-    // the first font then reads them.
-    std::promise<void> fontsConfigured;
-    auto configured = fontsConfigured.get_future();
-    auto working = std::async(std::launch::async | std::launch::deferred, [&work, &fontsConfigured] {
+    // read first on the second thread, and the fonts loaded after them.
+    // Deferred where no thread can be had: the first font then reads them.
+    FontsLoadedAhead ahead(fonts);
+    std::promise<void> fontsLoaded;
+    auto loaded = fontsLoaded.get_future();
+    const auto caller = std::this_thread::get_id();
+    auto working = std::async(std::launch::async | std::launch::deferred, [&work, &ahead, &fontsLoaded, caller] {
         FcInit();
-        fontsConfigured.set_value();
+        if (std::this_thread::get_id() != caller)
+            ahead.load();  // not when deferred: FLTK has loaded the fonts by then
+        fontsLoaded.set_value();
         work();
     });
     const bool threaded = working.wait_for(std::chrono::seconds(0)) != std::future_status::deferred;
     if (reachDisplay()) {
         fl_open_display();
-        if (threaded)
-            configured.wait();
-        fl_font(FL_HELVETICA, FL_NORMAL_SIZE);  // the tree's font, loaded before its first drawing
-        fl_width("0");
+        if (threaded) {
+            loaded.wait();
+            ahead.handToToolkit();
+        }
+        for (const TextFont& font : fonts) {
+            fl_font(font.face, font.size);
+            fl_width("0");
+        }
         displayPrepared = true;
         if (onceOpen && threaded)
             onceOpen();

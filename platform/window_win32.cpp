@@ -25,12 +25,12 @@ void showMessageBox(const char* caption, const char* text)
 }
 
 // The system opens its display itself.
-void openDisplay()
+void openDisplay(const std::vector<TextFont>&)
 {
 }
 
 // Nothing to open: the work alone.
-void openDisplayWhile(const std::function<void()>& work, const std::function<void()>&)
+void openDisplayWhile(const std::vector<TextFont>&, const std::function<void()>& work, const std::function<void()>&)
 {
     work();
 }
