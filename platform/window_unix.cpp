@@ -144,11 +144,11 @@ bool displayPrepared = false;
 // measure its characters, milliseconds a font. The second thread loads the
 // first drawing's fonts so, into a font map of its own, while the display
 // opens; FLTK then takes that map for its own and finds them loaded. Only
-// before FLTK has drawn or measured any text, and only one thread at a time
-// uses the map.
+// for a display that answered, before FLTK has drawn or measured any text,
+// and only one thread at a time uses the map.
 class FontsLoadedAhead {
 public:
-    explicit FontsLoadedAhead(const std::vector<platform::TextFont>& fonts)
+    explicit FontsLoadedAhead(const std::vector<platform::TextFont>& fonts) : reached(answered.get_future())
     {
 #if CORVANE_PANGO && FLTK_USE_CAIRO
         if (displayConnected())
@@ -160,9 +160,14 @@ public:
 #endif
     }
 
+    // On the main thread, once it knows, and before it waits for load().
+    void displayReached(bool reachedOne) { answered.set_value(reachedOne); }
+
     // On the second thread: the fonts loaded as FLTK loads them, and a digit laid out in each.
     void load()
     {
+        if (!reached.get())
+            return;
 #if CORVANE_PANGO && FLTK_USE_CAIRO
         if (descriptions.empty())
             return;
@@ -196,6 +201,8 @@ public:
     }
 
 private:
+    std::promise<bool> answered;
+    std::future<bool> reached;
 #if CORVANE_PANGO && FLTK_USE_CAIRO
     struct Unref {
         void operator()(PangoFontMap* map) const { g_object_unref(map); }
@@ -272,7 +279,15 @@ void openDisplayWhile(const std::vector<TextFont>& fonts, const std::function<vo
         work();
     });
     const bool threaded = working.wait_for(std::chrono::seconds(0)) != std::future_status::deferred;
-    if (reachDisplay()) {
+    bool reached = false;
+    try {
+        reached = reachDisplay();
+    } catch (...) {
+        ahead.displayReached(false);  // the second thread goes on to `work`, which ends before this throws on
+        throw;
+    }
+    ahead.displayReached(reached);
+    if (reached) {
         fl_open_display();
         if (threaded) {
             loaded.wait();
