@@ -141,7 +141,7 @@ bool displayPrepared = false;
 
 // FLTK draws text through pango, which loads a font the first time it is
 // asked for: fontconfig's choice, the face, and a sample sentence laid out to
-// measure its characters, milliseconds a font. The second thread loads the
+// measure its characters, milliseconds a font. A thread of their own loads the
 // first drawing's fonts so, into a font map of its own, while the display
 // opens; FLTK then takes that map for its own and finds them loaded. Only
 // for a display that answered, before FLTK has drawn or measured any text,
@@ -265,34 +265,30 @@ void openDisplayWhile(const std::vector<TextFont>& fonts, const std::function<vo
     std::setlocale(LC_CTYPE, "");
     // Fontconfig reads its configuration and its caches of the system's fonts
     // the first time a font is asked for: milliseconds that need no display,
-    // read first on the second thread, and the fonts loaded after them.
-    // Deferred where no thread can be had: the first font then reads them.
+    // read on a thread of their own, the fonts loaded after them, while
+    // `work` runs on another. Deferred where no thread can be had: the first
+    // font then reads them.
     FontsLoadedAhead ahead(fonts);
-    std::promise<void> fontsLoaded;
-    auto loaded = fontsLoaded.get_future();
     const auto caller = std::this_thread::get_id();
-    auto working = std::async(std::launch::async | std::launch::deferred, [&work, &ahead, &fontsLoaded, caller] {
+    auto fontsLoaded = std::async(std::launch::async | std::launch::deferred, [&ahead, caller] {
         FcInit();
         if (std::this_thread::get_id() != caller)
             ahead.load();  // not when deferred: FLTK has loaded the fonts by then
-        fontsLoaded.set_value();
-        work();
     });
+    auto working = std::async(std::launch::async | std::launch::deferred, work);
     const bool threaded = working.wait_for(std::chrono::seconds(0)) != std::future_status::deferred;
     bool reached = false;
     try {
         reached = reachDisplay();
     } catch (...) {
-        ahead.displayReached(false);  // the second thread goes on to `work`, which ends before this throws on
+        ahead.displayReached(false);  // the fonts' thread ends before this throws on
         throw;
     }
     ahead.displayReached(reached);
     if (reached) {
         fl_open_display();
-        if (threaded) {
-            loaded.wait();
-            ahead.handToToolkit();
-        }
+        fontsLoaded.get();
+        ahead.handToToolkit();
         for (const TextFont& font : fonts) {
             fl_font(font.face, font.size);
             fl_width("0");
