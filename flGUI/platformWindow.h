@@ -27,7 +27,7 @@ void showMessageBox(const char* caption, const char* text);
 // Connects to the display before the first window shows, leaving out what
 // only text entry needs (no window of the program takes text), and loads
 // `fonts`, the first drawing's: the system's font configuration, and where
-// the toolkit can the fonts themselves, read on a second thread while the
+// the toolkit can the fonts themselves, read on another thread while the
 // display opens. Without a display the toolkit ends the process, as it
 // would when a window shows. Once the display is open, it does nothing.
 void openDisplay(const std::vector<TextFont>& fonts = {});
