@@ -163,7 +163,7 @@ public:
     // On the main thread, once it knows, and before it waits for load().
     void displayReached(bool reachedOne) { answered.set_value(reachedOne); }
 
-    // On the second thread: the fonts loaded as FLTK loads them, and a digit laid out in each.
+    // On the fonts' thread: the fonts loaded as FLTK loads them, and a digit laid out in each.
     void load()
     {
         if (!reached.get())
@@ -256,8 +256,8 @@ void openDisplay(const std::vector<TextFont>& fonts)
 }
 
 // The environment and the locale (as FLTK sets it when it opens a display)
-// are set before the second thread starts, and the environment put back
-// after it ends, so that it never reads either while they change.
+// are set before the other threads start, and the environment put back
+// after they end, so that neither reads either while they change.
 void openDisplayWhile(const std::vector<TextFont>& fonts, const std::function<void()>& work,
                       const std::function<void()>& onceOpen)
 {
@@ -273,7 +273,7 @@ void openDisplayWhile(const std::vector<TextFont>& fonts, const std::function<vo
     auto fontsLoaded = std::async(std::launch::async | std::launch::deferred, [&ahead, caller] {
         FcInit();
         if (std::this_thread::get_id() != caller)
-            ahead.load();  // not when deferred: FLTK has loaded the fonts by then
+            ahead.load();  // not when deferred: on this thread it would only do what FLTK does
     });
     auto working = std::async(std::launch::async | std::launch::deferred, work);
     const bool threaded = working.wait_for(std::chrono::seconds(0)) != std::future_status::deferred;
