@@ -51,9 +51,6 @@ article.device dd{margin:0 0 0 1.5rem;min-height:1.45em;overflow-wrap:anywhere}
 @media print{body{padding:0;max-width:none}section.machine+section.machine{break-before:page}nav{break-after:page}tr,article.device{break-inside:avoid}thead{display:table-header-group}h2,h3,h4{break-after:avoid}.wide{overflow:visible}}
 )";
 
-const std::array<DeviceMark, 5> pictured = {DeviceMark::problem, DeviceMark::disabled, DeviceMark::notInDatabase,
-                                            DeviceMark::problemNotInDatabase, DeviceMark::disabledNotInDatabase};
-
 const char* markId(DeviceMark mark)
 {
     switch (mark) {
@@ -71,7 +68,7 @@ const char* markId(DeviceMark mark)
 std::string markSymbols()
 {
     std::string svg = "<svg class=\"symbols\" width=\"0\" height=\"0\" style=\"position:absolute\" aria-hidden=\"true\">\n";
-    for (const DeviceMark mark : pictured)
+    for (const DeviceMark mark : picturedMarks)
         svg += std::string("<symbol id=\"") + markId(mark) + "\" viewBox=\"0 0 16 16\">" + markSvgShapes(mark) +
                "</symbol>\n";
     return svg + "</svg>\n";

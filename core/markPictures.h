@@ -42,6 +42,11 @@ struct MarkShape {
     int glyphMinimumPixels = 0;  // the glyph is never drawn smaller, to stay legible at 16 pixels
 };
 
+// Every mark with a picture, DeviceMark::none aside.
+inline constexpr std::array<DeviceMark, 5> picturedMarks = {DeviceMark::problem, DeviceMark::disabled,
+                                                            DeviceMark::notInDatabase, DeviceMark::problemNotInDatabase,
+                                                            DeviceMark::disabledNotInDatabase};
+
 // The shapes of a mark; empty for DeviceMark::none.
 const std::vector<MarkShape>& markShapes(DeviceMark mark);
 

@@ -2,6 +2,7 @@
 #include "DeviceTree.h"
 
 #include "deviceMarks.h"
+#include "markPictures.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Menu_Item.H>
@@ -627,8 +628,7 @@ MeasuredLabel DeviceTree::LineMeasure::operator()(const std::string& text)
     // when the widest line has none.
     static const int markRoom = [] {
         int room = 0;
-        for (const DeviceMark mark : {DeviceMark::problem, DeviceMark::disabled, DeviceMark::notInDatabase,
-                                      DeviceMark::problemNotInDatabase, DeviceMark::disabledNotInDatabase})
+        for (const DeviceMark mark : picturedMarks)
             room = std::max(room, markPicture(mark)->w() + Fl_Tree_Prefs().usericonmarginleft());
         return room;
     }();

@@ -111,8 +111,7 @@ Fl_Image* markPicture(DeviceMark mark)
 std::vector<std::pair<Fl_Font, Fl_Fontsize>> markGlyphFonts()
 {
     std::vector<std::pair<Fl_Font, Fl_Fontsize>> fonts;
-    for (const DeviceMark mark : {DeviceMark::problem, DeviceMark::disabled, DeviceMark::notInDatabase,
-                                  DeviceMark::problemNotInDatabase, DeviceMark::disabledNotInDatabase})
+    for (const DeviceMark mark : picturedMarks)
         for (const MarkShape& shape : markShapes(mark)) {
             const std::pair<Fl_Font, Fl_Fontsize> font{glyphFace, glyphPixels(shape, pictureSize)};
             if (shape.kind == MarkShape::Kind::glyph && std::find(fonts.begin(), fonts.end(), font) == fonts.end())
