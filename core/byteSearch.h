@@ -12,6 +12,9 @@
 #if defined(__GNUC__) && defined(__x86_64__)
 #include <immintrin.h>
 #endif
+#if defined(__GLIBC__) && defined(__x86_64__) && __has_include(<sys/platform/x86.h>)
+#include <sys/platform/x86.h>
+#endif
 
 // Searches through the lists the lookups read: megabytes of text for a few
 // short identifiers. Where the processor has SSE2 they test 16 positions at
@@ -19,6 +22,20 @@
 // look for first.
 
 #if defined(__GNUC__) && defined(__x86_64__)
+// Whether the processor has AVX2 and the system keeps its registers. The C
+// library asked the processor as the program started: the compiler's own
+// test asks again, in a constructor that runs before main in every program
+// that links it, and a question to the processor is an exit to the
+// hypervisor on a virtual machine (microseconds each).
+inline bool haveAvx2()
+{
+#if defined(CPU_FEATURE_ACTIVE)
+    return CPU_FEATURE_ACTIVE(AVX2);
+#else
+    return __builtin_cpu_supports("avx2");
+#endif
+}
+
 // For processors with AVX2: the first 32 positions from `at` on, in steps of
 // 32, where `pair` stands; their bits, or 0 when fewer than 32 + `reach`
 // bytes are left. `at` is left at the positions returned, or where the rest
@@ -97,7 +114,7 @@ inline std::size_t findBytes(std::string_view text, std::string_view needle, std
         return std::string_view::npos;
     [[maybe_unused]] const std::size_t length = needle.size();  // unused without SSE2
 #if defined(__GNUC__) && defined(__x86_64__)
-    static const bool wide = __builtin_cpu_supports("avx2");
+    static const bool wide = haveAvx2();
     if (wide && length >= 2) {
         const std::size_t found = findBytesWide(text, needle, from);
         if (found != std::string_view::npos)
@@ -155,7 +172,7 @@ inline std::size_t nextUnindentedLine(std::string_view text, std::size_t from, s
     }
     std::size_t at = from - 1;  // a line feed here or later starts a line at or after `from`
 #if defined(__GNUC__) && defined(__x86_64__)
-    static const bool wide = __builtin_cpu_supports("avx2");
+    static const bool wide = haveAvx2();
     if (wide) {
         const std::size_t found = unindentedStart(text.data(), text.size(), limit, at);
         if (found != std::string_view::npos)
