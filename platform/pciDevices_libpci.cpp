@@ -16,6 +16,7 @@ extern "C" {
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <deque>
 #include <dlfcn.h>
 #include <sys/utsname.h>
@@ -115,6 +116,25 @@ void nameFunction(PciFunction& function, const PciIdsNames& names, pci_access* a
     function.className = classNameOf(names, access, function.classCode, others);
 }
 
+// The driver bound to a function: the last part of the link named driver in
+// its directory under sysfs, read once (libpci's PCI_FILL_DRIVER resolves
+// every part of the path the link makes, a system call each). Unchanged
+// where there is none.
+void readBoundDriver(const char* sysfsPath, const pci_dev& device, std::string& driver)
+{
+    char address[32];
+    std::snprintf(address, sizeof address, "%04x:%02x:%02x.%d", static_cast<unsigned>(device.domain), device.bus,
+                  device.dev, device.func);
+    const std::string link = std::string(sysfsPath) + "/devices/" + address + "/driver";
+    char target[1024];
+    const ssize_t length = readlink(link.c_str(), target, sizeof target - 1);
+    if (length <= 0)
+        return;
+    target[length] = '\0';
+    const char* const slash = std::strrchr(target, '/');
+    driver = slash ? slash + 1 : target;
+}
+
 // Reads every function libpci knows into `functions`, in bus order, with
 // `devices` for its list of libpci's. Only libpci's own C frames lie between
 // the jump and this function's setjmp, and this function keeps nothing on
@@ -149,8 +169,7 @@ bool readPciBus(const LibpciDevices::Options& options, const std::string& dumpPa
     });
     functions.reserve(devices.size());
     for (pci_dev* device : devices) {
-        pci_fill_info(device, PCI_FILL_IDENT | PCI_FILL_CLASS | PCI_FILL_CLASS_EXT |
-                                  PCI_FILL_SUBSYS | PCI_FILL_DRIVER);
+        pci_fill_info(device, PCI_FILL_IDENT | PCI_FILL_CLASS | PCI_FILL_CLASS_EXT | PCI_FILL_SUBSYS);
         functions.emplace_back();
         PciFunction& function = functions.back();
         function.domain = device->domain;
@@ -164,8 +183,8 @@ bool readPciBus(const LibpciDevices::Options& options, const std::string& dumpPa
         function.revision = device->rev_id;
         function.classCode = device->device_class;
         function.programmingInterface = device->prog_if;
-        if (const char* driver = pci_get_string_property(device, PCI_FILL_DRIVER))
-            function.driver = driver;
+        if (access->method == PCI_ACCESS_SYS_BUS_PCI)
+            readBoundDriver(pci_get_param(access, const_cast<char*>("sysfs.path")), *device, function.driver);
         // What could drive a function that nothing drives; a dump records neither.
         if (function.driver.empty() && dumpPath.empty() && (pci_fill_info(device, PCI_FILL_MODULE_ALIAS) & PCI_FILL_MODULE_ALIAS))
             if (const char* alias = pci_get_string_property(device, PCI_FILL_MODULE_ALIAS))

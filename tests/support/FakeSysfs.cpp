@@ -65,7 +65,7 @@ void FakeSysfs::add(const FakeFunction& function)
     if (function.modalias)
         dir.write(device + "modalias", std::string(function.modalias) + "\n");
     if (function.driver) {
-        // libpci resolves the link relative to the device, so its target has to exist.
+        // As the kernel links it: relative to the device, to the driver's directory.
         dir.write(std::string("bus/pci/drivers/") + function.driver + "/.keep", "");
         const std::string target = std::string("../../../bus/pci/drivers/") + function.driver;
         symlink(target.c_str(), dir.file(device + "driver").c_str());
