@@ -2,8 +2,8 @@
 // Start-up of programs from process start, in fresh processes: a window
 // program until its first window shows text, any other until it exits; and
 // the peak resident memory of each. The programs run in turn, round after
-// round, and one table of medians is printed, each as a ratio to the first
-// program of its kind.
+// round, each round in an order of its own, and one table of medians is
+// printed, each as a ratio to the first program of its kind.
 //   startup-timer RUNS (--window NAME COMMAND | --exit NAME COMMAND)...
 // Commands run through /bin/sh -c in the working directory, output discarded,
 // each after the same pause.
@@ -33,6 +33,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <numeric>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -302,16 +304,22 @@ long exitPeakKb(const std::string& command)
 }
 
 // Every program in turn, round after round; round 0 warms the caches and is
-// dropped. Each round starts one program further on, so that over the rounds
-// each program follows every other alike: what ran just before weighs in
-// (after one set of programs the same window came out a tenth quicker than
-// after another, pause or not).
+// dropped. Each round takes the programs in an order of its own, shuffled
+// (the same shuffles at every call), so that over the rounds each program
+// follows every other about alike: what ran just before weighs in (after
+// one set of programs the same window came out a tenth quicker than after
+// another, pause or not), and an order that only rotates would keep each
+// program behind the same one.
 bool measure(Display* display, int runs, std::vector<Program>& programs)
 {
     WindowPixels pixels(display);
+    std::vector<std::size_t> order(programs.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::mt19937 shuffler(1);
     for (int round = 0; round <= runs; ++round) {
-        for (std::size_t turn = 0; turn < programs.size(); ++turn) {
-            Program& program = programs[(turn + static_cast<std::size_t>(round)) % programs.size()];
+        std::shuffle(order.begin(), order.end(), shuffler);
+        for (const std::size_t turn : order) {
+            Program& program = programs[turn];
             Program scratch = program;
             Program& into = round == 0 ? scratch : program;
             if (!(program.window ? timeWindow(display, pixels, into) : timeExit(into))) {
