@@ -64,6 +64,15 @@ TEST(ByteSearch, FindsNeedlesAtTheVeryEndOfALongText)
     }
 }
 
+#if defined(__GNUC__) && defined(__x86_64__)
+// The searches take their AVX2 paths where the processor (and the system)
+// has AVX2, by what the C library found at start.
+TEST(ByteSearch, TakesTheWidePathsWhereTheProcessorHasAvx2)
+{
+    EXPECT_EQ(haveAvx2(), static_cast<bool>(__builtin_cpu_supports("avx2")));
+}
+#endif
+
 TEST(ByteSearch, FindsLineStartsAsAPlainWalkDoes)
 {
     std::mt19937 random(12);
