@@ -17,21 +17,25 @@ check() {  # check DESCRIPTION EXPECTED ACTUAL
 }
 
 start_xvfb() {  # start_xvfb [XVFB_OPTION...]; the screen's size from $XVFB_SCREEN
+  # The server takes a display number no other server holds and writes it
+  # once it takes clients. Tests run side by side: a number looked up as
+  # free may be taken by another test's server first, and a test that then
+  # asked that number would go on with the other's server, which ends with
+  # the other test.
+  Xvfb -displayfd 3 -screen 0 "${XVFB_SCREEN:-1024x768x24}" -nolisten tcp "$@" \
+    3>"$work/xvfb.display" >"$work/xvfb.log" 2>&1 &
+  xvfb_pid=$!
   local n
-  for n in $(seq 90 190); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 "${XVFB_SCREEN:-1024x768x24}" -nolisten tcp "$@" >"$work/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=":$n"
-    # The socket appears before the server takes clients: ask it. Another
-    # run may have taken the number meanwhile: then the server ends.
-    for _ in $(seq 200); do
-      xdpyinfo >/dev/null 2>&1 && return 0
-      kill -0 "$xvfb_pid" 2>/dev/null || break
-      sleep 0.05
-    done
-    kill "$xvfb_pid" 2>/dev/null
+  for _ in $(seq 200); do
+    n=$(head -1 "$work/xvfb.display" 2>/dev/null)
+    if [[ $n =~ ^[0-9]+$ ]]; then
+      export DISPLAY=":$n"
+      return 0
+    fi
+    kill -0 "$xvfb_pid" 2>/dev/null || break
+    sleep 0.05
   done
+  kill "$xvfb_pid" 2>/dev/null
   fail "no Xvfb could be started: $(cat "$work/xvfb.log")"
 }
 
