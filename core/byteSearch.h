@@ -12,7 +12,9 @@
 #if defined(__GNUC__) && defined(__x86_64__)
 #include <immintrin.h>
 #endif
-#if defined(__GLIBC__) && defined(__x86_64__) && __has_include(<sys/platform/x86.h>)
+// glibc's processor features; not with clang, which refuses the C type
+// (_Bool) the header's functions are declared with in C++ (glibc 2.36).
+#if defined(__GLIBC__) && defined(__x86_64__) && !defined(__clang__) && __has_include(<sys/platform/x86.h>)
 #include <sys/platform/x86.h>
 #endif
 
