@@ -17,25 +17,26 @@ check() {  # check DESCRIPTION EXPECTED ACTUAL
 }
 
 start_xvfb() {  # start_xvfb [XVFB_OPTION...]; the screen's size from $XVFB_SCREEN
-  # The server takes a display number no other server holds and writes it
-  # once it takes clients. Tests run side by side: a number looked up as
-  # free may be taken by another test's server first, and a test that then
-  # asked that number would go on with the other's server, which ends with
-  # the other test.
-  Xvfb -displayfd 3 -screen 0 "${XVFB_SCREEN:-1024x768x24}" -nolisten tcp "$@" \
-    3>"$work/xvfb.display" >"$work/xvfb.log" 2>&1 &
-  xvfb_pid=$!
   local n
-  for _ in $(seq 200); do
-    n=$(head -1 "$work/xvfb.display" 2>/dev/null)
-    if [[ $n =~ ^[0-9]+$ ]]; then
-      export DISPLAY=":$n"
-      return 0
-    fi
-    kill -0 "$xvfb_pid" 2>/dev/null || break
-    sleep 0.05
+  for n in $(seq 90 190); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 "${XVFB_SCREEN:-1024x768x24}" -nolisten tcp "$@" >"$work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    export DISPLAY=":$n"
+    # The socket appears before the server takes clients: ask it. Another
+    # run may have taken the number meanwhile: then this server ends, and
+    # the one that answers is the other run's (tests run side by side), so
+    # the number's lock must name this one.
+    for _ in $(seq 200); do
+      if xdpyinfo >/dev/null 2>&1; then
+        [ "$(tr -d ' \n' <"/tmp/.X$n-lock" 2>/dev/null)" = "$xvfb_pid" ] && return 0
+        break
+      fi
+      kill -0 "$xvfb_pid" 2>/dev/null || break
+      sleep 0.05
+    done
+    kill "$xvfb_pid" 2>/dev/null
   done
-  kill "$xvfb_pid" 2>/dev/null
   fail "no Xvfb could be started: $(cat "$work/xvfb.log")"
 }
 
