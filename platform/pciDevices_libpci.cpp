@@ -116,23 +116,43 @@ void nameFunction(PciFunction& function, const PciIdsNames& names, pci_access* a
     function.className = classNameOf(names, access, function.classCode, others);
 }
 
+// `value` in `digits` hexadecimal digits, capitals or small letters.
+void appendHex(std::string& text, unsigned value, int digits, bool capitals)
+{
+    const char* const alphabet = capitals ? "0123456789ABCDEF" : "0123456789abcdef";
+    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4)
+        text += alphabet[(value >> shift) & 0xF];
+}
+
+// The function's address as `lspci -D` prints it and sysfs names its
+// directory: 0000:00:1f.3.
+std::string address(const PciFunction& function)
+{
+    std::string text;
+    appendHex(text, static_cast<unsigned>(function.domain), 4, false);
+    text += ':';
+    appendHex(text, function.bus, 2, false);
+    text += ':';
+    appendHex(text, function.slot, 2, false);
+    text += '.';
+    appendHex(text, function.function, 1, false);
+    return text;
+}
+
 // The driver bound to a function: the last part of the link named driver in
 // its directory under sysfs, read once (libpci's PCI_FILL_DRIVER resolves
 // every part of the path the link makes, a system call each). Unchanged
 // where there is none.
-void readBoundDriver(const char* sysfsPath, const pci_dev& device, std::string& driver)
+void readBoundDriver(const char* sysfsPath, PciFunction& function)
 {
-    char address[32];
-    std::snprintf(address, sizeof address, "%04x:%02x:%02x.%d", static_cast<unsigned>(device.domain), device.bus,
-                  device.dev, device.func);
-    const std::string link = std::string(sysfsPath) + "/devices/" + address + "/driver";
+    const std::string link = std::string(sysfsPath) + "/devices/" + address(function) + "/driver";
     char target[1024];
     const ssize_t length = readlink(link.c_str(), target, sizeof target - 1);
     if (length <= 0)
         return;
     target[length] = '\0';
     const char* const slash = std::strrchr(target, '/');
-    driver = slash ? slash + 1 : target;
+    function.driver = slash ? slash + 1 : target;
 }
 
 // Reads every function libpci knows into `functions`, in bus order, with
@@ -184,7 +204,7 @@ bool readPciBus(const LibpciDevices::Options& options, const std::string& dumpPa
         function.classCode = device->device_class;
         function.programmingInterface = device->prog_if;
         if (access->method == PCI_ACCESS_SYS_BUS_PCI)
-            readBoundDriver(pci_get_param(access, const_cast<char*>("sysfs.path")), *device, function.driver);
+            readBoundDriver(pci_get_param(access, const_cast<char*>("sysfs.path")), function);
         // What could drive a function that nothing drives; a dump records neither.
         if (function.driver.empty() && dumpPath.empty() && (pci_fill_info(device, PCI_FILL_MODULE_ALIAS) & PCI_FILL_MODULE_ALIAS))
             if (const char* alias = pci_get_string_property(device, PCI_FILL_MODULE_ALIAS))
@@ -343,14 +363,6 @@ void findModules(std::vector<PciFunction>& functions, const LibpciDevices::Optio
             function.modules = modules.matching(function.moduleAlias);
 }
 
-// `value` in `digits` hexadecimal digits, capitals or small letters.
-void appendHex(std::string& text, unsigned value, int digits, bool capitals)
-{
-    const char* const alphabet = capitals ? "0123456789ABCDEF" : "0123456789abcdef";
-    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4)
-        text += alphabet[(value >> shift) & 0xF];
-}
-
 // VEN_vvvv&DEV_dddd&SUBSYS_ssssSSSS&REV_rr, as Windows names a device's key:
 // what tells the device apart across reads.
 std::string keyName(const PciFunction& function)
@@ -366,20 +378,6 @@ std::string keyName(const PciFunction& function)
     name += "&REV_";
     appendHex(name, function.revision, 2, true);
     return name;
-}
-
-// The function's address as `lspci -D` prints it: 0000:00:1f.3.
-std::string address(const PciFunction& function)
-{
-    std::string text;
-    appendHex(text, static_cast<unsigned>(function.domain), 4, false);
-    text += ':';
-    appendHex(text, function.bus, 2, false);
-    text += ':';
-    appendHex(text, function.slot, 2, false);
-    text += '.';
-    appendHex(text, function.function, 1, false);
-    return text;
 }
 
 // Beyond this many functions their names touch most of the list's pages:
