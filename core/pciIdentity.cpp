@@ -5,6 +5,8 @@
 
 #include <initializer_list>
 
+using text::hex;
+
 namespace {
 
 // The number of a part "PREFIXhhhh" of `digits` hexadecimal digits, any case.
@@ -24,20 +26,6 @@ void forEachPart(std::string_view name, const char* separators, Take take)
         take(name.substr(start, end - start));
         start = end + 1;
     }
-}
-
-void appendHex(std::string& text, unsigned value, int digits)
-{
-    static const char alphabet[] = "0123456789ABCDEF";
-    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4)
-        text += alphabet[(value >> shift) & 0xF];
-}
-
-std::string hex(unsigned value, int digits)
-{
-    std::string text;
-    appendHex(text, value, digits);
-    return text;
 }
 
 }
@@ -70,6 +58,26 @@ void PciIdentity::takeClassCode(const std::vector<std::string>& windowsIds)
                 classId = static_cast<std::uint16_t>(*id);
             }
         });
+}
+
+std::string PciAddress::text() const
+{
+    using text::HexCase;
+    std::string address;
+    address.reserve(12);
+    text::appendHex(address, domain, domain > 0xFFFF ? 8 : 4, HexCase::small);
+    address += ':';
+    text::appendHex(address, bus, 2, HexCase::small);
+    address += ':';
+    text::appendHex(address, device, 2, HexCase::small);
+    address += '.';
+    text::appendHex(address, function, 1, HexCase::small);
+    return address;
+}
+
+std::string databaseId(std::uint16_t number)
+{
+    return "0x" + hex(number, 4);
 }
 
 bool PciIdentity::operator==(const PciIdentity& other) const

@@ -29,6 +29,24 @@ struct PciIdentity {
     bool operator==(const PciIdentity& other) const;
 };
 
+// Where a PCI function sits: its domain (PCI segment), bus, device and
+// function, as libpci reads them.
+struct PciAddress {
+    std::uint32_t domain = 0;
+    std::uint8_t bus = 0, device = 0, function = 0;
+
+    // As `lspci -D` prints it and sysfs names the function's directory:
+    // 0000:00:1f.3.
+    std::string text() const;
+    bool operator==(const PciAddress& other) const
+    {
+        return domain == other.domain && bus == other.bus && device == other.device && function == other.function;
+    }
+};
+
+// An identifier as devices.lst writes it: "0x" and four capital hexadecimal digits.
+std::string databaseId(std::uint16_t number);
+
 // The IDs Windows 10 and later give a PCI function, most specific first,
 // upper-case hexadecimal (SUBSYS is the subsystem followed by its vendor):
 // hardware IDs PCI\VEN_v&DEV_d&SUBSYS_s&REV_r, ...&SUBSYS_s,

@@ -55,6 +55,23 @@ inline std::optional<std::uint32_t> decimalNumber(std::string_view digits, std::
     return value;
 }
 
+// `value` as `digits` hexadecimal digits (its low ones), appended to `text`:
+// capitals as Windows writes IDs, small letters as lspci writes them.
+enum class HexCase { capitals, small };
+inline void appendHex(std::string& text, std::uint32_t value, int digits, HexCase letters = HexCase::capitals)
+{
+    const char* const alphabet = letters == HexCase::capitals ? "0123456789ABCDEF" : "0123456789abcdef";
+    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4)
+        text += alphabet[(value >> shift) & 0xF];
+}
+
+inline std::string hex(std::uint32_t value, int digits, HexCase letters = HexCase::capitals)
+{
+    std::string text;
+    appendHex(text, value, digits, letters);
+    return text;
+}
+
 // Whether the first `count` characters of `digits` are all hexadecimal digits
 // (false when there are fewer).
 inline bool hasHexDigits(std::string_view digits, std::size_t count)
