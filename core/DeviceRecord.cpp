@@ -1,29 +1,39 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "DeviceRecord.h"
 
-#include "text.h"
+#include <utility>
 
-#include <algorithm>
-
-DeviceRecord::DeviceRecord(const char* keyName)
-    : keyName(keyName ? keyName : ""), ids(PciIdentity::ofKeyName(this->keyName))
+DeviceRecord::DeviceRecord(std::string keyName, const std::string& instanceName)
+    : keyName(std::move(keyName)), ids(PciIdentity::ofKeyName(this->keyName))
 {
-    entry.setIdsFromKeyName(keyName);
+    instanceId = "PCI\\" + this->keyName + "\\" + instanceName;
+    // The database's identifiers from the numbers; where the name holds no
+    // number, its own characters at the places Windows writes them.
+    entry.setIdsFromKeyName(this->keyName.c_str());
+    if (ids.vendor)
+        entry.vendorId = databaseId(*ids.vendor);
+    if (ids.device)
+        entry.deviceId = databaseId(*ids.device);
+}
+
+DeviceRecord::DeviceRecord(const PciIdentity& ids, const PciAddress& address, RecordedBy recordedBy)
+    : address(address), recordedBy(recordedBy), ids(ids)
+{
+    entry.vendorId = ids.vendor ? databaseId(*ids.vendor) : "0x";
+    entry.deviceId = ids.device ? databaseId(*ids.device) : "0x";
 }
 
 void DeviceRecord::matchDatabase(const HardwareDatabase& database)
 {
     // The entry copied as find would find it, without the database keeping it.
-    inDatabase = database.copyEntry(entry.getVendorId(), entry.getDeviceId(), entry);
-    if (inDatabase)
-        return;
-    const auto inCapitals = [](const std::string& id) {  // devices.lst writes capitals after the 0x
-        return "0x" + text::asciiUppered(std::string_view(id).substr(std::min<std::size_t>(2, id.size())));
-    };
-    const std::string vendorId = inCapitals(entry.vendorId);
-    const std::string deviceId = inCapitals(entry.deviceId);
-    if (vendorId != entry.vendorId || deviceId != entry.deviceId)
-        inDatabase = database.copyEntry(vendorId, deviceId, entry);
+    inDatabase = ids.vendor && ids.device && database.copyEntry(*ids.vendor, *ids.device, entry);
+}
+
+std::string DeviceRecord::identity() const
+{
+    if (!instanceId.empty())
+        return instanceId;
+    return address ? address->text() : std::string();
 }
 
 std::vector<std::string> DeviceRecord::hardwareIds() const

@@ -28,15 +28,27 @@ enum class AttentionReason {
     notInDatabase,  // devices.lst has no line for it
 };
 
-// One PCI device: what the registry says of it and what devices.lst says.
+// Who recorded what a record says of its device: the name of the group that
+// holds it.
+enum class RecordedBy {
+    windowsRegistry,  // the live one, an export, a hive
+    linuxKernel,      // this machine's, through libpci
+    lspciDump,        // read through libpci
+};
+
+// One PCI function: what its source records of it and what devices.lst says.
+// It is known by its numbers and by its source's own identity for it: the
+// device instance a registry recorded, or the address libpci read.
 class DeviceRecord {
 public:
-    // Identifiers from the device key's name; every text empty.
-    explicit DeviceRecord(const char* keyName);
+    // The device instance PCI\<keyName>\<instanceName> of a registry's PCI
+    // branch: its numbers parsed from the device key's name, every text empty.
+    DeviceRecord(std::string keyName, const std::string& instanceName);
+    // A function libpci read at `address`, with its numbers.
+    DeviceRecord(const PciIdentity& ids, const PciAddress& address, RecordedBy recordedBy);
 
-    // Copies the first database entry with the same identifiers, if any.
-    // The key's letters may be of either case, as the registry's names are:
-    // an identifier written in small letters finds the line written in capitals.
+    // Copies the first database entry with the function's vendor and device
+    // numbers, if it has both and there is one.
     void matchDatabase(const HardwareDatabase& database);
 
     // Devices that need a look: no driver, disabled, a problem the system
@@ -44,8 +56,18 @@ public:
     bool needsAttention() const { return !attentionReasons().empty(); }
     std::vector<AttentionReason> attentionReasons() const;
 
-    std::string keyName;  // the device key's name, which tells the device apart across scans
-    PciIdentity ids;      // its numbers, as far as its source records them
+    // What tells the function apart from every other of its source, and
+    // across reads of it: its device instance ID, or its address.
+    std::string identity() const;
+    // The device's name as its system shows it: Windows' friendly name where
+    // it recorded one, otherwise the description.
+    const std::string& name() const { return friendlyName.empty() ? description : friendlyName; }
+
+    std::string keyName;     // the device key's name, VEN_vvvv&DEV_dddd&..., where a registry recorded one
+    std::string instanceId;  // PCI\<device key>\<instance>, where a registry recorded it
+    std::optional<PciAddress> address;  // where the source knows it (libpci)
+    RecordedBy recordedBy = RecordedBy::windowsRegistry;
+    PciIdentity ids;         // its numbers, as far as its source records them
     // Windows' IDs for it, most specific first, as its registry records
     // them; empty where nothing records them (libpci, an lspci dump).
     std::vector<std::string> recordedHardwareIds, recordedCompatibleIds;
@@ -57,11 +79,15 @@ public:
     std::string deviceClass;
     std::string manufacturer;
     std::string description;
+    std::string friendlyName;                  // Windows' name for this one ("... #2"), where recorded
     DriverState driverState = DriverState::unknown;
     std::string driver;                        // its name, when one is installed
     std::vector<std::string> modules;          // that could drive it (Linux, when none does)
     std::optional<std::uint32_t> problemCode;  // as Device Manager shows it (live Windows)
     std::string location;                      // where it sits; empty when not recorded
+    // Where another function of its source has the same name: what tells
+    // this one apart (its location, or its identity), shown beside the name.
+    std::string distinction;
     HardwareEntry entry;
     bool inDatabase = false;                   // entry is a devices.lst line
     // The drivers of the folders looked in that fit it, best first; none

@@ -87,7 +87,20 @@ std::string fitLine(const DriverFit& fit)
 
 std::string deviceLineText(const DeviceRecord& device)
 {
-    return shownText(device.description);
+    std::string name = device.name().substr(0, device.name().find('\0'));
+    if (!device.distinction.empty())
+        name += " (" + device.distinction + ")";
+    return shownText(name);
+}
+
+const char* recordedByName(RecordedBy recordedBy)
+{
+    switch (recordedBy) {
+    case RecordedBy::linuxKernel: return "Linux";
+    case RecordedBy::lspciDump: return "lspci";
+    case RecordedBy::windowsRegistry: break;
+    }
+    return "Windows";
 }
 
 DeviceOutline outlineOf(const DeviceRecord& device)
@@ -99,7 +112,7 @@ DeviceOutline outlineOf(const DeviceRecord& device)
         outline.push_back({depth, shownText(text), mark});
     };
     outline.push_back({0, deviceLineText(device), markOf(device)});
-    add(1, "Windows");
+    add(1, recordedByName(device.recordedBy));
     add(2, device.deviceClass);
     add(2, device.manufacturer);
     if (const auto driver = driverLine(device))

@@ -16,8 +16,9 @@
 enum class DeviceMark { none, problem, disabled, notInDatabase, problemNotInDatabase, disabledNotInDatabase };
 
 // What is shown of one device, line by line, in the order shown: the
-// device's label at depth 0, with its mark; its groups ("Windows",
-// "Database", and "Drivers that fit" when a folder of drivers was looked in)
+// device's label at depth 0, with its mark; its groups (what its system
+// recorded, named after it: "Windows", "Linux" or "lspci"; "Database"; and
+// "Drivers that fit" when a folder of drivers was looked in)
 // at depth 1; their lines at depth 2. The window's tree,
 // corvane-list and every copy are made from it, so they always agree; the
 // text forms leave the mark out. Its texts are shown as visibleText.h says:
@@ -31,9 +32,14 @@ using DeviceOutline = std::vector<OutlineLine>;
 
 DeviceOutline outlineOf(const DeviceRecord& device);
 
-// The text of the outline's first line, the device's label: known once the
-// source made the record, before it is looked up in the database.
+// The text of the outline's first line, the device's label: its name, and
+// what tells it apart where another device shows the same name ("... (PCI bus
+// 2, device 0, function 0)"). Known once the source made the record, before
+// it is looked up in the database.
 std::string deviceLineText(const DeviceRecord& device);
+
+// The name of the group of what the device's system recorded.
+const char* recordedByName(RecordedBy recordedBy);
 
 // The device's driver line ("Driver: e1000e", "No driver (modules: a, b)",
 // ...), none where its source records no drivers.

@@ -4,6 +4,7 @@
 #include "byteSearch.h"
 #include "flException.h"
 #include "files.h"
+#include "pciIdentity.h"
 #include "platform.h"
 
 #include <algorithm>
@@ -164,8 +165,9 @@ const HardwareEntry* HardwareDatabase::find(const std::string& vendorId,
     return line == std::string_view::npos ? nullptr : entryAt(line);
 }
 
-bool HardwareDatabase::copyEntry(const std::string& vendorId, const std::string& deviceId, HardwareEntry& into) const
+bool HardwareDatabase::copyEntry(std::uint16_t vendor, std::uint16_t device, HardwareEntry& into) const
 {
+    const std::string vendorId = databaseId(vendor), deviceId = databaseId(device);
     const std::size_t line = lineOf(vendorId, deviceId);
     if (line == std::string_view::npos)
         return false;

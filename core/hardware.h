@@ -83,10 +83,11 @@ public:
     // its lookups are done (a system call, once, not one a lookup).
     const HardwareEntry* find(const std::string& vendorId, const std::string& deviceId) const;
 
-    // What find finds, copied into `into` (false when there is none, and
-    // `into` is left as it was): the entry is not kept, so that a scan of
-    // thousands of devices holds their database lines once, in its records.
-    bool copyEntry(const std::string& vendorId, const std::string& deviceId, HardwareEntry& into) const;
+    // What find finds for these numbers (written as databaseId writes them),
+    // copied into `into` (false when there is none, and `into` is left as it
+    // was): the entry is not kept, so that a scan of thousands of devices
+    // holds their database lines once, in its records.
+    bool copyEntry(std::uint16_t vendor, std::uint16_t device, HardwareEntry& into) const;
 
     // Told that about `lookups` lookups are coming (a machine's devices):
     // when they are many, every line is indexed now, before the first, rather

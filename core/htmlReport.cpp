@@ -179,7 +179,7 @@ std::string tableRow(const DeviceRecord& device, const std::string& anchor)
     const auto driver = driverLine(device);
     const auto hardwareIds = device.hardwareIds();
     return std::string(reasons.empty() ? "<tr>" : "<tr class=\"attention\">") + "<td>" + markImage(markOf(device)) +
-           why + "</td><td><a href=\"#" + anchor + "\">" + shown(device.description) + "</a></td><td>" +
+           why + "</td><td><a href=\"#" + anchor + "\">" + htmlEscaped(deviceLineText(device)) + "</a></td><td>" +
            databaseName(device) + "</td><td>" +
            (driver ? shown(*driver) : std::string("<span class=\"note\">Not recorded</span>")) + "</td><td>" +
            shown(device.location) + "</td><td class=\"id\">" +

@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "pciScan.h"
 
-#include "driverFolder.h"
 #include "flException.h"
 #include "registry.h"
-#include "registry_tree.h"
 
 #include <algorithm>
 #include <optional>
@@ -229,26 +227,39 @@ std::vector<std::string> deviceKeyNames(Registry& registry, Registry::Key branch
     }
 }
 
-// What the device's first instance key records; false when its keys cannot be read.
-bool readFirstInstance(Registry& registry, Registry::Key branch, DeviceRecord& record)
+// What an instance key records of its device; false when it cannot be opened.
+bool readInstance(Registry& registry, Registry::Key device, DeviceRecord& record, const std::string& instanceName)
 {
-    const OpenKey device(registry, branch, record.keyName.c_str());
-    if (!device.isOpen())
-        return false;
-    std::string instanceName;
-    if (subKeyName(registry, device.get(), 0, instanceName) != 0)
-        return false;
-    const OpenKey instance(registry, device.get(), instanceName.c_str());
+    const OpenKey instance(registry, device, instanceName.c_str());
     if (!instance.isOpen())
         return false;
-    record.deviceClass = shownText(textOf(readValue(registry, instance.get(), instanceValue::deviceClass)));
-    record.manufacturer = shownText(textOf(readValue(registry, instance.get(), instanceValue::manufacturer)));
-    record.description = descriptionOf(textOf(readValue(registry, instance.get(), instanceValue::description)));
+    const auto text = [&registry, &instance](const char* valueName) {
+        return textOf(readValue(registry, instance.get(), valueName));
+    };
+    record.deviceClass = shownText(text(instanceValue::deviceClass));
+    record.manufacturer = shownText(text(instanceValue::manufacturer));
+    record.description = descriptionOf(text(instanceValue::description));
+    record.friendlyName = shownText(text(instanceValue::friendlyName));
     takeDriver(registry, instance.get(), record);
     record.problemCode = registry.deviceProblem(record.keyName, instanceName);
-    record.location = locationText(textOf(readValue(registry, instance.get(), instanceValue::location)));
+    record.location = locationText(text(instanceValue::location));
     takeWindowsIds(registry, instance.get(), record);
     return true;
+}
+
+// A record for each instance of the device key `name` that can be read, in
+// the registry's order, appended to `devices`.
+void readDeviceKey(Registry& registry, Registry::Key branch, const std::string& name, DeviceRecords& devices)
+{
+    const OpenKey device(registry, branch, name.c_str());
+    if (!device.isOpen())
+        return;
+    std::string instanceName;
+    for (std::uint32_t index = 0; subKeyName(registry, device.get(), index, instanceName) == 0; ++index) {
+        auto record = std::make_unique<DeviceRecord>(name, instanceName);
+        if (readInstance(registry, device.get(), *record, instanceName))
+            devices.push_back(std::move(record));
+    }
 }
 
 }
@@ -263,12 +274,9 @@ DeviceRecords readPciBranch(Registry& registry, const std::function<void(const s
     const std::vector<std::string> names = deviceKeyNames(registry, root.get());
     devices.reserve(names.size());
     for (const std::string& name : names) {
-        if (name.size() < 10)
-            continue;
-        auto record = std::make_unique<DeviceRecord>(name.c_str());
         // A device whose keys cannot be read is left out; the others still count.
-        if (readFirstInstance(registry, root.get(), *record))
-            devices.push_back(std::move(record));
+        if (name.size() >= 10)
+            readDeviceKey(registry, root.get(), name, devices);
         if (deviceRead)
             deviceRead(name);
     }
@@ -277,68 +285,6 @@ DeviceRecords readPciBranch(Registry& registry, const std::function<void(const s
 
 DeviceRecords scanPciRegistry(Registry& registry, const HardwareDatabase& database)
 {
-    DeviceRecords devices = readPciBranch(registry);
-    matchDatabase(devices, database);
-    return devices;
-}
-
-DeviceRecords RegistryDevices::readDevices()
-{
-    return readPciBranch(registry);
-}
-
-DeviceRecords RegistryDevices::takeDevices()
-{
-    auto* tree = dynamic_cast<KeyTreeRegistry*>(owned.get());
-    if (!tree)
-        return readDevices();
-    KeyTreeRegistry::Node* branch = nullptr;  // found once the scan has opened it
-    return readPciBranch(registry, [tree, &branch](const std::string& deviceKey) {
-        if (!branch)
-            branch = &tree->addKey(pciBranchPath);
-        if (KeyTreeRegistry::Node* device = branch->subKey(deviceKey))
-            device->clear();
-    });
-}
-
-DeviceRecords RecordedDevices::readDevices()
-{
-    DeviceRecords copies;
-    copies.reserve(records.size());
-    for (const auto& record : records)
-        copies.push_back(std::make_unique<DeviceRecord>(*record));
-    return copies;
-}
-
-DeviceRecords RecordedDevices::takeDevices()
-{
-    return std::exchange(records, DeviceRecords());
-}
-
-void matchDatabase(const DeviceRecords& devices, const HardwareDatabase& database)
-{
-    database.expectLookups(devices.size());
-    for (const auto& device : devices)
-        device->matchDatabase(database);
-    database.confirmUnchanged();
-}
-
-void matchDrivers(const DeviceRecords& devices, const DriverFolders& folders)
-{
-    for (const auto& device : devices)
-        device->fits = folders.fits(device->hardwareIds(), device->compatibleIds());
-}
-
-DeviceRecords readDevices(DeviceSource& source, const HardwareDatabase& database)
-{
-    DeviceRecords devices = source.readDevices();
-    matchDatabase(devices, database);
-    return devices;
-}
-
-DeviceRecords takeDevices(DeviceSource& source, const HardwareDatabase& database)
-{
-    DeviceRecords devices = source.takeDevices();
-    matchDatabase(devices, database);
-    return devices;
+    RegistryDevices source(registry);
+    return readDevices(source, database);
 }

@@ -11,11 +11,11 @@
 class Registry;
 
 // Reads the PCI branch of `registry` (SYSTEM\CurrentControlSet\Enum\PCI below
-// localMachine): a record for every device key that can be read, in the
-// registry's order, with the class, manufacturer, description, driver,
-// location and Windows IDs of the device's first instance. A branch that
-// cannot be opened or enumerated raises flException; a device whose keys
-// cannot be read is left out.
+// localMachine): a record for every device instance that can be read, in the
+// registry's order (the instances of each device key in theirs), with its
+// class, manufacturer, description, friendly name, driver, location and
+// Windows IDs. A branch that cannot be opened or enumerated raises
+// flException; an instance whose keys cannot be read is left out.
 // `deviceRead`, when given, is told each device key's name once its keys are
 // read and closed.
 DeviceRecords readPciBranch(Registry& registry,

@@ -70,14 +70,15 @@ namespace instanceValue {
 constexpr const char* deviceClass = "Class";
 constexpr const char* manufacturer = "Mfg";
 constexpr const char* description = "DeviceDesc";
+constexpr const char* friendlyName = "FriendlyName";
 constexpr const char* service = "Service";
 constexpr const char* configFlags = "ConfigFlags";
 constexpr const char* driver = "Driver";
 constexpr const char* location = "LocationInformation";
 constexpr const char* hardwareIds = "HardwareID";
 constexpr const char* compatibleIds = "CompatibleIDs";
-constexpr const char* const all[] = {deviceClass, manufacturer, description, service,    configFlags,
-                                     driver,      location,     hardwareIds, compatibleIds};
+constexpr const char* const all[] = {deviceClass, manufacturer, description, friendlyName, service,
+                                     configFlags, driver,       location,    hardwareIds,  compatibleIds};
 }
 
 #endif

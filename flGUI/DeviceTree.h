@@ -78,7 +78,7 @@ public:
     };
 
     // Devices are top-level lines, each known by a key that stays the same
-    // across rescans (its registry key name), with the lines of its outline
+    // across rescans (its device instance ID or address), with the lines of its outline
     // below it, every line that holds others closed. `measured`: of its
     // device line, when measured beforehand.
     Fl_Tree_Item* addDevice(const std::string& key, DeviceOutline outline, MeasuredLabel measured = {});

@@ -210,7 +210,7 @@ std::string flMainForm::hardwareIdsText(const std::string& deviceKey) const
 {
     std::string text;
     for (const auto& record : devices)
-        if (record->keyName == deviceKey)
+        if (record->identity() == deviceKey)
             for (const std::string& id : record->hardwareIds())
                 text += text::visibleText(id) + "\n";
     return text;
@@ -332,7 +332,7 @@ void flMainForm::fillTree(const DeviceTree::View& view)
     for (std::size_t i = 0; i < devices.size(); ++i) {
         const DeviceRecord& record = *devices[i];
         if (!attentionOnly || record.needsAttention())
-            shown.emplace_back(record.keyName, i < readOutlines.size() ? std::move(readOutlines[i]) : outlineOf(record));
+            shown.emplace_back(record.identity(), i < readOutlines.size() ? std::move(readOutlines[i]) : outlineOf(record));
     }
     if (measuredLines.empty() && window->shown()) {
         // A rescan or the filter: the display is open, and the lines are

@@ -19,7 +19,7 @@ namespace {
 const char* const header =
     "source,key,vendor_id,device_id,subsystem_vendor_id,subsystem_id,revision,description,class,manufacturer,"
     "driver,driver_state,problem_code,modules,location,attention,database_vendor,database_device,"
-    "database_source,subsystem,attention_reasons,hardware_ids,compatible_ids,machine,fit_inf,fit_model,fit_rank\r\n";
+    "database_source,subsystem,attention_reasons,hardware_ids,compatible_ids,machine,fit_inf,fit_model,fit_rank,instance_id,address,friendly_name\r\n";
 
 // Whether a spreadsheet would take a field that starts so for a formula
 // (after a tab or a carriage return, one may still follow): the characters
@@ -73,7 +73,8 @@ std::string row(const std::string& source, const std::string& machineName, const
         f.database ? field(f.database->device) : std::string(), f.database ? field(f.database->source) : std::string(),
         field(f.subsystem), field(joined(f.attentionReasons)), field(joined(f.hardwareIds)),
         field(joined(f.compatibleIds)), field(machineName), field(bestFit ? bestFit->inf : std::string()),
-        field(bestFit ? bestFit->model : std::string()), bestFit ? bestFit->rank : std::string()};
+        field(bestFit ? bestFit->model : std::string()), bestFit ? bestFit->rank : std::string(),
+        field(f.instanceId), field(f.address), field(f.friendlyName)};
     std::string line;
     for (const std::string& cell : cells)
         line += (line.empty() ? "" : ",") + cell;

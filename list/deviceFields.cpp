@@ -5,15 +5,12 @@
 #include "pciIdsReader.h"
 #include "text.h"
 
-#include <cstdio>
 
 namespace {
 
 std::string hex(unsigned value, int digits)
 {
-    char text[16];
-    std::snprintf(text, sizeof text, "%0*x", digits, value);
-    return text;
+    return text::hex(value, digits, text::HexCase::small);
 }
 
 template <typename Number>
@@ -94,7 +91,12 @@ DeviceFields fieldsOf(const DeviceRecord& device, const PciIdsNames* names)
 {
     const PciIdentity& ids = device.ids;
     DeviceFields fields;
-    fields.key = text::validUtf8(device.keyName);
+    if (device.address)
+        fields.address = device.address->text();
+    if (!device.instanceId.empty())
+        fields.instanceId = text::validUtf8(device.instanceId);
+    // The registry's key where one was recorded; elsewhere what tells the function apart.
+    fields.key = device.keyName.empty() ? fields.address.value_or(std::string()) : text::validUtf8(device.keyName);
     fields.vendorId = hexOf(ids.vendor, 4);
     fields.deviceId = hexOf(ids.device, 4);
     fields.subsystemVendorId = hexOf(ids.subsystemVendor, 4);
@@ -112,6 +114,8 @@ DeviceFields fieldsOf(const DeviceRecord& device, const PciIdsNames* names)
         fields.modules.push_back(text::validUtf8(module));
     if (!device.location.empty())
         fields.location = shown(device.location);
+    if (!device.friendlyName.empty())
+        fields.friendlyName = shown(device.friendlyName);
     for (const AttentionReason reason : device.attentionReasons())
         fields.attentionReasons.push_back(reasonName(reason));
     fields.attention = !fields.attentionReasons.empty();

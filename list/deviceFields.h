@@ -25,7 +25,7 @@ struct DeviceFields {
         bool signedPackage;
     };
 
-    std::string key;  // the registry key's name
+    std::string key;  // the registry key's name; elsewhere the function's address
     std::optional<std::string> vendorId, deviceId, subsystemVendorId, subsystemId;  // four lowercase hex digits
     std::optional<std::string> revision;                                             // two
     std::string description, deviceClass, manufacturer;
@@ -40,6 +40,9 @@ struct DeviceFields {
     std::optional<std::string> subsystem;  // the subsystem's name, as `lspci -v` prints it
     std::vector<std::string> hardwareIds, compatibleIds;  // Windows', most specific first
     std::optional<std::vector<Fit>> fits;  // best first; none when no folder of drivers was looked in
+    std::optional<std::string> instanceId;    // PCI\<key>\<instance>, where a registry recorded it
+    std::optional<std::string> address;       // 0000:00:1f.3, where the source knows it
+    std::optional<std::string> friendlyName;  // Windows' name for it, where recorded
 };
 
 // `names`: a pci.ids to name subsystems from; null when none could be read.

@@ -58,6 +58,9 @@ Json deviceJson(const DeviceFields& fields)
                                       {"driver_date", orNull(fit.driverDate)}, {"driver_version", orNull(fit.driverVersion)},
                                       {"matched_id", fit.matchedId}, {"rank", fit.rank}, {"signed", fit.signedPackage}});
     }
+    device["instance_id"] = orNull(fields.instanceId);
+    device["address"] = orNull(fields.address);
+    device["friendly_name"] = orNull(fields.friendlyName);
     return device;
 }
 

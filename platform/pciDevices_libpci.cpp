@@ -5,6 +5,7 @@
 
 #include "pciIdsFile.h"
 #include "pciIdsReader.h"
+#include "text.h"
 
 extern "C" {
 #include <pci/pci.h>
@@ -25,15 +26,13 @@ extern "C" {
 #include <string_view>
 #include <tuple>
 #include <type_traits>
-#include <unordered_set>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
 struct PciFunction {
-    int domain;
-    unsigned bus, slot, function;
+    PciAddress address;
     unsigned vendorId, deviceId, subsystemVendorId, subsystemId, revision, classCode, programmingInterface;
     std::string driver;                                 // bound to it; empty: none
     std::string moduleAlias;                            // when no driver is bound
@@ -116,36 +115,13 @@ void nameFunction(PciFunction& function, const PciIdsNames& names, pci_access* a
     function.className = classNameOf(names, access, function.classCode, others);
 }
 
-// `value` in `digits` hexadecimal digits, capitals or small letters.
-void appendHex(std::string& text, unsigned value, int digits, bool capitals)
-{
-    const char* const alphabet = capitals ? "0123456789ABCDEF" : "0123456789abcdef";
-    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4)
-        text += alphabet[(value >> shift) & 0xF];
-}
-
-// The function's address as `lspci -D` prints it and sysfs names its
-// directory: 0000:00:1f.3.
-std::string address(const PciFunction& function)
-{
-    std::string text;
-    appendHex(text, static_cast<unsigned>(function.domain), 4, false);
-    text += ':';
-    appendHex(text, function.bus, 2, false);
-    text += ':';
-    appendHex(text, function.slot, 2, false);
-    text += '.';
-    appendHex(text, function.function, 1, false);
-    return text;
-}
-
 // The driver bound to a function: the last part of the link named driver in
 // its directory under sysfs, read once (libpci's PCI_FILL_DRIVER resolves
 // every part of the path the link makes, a system call each). Unchanged
 // where there is none.
 void readBoundDriver(const char* sysfsPath, PciFunction& function)
 {
-    const std::string link = std::string(sysfsPath) + "/devices/" + address(function) + "/driver";
+    const std::string link = std::string(sysfsPath) + "/devices/" + function.address.text() + "/driver";
     char target[1024];
     const ssize_t length = readlink(link.c_str(), target, sizeof target - 1);
     if (length <= 0)
@@ -192,10 +168,10 @@ bool readPciBus(const LibpciDevices::Options& options, const std::string& dumpPa
         pci_fill_info(device, PCI_FILL_IDENT | PCI_FILL_CLASS | PCI_FILL_CLASS_EXT | PCI_FILL_SUBSYS);
         functions.emplace_back();
         PciFunction& function = functions.back();
-        function.domain = device->domain;
-        function.bus = device->bus;
-        function.slot = device->dev;
-        function.function = device->func;
+        function.address.domain = static_cast<std::uint32_t>(device->domain);
+        function.address.bus = device->bus;
+        function.address.device = device->dev;
+        function.address.function = device->func;
         function.vendorId = device->vendor_id;
         function.deviceId = device->device_id;
         function.subsystemVendorId = device->subsys_vendor_id;
@@ -363,23 +339,6 @@ void findModules(std::vector<PciFunction>& functions, const LibpciDevices::Optio
             function.modules = modules.matching(function.moduleAlias);
 }
 
-// VEN_vvvv&DEV_dddd&SUBSYS_ssssSSSS&REV_rr, as Windows names a device's key:
-// what tells the device apart across reads.
-std::string keyName(const PciFunction& function)
-{
-    std::string name = "VEN_";
-    name.reserve(40);
-    appendHex(name, function.vendorId, 4, true);
-    name += "&DEV_";
-    appendHex(name, function.deviceId, 4, true);
-    name += "&SUBSYS_";
-    appendHex(name, function.subsystemId, 4, true);
-    appendHex(name, function.subsystemVendorId, 4, true);
-    name += "&REV_";
-    appendHex(name, function.revision, 2, true);
-    return name;
-}
-
 // Beyond this many functions their names touch most of the list's pages:
 // mapped at once, they cost one system call rather than a fault each.
 constexpr std::size_t manyFunctions = 100;
@@ -393,10 +352,10 @@ std::string descriptionOf(const PciFunction& function)
         return std::string(*function.deviceName);
     std::string name = function.vendorName ? std::string(*function.vendorName) + " Device " : "Device ";
     if (!function.vendorName) {
-        appendHex(name, function.vendorId, 4, false);
+        text::appendHex(name, function.vendorId, 4, text::HexCase::small);
         name += ':';
     }
-    appendHex(name, function.deviceId, 4, false);
+    text::appendHex(name, function.deviceId, 4, text::HexCase::small);
     return name;
 }
 
@@ -412,11 +371,10 @@ DriverState driverStateOf(const PciFunction& function)
     return servedByTheCore && function.modules.empty() ? DriverState::notNeeded : DriverState::none;
 }
 
-// The record of a function, from libpci's numbers and the names found for it.
-std::unique_ptr<DeviceRecord> recordOf(const PciFunction& function, bool recordsDrivers)
+// The numbers of a function.
+PciIdentity identityOf(const PciFunction& function)
 {
-    auto record = std::make_unique<DeviceRecord>(keyName(function).c_str());
-    PciIdentity& ids = record->ids;
+    PciIdentity ids;
     ids.vendor = static_cast<std::uint16_t>(function.vendorId);
     ids.device = static_cast<std::uint16_t>(function.deviceId);
     ids.subsystemVendor = static_cast<std::uint16_t>(function.subsystemVendorId);
@@ -424,6 +382,14 @@ std::unique_ptr<DeviceRecord> recordOf(const PciFunction& function, bool records
     ids.revision = static_cast<std::uint8_t>(function.revision);
     ids.classId = static_cast<std::uint16_t>(function.classCode);
     ids.programmingInterface = static_cast<std::uint8_t>(function.programmingInterface);
+    return ids;
+}
+
+// The record of a function, from libpci's numbers and the names found for it.
+std::unique_ptr<DeviceRecord> recordOf(const PciFunction& function, bool recordsDrivers)
+{
+    auto record = std::make_unique<DeviceRecord>(identityOf(function), function.address,
+                                                 recordsDrivers ? RecordedBy::linuxKernel : RecordedBy::lspciDump);
     record->deviceClass = std::string(function.className);
     if (function.vendorName)
         record->manufacturer = std::string(*function.vendorName);
@@ -433,23 +399,17 @@ std::unique_ptr<DeviceRecord> recordOf(const PciFunction& function, bool records
         record->driver = function.driver;
         record->modules = function.modules;
     }
-    record->location = address(function);
+    record->location = function.address.text();
     return record;
 }
 
-// A record for each device key's first function, in the order of their
-// first functions: functions that share the numbers of a key are the same
-// device, as on Windows.
+// A record for each function, in bus order.
 DeviceRecords recordsOf(const std::vector<PciFunction>& functions, bool recordsDrivers)
 {
     DeviceRecords records;
-    std::unordered_set<std::string> keys;
-    keys.reserve(functions.size());
-    for (const PciFunction& function : functions) {
-        auto record = recordOf(function, recordsDrivers);
-        if (keys.insert(record->keyName).second)
-            records.push_back(std::move(record));
-    }
+    records.reserve(functions.size());
+    for (const PciFunction& function : functions)
+        records.push_back(recordOf(function, recordsDrivers));
     return records;
 }
 
@@ -462,7 +422,7 @@ LibpciDevices::LibpciDevices(Options options, std::string dumpPath)
 {
 }
 
-bool LibpciDevices::read(DeviceRecords& records)
+bool LibpciDevices::tryRead(DeviceRecords& records)
 {
     pci_access* access = pci_alloc();
     access->error = onLibpciError;
@@ -493,11 +453,11 @@ bool LibpciDevices::read(DeviceRecords& records)
     return false;
 }
 
-DeviceRecords LibpciDevices::readDevices()
+DeviceRecords LibpciDevices::read()
 {
     DeviceRecords records;
-    if (!read(records))
-        throw flException(__FILE__, __LINE__, "Failed to open PCI Root key.");
+    if (!tryRead(records))
+        throw flException(__FILE__, __LINE__, ("Failed to list the PCI devices: libpci: " + error).c_str());
     return records;
 }
 
@@ -515,7 +475,7 @@ std::unique_ptr<DeviceSource> lspciDumpDevices(const platform::OpenedFile& file,
     const std::string opened = "/proc/self/fd/" + std::to_string(fileno(file.file.get()));
     LibpciDevices dump(LibpciDevices::Options(), access(opened.c_str(), R_OK) == 0 ? opened : path);
     DeviceRecords records;
-    if (!dump.read(records)) {
+    if (!dump.tryRead(records)) {
         flException failure(__FILE__, __LINE__,
                             ("Failed to read " + path + " as an lspci dump" +
                              (dump.lastError().empty() ? "" : ": " + dump.lastError())).c_str());

@@ -7,16 +7,14 @@
 #include <string>
 #include <utility>
 
-// Linux: the PCI devices libpci reads, from the bus or from an lspci dump,
-// made records from libpci's own numbers. A record stands for the functions
-// that share vendor, device, subsystem and revision (the device key's name,
-// VEN_vvvv&DEV_dddd&SUBSYS_ssssSSSS&REV_rr, tells it apart across reads), as
-// Windows keeps one key for them, and says what its first function in bus
-// order is: class and vendor names, the device's name ("unknown value" when
-// no source knows it), the bound driver or, without one, the modules that
-// could drive it, and the address as `lspci -D` prints it. Names come from
-// the pci.ids that libpci is set to read, looked up there without reading all
-// of it, and from libpci's other sources where the list has none.
+// Linux: the PCI functions libpci reads, from the bus or from an lspci dump,
+// made records from libpci's own numbers: one a function, in bus order, known
+// by its address. Each says what libpci and the kernel know of it: class and
+// vendor names, the device's name ("unknown value" when no source knows it),
+// the bound driver or, without one, the modules that could drive it, and the
+// address as `lspci -D` prints it. Names come from the pci.ids that libpci is
+// set to read, looked up there without reading all of it, and from libpci's
+// other sources where the list has none.
 class LibpciDevices : public DeviceSource {
 public:
     struct Options {
@@ -39,12 +37,13 @@ public:
     // The devices of an lspci dump instead of the bus: it records no drivers.
     LibpciDevices(Options options, std::string dumpPath);
 
-    // Raises flException "Failed to open PCI Root key." when libpci fails.
-    DeviceRecords readDevices() override;
-
     // The records, or false with libpci's words in lastError().
-    bool read(DeviceRecords& records);
+    bool tryRead(DeviceRecords& records);
     const std::string& lastError() const { return error; }
+
+protected:
+    // Raises flException with libpci's words when libpci fails.
+    DeviceRecords read() override;
 
 private:
     Options options;

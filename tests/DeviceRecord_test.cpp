@@ -23,7 +23,7 @@ TEST_P(Matching, CopiesTheFirstMatchingEntry)
     const HardwareDatabase database(dir.write("devices.lst", GetParam().database));
     testing::internal::GetCapturedStdout();
 
-    DeviceRecord record(GetParam().keyName);
+    DeviceRecord record(GetParam().keyName, "0");
     EXPECT_EQ(record.deviceClass, "");
     EXPECT_EQ(record.manufacturer, "");
     EXPECT_EQ(record.description, "");
@@ -58,7 +58,7 @@ INSTANTIATE_TEST_SUITE_P(Records, Matching, testing::Values(
 // than a guess, and only the database decides whether the device needs attention.
 TEST(DeviceRecord, ASourceWithoutDriversHasNoDriverLine)
 {
-    DeviceRecord record("VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00");
+    DeviceRecord record("VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00", "0");
     ASSERT_EQ(record.driverState, DriverState::unknown);
     EXPECT_EQ(driverLine(record), std::nullopt);
     EXPECT_EQ(outlineOf(record).size(), 10u);
@@ -83,7 +83,7 @@ class Marks : public testing::TestWithParam<MarkCase> {};
 
 TEST_P(Marks, SayEveryReasonForAttention)
 {
-    DeviceRecord record("VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00");
+    DeviceRecord record("VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00", "0");
     record.driverState = GetParam().state;
     if (GetParam().problem)
         record.problemCode = 28;

@@ -32,7 +32,7 @@ std::string csvOf(const std::string& source, std::unique_ptr<DeviceRecord> devic
 
 std::unique_ptr<DeviceRecord> describedAs(const std::string& description)
 {
-    auto device = std::make_unique<DeviceRecord>("VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00");
+    auto device = std::make_unique<DeviceRecord>("VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00", "0");
     device->description = description;
     return device;
 }

@@ -23,7 +23,7 @@ class KeyName : public testing::TestWithParam<KeyCase> {};
 TEST_P(KeyName, GivesTheIdentifiersItHolds)
 {
     const KeyCase& c = GetParam();
-    const DeviceFields fields = fieldsOf(DeviceRecord(c.key), nullptr);
+    const DeviceFields fields = fieldsOf(DeviceRecord(c.key, "0"), nullptr);
     EXPECT_EQ(fields.vendorId, c.vendor);
     EXPECT_EQ(fields.deviceId, c.device);
     EXPECT_EQ(fields.subsystemVendorId, c.subsystemVendor);
@@ -42,7 +42,7 @@ INSTANTIATE_TEST_SUITE_P(Fields, KeyName, testing::Values(
 
 TEST(Fields, DriverStatesByName)
 {
-    DeviceRecord device("VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00");
+    DeviceRecord device("VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00", "0");
     const std::pair<DriverState, const char*> states[] = {
         {DriverState::bound, "bound"}, {DriverState::disabled, "disabled"}, {DriverState::notNeeded, "not_needed"},
         {DriverState::none, "none"}, {DriverState::unknown, "unknown"}};

@@ -119,8 +119,10 @@ TEST(DeviceFile, ADumpIsReadThroughLibpci)
     const DeviceFile file = readDeviceFile(dir.write("dump.txt", dump));
     const DeviceRecords devices = file.source->readDevices();
     ASSERT_FALSE(devices.empty());
-    EXPECT_EQ(devices[0]->keyName, "VEN_8086&DEV_1237&SUBSYS_FFFFFFFF&REV_02");  // bytes the dump lacks read as ff
-    EXPECT_EQ(devices[0]->driverState, DriverState::unknown);                   // a dump records no drivers
+    EXPECT_EQ(devices[0]->identity(), "0000:00:00.0");
+    EXPECT_EQ(devices[0]->ids.subsystem, 0xFFFF);              // bytes the dump lacks read as ff
+    EXPECT_EQ(devices[0]->driverState, DriverState::unknown);  // a dump records no drivers
+    EXPECT_EQ(devices[0]->recordedBy, RecordedBy::lspciDump);
 }
 
 // Reads give copies; the one taking them (a listing, the window) gets the
@@ -133,7 +135,7 @@ TEST(DeviceFile, ADumpsDevicesAreCopiedOrHandedOver)
     ASSERT_EQ(file.source->readDevices().size(), read.size());
     const DeviceRecords taken = file.source->takeDevices();
     ASSERT_EQ(taken.size(), read.size());
-    EXPECT_EQ(taken[0]->keyName, read[0]->keyName);
+    EXPECT_EQ(taken[0]->identity(), read[0]->identity());
     EXPECT_TRUE(file.source->takeDevices().empty());
 }
 #endif

@@ -41,7 +41,7 @@ std::vector<std::string> driverGroup(const DeviceRecord& device)
 
 TEST(DriverGroup, IsThereOnlyWhenAFolderWasLookedIn)
 {
-    DeviceRecord device("VEN_1AF4&DEV_1041&SUBSYS_11001AF4&REV_01");
+    DeviceRecord device("VEN_1AF4&DEV_1041&SUBSYS_11001AF4&REV_01", "0");
     EXPECT_EQ(driverGroup(device), std::vector<std::string>{});
     device.fits.emplace();
     EXPECT_EQ(driverGroup(device),

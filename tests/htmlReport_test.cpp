@@ -17,7 +17,7 @@ using Devices = std::vector<std::unique_ptr<DeviceRecord>>;
 
 std::unique_ptr<DeviceRecord> device(const std::string& description, DriverState state, bool inDatabase)
 {
-    auto record = std::make_unique<DeviceRecord>("VEN_1AF4&DEV_1041&SUBSYS_11001AF4&REV_01");
+    auto record = std::make_unique<DeviceRecord>("VEN_1AF4&DEV_1041&SUBSYS_11001AF4&REV_01", "0");
     record->description = description;
     record->driverState = state;
     record->driver = "netkvm";

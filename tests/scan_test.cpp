@@ -109,12 +109,38 @@ TEST_F(Scan, ShortNamesAreSkippedFromNineCharactersDown)
     EXPECT_EQ(registry.openHandleCount(), 0u);
 }
 
-TEST_F(Scan, ReadsTheFirstInstanceOnly)
+// Every instance of a device key is a device of its own, in the registry's
+// order, known by its instance ID: two identical cards are two devices, and
+// the one whose install failed needs attention whichever comes first.
+TEST_F(Scan, ReadsEveryInstance)
 {
-    auto& device = registry.addDevice(nameA, "first class", "first maker", ";first");
-    auto& second = device.addSubKey("0001");
-    second.setString("DeviceDesc", ";second");
-    EXPECT_EQ(descriptions(), std::vector<std::string>{"first"});
+    const std::string deviceKey = std::string(pciBranchPath) + "\\" + nameA + "\\";
+    for (const bool failedFirst : {false, true}) {
+        SCOPED_TRACE(failedFirst ? "the failed one first" : "the failed one second");
+        MemoryRegistry cards;
+        for (const char* instance : failedFirst ? std::vector<const char*>{"1", "0"} : std::vector<const char*>{"0", "1"}) {
+            auto& key = cards.addKey(deviceKey + instance);
+            key.setString("DeviceDesc", ";card");
+            key.setString("Service", "e1000e");
+            if (instance == std::string("1"))  // its install failed
+                key.setValue("ConfigFlags", std::string("\x40\0\0\0", 4), registryType::dword);
+        }
+        const DeviceRecords devices = scanPciRegistry(cards, *database);
+        ASSERT_EQ(devices.size(), 2u);
+        std::vector<std::string> ids, attention;
+        for (const auto& device : devices) {
+            ids.push_back(device->instanceId);
+            if (device->needsAttention())
+                attention.push_back(device->instanceId);
+            EXPECT_EQ(device->keyName, nameA);
+            EXPECT_EQ(device->entry.text3, "82574L");
+        }
+        const std::string first = "PCI\\" + nameA + "\\" + (failedFirst ? "1" : "0");
+        const std::string second = "PCI\\" + nameA + "\\" + (failedFirst ? "0" : "1");
+        EXPECT_EQ(ids, (std::vector<std::string>{first, second}));
+        EXPECT_EQ(attention, std::vector<std::string>{"PCI\\" + nameA + "\\1"});
+        EXPECT_EQ(cards.openHandleCount(), 0u);
+    }
 }
 
 struct DescriptionCase {
@@ -188,14 +214,16 @@ TEST_F(Scan, ValueExactlyFillingTheBufferHasNoTerminator)
     EXPECT_EQ(form->devices[0]->deviceClass, std::string(1024, 'c'));
 }
 
-// A device whose keys cannot be read is left out; the devices after it are not.
-enum class Broken { OpenFails, NoInstance, EnumFails, InstanceOpenFails };
+// An instance whose keys cannot be read is left out; the instances and
+// devices after it are not.
+enum class Broken { OpenFails, NoInstance, EnumFails, InstanceOpenFails, FirstOfTwoFails };
 
 class BrokenDevice : public Scan, public testing::WithParamInterface<Broken> {};
 
 TEST_P(BrokenDevice, IsSkippedAndTheScanGoesOn)
 {
     addDevices({nameA});
+    std::vector<std::string> expected = {nameA, nameC};
     switch (GetParam()) {
     case Broken::OpenFails:
         addDevices({nameB});
@@ -212,14 +240,20 @@ TEST_P(BrokenDevice, IsSkippedAndTheScanGoesOn)
         registry.addKey(std::string(pciBranchPath) + "\\" + nameB + "\\broken");
         registry.failOpen("broken", 2);
         break;
+    case Broken::FirstOfTwoFails:
+        registry.addKey(std::string(pciBranchPath) + "\\" + nameB + "\\broken");
+        registry.addKey(std::string(pciBranchPath) + "\\" + nameB + "\\read").setString("DeviceDesc", ";read");
+        registry.failOpen("broken", 2);
+        expected = {nameA, "read", nameC};
+        break;
     }
     addDevices({nameC});
-    EXPECT_EQ(descriptions(), (std::vector<std::string>{nameA, nameC}));
+    EXPECT_EQ(descriptions(), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Failures, BrokenDevice,
                          testing::Values(Broken::OpenFails, Broken::NoInstance, Broken::EnumFails,
-                                         Broken::InstanceOpenFails));
+                                         Broken::InstanceOpenFails, Broken::FirstOfTwoFails));
 
 TEST_F(Scan, TenThousandDeviceKeys)
 {

@@ -93,7 +93,7 @@ TEST_F(TreeOnDisplay, HugeTextsAreDrawnByTheirStart)
     const std::string huge = std::string(1 << 20, 'H') + " END";
     for (int i = 0; i < 10; ++i)
         registry.addDevice("VEN_8086&DEV_10D3&SUBSYS_0000000" + std::to_string(i) + "&REV_00", huge.c_str(), "m",
-                           (";" + huge).c_str());
+                           (";" + huge + (i ? std::to_string(i) : "")).c_str());  // names of their own
     const auto form = makeForm();
     form->show();
     settle();
@@ -234,7 +234,7 @@ TEST_F(TreeOnDisplay, TheWindowsTreeIsAsWideAsTheToolkitMakesIt)
         tree->showroot(0);
         for (const auto& record : form->devices)
             if (!form->showsOnlyAttention() || record->needsAttention())
-                tree->addDevice(record->keyName, outlineOf(*record));
+                tree->addDevice(record->identity(), outlineOf(*record));
         window.show();
         settle();
         const int width = tree->contentWidth();

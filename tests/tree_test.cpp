@@ -89,8 +89,11 @@ TEST_F(Tree, EachDeviceHoldsWindowsAndDatabaseLinesInOrder)
     registry.addDevice("VEN_8086&DEV_10D3&SUBSYS_00001028&REV_01", "c", "m", ";Intel & Co @C0 100%");
     const auto form = makeForm();
     Fl_Tree_Item* root = form->tree->root();
+    // Two devices of one name are told apart: by their locations, here where
+    // none is recorded by their instance IDs.
     EXPECT_EQ(childLabels(root), (std::vector<std::string>{
-        "Intel & Co @C0 100%", "no separator", "Intel & Co @C0 100%"}));
+        "Intel & Co @C0 100% (PCI\\VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00\\0000)", "no separator",
+        "Intel & Co @C0 100% (PCI\\VEN_8086&DEV_10D3&SUBSYS_00001028&REV_01\\0000)"}));
     for (int i = 0; i < root->children(); ++i)
         form->tree->buildLines(root->child(i));
 
@@ -305,7 +308,7 @@ TEST_F(Tree, DriversOfAFolderFitTheDevices)
     EXPECT_EQ(form->driverSearch().folders, std::vector<std::string>{dir.file("drivers")});
     EXPECT_EQ(form->devices[0]->fits->size(), 2u);
 
-    EXPECT_EQ(form->hardwareIdsText(form->devices[0]->keyName),
+    EXPECT_EQ(form->hardwareIdsText(form->devices[0]->identity()),
               "PCI\\VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00\nPCI\\VEN_8086&DEV_10D3&SUBSYS_A01F8086\n");
 }
 

@@ -29,7 +29,7 @@ bash "$source/tests/support/make-hive.sh" system.reg SYSTEM || fail "make-hive.s
 "$list" system.reg >reg.out 2>reg.err
 "$list" SYSTEM >hive.out 2>hive.err
 check "hive: exit status" "0" "$?"
-check "hive: the devices of the .reg export" "33" "$(grep -c '^[^ ]' reg.out)"
+check "hive: the devices of the .reg export" "36" "$(grep -c '^[^ ]' reg.out)"
 check "hive: Select\\Current's control set, not the first" "0" "$(grep -c 'an older control set' hive.out)"
 check "hive: the same lines as the .reg export" "$(cat reg.out)" "$(cat hive.out)"
 check "hive: nothing on standard error" "" "$(cat reg.err hive.err)"

@@ -71,7 +71,9 @@ def check_csv(json_path, csv_path):
                 "machine": machine["machine"] or "",
                 "fit_inf": d["fits"][0]["inf"] if d["fits"] else "",
                 "fit_model": d["fits"][0]["model"] if d["fits"] else "",
-                "fit_rank": d["fits"][0]["rank"] if d["fits"] else ""})
+                "fit_rank": d["fits"][0]["rank"] if d["fits"] else "",
+                "instance_id": d["instance_id"] or "", "address": d["address"] or "",
+                "friendly_name": d["friendly_name"] or ""})
     expected = [{name: csv_shown(value) for name, value in row.items()} for row in expected]
     for number, (row, want) in enumerate(zip(rows, expected)):
         if row != want:
@@ -137,6 +139,7 @@ def check_lspci(json_path, vmm_path, verbose_path, dump=False):
             "driver": None if dump else record.get("Driver"),
             "driver_state": state,
             "subsystem": record.get("Subsystem"),
+            "address": d["location"], "instance_id": None, "key": d["location"],
         }
         first_id = ("PCI\\VEN_%s&DEV_%s&SUBSYS_%s%s&REV_%s" % (vendor, device, sdevice, svendor, revision)).upper()
         if d["hardware_ids"][:1] != [first_id]:
@@ -148,6 +151,9 @@ def check_lspci(json_path, vmm_path, verbose_path, dump=False):
                 good = False
     if compared == 0:
         print("no device compared")
+        good = False
+    if compared != len(records):  # every function its own device
+        print("%d devices, lspci lists %d functions" % (compared, len(records)))
         good = False
     return good
 

@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -37,8 +38,8 @@ protected:
             "devices.lst", "\"0x8086\",\"0x10D3\",\"Intel Corporation\",\"sample\",\"82574L\"\n"));
         testing::internal::GetCapturedStdout();
         devices = scanPciRegistry(windowsRegistry(), *database);
-        for (const auto& record : devices)
-            byIds[record->entry.vendorId + ":" + record->entry.deviceId] = record.get();
+        for (const auto& record : devices)  // the first instance of each
+            byIds.emplace(record->entry.vendorId + ":" + record->entry.deviceId, record.get());
     }
 
     TempDir dir;
@@ -56,8 +57,14 @@ TEST_F(WineScan, ReadsTheFixtureDevices)
     EXPECT_EQ(nic.manufacturer, "Intel");
     EXPECT_EQ(nic.entry.text3, "82574L");
 
-    ASSERT_EQ(byIds.count("0x8086:0xA2AF"), 1u);
-    EXPECT_EQ(byIds["0x8086:0xA2AF"]->description, "First instance");
+    // Each instance of a device key is a device of its own, told by its instance ID.
+    std::vector<std::string> instances;
+    for (const auto& record : devices)
+        if (record->keyName == "VEN_8086&DEV_A2AF&SUBSYS_86941043&REV_00")
+            instances.push_back(record->instanceId + " " + record->description);
+    EXPECT_EQ(instances, (std::vector<std::string>{
+        "PCI\\VEN_8086&DEV_A2AF&SUBSYS_86941043&REV_00\\0000 First instance",
+        "PCI\\VEN_8086&DEV_A2AF&SUBSYS_86941043&REV_00\\0001 Second instance"}));
 
     // Windows 7 and later write indirect strings: Mfg shows its text, DeviceDesc
     // gives what follows its first ';'.
@@ -94,18 +101,15 @@ TEST_F(WineScan, SkipsWhatCannotBeReadAndGoesOn)
 TEST_F(WineScan, KeepsTheRegistryOrder)
 {
     std::vector<std::string> expected;
-    for (const std::string& name : branchNames()) {
-        HardwareEntry ids;
-        ids.setIdsFromKeyName(name.c_str());
-        const std::string key = ids.vendorId + ":" + ids.deviceId;
-        if (byIds.count(key))
-            expected.push_back(key);
-    }
-    std::vector<std::string> scanned;
+    for (const std::string& name : branchNames())
+        if (std::any_of(devices.begin(), devices.end(), [&name](const auto& record) { return record->keyName == name; }))
+            expected.push_back(name);
+    std::vector<std::string> scanned;  // each device key once, its instances together
     for (const auto& record : devices)
-        scanned.push_back(record->entry.vendorId + ":" + record->entry.deviceId);
+        if (scanned.empty() || scanned.back() != record->keyName)
+            scanned.push_back(record->keyName);
     EXPECT_EQ(scanned, expected);
-    EXPECT_EQ(devices.size(), 33u);  // the fixture's readable devices and Wine's own adapter
+    EXPECT_EQ(devices.size(), 36u);  // the fixture's readable instances and Wine's own adapter
 }
 
 }
