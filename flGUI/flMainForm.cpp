@@ -158,6 +158,8 @@ bool flMainForm::reload(const std::string& fromFile)
         fillTree(tree->view());
         loaded = true;
     } catch (const flException& failure) {
+        if (failure.memoryRanOut)
+            failure.reportAndExit();
         failure.reportAndContinue();
     } catch (const std::bad_alloc& exhausted) {
         // Fatal wherever memory runs out, as in the programs without a window.

@@ -127,11 +127,13 @@ void checkFolder(std::string_view bytes, const WindowsTarget& target, const std:
         bool excluded = false;
         for (const std::string& exclusion : file->excludeIds[model.install])
             excluded = excluded || text::equalAsciiFolded(exclusion, id);
-        bool fits = false;
-        for (const DriverFit& fit : folders.fits({id}, {}))
+        const DriverFits found = folders.fits({id}, {});
+        bool fits = found.more != 0;  // it may be among those not listed
+        for (const DriverFit& fit : found.best)
             fits = fits || (fit.model == model.description && (fit.rank & 0xFFFF) == 0 &&
                             text::equalAsciiFolded(fit.matchedId, id));
         check(fits || excluded);
+        check(found.best.size() <= maxListedFits);
     }
 }
 
