@@ -40,6 +40,7 @@ struct DeviceFields {
     std::optional<std::string> subsystem;  // the subsystem's name, as `lspci -v` prints it
     std::vector<std::string> hardwareIds, compatibleIds;  // Windows', most specific first
     std::optional<std::vector<Fit>> fits;  // best first; none when no folder of drivers was looked in
+    std::size_t moreFits = 0;              // fitting beyond those listed
 };
 
 // `names`: a pci.ids to name subsystems from; null when none could be read.
