@@ -123,5 +123,17 @@ TEST(HtmlReport, DatesInUtcOrAsSourceDateEpochSays)
     EXPECT_EQ(reportDate(1765216140), "2025-12-08 17:49 UTC");
     setDateEpoch(nullptr);
 }
+        EXPECT_LE(reportFileName(machine).size(), maxFileNameBytes);
+    }
+}
+
+TEST(HtmlReport, ShowsNoncharactersAsEscapes)
+{
+    Devices devices;
+    devices.push_back(device("a\xEF\xBF\xBE b\xEF\xB7\x90 c\xF4\x8F\xBF\xBF", DriverState::bound, true));
+    const std::string html = htmlReport({"devices.lst", "now", false}, {"m\xEF\xBF\xBF", "", &devices});
+    EXPECT_EQ(html.find("\xEF\xBF\xBE"), std::string::npos);
+    EXPECT_NE(html.find("a\\ufffe b\\ufdd0 c\\U0010ffff"), std::string::npos);
+    EXPECT_NE(html.find("<title>Corvane report: m\\uffff</title>"), std::string::npos);
 
 }
