@@ -67,7 +67,7 @@ bool replaceableFile(const std::string& path, std::string& error);
 // one gets 0666 less the umask, as other programs' files do (POSIX).
 // Nothing is written where replaceableFile refuses `path`; that is looked at
 // first and again just before the rename. False with the reason
-// in `error` when it cannot. `beforeRename` runs between the two (tests stop
+// in `error` when it cannot, which names `path`, never the temporary file. `beforeRename` runs between the two (tests stop
 // the process there).
 bool replaceFile(const std::string& path, const std::string& contents, std::string& error,
                  const std::function<void()>& beforeRename = {});

@@ -241,7 +241,7 @@ void flMainForm::chooseReportFile()
     const std::string path = chooser.filename();
     std::string error;
     if (!saveReport(path, error))
-        showNoticeBox("The report could not be saved to " + text::visibleText(path) + ": " + text::visibleText(error));
+        showNoticeBox("The report could not be saved: " + text::visibleText(error));  // the error names the report
 }
 
 void flMainForm::showNotice()

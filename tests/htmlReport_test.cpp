@@ -98,6 +98,14 @@ TEST(HtmlReport, SeveralSourcesHaveContentsAndAFailedOneSaysWhy)
     EXPECT_NE(html.find("id=\"machine-1-device-1\""), std::string::npos);
 }
 
+std::string repeated(const std::string& text, std::size_t times)
+{
+    std::string result;
+    for (std::size_t i = 0; i < times; ++i)
+        result += text;
+    return result;
+}
+
 TEST(HtmlReport, ProposesAFileNameAfterTheMachine)
 {
     const std::vector<std::pair<std::string, std::string>> cases = {
@@ -108,21 +116,13 @@ TEST(HtmlReport, ProposesAFileNameAfterTheMachine)
         {"Пк", "corvane-Пк.html"},
         {"", "corvane-report.html"},
         {"...", "corvane-report.html"},
+        // Cut to the 255 bytes a file system takes, at a character's start.
+        {std::string(254, 'x') + ".reg", "corvane-" + std::string(242, 'x') + ".html"},
+        {"x" + repeated("\xD0\x9F", 200), "corvane-x" + repeated("\xD0\x9F", 120) + ".html"},
+        {std::string(241, 'x') + "..y", "corvane-" + std::string(241, 'x') + ".html"},
     };
-    for (const auto& [machine, file] : cases)
+    for (const auto& [machine, file] : cases) {
         EXPECT_EQ(reportFileName(machine), file) << machine;
-}
-
-TEST(HtmlReport, DatesInUtcOrAsSourceDateEpochSays)
-{
-    setDateEpoch(nullptr);
-    EXPECT_EQ(reportDate(1765216140), "2025-12-08 17:49 UTC");
-    setDateEpoch("0");
-    EXPECT_EQ(reportDate(1765216140), "1970-01-01 00:00 UTC");
-    setDateEpoch("soon");
-    EXPECT_EQ(reportDate(1765216140), "2025-12-08 17:49 UTC");
-    setDateEpoch(nullptr);
-}
         EXPECT_LE(reportFileName(machine).size(), maxFileNameBytes);
     }
 }
@@ -135,5 +135,17 @@ TEST(HtmlReport, ShowsNoncharactersAsEscapes)
     EXPECT_EQ(html.find("\xEF\xBF\xBE"), std::string::npos);
     EXPECT_NE(html.find("a\\ufffe b\\ufdd0 c\\U0010ffff"), std::string::npos);
     EXPECT_NE(html.find("<title>Corvane report: m\\uffff</title>"), std::string::npos);
+}
+
+TEST(HtmlReport, DatesInUtcOrAsSourceDateEpochSays)
+{
+    setDateEpoch(nullptr);
+    EXPECT_EQ(reportDate(1765216140), "2025-12-08 17:49 UTC");
+    setDateEpoch("0");
+    EXPECT_EQ(reportDate(1765216140), "1970-01-01 00:00 UTC");
+    setDateEpoch("soon");
+    EXPECT_EQ(reportDate(1765216140), "2025-12-08 17:49 UTC");
+    setDateEpoch(nullptr);
+}
 
 }
