@@ -139,31 +139,32 @@ void DriverFolders::read(const std::string& folder)
     const bool inStore = root.find("/driverstore/filerepository/") != std::string::npos;
     const bool windowsInf = root.size() >= 13 && root.compare(root.size() - 13, 13, "/windows/inf/") == 0;
     places.push_back({index32(folders.size() - 1), topPlace, "", lastName(root), inStore, inStore || windowsInf});
-    walk(std::move(top), topPlace);
+    walk(std::move(top), topPlace, std::move(entries));
     sortIds();
 }
 
 // Depth first, in the order of names, without recursion; one folder open
 // at a time, its parent opened again from it (and known by its identity)
 // once its subfolders are read: folders may nest as deep as they like.
-void DriverFolders::walk(platform::OpenDirectory directory, std::uint32_t topPlace)
+void DriverFolders::walk(platform::OpenDirectory directory, std::uint32_t topPlace,
+                         std::vector<platform::DirectoryEntry> entries)
 {
     Folder& folder = folders[places[topPlace].folder];
     std::vector<Level> levels;
-    levels.push_back({topPlace, directory.identity(), readDirectory(directory, topPlace)});
+    levels.push_back({topPlace, directory.identity(), readDirectory(directory, topPlace, std::move(entries))});
     while (!levels.empty()) {
         Level& level = levels.back();
         if (!level.subfolders.empty()) {
             const std::string name = std::move(level.subfolders.back());
             level.subfolders.pop_back();
             platform::OpenDirectory below;
-            if (!directory.openSubdirectory(name, below)) {
+            if (!directory.openSubdirectory(name, below) || below.list(entries) != platform::Listing::listed) {
                 ++folder.foldersSkipped;
                 continue;
             }
             directory = std::move(below);
             const std::uint32_t place = addPlace(level.place, name);
-            std::vector<std::string> subfolders = readDirectory(directory, place);
+            std::vector<std::string> subfolders = readDirectory(directory, place, std::move(entries));
             levels.push_back({place, directory.identity(), std::move(subfolders)});
             continue;
         }
@@ -190,14 +191,10 @@ std::uint32_t DriverFolders::addPlace(std::uint32_t parent, const std::string& n
     return index32(places.size() - 1);
 }
 
-std::vector<std::string> DriverFolders::readDirectory(const platform::OpenDirectory& directory, std::uint32_t place)
+std::vector<std::string> DriverFolders::readDirectory(const platform::OpenDirectory& directory, std::uint32_t place,
+                                                      std::vector<platform::DirectoryEntry> entries)
 {
     Folder& folder = folders[places[place].folder];
-    std::vector<platform::DirectoryEntry> entries;
-    if (directory.list(entries) != platform::Listing::listed) {
-        ++folder.foldersSkipped;
-        return {};
-    }
     std::sort(entries.begin(), entries.end(), [](const platform::DirectoryEntry& a, const platform::DirectoryEntry& b) {
         return text::lessAsciiFolded(a.name, b.name) || (!text::lessAsciiFolded(b.name, a.name) && a.name < b.name);
     });

@@ -129,9 +129,10 @@ private:
     };
     struct Level;
 
-    void walk(platform::OpenDirectory top, std::uint32_t topPlace);
-    // Reads the INFs of a folder; its subfolders, the last first.
-    std::vector<std::string> readDirectory(const platform::OpenDirectory& directory, std::uint32_t place);
+    void walk(platform::OpenDirectory top, std::uint32_t topPlace, std::vector<platform::DirectoryEntry> entries);
+    // Reads the INFs of a folder, of those entries; its subfolders, the last first.
+    std::vector<std::string> readDirectory(const platform::OpenDirectory& directory, std::uint32_t place,
+                                           std::vector<platform::DirectoryEntry> entries);
     std::uint32_t addPlace(std::uint32_t parent, const std::string& name);
     std::string relativePath(std::uint32_t place) const;
     std::string pathOf(std::uint32_t place, const std::string& name) const;
