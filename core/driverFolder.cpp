@@ -377,10 +377,9 @@ bool DriverFolders::excludes(std::uint32_t list, const std::vector<std::string>&
     return false;
 }
 
-DriverFits DriverFolders::fits(const std::vector<std::string>& hardwareIds,
-                               const std::vector<std::string>& compatibleIds) const
+std::unordered_map<std::uint32_t, std::pair<std::uint32_t, std::uint32_t>>
+DriverFolders::bestScores(const std::vector<std::string>& hardwareIds, const std::vector<std::string>& compatibleIds) const
 {
-    // Each model's best identifier score, and the entry that gave it.
     std::unordered_map<std::uint32_t, std::pair<std::uint32_t, std::uint32_t>> best;
     const auto match = [&](const std::vector<std::string>& deviceIds, bool hardware) {
         for (std::size_t position = 0; position < deviceIds.size(); ++position) {
@@ -401,7 +400,12 @@ DriverFits DriverFolders::fits(const std::vector<std::string>& hardwareIds,
     };
     match(hardwareIds, true);
     match(compatibleIds, false);
+    return best;
+}
 
+DriverFits DriverFolders::fits(const std::vector<std::string>& hardwareIds,
+                               const std::vector<std::string>& compatibleIds) const
+{
     struct Ranked {
         std::uint32_t rank, date;
         std::uint64_t version;
@@ -409,7 +413,7 @@ DriverFits DriverFolders::fits(const std::vector<std::string>& hardwareIds,
     };
     std::vector<Ranked> ranked;
     std::unordered_map<std::uint32_t, bool> excludedBy;  // each install section's lists looked at once
-    for (const auto& [modelIndex, score] : best) {
+    for (const auto& [modelIndex, score] : bestScores(hardwareIds, compatibleIds)) {
         const Model& model = models[modelIndex];
         if (model.excludes != noExclusions) {
             const auto [verdict, added] = excludedBy.try_emplace(model.excludes, false);

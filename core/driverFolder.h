@@ -48,6 +48,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -147,6 +148,9 @@ private:
     std::uint32_t excludeListOf(const InfModel& model);
     TextRef keep(std::string_view text);
     std::string_view textAt(std::uint64_t offset, std::size_t length) const;
+    // Each model that names one of the IDs: its best identifier score, and the entry of `ids` that gave it.
+    std::unordered_map<std::uint32_t, std::pair<std::uint32_t, std::uint32_t>>
+    bestScores(const std::vector<std::string>& hardwareIds, const std::vector<std::string>& compatibleIds) const;
     bool excludes(std::uint32_t list, const std::vector<std::string>& hardwareIds,
                   const std::vector<std::string>& compatibleIds) const;
 
