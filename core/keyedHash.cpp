@@ -95,7 +95,8 @@ std::uint64_t hashOf(std::string_view bytes)
         hash.add(fold(word));
     }
     std::uint64_t last = 0;
-    std::memcpy(&last, bytes.data() + at, bytes.size() - at);
+    if (at < bytes.size())  // an empty view may have no data at all
+        std::memcpy(&last, bytes.data() + at, bytes.size() - at);
     hash.add(fold(last) | std::uint64_t(bytes.size() & 0xFF) << 56);
     return hash.finish();
 }
