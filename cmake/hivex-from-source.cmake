@@ -63,6 +63,8 @@ function(corvane_hivex_from_source tarball header cache_root)
     file(SHA256 "${file}" hash)
     list(APPEND options "${hash}")
   endforeach()
+  # A change to any of them configures again, and so builds a new entry.
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${port_files} "${tarball}" "${header}")
   corvane_cache_key("${tarball_hash}" "${options}" key)
   get_filename_component(name "${tarball}" NAME)
   string(REGEX REPLACE "\\.tar\\.gz$|\\.tgz$" "" name "${name}")

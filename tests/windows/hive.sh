@@ -60,6 +60,25 @@ same cut
 same binless
 same SYSTEM cut names
 
+# A temporary folder whose name the ANSI code page cannot hold (a user's
+# name in Greek under code page 1252), where the hive's private copy goes:
+# read all the same, and nothing left there.
+greek="$work/Ωμέγα tmp"
+mkdir "$greek"
+set_temp() { local name; for name in TEMP TMP; do
+  "$run" reg add 'HKCU\Environment' /v $name /t REG_SZ /d "$1" /f >/dev/null 2>&1 </dev/null; done; }
+old_temp=$("$run" reg query 'HKCU\Environment' /v TEMP 2>/dev/null </dev/null | tr -d '\r' | sed -n 's/.*REG_[A-Z_]*SZ *//p')
+trap 'set_temp "$old_temp"; cleanup' EXIT
+LC_ALL=C.UTF-8 set_temp "Z:${greek//\//\\}"
+[[ "$("$run" cmd /c echo %TEMP% 2>/dev/null </dev/null | tr -d '\r')" == *" tmp" ]] ||
+  fail "the temporary folder was not set"
+"$linux" SYSTEM >linux.out 2>&1
+env -u DISPLAY "$run" "$exe" SYSTEM >exe.out 2>&1 </dev/null
+check "a temporary folder named outside the code page: the hive read" "$(cat linux.out)" "$(tr -d '\r' <exe.out)"
+check "a temporary folder named outside the code page: nothing left there" "" "$(ls "$greek")"
+set_temp "$old_temp"
+trap cleanup EXIT
+
 # A customer's hive loaded as HKLM\CUSTOMER and exported, as a technician
 # would on Windows: the keys imported into Wine's registry under that key,
 # then Wine's reg export of it. The same devices as the hive.
