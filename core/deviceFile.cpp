@@ -134,7 +134,8 @@ DeviceFile readDeviceFile(const std::string& path)
     if (registryHive::hasSignature(head)) {
         auto hive = readRegistryHive(opened, head);
         if (!hive)
-            fail(__FILE__, __LINE__, path + " is a registry hive: only Corvane on Linux reads those");
+            fail(__FILE__, __LINE__, path + " is a registry hive: this build of Corvane reads none (it was built "
+                                             "without libhivex)");
         if (!hive->problem.empty())
             fail(__FILE__, __LINE__, "Failed to read " + path + " as a registry hive: " + hive->problem);
         if (!hive->registry)

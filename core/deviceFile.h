@@ -24,7 +24,7 @@ struct DeviceFile {
 
 // Raises flException, its message naming the file, when the file cannot be
 // read, is none of the kinds, is damaged, holds no PCI branch, or is a kind
-// this platform does not read (Windows: dumps and hives).
+// this build does not read (Windows: dumps; a build without libhivex: hives).
 DeviceFile readDeviceFile(const std::string& path);
 
 // Whether `head`, a file's first bytes, starts like an lspci dump: a

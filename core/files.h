@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The files the program reads and writes: its working directory's, which
@@ -41,6 +43,41 @@ struct OpenedFile {
 // some does something (a watchdog starts counting). Other programs may read
 // and write the file meanwhile.
 OpenedFile openRegularFile(const char* name);
+
+// Where `file`, open for reading, stands at a hole (a range of a sparse file
+// that holds no data and reads as zeros), moves past it, at most `most`
+// bytes: how many. 0 where it stands on data or the system cannot tell;
+// none when its position could not be moved.
+std::optional<std::uint64_t> passHole(std::FILE* file, std::uint64_t most);
+
+// A file of this process alone, for a library that reads only what it opens
+// by name (libhivex) and must not be handed a file others may change. What
+// is not written is a hole that takes no space. It is gone once the object
+// is and every handle the library opened is closed, or the process has
+// ended: on POSIX it is memory without a name in any directory, on Windows
+// a temporary file that the system deletes when its last handle closes (so
+// it is to be opened sharing deletion).
+class ScratchFile {
+public:
+    ScratchFile();  // check ok(): false when it could not be made, reason() says why
+    ~ScratchFile();
+    ScratchFile(const ScratchFile&) = delete;
+    ScratchFile& operator=(const ScratchFile&) = delete;
+
+    bool ok() const { return handle != nullptr; }
+    // False with the reason when the bytes did not go in whole.
+    bool writeAt(std::uint64_t offset, std::string_view bytes);
+    bool resize(std::uint64_t size);
+    // The name it can be opened by, UTF-8.
+    const std::string& path() const { return name; }
+    const std::string& reason() const { return failure; }
+
+private:
+    struct Handle;
+    std::unique_ptr<Handle> handle;
+    std::string name;
+    std::string failure;
+};
 
 // Appends `line` and the platform's line end to the file `name` in a single
 // write at its end, so that the lines of programs failing at once never mix.

@@ -111,6 +111,16 @@ bool parseHexNumber(std::string_view digits, std::size_t maxDigits, std::uint32_
     return number.has_value();
 }
 
+// The roots a SYSTEM hive is found under: the machine's own, and another
+// machine's where it was loaded.
+const char* const hiveRoots[] = {"hkey_local_machine", "hklm", "hkey_users", "hku"};
+
+// One of hiveRoots by its short name.
+std::string rootOf(std::string_view root)
+{
+    return text::equalAsciiFolded(root, "hkey_users") || text::equalAsciiFolded(root, "hku") ? "hku" : "hklm";
+}
+
 bool isControlSet(std::string_view name)
 {
     if (text::equalAsciiFolded(name, "currentcontrolset"))
@@ -190,20 +200,27 @@ std::optional<ValueData> parseData(std::string_view data, bool version5, const c
 
 }
 
-// Where a key's path stands against SYSTEM\<control set>\Enum\PCI.
+// Where a key's path stands against HIVE\<control set>\Enum\PCI, HIVE being
+// HKEY_LOCAL_MACHINE\SYSTEM or the key another machine's SYSTEM hive was
+// loaded under (reg load, regedit's Load Hive: a key of HKEY_LOCAL_MACHINE
+// or HKEY_USERS).
 struct RegExportReader::BranchPlace {
-    std::size_t matched = 0;  // names of the branch's path that the key's path follows
-    bool isSelect = false;    // SYSTEM\Select
+    std::size_t matched = 0;  // names of the branch's path that the key's path follows, its hive's key the first
+    bool isSelect = false;    // HIVE\Select
+    std::string hive;         // the hive's key, "hklm\system" and the like, when the path reaches one
     std::string_view controlSet;  // its name, when the path reaches one
 };
 
 RegExportReader::BranchPlace RegExportReader::placeOf(const std::vector<std::string_view>& names)
 {
-    static const char* const branchNames[pciBranchDepth] = {"system", nullptr, "enum", "pci"};
+    static const char* const branchNames[pciBranchDepth] = {nullptr, nullptr, "enum", "pci"};
     BranchPlace place;
+    if (names.size() > 1)
+        place.hive = rootOf(names[0]) + "\\" + text::asciiLowered(names[1]);
     while (place.matched < pciBranchDepth && place.matched + 1 < names.size()) {
         const std::string_view name = names[place.matched + 1];
-        if (place.matched == 1 ? !isControlSet(name) : !text::equalAsciiFolded(name, branchNames[place.matched]))
+        if ((place.matched == 1 && !isControlSet(name)) ||
+            (place.matched > 1 && !text::equalAsciiFolded(name, branchNames[place.matched])))
             break;
         ++place.matched;
     }
@@ -243,25 +260,62 @@ struct RegExportReader::State {
     KeyTreeRegistry::Node* lastBranch = nullptr;
     KeyTreeRegistry::Node* lastDevice = nullptr;
     Branch* lastBranchOf = nullptr;  // what holds lastBranch
-    std::string lastControlSet;
-    // The PCI branch of each control set, by its folded name.
-    std::map<std::string, Branch> branches;
+    std::string lastHive;            // its hive's key
+    std::string lastControlSet;      // and its control set's name
+    // Each hive's PCI branches, by their control sets' folded names, and its
+    // Select; by the hive's key (BranchPlace::hive).
+    struct Hive {
+        std::size_t order = 0;  // hives in the order the file names them first
+        std::map<std::string, Branch> branches;
+        std::optional<std::uint32_t> selectCurrent, selectDefault;
+    };
+    std::map<std::string, Hive> hives;
+    std::size_t hivesNamed = 0;
+    std::string selectOf;            // the hive whose Select is being read
     bool wholeBranchNeeded = false;  // Keep::records: the file is not read a device at a time
-    std::optional<std::uint32_t> selectCurrent;  // SYSTEM\Select's "Current"
     bool finished = false;
 
     bool wantsValues() const { return section != Section::outside; }
+    Hive& hive(const std::string& key)
+    {
+        Hive& found = hives[key];
+        if (found.order == 0)
+            found.order = ++hivesNamed;
+        return found;
+    }
+    // The machine's own SYSTEM, else the hive named first that has a branch.
+    Hive* chosenHive()
+    {
+        Hive* chosen = nullptr;
+        for (auto& [key, hive] : hives) {
+            if (hive.branches.empty())
+                continue;
+            if (key == "hklm\\system")
+                return &hive;
+            if (!chosen || hive.order < chosen->order)
+                chosen = &hive;
+        }
+        return chosen;
+    }
+    // The control set Windows would start with, as a hive's reader chooses
+    // it: CurrentControlSet, Select's Current, its Default, else the first.
     Branch* chosen()
     {
+        Hive* hive = chosenHive();
+        if (!hive)
+            return nullptr;
+        auto& branches = hive->branches;
         auto found = branches.find("currentcontrolset");
-        if (found == branches.end() && selectCurrent) {
+        for (const auto& number : {hive->selectCurrent, hive->selectDefault}) {
+            if (found != branches.end() || !number)
+                continue;
             char name[32];
-            std::snprintf(name, sizeof name, "controlset%03u", static_cast<unsigned>(*selectCurrent));
+            std::snprintf(name, sizeof name, "controlset%03u", static_cast<unsigned>(*number));
             found = branches.find(name);
         }
         if (found == branches.end())
             found = branches.begin();
-        return found == branches.end() ? nullptr : &found->second;
+        return &found->second;
     }
 };
 
@@ -443,32 +497,36 @@ void RegExportReader::keyLine(std::string_view text)
         skip(s.lineNumber, "a key name that is empty, holds a zero or is over 255 bytes");
         return;
     }
-    if (!text::equalAsciiFolded(names[0], "hkey_local_machine") && !text::equalAsciiFolded(names[0], "hklm"))
+    if (!std::any_of(std::begin(hiveRoots), std::end(hiveRoots),
+                     [&names](const char* root) { return text::equalAsciiFolded(names[0], root); }))
         return;
     const BranchPlace place = placeOf(names);
-    if (deletion)
+    if (deletion) {
         deleteKey(names, place);
-    else if (place.isSelect)
+    } else if (place.isSelect) {
         s.section = State::Section::select;
-    else if (place.matched == pciBranchDepth)
-        enterKey(names, place.controlSet);
+        s.selectOf = place.hive;
+    } else if (place.matched == pciBranchDepth) {
+        enterKey(names, place);
+    }
 }
 
 // A key of the branch, made with every key on the way down to its instance:
 // the values that follow are its. Below an instance (Device Parameters and
 // the like) neither keys nor values are kept.
-void RegExportReader::enterKey(const std::vector<std::string_view>& names, std::string_view controlSet)
+void RegExportReader::enterKey(const std::vector<std::string_view>& names, const BranchPlace& place)
 {
     State& s = *state;
     // A device's key comes before its instance's: the branch and the device
     // entered last are found again without a search.
-    if (!s.lastBranch || !text::equalAsciiFolded(controlSet, s.lastControlSet)) {
+    if (!s.lastBranch || !text::equalAsciiFolded(place.controlSet, s.lastControlSet) || place.hive != s.lastHive) {
         if (s.lastBranchOf)
             recordDevices(*s.lastBranchOf);
-        Branch& branch = s.branches[text::asciiLowered(controlSet)];
+        Branch& branch = s.hive(place.hive).branches[text::asciiLowered(place.controlSet)];
         s.lastBranch = &branch.registry->addKey(pciBranchPath);
         s.lastBranchOf = &branch;
-        s.lastControlSet.assign(controlSet);
+        s.lastHive = place.hive;
+        s.lastControlSet.assign(place.controlSet);
         s.lastDevice = nullptr;
     }
     KeyTreeRegistry::Node* node = s.lastBranch;
@@ -502,22 +560,33 @@ void RegExportReader::deleteKey(const std::vector<std::string_view>& names, cons
     s.lastBranchOf = nullptr;
     if (keep == Keep::records)
         s.wholeBranchNeeded = true;  // what was recorded may be what goes
+    if (names.size() == 1) {  // a whole root: its hives
+        const std::string root = rootOf(names[0]) + "\\";
+        for (auto hive = s.hives.begin(); hive != s.hives.end();)
+            hive = hive->first.compare(0, root.size(), root) == 0 ? s.hives.erase(hive) : std::next(hive);
+        return;
+    }
+    const auto hive = s.hives.find(place.hive);
+    if (hive == s.hives.end())
+        return;
+    auto& branches = hive->second.branches;
     if (place.isSelect) {
-        s.selectCurrent.reset();
+        hive->second.selectCurrent.reset();
+        hive->second.selectDefault.reset();
     } else if (place.matched + 1 == names.size() && place.matched < pciBranchDepth) {  // a key above the branch
         if (place.matched >= 2)
-            s.branches.erase(text::asciiLowered(place.controlSet));
+            branches.erase(text::asciiLowered(place.controlSet));
         else
-            s.branches.clear();
+            s.hives.erase(hive);
     } else if (place.matched == pciBranchDepth && names.size() <= keptDepth) {
-        const auto branch = s.branches.find(text::asciiLowered(place.controlSet));
-        if (branch == s.branches.end())
+        const auto branch = branches.find(text::asciiLowered(place.controlSet));
+        if (branch == branches.end())
             return;
         std::string below;
         for (std::size_t i = pciBranchDepth + 1; i < names.size(); ++i)
             below += "\\" + std::string(names[i]);
         if (below.empty())
-            s.branches.erase(branch);
+            branches.erase(branch);
         else
             branch->second.registry->removeKey(pciBranchPath + below);
     }
@@ -546,12 +615,13 @@ void RegExportReader::valueLine(std::string_view text, std::size_t lineNumber)
         return;
     }
     if (s.section == State::Section::select) {
-        if (text::asciiLowered(name) != "current")
-            return;
-        if (value->bytes && value->type == registryType::dword)
-            s.selectCurrent = littleEndian32(*value->bytes);
-        else
-            s.selectCurrent.reset();
+        State::Hive& hive = s.hive(s.selectOf);
+        const std::string lowered = text::asciiLowered(name);
+        auto* number = lowered == "current" ? &hive.selectCurrent : lowered == "default" ? &hive.selectDefault : nullptr;
+        if (number && value->bytes && value->type == registryType::dword)
+            *number = littleEndian32(*value->bytes);
+        else if (number)
+            number->reset();
         return;
     }
     if (!s.key)
@@ -584,8 +654,9 @@ void RegExportReader::finish()
         s.logical.clear();
     }
     if (keep == Keep::records)
-        for (auto& [name, branch] : s.branches)
-            recordDevices(branch);
+        for (auto& [key, hive] : s.hives)
+            for (auto& [name, branch] : hive.branches)
+                recordDevices(branch);
 }
 
 // The branch holds the keys of one device at most, those read since the last

@@ -16,7 +16,9 @@
 // write it: "Windows Registry Editor Version 5.00" (UTF-16 with a byte-order
 // mark, or without one; UTF-8 with one) or "REGEDIT4" (the ANSI code page,
 // read as Windows-1252). The export may be of the PCI branch or of any key
-// above it, a whole HKEY_LOCAL_MACHINE\SYSTEM included: the file is read in
+// above it, a whole HKEY_LOCAL_MACHINE\SYSTEM included, or of another
+// machine's SYSTEM hive loaded under a key of HKEY_LOCAL_MACHINE or
+// HKEY_USERS (reg load HKLM\CUSTOMER SYSTEM), or of any key of it: the file is read in
 // pieces and only the PCI branch is kept, down to the devices' instance
 // keys (the scan reads no deeper), so memory grows with the branch's devices
 // and their values, not with the file. Text ends up UTF-8.
@@ -61,9 +63,11 @@ public:
     };
     std::size_t skippedLines() const { return skipped; }
     const std::optional<SkippedLine>& firstSkipped() const { return first; }
-    // After finish: the branch, at pciBranchPath below localMachine. The
-    // CurrentControlSet's when the file has it, otherwise that of the control
-    // set that SYSTEM\Select's "Current" names, otherwise the first one's.
+    // After finish: the branch, at pciBranchPath below localMachine. Of the
+    // machine's own SYSTEM when the file has its branch, otherwise of the
+    // hive the file names first that has one; of its CurrentControlSet when
+    // there is one, otherwise of the control set that the hive's Select names
+    // ("Current", then "Default"), otherwise of the first one.
     std::unique_ptr<KeyTreeRegistry> takeRegistry();
 
     // Keep::records: whether the file cannot be read a device at a time: a
@@ -88,7 +92,7 @@ private:
     void line(std::string_view text);
     void continuedLine(std::string_view text);
     void keyLine(std::string_view text);
-    void enterKey(const std::vector<std::string_view>& names, std::string_view controlSet);
+    void enterKey(const std::vector<std::string_view>& names, const BranchPlace& place);
     void deleteKey(const std::vector<std::string_view>& names, const BranchPlace& place);
     struct Branch;
     // Keep::records: the record of the device a branch holds, and its keys let go.

@@ -46,9 +46,9 @@ struct Reading {
 }
 
 // Reads the hive open as `file`, whose first bytes `head` the caller has
-// read already (the file's position is after them). Never writes to it.
-// None where this platform reads no hives (Windows: its own hive loading
-// cannot be tried under Wine, so none is built there).
+// read already (the file's position is after them), with libhivex on every
+// system: no administrator's rights, nothing loaded into a registry. Never
+// writes to it. None in a build without libhivex (cmake/hivex.cmake).
 std::optional<registryHive::Reading> readRegistryHive(const platform::OpenedFile& file, std::string_view head);
 
 #endif

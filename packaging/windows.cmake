@@ -4,7 +4,8 @@
 # corvane-VERSION-win64-setup.exe or -win32-setup.exe:
 # `cmake --build BUILD_DIR --target package`. They hold the programs, a
 # devices.lst made by the updater from the build machine's pci.ids,
-# README.txt and the licence texts of what is linked in, the texts with CR LF
+# README.txt and the licence texts of what is linked in (FLTK, zlib, libhivex,
+# whose LGPL asks that the README say how to relink), the texts with CR LF
 # line ends for Windows' own editors.
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(bits 64)
@@ -64,8 +65,41 @@ function(corvane_windows_text text destination)
   install(FILES ${destination} DESTINATION .)
 endfunction()
 
-configure_file(${CMAKE_CURRENT_LIST_DIR}/README.txt ${files}/README.txt @ONLY NEWLINE_STYLE CRLF)
-install(FILES ${files}/README.txt DESTINATION .)
+# README.txt's words on hives and libhivex's licence, as this build has them.
+if(CORVANE_HIVES)
+  set(readme_hives "The registry hive of a Windows disk is read as it is: a Windows that does
+not start, its disk in a USB dock as drive E:, shows its devices with
+
+    corvane.exe E:\\Windows\\System32\\config\\SYSTEM
+
+without administrator rights and without loading anything into this
+machine's registry (the window's Ctrl+O offers it as \"Registry hives\").
+Dumps of Linux's lspci are read by Corvane on Linux only.")
+  set(readme_hivex "
+
+corvane.exe and corvane-list.exe include libhivex 1.3.23, which reads the
+hives, under the GNU Lesser General Public License, version 2.1:
+COPYING-hivex.txt. That licence lets you change libhivex and use your
+changed version with these programs. Its source is libhivex's public
+repository (https://github.com/libguestfs/hivex) at the tag v1.3.23.
+Corvane's source, which these programs are built from, holds the few files
+that build libhivex for Windows (cmake/hivex-mingw) and says in
+docs/building.md how to build the programs with another libhivex source
+(-DCORVANE_HIVEX_SOURCE=your-hivex.tar.gz): that links them with your
+libhivex. For three years from this release, @CORVANE_MAINTAINER_EMAIL@
+sends the source of both on request, for no more than the cost of sending
+it.")
+else()
+  set(readme_hives "Dumps of Linux's lspci, and the registry hive of a Windows disk
+(Windows\\System32\\config\\SYSTEM), are not read by this build.")
+  set(readme_hivex "")
+endif()
+string(CONFIGURE "${readme_hivex}" readme_hivex @ONLY)
+
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/README.txt)
+file(READ ${CMAKE_CURRENT_LIST_DIR}/README.txt text)
+string(CONFIGURE "${text}" text @ONLY)
+corvane_windows_text("${text}" ${files}/README.txt)
 
 get_property(fltk_license GLOBAL PROPERTY corvane_fltk_license)
 if(TARGET corvane AND fltk_license)
@@ -73,6 +107,11 @@ if(TARGET corvane AND fltk_license)
   corvane_windows_text("${text}" ${files}/COPYING-FLTK.txt)
 elseif(TARGET corvane)
   message(WARNING "FLTK's licence text is not known here: the zip will not have COPYING-FLTK.txt")
+endif()
+get_property(hivex_license GLOBAL PROPERTY corvane_hivex_license)
+if(hivex_license)
+  file(READ ${hivex_license} text)
+  corvane_windows_text("${text}" ${files}/COPYING-hivex.txt)
 endif()
 # Corvane's own licence, and that of the list devices.lst is made from:
 # pci.ids' opening comment (who keeps it, under which licences it may be

@@ -5,9 +5,11 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <system_error>
@@ -198,6 +200,64 @@ OpenedFile OpenDirectory::openFile(const std::string& name) const
     if (!handle)
         return refusal(EBADF);
     return openRegularFileAt(handle->descriptor.get(), name.c_str(), O_NOFOLLOW);
+}
+
+std::optional<std::uint64_t> passHole(std::FILE* file, std::uint64_t most)
+{
+    const off_t at = ftello(file);
+    if (at < 0)
+        return 0;
+    off_t data = lseek(fileno(file), at, SEEK_DATA);
+    struct stat status;
+    if (data < 0 && errno == ENXIO && fstat(fileno(file), &status) == 0)
+        data = std::max(at, status.st_size);  // no data after `at`: a hole up to the end
+    const std::uint64_t hole = data > at ? std::min<std::uint64_t>(static_cast<std::uint64_t>(data - at), most) : 0;
+    if (fseeko(file, at + static_cast<off_t>(hole), SEEK_SET) != 0)
+        return std::nullopt;
+    return hole;
+}
+
+struct ScratchFile::Handle {
+    explicit Handle(int descriptor) : memory(descriptor) {}
+    Descriptor memory;
+};
+
+// Memory named by the process's own descriptor, which any open reaches.
+ScratchFile::ScratchFile()
+{
+    auto made = std::make_unique<Handle>(memfd_create("corvane-scratch", MFD_CLOEXEC));
+    if (made->memory.get() < 0) {
+        failure = std::generic_category().message(errno);
+        return;
+    }
+    name = "/proc/self/fd/" + std::to_string(made->memory.get());
+    handle = std::move(made);
+}
+
+ScratchFile::~ScratchFile() = default;
+
+bool ScratchFile::writeAt(std::uint64_t offset, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t written = pwrite(handle->memory.get(), bytes.data(), bytes.size(), static_cast<off_t>(offset));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            failure = written < 0 ? std::generic_category().message(errno) : "nothing was written";
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+        offset += static_cast<std::uint64_t>(written);
+    }
+    return true;
+}
+
+bool ScratchFile::resize(std::uint64_t size)
+{
+    if (ftruncate(handle->memory.get(), static_cast<off_t>(size)) == 0)
+        return true;
+    failure = std::generic_category().message(errno);
+    return false;
 }
 
 }

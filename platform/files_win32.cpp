@@ -9,6 +9,7 @@
 #include "text_win32.h"
 
 #include <windows.h>
+#include <winioctl.h>
 #include <fcntl.h>
 #include <io.h>
 
@@ -333,6 +334,101 @@ OpenedFile OpenDirectory::openFile(const std::string& name) const
     if (file.get() != INVALID_HANDLE_VALUE && !samePath(finalPath(file.get()), path))
         return refused;
     return openedFile(file);
+}
+
+std::optional<std::uint64_t> passHole(std::FILE* file, std::uint64_t most)
+{
+    const __int64 at = _ftelli64(file);
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    if (at < 0 || handle == INVALID_HANDLE_VALUE || most == 0)
+        return 0;
+    FILE_ALLOCATED_RANGE_BUFFER asked{}, first{};
+    asked.FileOffset.QuadPart = at;
+    asked.Length.QuadPart = static_cast<LONGLONG>(std::min<std::uint64_t>(most, INT64_MAX - at));
+    DWORD returned = 0;
+    // ERROR_MORE_DATA: more ranges of data than the one room was made for.
+    if (!DeviceIoControl(handle, FSCTL_QUERY_ALLOCATED_RANGES, &asked, sizeof asked, &first, sizeof first, &returned,
+                         nullptr) &&
+        GetLastError() != ERROR_MORE_DATA)
+        return 0;
+    const std::uint64_t data = returned >= sizeof first ? static_cast<std::uint64_t>(first.FileOffset.QuadPart)
+                                                        : static_cast<std::uint64_t>(at) + most;
+    const std::uint64_t hole = data > static_cast<std::uint64_t>(at) ? std::min(data - at, most) : 0;
+    if (_fseeki64(file, at + static_cast<__int64>(hole), SEEK_SET) != 0)
+        return std::nullopt;
+    return hole;
+}
+
+struct ScratchFile::Handle {
+    explicit Handle(HANDLE file) : file(file) {}
+    ::Handle file;
+};
+
+// A temporary file in the user's temporary folder, kept in memory while
+// there is memory for it and deleted when its last handle closes.
+ScratchFile::ScratchFile()
+{
+    wchar_t folder[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+    if (length == 0 || length > MAX_PATH) {
+        failure = "the temporary folder is not known";
+        return;
+    }
+    for (int attempt = 0; attempt < 100 && !handle; ++attempt) {
+        LARGE_INTEGER now;
+        QueryPerformanceCounter(&now);
+        const std::wstring path = std::wstring(folder, length) + L"corvane-" + std::to_wstring(GetCurrentProcessId()) +
+                                  L"-" + std::to_wstring(now.QuadPart + attempt) + L".tmp";
+        const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            if (GetLastError() == ERROR_FILE_EXISTS)
+                continue;
+            failure = systemMessage(GetLastError());
+            return;
+        }
+        handle = std::make_unique<Handle>(file);
+        name = wideToUtf8(path.c_str());
+    }
+    if (!handle) {
+        failure = "no name for it was free";
+        return;
+    }
+    // Sparse where the file system can: holes then take no space on disk.
+    DWORD returned = 0;
+    DeviceIoControl(handle->file.get(), FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
+}
+
+ScratchFile::~ScratchFile() = default;
+
+bool ScratchFile::writeAt(std::uint64_t offset, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
+        DWORD written = 0;
+        const bool wrote = WriteFile(handle->file.get(), bytes.data(), piece, &written, &at);
+        if (!wrote || written == 0) {
+            failure = wrote ? "nothing was written" : systemMessage(GetLastError());
+            return false;
+        }
+        bytes.remove_prefix(written);
+        offset += written;
+    }
+    return true;
+}
+
+bool ScratchFile::resize(std::uint64_t size)
+{
+    FILE_END_OF_FILE_INFO end{};
+    end.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
+    if (SetFileInformationByHandle(handle->file.get(), FileEndOfFileInfo, &end, sizeof end))
+        return true;
+    failure = systemMessage(GetLastError());
+    return false;
 }
 
 }

@@ -1,27 +1,28 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// Linux: registry hives read with libhivex (core/registryHive.h).
+// Registry hives read with libhivex (core/registryHive.h): Debian's on Linux,
+// the same version built for Windows from its source (cmake/hivex-mingw).
 //
 // libhivex is handed only what has been checked: it maps the file it is
 // given whole and goes by what that file's header says, so it gets a private
 // copy of exactly the hive the base block announces (checked first), made
 // from the file the file layer opened, bin by bin as far as the bins are
-// sound. Whatever happens to the user's file meanwhile (it grows, shrinks or
-// is replaced by a FIFO) cannot reach it, and the user's file is only ever
+// sound (platform::ScratchFile: memory on Linux, a temporary file on
+// Windows). Whatever happens to the user's file meanwhile (it grows, shrinks
+// or is replaced by a FIFO) cannot reach it, and the user's file is only ever
 // read. From the copy, only the PCI branch
 // of the chosen control set is taken into memory, and the hive is closed.
 #include "registryHive.h"
 
 #include "registry_tree.h"
+#include "text.h"
 #include "textEncoding.h"
 
 #include <hivex.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 #include <unordered_set>
@@ -41,22 +42,6 @@ struct Freer {
 template <typename T>
 using Malloced = std::unique_ptr<T, Freer>;
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd(fd) {}
-    ~Descriptor()
-    {
-        if (fd >= 0)
-            close(fd);
-    }
-    Descriptor(Descriptor&& other) noexcept : fd(std::exchange(other.fd, -1)) {}
-    Descriptor& operator=(Descriptor&&) = delete;
-    int get() const { return fd; }
-
-private:
-    int fd;
-};
-
 // A value's type as the hive records it (any number, not only those
 // hive_type names: never read as that enumeration) and its size.
 bool valueType(hive_h* hive, hive_value_h value, std::uint32_t& type, std::size_t& size)
@@ -74,22 +59,30 @@ struct Damaged {
     std::string problem;
 };
 
-std::string systemError(const char* what)
+// errno's text for what libhivex and the file layer set, in the C library's
+// words on Linux: the same on Windows, whose C library says some otherwise
+// and has no words for others.
+const char* errorText(int error)
 {
-    return std::string(what) + ": " + std::strerror(errno);
+    switch (error) {
+    case EFAULT: return "Bad address";
+    case EINVAL: return "Invalid argument";
+    case EILSEQ: return "Invalid or incomplete multibyte or wide character";
+    case ELOOP: return "Too many levels of symbolic links";
+    case ENOMEM: return "Cannot allocate memory";
+    case ENOTSUP: return "Operation not supported";
+    case EOVERFLOW: return "Value too large for defined data type";
+    case ERANGE: return "Numerical result out of range";
+    case ENOENT: return "No such file or directory";
+    case EACCES: return "Permission denied";
+    case EIO: return "Input/output error";
+    default: return std::strerror(error);
+    }
 }
 
-bool writeAll(int fd, std::string_view bytes)
+std::string systemError(const char* what)
 {
-    while (!bytes.empty()) {
-        const ssize_t written = write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
+    return std::string(what) + ": " + errorText(errno);
 }
 
 // Reads the file on from where its head ends: the head's bytes first.
@@ -119,18 +112,12 @@ public:
     // the system cannot tell.
     std::uint64_t passHole(std::uint64_t most)
     {
-        std::FILE* stream = file.file.get();
-        const off_t at = head.empty() ? ftello(stream) : -1;
-        if (at < 0)
+        if (!head.empty())
             return 0;
-        off_t data = lseek(fileno(stream), at, SEEK_DATA);
-        struct stat status;
-        if (data < 0 && errno == ENXIO && fstat(fileno(stream), &status) == 0)
-            data = std::max(at, status.st_size);  // no data after `at`: a hole up to the end
-        const std::uint64_t hole = data > at ? std::min<std::uint64_t>(static_cast<std::uint64_t>(data - at), most) : 0;
-        if (fseeko(stream, at + static_cast<off_t>(hole), SEEK_SET) != 0)
+        const auto hole = platform::passHole(file.file.get(), most);
+        if (!hole)
             throw Damaged{systemError("it could not be read")};
-        return hole;
+        return *hole;
     }
 
 private:
@@ -150,14 +137,14 @@ std::uint32_t littleEndian32(const char* bytes)
     return number;
 }
 
-// A file of memory that bytes are appended to. Pieces of zeros are left as
-// a hole, which holds no memory: a file cannot make the copy take more
-// memory than it holds data (a bin announced over a hole in it costs none).
+// The private copy, its bytes appended. Pieces of zeros are left as a hole,
+// which holds no memory: a file cannot make the copy take more memory than
+// it holds data (a bin announced over a hole in it costs none).
 class HiveCopy {
 public:
-    HiveCopy() : copy(memfd_create("corvane-hive", MFD_CLOEXEC))
+    HiveCopy()
     {
-        if (copy.get() < 0)
+        if (!copy.ok())
             fail();
     }
 
@@ -168,23 +155,23 @@ public:
         // Each byte the same as the next, the first zero (memcmp is the fast way through).
         const bool zeros = !bytes.empty() && bytes[0] == '\0' &&
                            std::memcmp(bytes.data(), bytes.data() + 1, bytes.size() - 1) == 0;
-        if (!zeros && (lseek(copy.get(), static_cast<off_t>(size), SEEK_SET) < 0 || !writeAll(copy.get(), bytes)))
+        if (!zeros && !copy.writeAt(size, bytes))
             fail();
         size += bytes.size();
     }
 
-    // The copy, its holes at the end included.
-    Descriptor finish()
+    // The copy whole, its holes at the end included.
+    const platform::ScratchFile& finish()
     {
-        if (ftruncate(copy.get(), static_cast<off_t>(size)) != 0)
+        if (!copy.resize(size))
             fail();
-        return std::move(copy);
+        return copy;
     }
 
 private:
-    [[noreturn]] static void fail() { throw Damaged{systemError("no copy of it could be made")}; }
+    [[noreturn]] void fail() const { throw Damaged{"no copy of it could be made: " + copy.reason()}; }
 
-    Descriptor copy;
+    platform::ScratchFile copy;
     std::uint64_t size = 0;
 };
 
@@ -192,9 +179,8 @@ private:
 // must start with "hbin" and have a size that keeps it within the hive, or
 // the hive is damaged and the copy stops there (a header announcing 2 GiB of
 // bins over a file with a hole stops at the hole's first bytes).
-Descriptor copyOfHive(const platform::OpenedFile& file, std::string_view head, std::uint64_t size)
+void copyHive(const platform::OpenedFile& file, std::string_view head, std::uint64_t size, HiveCopy& copy)
 {
-    HiveCopy copy;
     HiveBytes bytes(file, head);
     std::vector<char> buffer(registryHive::baseBlockSize);
     bytes.read(buffer.data(), buffer.size());
@@ -224,7 +210,6 @@ Descriptor copyOfHive(const platform::OpenedFile& file, std::string_view head, s
         }
         at += binSize;
     }
-    return copy.finish();
 }
 
 // Copies the keys below one key of the hive into the tree, `depth` levels
@@ -322,7 +307,7 @@ std::optional<std::uint32_t> selectNumber(hive_h* hive, hive_node_h select, cons
 
 bool isNumberedControlSet(std::string_view name)
 {
-    return name.size() == 13 && strncasecmp(name.data(), "ControlSet", 10) == 0 &&
+    return name.size() == 13 && text::startsWithAsciiFolded(name, "controlset") &&
            std::all_of(name.begin() + 10, name.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
@@ -393,9 +378,9 @@ std::string computerName(hive_h* hive, hive_node_h controlSet)
 registryHive::Reading readChecked(const platform::OpenedFile& file, std::string_view head,
                                   const registryHive::BaseBlock& block)
 {
-    const Descriptor copy = copyOfHive(file, head, block.hiveSize);
-    const std::string copyPath = "/proc/self/fd/" + std::to_string(copy.get());
-    const HivePointer hive(hivex_open(copyPath.c_str(), 0));
+    HiveCopy copy;
+    copyHive(file, head, block.hiveSize, copy);
+    const HivePointer hive(hivex_open(copy.finish().path().c_str(), 0));
     if (!hive)
         throw Damaged{systemError("libhivex cannot open it")};
     const hive_node_h root = hivex_root(hive.get());

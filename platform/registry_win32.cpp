@@ -4,7 +4,6 @@
 #include "registry_win32.h"
 
 #include "deviceSource.h"
-#include "registryHive.h"
 
 #include "text_win32.h"
 
@@ -122,9 +121,4 @@ DeviceSource& systemDevices()
 std::unique_ptr<DeviceSource> lspciDumpDevices(const platform::OpenedFile&, const std::string&)
 {
     return nullptr;
-}
-
-std::optional<registryHive::Reading> readRegistryHive(const platform::OpenedFile&, std::string_view)
-{
-    return std::nullopt;
 }

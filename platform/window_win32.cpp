@@ -35,11 +35,16 @@ void openDisplayWhile(const std::vector<TextFont>&, const std::function<void()>&
     work();
 }
 
-// Exports alone: the Windows programs read neither hives nor lspci dumps.
-// The system's dialog shows the pattern after the name itself.
+// Exports and hives (a hive on a Windows disk is named SYSTEM) where the
+// build reads them; the Windows programs read no lspci dumps. The system's
+// dialog shows the pattern after the name itself.
 const char* deviceFileFilters()
 {
+#if CORVANE_HIVES
+    return "Registry exports\t*.reg\nRegistry hives\tSYSTEM";
+#else
     return "Registry exports\t*.reg";
+#endif
 }
 
 const char* reportFileFilter()

@@ -3,8 +3,9 @@
 # The Windows builds: cross-compiles for 64-bit (build-win64, its tests run
 # under Wine) and 32-bit Windows (build-win32, the programs compiled and
 # linked only), checks that every program carries its icon and manifest, and
-# makes both zips and both installers. FLTK for Windows is compiled once from
-# its source tarball and kept in ~/.cache/corvane (see docs/building.md).
+# makes both zips and both installers. FLTK and libhivex for Windows are
+# compiled once from their source tarballs and kept in ~/.cache/corvane (see
+# docs/building.md).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -30,7 +31,9 @@ export CORVANE_WINE_DIR=$PWD/build-win64/wine
 (cd build-win64 && ctest --output-on-failure) || status=1
 WINEPREFIX=$CORVANE_WINE_DIR/prefix /usr/lib/wine/wineserver64 -k 2>/dev/null || true
 # Said once, for both builds: what was left out and how to get it.
-if [ -e build-win64/window-skipped.txt ]; then
-  echo "== NOTE: $(cat build-win64/window-skipped.txt)"
-fi
+for note in window-skipped.txt hives-skipped.txt; do
+  if [ -e "build-win64/$note" ]; then
+    echo "== NOTE: $(cat "build-win64/$note")"
+  fi
+done
 exit $status

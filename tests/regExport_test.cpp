@@ -182,6 +182,37 @@ INSTANTIATE_TEST_SUITE_P(RegExport, Reader, testing::Values(
          "[HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet002\\Enum\\PCI\\VEN_2]\n\"A\"=\"two\"\n"
          "[HKEY_LOCAL_MACHINE\\SYSTEM\\Select]\n\"Current\"=dword:00000002\n",
          "\\VEN_2:A=two\n", 0},
+    // A SYSTEM hive of another machine loaded (reg load HKLM\CUSTOMER ...) and exported.
+    Case{"a hive loaded under another key: the control set its own Select names", Encoding::utf16le,
+         "[HKEY_LOCAL_MACHINE\\CUSTOMER\\ControlSet001\\Enum\\PCI\\VEN_1\\1]\n\"A\"=\"one\"\n"
+         "[HKEY_LOCAL_MACHINE\\CUSTOMER\\ControlSet002\\Enum\\PCI\\VEN_2\\1]\n\"A\"=\"two\"\n"
+         "[HKEY_LOCAL_MACHINE\\SYSTEM\\Select]\n\"Current\"=dword:00000001\n"
+         "[HKEY_LOCAL_MACHINE\\CUSTOMER\\Select]\n\"Current\"=dword:00000002\n",
+         "\\VEN_2\\1:A=two\n", 0},
+    Case{"under HKEY_USERS, Select's Default where its Current has no branch", Encoding::utf16le,
+         "[HKEY_USERS\\X\\ControlSet001\\Enum\\PCI\\VEN_1\\1]\n\"A\"=\"one\"\n"
+         "[hku\\x\\controlset003\\enum\\pci\\VEN_3\\1]\n\"A\"=\"three\"\n"
+         "[HKEY_USERS\\X\\Select]\n\"Current\"=dword:00000002\n\"Default\"=dword:00000003\n",
+         "\\VEN_3\\1:A=three\n", 0},
+    Case{"one control set of a loaded hive", Encoding::utf16le,
+         "[HKEY_LOCAL_MACHINE\\CUSTOMER\\ControlSet001]\n[HKEY_LOCAL_MACHINE\\CUSTOMER\\ControlSet001\\Enum]\n"
+         "[HKEY_LOCAL_MACHINE\\CUSTOMER\\ControlSet001\\Enum\\PCI\\VEN_1\\1]\n\"A\"=\"one\"\n",
+         "\\VEN_1\\1:A=one\n", 0},
+    Case{"the machine's own SYSTEM before a hive loaded beside it", Encoding::utf16le,
+         "[HKEY_LOCAL_MACHINE\\A\\ControlSet001\\Enum\\PCI\\VEN_A\\1]\n\"A\"=\"a\"\n" + device +
+             "\"Class\"=\"Net\"\n[HKEY_LOCAL_MACHINE\\B\\ControlSet001\\Enum\\PCI\\VEN_B\\1]\n\"A\"=\"b\"\n",
+         inst + "Class=Net\n", 0},
+    Case{"of two loaded hives the first named", Encoding::utf16le,
+         "[HKEY_LOCAL_MACHINE\\B\\ControlSet001\\Enum\\PCI\\VEN_B\\1]\n\"A\"=\"b\"\n"
+         "[HKEY_LOCAL_MACHINE\\A\\ControlSet001\\Enum\\PCI\\VEN_A\\1]\n\"A\"=\"a\"\n",
+         "\\VEN_B\\1:A=b\n", 0},
+    Case{"a loaded hive deleted, its Select with it", Encoding::utf16le,
+         "[HKEY_LOCAL_MACHINE\\B\\ControlSet001\\Enum\\PCI\\VEN_B\\1]\n\"A\"=\"b\"\n"
+         "[HKEY_LOCAL_MACHINE\\A\\ControlSet001\\Enum\\PCI\\VEN_A\\1]\n\"A\"=\"a\"\n"
+         "[HKEY_LOCAL_MACHINE\\A\\ControlSet002\\Enum\\PCI\\VEN_A2\\1]\n\"A\"=\"a2\"\n"
+         "[HKEY_LOCAL_MACHINE\\A\\Select]\n\"Current\"=dword:2\n[-HKEY_LOCAL_MACHINE\\B]\n"
+         "[-HKEY_LOCAL_MACHINE\\A\\Select]\n",
+         "\\VEN_A\\1:A=a\n", 0},
     Case{"malformed lines are skipped and counted, inside the branch only", Encoding::utf16le,
          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\x]\nrubbish\n" + device + "\"Class\"=\"Net\"\nrubbish\n\"A\"=\"open\n\"B\"=dword:123456789\n"
          "\"C\"=hex:1g\n\"D\"=str(2):\"x\"\n\"E\"\n\"F\"=\"x\" y\n[HKEY_LOCAL_MACHINE\\SYSTEM\n\"Mfg\"=\"after a broken key line: lost\"\n",
@@ -287,6 +318,10 @@ INSTANTIATE_TEST_SUITE_P(RegExport, Devices, testing::Values(
         venA + "\\1\\Device Parameters]\n\"Class\"=\"below\"\n" + pci + venB + "\\1]\n" + values, false},
     DevicesCase{"short device keys and one without an instance, left out", pci + "VEN_1\\1]\n" + values + pci + venA +
         "]\n\"Class\"=\"x\"\n" + pci + venB + "\\1]\n" + values, false},
+    DevicesCase{"the same devices in two hives in turn, the second's Select naming its second control set",
+        cs1 + venA + "\\1]\n" + values + "[HKEY_USERS\\C\\ControlSet001\\Enum\\PCI\\" + venA + "\\1]\n" +
+        values + "[HKEY_USERS\\C\\ControlSet002\\Enum\\PCI\\" + venB + "\\1]\n" + values + cs1 + venB + "\\1]\n" +
+        values + "[HKEY_USERS\\C\\Select]\n\"Current\"=dword:00000002\n", false},
     DevicesCase{"a device's keys again after another's", pci + venA + "\\1]\n" + values + pci + venB + "\\1]\n" +
         values + pci + venA + "\\1]\n\"Service\"=\"later\"\n", true},
     DevicesCase{"a key deleted", pci + venA + "\\1]\n" + values + "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\x]\n" + pci + venB +

@@ -11,20 +11,9 @@ list=$(realpath "$1") corvane=$(realpath "$2") source=$(realpath "$3")
 cp "$source/tests/data/devices.lst" "$work/"
 cd "$work" || exit 1
 
-# The fixture as Windows exports a SYSTEM hive: its key sections in the
-# registry's order (names compared upper-cased, a key before those below it)
-# and the control set under its own name, chosen by Select\Current.
-{
-  head -1 "$source/tests/windows/pci-fixture.reg.txt"
-  awk '/^\[/ { if (section != "") print key "\002" section
-               key = toupper(substr($0, 2, length($0) - 2)); gsub(/\\/, "\001", key); section = $0; next }
-       section != "" { section = section "\003" $0 }
-       END { print key "\002" section }' "$source/tests/windows/pci-fixture.reg.txt" |
-    LC_ALL=C sort -t $'\002' -k1,1 | cut -d $'\002' -f2- | tr '\003' '\n' | sed 's/\\CurrentControlSet\\/\\ControlSet002\\/'
-  printf '\n[HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet001\\Enum\\PCI\\VEN_8086&DEV_1237&SUBSYS_00000000&REV_02\\0]\n'
-  printf '"DeviceDesc"=";an older control set"\n\n[HKEY_LOCAL_MACHINE\\SYSTEM\\Select]\n"Current"=dword:00000002\n'
-} >system.reg
-bash "$source/tests/support/make-hive.sh" system.reg SYSTEM || fail "make-hive.sh"
+# The fixture as Windows exports a SYSTEM hive, that hive, and one of a named
+# machine that Windows did not close cleanly (tests/support/hive-fixtures.sh).
+bash "$source/tests/support/hive-fixtures.sh" "$source" || fail "hive-fixtures.sh"
 
 "$list" system.reg >reg.out 2>reg.err
 "$list" SYSTEM >hive.out 2>hive.err
@@ -43,14 +32,8 @@ else
   check "hive: the same JSON as the .reg export" "$(sed "$its_file" reg.json)" "$(sed "$its_file" hive.json)"
 fi
 
-# Not closed cleanly: the primary sequence number ahead of the secondary, the
-# header's checksum made right again. Read all the same, told on standard error.
-# Its machine has a name, which the window's title shows.
-{ cat system.reg; printf '\n[HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet002\\Control\\ComputerName\\ComputerName]\n'
-  printf '"ComputerName"="DESKTOP-1234"\n'; } >named.reg
-bash "$source/tests/support/make-hive.sh" named.reg dirty || fail "make-hive.sh"
-perl -e 'open my $f, "+<", $ARGV[0] or die; binmode $f; read $f, my $b, 512; my @d = unpack "V128", $b;
-         $d[1]++; my $sum = 0; $sum ^= $d[$_] for 0 .. 126; $d[127] = $sum; seek $f, 0, 0; print $f pack "V128", @d' dirty
+# Not closed cleanly: read all the same, told on standard error. Its machine
+# has a name, which the window's title shows.
 "$list" dirty >stdout 2>stderr
 check "dirty hive: exit status" "0" "$?"
 check "dirty hive: the same lines" "$(cat hive.out)" "$(cat stdout)"

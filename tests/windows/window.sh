@@ -91,6 +91,46 @@ timeout 20 tail --pid="$pid" -f /dev/null
 wait "$pid"
 check "exit status after Escape, with a file" "0" "$?"
 
+# A hive on the command line: the notice that Windows did not close it cleanly
+# in the toolkit's box (not the "Oops!" one), then its name and its machine's
+# in the title. Ctrl+O offers hives among the file types, and opens one.
+mkdir "$work/hive" && cp "$database" "$work/hive/devices.lst"
+(cd "$work/hive" && bash "$source/tests/support/hive-fixtures.sh" "$source" >fixtures.log 2>&1) ||
+  fail "hive-fixtures.sh: $(cat "$work/hive/fixtures.log")"
+(cd "$work/hive" && exec "$run" "$corvane" dirty >stdout 2>stderr </dev/null) &
+pid=$!
+box=$(find_window '^Corvane$')
+if [ -z "$box" ]; then fail "no notice box for the dirty hive: $(cat "$work/hive/stderr")"; else
+  pass "the dirty hive's notice in the notice box"
+  [ -n "$(xdotool search --name '^Oops!$' 2>/dev/null)" ] && fail "an Oops! box for a notice"
+  sleep 0.5
+  xdotool key --window "$box" Return 2>/dev/null
+fi
+window=$(find_window "^Corvane 1\.5\.1 Release 12/17/2011' - dirty \(DESKTOP-1234\)\$")
+if [ -z "$window" ]; then fail "no window titled with the hive and its machine"; kill "$pid" 2>/dev/null; else
+  pass "the hive's name and its machine's in the title"
+  xdotool key --window "$window" ctrl+o
+  probe "Open another machine's devices" "$work/open.txt"
+  grep -qx "choice Registry hives (SYSTEM)" "$work/open.txt" && pass "Ctrl+O offers hives" ||
+    fail "Ctrl+O: no choice of hives: $(grep '^choice' "$work/open.txt" | paste -sd'|')"
+  dialog=$(find_window "^Open another machine's devices\$")
+  if [ -n "$screenshot" ] && [ -n "$dialog" ]; then
+    xdotool mousemove --window "$dialog" 300 250; sleep 0.5
+    import -window root -crop "$(xwininfo -id "$dialog" | awk '/Absolute upper-left X/ {x = $NF}
+      /Absolute upper-left Y/ {y = $NF} /Width:/ {w = $NF} /Height:/ {h = $NF} END {print w "x" h "+" x "+" y}')" \
+      +repage "${screenshot%.png}-open.png"
+  fi
+  xdotool type --delay 50 SYSTEM; xdotool key Return
+  opened=$(find_window "^Corvane 1\.5\.1 Release 12/17/2011' - SYSTEM\$")
+  [ -n "$opened" ] && pass "Ctrl+O opens a hive" || fail "Ctrl+O: no window titled with the hive SYSTEM"
+  xdotool key --window "$window" Escape 2>/dev/null
+fi
+timeout 20 tail --pid="$pid" -f /dev/null
+wait "$pid"
+check "exit status after Escape, with a hive" "0" "$?"
+# Wine's file dialog says on standard error which drives it cannot look into.
+check "with a hive, nothing on standard error" "" "$(grep -v '^wine: ' "$work/hive/stderr")"
+
 # Without devices.lst: the "Oops!" box (MessageBoxA), error.log, status 255.
 mkdir "$work/missing"
 (cd "$work/missing" && exec "$run" "$corvane" >stdout 2>stderr </dev/null) &

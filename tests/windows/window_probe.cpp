@@ -7,17 +7,19 @@
 //   resizable yes|no        whether its frame offers resizing or maximising
 //   resized WIDTHxHEIGHT    its client area after an attempt to make it larger
 //   text TEXT               the text of each static control (a message box's text)
+//   choice TEXT             each item of each combo box (a file dialog's file types)
 // Exit status 1 when no such window shows up.
 // window_probe --clipboard prints the clipboard's text (CF_UNICODETEXT) as UTF-8.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 namespace {
 
-BOOL CALLBACK printStaticText(HWND child, LPARAM)
+BOOL CALLBACK printTexts(HWND child, LPARAM)
 {
     char className[64], text[4096];
     GetClassNameA(child, className, sizeof className);
@@ -26,6 +28,15 @@ BOOL CALLBACK printStaticText(HWND child, LPARAM)
         for (std::size_t at = 0; (at = line.find('\n', at)) != std::string::npos;)
             line.replace(at, 1, "\\n");
         std::printf("text %s\n", line.c_str());
+    }
+    if (lstrcmpiA(className, "ComboBox") == 0) {
+        const LRESULT count = SendMessageW(child, CB_GETCOUNT, 0, 0);
+        wchar_t item[1024];
+        for (LRESULT at = 0; at < count; ++at)
+            if (SendMessageW(child, CB_GETLBTEXTLEN, at, 0) < static_cast<LRESULT>(std::size(item)) &&
+                SendMessageW(child, CB_GETLBTEXT, at, reinterpret_cast<LPARAM>(item)) != CB_ERR &&
+                WideCharToMultiByte(CP_UTF8, 0, item, -1, text, sizeof text, nullptr, nullptr) > 0)
+                std::printf("choice %s\n", text);
     }
     return TRUE;
 }
@@ -87,6 +98,6 @@ int main(int argc, char** argv)
     SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left + 100, frame.bottom - frame.top + 100,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     std::printf("resized %s\n", clientSize(window).c_str());
-    EnumChildWindows(window, printStaticText, 0);
+    EnumChildWindows(window, printTexts, 0);
     return 0;
 }
