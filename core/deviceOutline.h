@@ -32,6 +32,7 @@ using DeviceOutline = std::vector<OutlineLine>;
 
 DeviceOutline outlineOf(const DeviceRecord& device);
 
+
 // The text of the outline's first line, the device's label: its name, and
 // what tells it apart where another device shows the same name ("... (PCI bus
 // 2, device 0, function 0)"). Known once the source made the record, before

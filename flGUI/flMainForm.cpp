@@ -5,6 +5,7 @@
 #include "deviceFile.h"
 #include "deviceLineFeed.h"
 #include "deviceOutline.h"
+#include "deviceVerdict.h"
 #include "deviceSource.h"
 #include "driverFolder.h"
 #include "files.h"
@@ -17,6 +18,7 @@
 #include "visibleText.h"
 
 #include <FL/Fl.H>
+#include <FL/Fl_Box.H>
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Native_File_Chooser.H>
 
@@ -318,10 +320,15 @@ void flMainForm::createWidgets()
     tree->sortorder(FL_TREE_SORT_NONE);
     tree->show();
     tree->onRescan = [this] { rescan(); };
+    tree->onOpenFile = [this] { chooseFile(); };
     tree->onToggleAttention = [this] { showOnlyAttention(!attentionOnly); };
     tree->onFindDrivers = [this] { chooseDriversFolder(); };
     tree->onSaveReport = [this] { chooseReportFile(); };
     tree->hardwareIdsOf = [this](const std::string& deviceKey) { return hardwareIdsText(deviceKey); };
+    // In the space below the tree, the width of its box; not resizable, as the window.
+    verdict = new Fl_Box(10, 545, 785, 40);
+    verdict->align(FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_INSIDE | FL_ALIGN_WRAP);
+    window->add(verdict);
     fillTree(tree->view());
 }
 
@@ -331,9 +338,13 @@ void flMainForm::fillTree(const DeviceTree::View& view)
     std::vector<std::pair<std::string, DeviceOutline>> shown;  // key and outline of each device shown
     for (std::size_t i = 0; i < devices.size(); ++i) {
         const DeviceRecord& record = *devices[i];
-        if (!attentionOnly || record.needsAttention())
-            shown.emplace_back(record.identity(), i < readOutlines.size() ? std::move(readOutlines[i]) : outlineOf(record));
+        if (attentionOnly && !record.needsAttention())
+            continue;
+        shown.emplace_back(record.identity(), i < readOutlines.size() ? std::move(readOutlines[i]) : outlineOf(record));
+        if (attentionOnly)  // each says why it is there
+            shown.back().second.front().text = attentionLineText(record);
     }
+    verdict->copy_label(verdictOf(devices).c_str());
     if (measuredLines.empty() && window->shown()) {
         // A rescan or the filter: the display is open, and the lines are
         // measured as at the start.

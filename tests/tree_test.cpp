@@ -7,6 +7,7 @@
 #include "FormFixture.h"
 #include "flException.h"
 
+#include <FL/Fl_Box.H>
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Tree_Item.H>
 
@@ -62,8 +63,13 @@ TEST_F(Tree, WindowAndBrowserHaveTheirPlaces)
     EXPECT_EQ(form->window->h(), 600);
     EXPECT_STREQ(form->window->label(), "Corvane 1.5.1 Release 12/17/2011'");
     EXPECT_FALSE(form->window->shown());
-    ASSERT_EQ(form->window->children(), 1);
+    // The tree, and below it the line that says what the devices come to.
+    ASSERT_EQ(form->window->children(), 2);
     EXPECT_EQ(form->window->child(0), form->tree);
+    EXPECT_EQ(form->window->child(1), form->verdict);
+    EXPECT_EQ(form->verdict->y(), 545);
+    EXPECT_LE(form->verdict->y() + form->verdict->h(), 600);
+    EXPECT_STREQ(form->verdict->label(), "No PCI devices are recorded");
     EXPECT_EQ(form->tree->x(), 10);
     EXPECT_EQ(form->tree->y(), 15);
     EXPECT_EQ(form->tree->w(), 785);
