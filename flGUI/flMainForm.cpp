@@ -31,14 +31,20 @@ namespace {
 
 const char* const windowTitle = "Corvane 1.5.1 Release 12/17/2011'";
 
+std::string workingDirectory()
+{
+    std::error_code error;
+    const std::string folder = std::filesystem::current_path(error).u8string();
+    return error ? std::string() : folder;
+}
+
 // A dialog starts in the folder the user is in, where the files given on
 // the command line are found too; without one, GTK's dialog opens on the
 // recent files, empty.
 void startInWorkingDirectory(Fl_Native_File_Chooser& chooser)
 {
-    std::error_code error;
-    const std::string folder = std::filesystem::current_path(error).u8string();
-    if (!error)
+    const std::string folder = workingDirectory();
+    if (!folder.empty())
         chooser.directory(folder.c_str());
 }
 
@@ -201,8 +207,14 @@ void flMainForm::findDrivers(const std::string& folder)
 
 void flMainForm::chooseDriversFolder()
 {
+    const char* const title = "Find drivers in a folder";
+    if (const auto picked = platform::pickFolder(*window, title, workingDirectory())) {
+        if (!picked->empty())
+            findDrivers(*picked);
+        return;
+    }
     Fl_Native_File_Chooser chooser(Fl_Native_File_Chooser::BROWSE_DIRECTORY);
-    chooser.title("Find drivers in a folder");
+    chooser.title(title);
     startInWorkingDirectory(chooser);
     if (chooser.show() == 0 && chooser.filename() && *chooser.filename())
         findDrivers(chooser.filename());
@@ -232,7 +244,10 @@ void flMainForm::chooseReportFile()
 {
     Fl_Native_File_Chooser chooser(Fl_Native_File_Chooser::BROWSE_SAVE_FILE);
     chooser.title("Save report");
-    startInWorkingDirectory(chooser);
+    if (const std::string documents = platform::reportsFolder(); !documents.empty())
+        chooser.directory(documents.c_str());
+    else
+        startInWorkingDirectory(chooser);
     chooser.filter(platform::reportFileFilter());
     chooser.preset_file(reportFileName(machineName).c_str());
     chooser.options(Fl_Native_File_Chooser::SAVEAS_CONFIRM | Fl_Native_File_Chooser::USE_FILTER_EXT);

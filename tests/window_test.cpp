@@ -9,11 +9,13 @@
 #include "XDriver.h"
 #include "flException.h"
 #include "htmlReport.h"
+#include "platformWindow.h"
 
 #include <FL/Fl_Box.H>
 #include <FL/Fl.H>
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Tree_Item.H>
+#include <FL/filename.H>
 #include <FL/fl_draw.H>
 #include <FL/x.H>
 
@@ -670,6 +672,17 @@ TEST_F(Files, SkippedLinesAreSaidInTheNoticeBox)
     settleEvents();
     testing::internal::GetCapturedStderr();
     EXPECT_EQ(devicesShown(), "Kept");
+}
+
+// The dialog opens on its first filter: it shows every file the program
+// could read, a hive copied under any name among them.
+TEST(FileDialog, OpensOnEveryFileTheProgramReads)
+{
+    const std::string filters = platform::deviceFileFilters();
+    const std::string first = filters.substr(0, filters.find('\n'));
+    const std::string pattern = first.substr(first.find('\t') + 1);
+    for (const char* name : {"SYSTEM", "customer-hive", "SYSTEM.sav", "export.reg", "lspci.txt"})
+        EXPECT_TRUE(fl_filename_match(name, pattern.c_str())) << name << " by " << first;
 }
 
 TEST_F(Files, CtrlOOpensTheFileDialogAndCancellingChangesNothing)
