@@ -298,7 +298,7 @@ TEST_F(Tree, DriversOfAFolderFitTheDevices)
     form->tree->buildLines(device);
     EXPECT_EQ(childLabels(device), (std::vector<std::string>{"Windows", "Database", "Drivers that fit"}));
     EXPECT_EQ(childLabels(device->child(2)),
-              std::vector<std::string>{"e1000e/e1000e.inf: 82574L Gigabit (Intel, 2026-07-22, 1.2.3.4; rank ffff2001, unsigned)"});
+              std::vector<std::string>{"Best: 82574L Gigabit, 1.2.3.4, 2026-07-22, unsigned \u2014 e1000e/e1000e.inf"});
 
     dir.write("drivers/copy/other.inf", std::string(e1000eInf) + "[Strings.0409]\r\nModel=\"Another\"\r\n");
     form->rescan();
