@@ -63,9 +63,9 @@ int main(int argc, char** argv)
         folders.read(argv[1]);
         std::size_t fitting = 0, fits = 0;
         for (const Device& device : devices) {
-            const std::vector<DriverFit> found = folders.fits(device.first, device.second);
-            fitting += !found.empty();
-            fits += found.size();
+            const DriverFits found = folders.fits(device.first, device.second);
+            fitting += !found.best.empty();
+            fits += found.best.size() + found.more;
         }
         std::printf("%zu INF files read, %zu skipped; %zu of %zu devices fit %zu drivers; peak %.1f MB\n",
                     folders.infFilesRead(), folders.filesSkipped(), fitting, devices.size(), fits,

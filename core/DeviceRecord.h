@@ -91,8 +91,9 @@ public:
     HardwareEntry entry;
     bool inDatabase = false;                   // entry is a devices.lst line
     // The drivers of the folders looked in that fit it, best first; none
-    // when no folder was looked in.
+    // when no folder was looked in. At most maxListedFits: how many more fit.
     std::optional<std::vector<DriverFit>> fits;
+    std::size_t moreFits = 0;
 };
 
 #endif

@@ -149,6 +149,9 @@ DeviceOutline outlineOf(const DeviceRecord& device)
         }
         if (device.fits->empty())
             add(2, "None of the folder's drivers fits");
+        if (device.moreFits)
+            add(2, std::to_string(device.moreFits) + " more drivers fit; the best " + std::to_string(device.fits->size()) +
+                       " are listed");
     }
     return outline;
 }

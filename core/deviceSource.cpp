@@ -110,8 +110,11 @@ void matchDatabase(const DeviceRecords& devices, const HardwareDatabase& databas
 
 void matchDrivers(const DeviceRecords& devices, const DriverFolders& folders)
 {
-    for (const auto& device : devices)
-        device->fits = folders.fits(device->hardwareIds(), device->compatibleIds());
+    for (const auto& device : devices) {
+        DriverFits found = folders.fits(device->hardwareIds(), device->compatibleIds());
+        device->fits = std::move(found.best);
+        device->moreFits = found.more;
+    }
 }
 
 DeviceRecords readDevices(DeviceSource& source, const HardwareDatabase& database)

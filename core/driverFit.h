@@ -2,8 +2,10 @@
 #ifndef CORVANE_DRIVERFIT_H
 #define CORVANE_DRIVERFIT_H
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // A driver of a folder that fits a device: a models line of an INF file
 // naming one of the device's IDs, ranked as Windows ranks it (driverFolder.h).
@@ -18,6 +20,13 @@ struct DriverFit {
     std::string matchedId;      // the INF's ID that matched, as written there
     std::uint32_t rank;
     bool signedPackage;
+};
+
+// The drivers that fit a device, the best first, as many as are listed
+// (maxListedFits), and how many more fit.
+struct DriverFits {
+    std::vector<DriverFit> best;
+    std::size_t more = 0;
 };
 
 #endif

@@ -67,7 +67,7 @@ bool replaceableFile(const std::string& path, std::string& error);
 // one gets 0666 less the umask, as other programs' files do (POSIX).
 // Nothing is written where replaceableFile refuses `path`; that is looked at
 // first and again just before the rename. False with the reason
-// in `error` when it cannot. `beforeRename` runs between the two (tests stop
+// in `error` when it cannot, which names `path`, never the temporary file. `beforeRename` runs between the two (tests stop
 // the process there).
 bool replaceFile(const std::string& path, const std::string& contents, std::string& error,
                  const std::function<void()>& beforeRename = {});
@@ -87,10 +87,44 @@ struct DirectoryEntry {
 
 enum class Listing { listed, missing, notADirectory, unreadable };
 
-// The names in the directory `path` (a link to a directory is followed;
-// on Windows a DOS device name is no directory), without "." and "..", in no
-// particular order, into `entries`. Nothing is opened but the directory.
-Listing listDirectory(const std::string& path, std::vector<DirectoryEntry>& entries);
+// A directory held open while what is in it is read: each name in it is
+// opened relative to it (openat, or on Windows below it while it is held
+// and cannot be renamed), so that directories nest as deep as they like and
+// nothing renamed or swapped for a symbolic link meanwhile leads out of the
+// tree. Nothing below it is opened through a link (on Windows a junction).
+class OpenDirectory {
+public:
+    // What tells a directory from all others on the machine.
+    struct Identity {
+        std::uint64_t device = 0, file = 0;
+        bool operator==(const Identity& other) const { return device == other.device && file == other.file; }
+    };
+
+    OpenDirectory();
+    ~OpenDirectory();
+    OpenDirectory(OpenDirectory&&) noexcept;
+    OpenDirectory& operator=(OpenDirectory&&) noexcept;
+
+    // The directory `path` names; a link to one is followed, as the user
+    // named it (on Windows a DOS device name is no directory).
+    static Listing open(const std::string& path, OpenDirectory& opened);
+    // The names in it, without "." and "..", in no particular order; nothing
+    // is opened but the directory.
+    Listing list(std::vector<DirectoryEntry>& entries) const;
+    // Its directory `name`; false for anything else, a link to one included.
+    bool openSubdirectory(const std::string& name, OpenDirectory& opened) const;
+    // The directory it is in, when that is still the one of `parent`: one of
+    // them may have been moved since it was opened.
+    bool openParent(const Identity& parent, OpenDirectory& opened) const;
+    Identity identity() const;
+    // Its file `name` when that is a regular file, as openRegularFile opens
+    // one, but never through a link.
+    OpenedFile openFile(const std::string& name) const;
+
+private:
+    struct Handle;
+    std::unique_ptr<Handle> handle;
+};
 
 }
 

@@ -51,6 +51,8 @@ public:
     // the bug-log text, also when error.log cannot be written, and the
     // standard-error line ends with it.
     bool userFacing = false;
+    // Memory ran out: fatal also where other failures are survived (a rescan).
+    bool memoryRanOut = false;
 
 private:
     void report(const char* lineEnd) const;

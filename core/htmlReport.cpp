@@ -309,16 +309,22 @@ std::string reportDate(std::time_t now)
 
 std::string reportFileName(std::string_view machineName)
 {
+    const std::string prefix = "corvane-", suffix = ".html";
     std::string name;
     for (const char c : machineName) {
         const auto byte = static_cast<unsigned char>(c);
         const bool refused = byte < 0x20 || byte == 0x7F || std::strchr(" <>:\"/\\|?*", c);
         name += refused ? '_' : c;
     }
+    // File systems take names of 255 bytes (Windows 255 UTF-16 units, never fewer): cut at a character's start.
+    std::size_t length = std::min(name.size(), maxFileNameBytes - prefix.size() - suffix.size());
+    while (length < name.size() && length > 0 && (static_cast<unsigned char>(name[length]) & 0xC0) == 0x80)
+        --length;
+    name.resize(length);
     // Windows takes no name that ends in a dot; none may start one (hidden on Linux).
     while (!name.empty() && (name.back() == '.' || name.back() == '_'))
         name.pop_back();
     while (!name.empty() && name.front() == '.')
         name.erase(0, 1);
-    return "corvane-" + (name.empty() ? std::string("report") : name) + ".html";
+    return prefix + (name.empty() ? std::string("report") : name) + suffix;
 }

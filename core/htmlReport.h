@@ -57,7 +57,9 @@ std::string htmlReport(const ReportSettings& settings, const ReportMachine& mach
 std::string reportDate(std::time_t now = std::time(nullptr));
 
 // The file name proposed for a machine's report: "corvane-NAME.html", the
-// name's characters that no file system takes (and blanks) as '_'.
+// name's characters that no file system takes (and blanks) as '_', and the
+// whole no longer than a file system takes (maxFileNameBytes).
+constexpr std::size_t maxFileNameBytes = 255;
 std::string reportFileName(std::string_view machineName);
 
 // `text` escaped for HTML text and attribute values.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "infFile.h"
 
+#include "keyedHash.h"
 #include "text.h"
 
 #include <algorithm>
@@ -9,6 +10,9 @@
 #include <tuple>
 
 namespace {
+
+// Thrown where reading a file goes past its budget, caught where its reading started.
+struct OverBudget {};
 
 // "0x80" or "128": how decorations write product types and suite masks.
 std::optional<std::uint32_t> flagNumber(std::string_view text)
@@ -170,7 +174,7 @@ std::vector<std::size_t> InfReader::sectionsNamed(std::string_view name) const
 {
     // The index holds (hash, position) pairs in order: those of one hash come
     // in the file's order.
-    const std::uint64_t hash = text::foldedHash(name);
+    const std::uint64_t hash = text::keyedFoldedHash(name);
     std::vector<std::size_t> found;
     for (auto at = std::lower_bound(sectionIndex.begin(), sectionIndex.end(), std::make_pair(hash, std::uint32_t(0)));
          at != sectionIndex.end() && at->first == hash; ++at)
@@ -192,6 +196,9 @@ void InfReader::forEachEntry(std::string_view name, inf::Entry& entry, Each each
 const std::string& InfReader::substituted(std::string_view field)
 {
     inf::substitute(field, strings, substitution);
+    spent += substitution.size();
+    if (spent > budget)
+        throw OverBudget();
     return substitution;
 }
 
@@ -294,13 +301,13 @@ std::optional<std::string> InfReader::modelsSection(const inf::Entry& manufactur
     return std::nullopt;
 }
 
-const InfReader::Install& InfReader::install(const std::string& name)
+std::size_t InfReader::install(const std::string& name)
 {
-    const std::uint64_t hash = text::foldedHash(name);
+    const std::uint64_t hash = text::keyedFoldedHash(name);
     const auto [first, last] = installsByHash.equal_range(hash);
     for (auto known = first; known != last; ++known)
         if (text::equalAsciiFolded(installs[known->second].name, name))
-            return installs[known->second];
+            return known->second;
     Install result{name, 0xFF, false, {}, {}};
     std::string section = name + ".NT" + architectureName(target.architecture);
     if (sectionsNamed(section).empty())
@@ -324,7 +331,7 @@ const InfReader::Install& InfReader::install(const std::string& name)
     });
     installsByHash.emplace(hash, installs.size());
     installs.push_back(std::move(result));
-    return installs.back();
+    return installs.size() - 1;
 }
 
 void InfReader::readModels(const std::string& section, const DriverVersion& packageDriver,
@@ -343,9 +350,10 @@ void InfReader::readModels(const std::string& section, const DriverVersion& pack
         }
         if (!anyId)
             return;
-        const Install& found = install(installName);
+        const std::size_t index = install(installName);
+        const Install& found = installs[index];
         model(InfModel{description, installName, ids, found.featureScore,
-                       found.hasDriverVersion ? found.driver : packageDriver, found.excludeIds});
+                       found.hasDriverVersion ? found.driver : packageDriver, index, found.excludeIds});
     });
 }
 
@@ -361,11 +369,23 @@ InfResult InfReader::read(std::string_view bytes, const std::function<void(const
     for (std::size_t index = 0; index < sections.size(); ++index)
         sectionIndex.emplace_back(sections[index].nameHash, static_cast<std::uint32_t>(index));
     std::sort(sectionIndex.begin(), sectionIndex.end());
-    loadStrings();
-    InfPackage header;
-    if (!readVersion(header))
-        return InfResult::notInf;
-    package(header);
+    budget = substitutionBudget(text.size());
+    spent = 0;
+    try {
+        loadStrings();
+        InfPackage header;
+        if (!readVersion(header))
+            return InfResult::notInf;
+        package(header);
+        readManufacturers(header.driver, model);
+    } catch (const OverBudget&) {
+        return InfResult::overBudget;
+    }
+    return InfResult::read;
+}
+
+void InfReader::readManufacturers(const DriverVersion& packageDriver, const std::function<void(const InfModel&)>& model)
+{
     installs.clear();
     installsByHash.clear();
     modelsSectionsRead.clear();
@@ -376,8 +396,12 @@ InfResult InfReader::read(std::string_view bytes, const std::function<void(const
     });
     for (const std::string& section : chosen)
         if (modelsSectionsRead.insert(text::asciiLowered(section)).second)  // named by two lines: its models once
-            readModels(section, header.driver, model);
-    return InfResult::read;
+            readModels(section, packageDriver, model);
+}
+
+std::uint64_t substitutionBudget(std::size_t textSize)
+{
+    return 16 * std::uint64_t(textSize) + (1u << 20);
 }
 
 std::optional<InfFile> readInfFile(std::string_view bytes, const WindowsTarget& target)
@@ -393,8 +417,10 @@ std::optional<InfFile> readInfFile(std::string_view bytes, const WindowsTarget& 
             file.driver = package.driver;
         },
         [&](const InfModel& model) {
+            if (model.install == file.excludeIds.size())
+                file.excludeIds.push_back(model.excludeIds);
             file.models.push_back({std::string(model.description), std::string(model.installSection), model.ids,
-                                   model.featureScore, model.driver, model.excludeIds});
+                                   model.featureScore, model.driver, model.install});
         });
     if (result != InfResult::read)
         return std::nullopt;

@@ -26,6 +26,7 @@
 // Sections are named without regard to case, and those of the same name
 // are one. Every field is substituted (%strkey%).
 #include "infText.h"
+#include "keyedHash.h"
 #include "windowsTarget.h"
 
 #include <cstdint>
@@ -41,6 +42,12 @@
 // Real INF files are at most a few megabytes; a larger file is refused
 // before it is read.
 constexpr std::uint64_t maxInfFileSize = 32 * 1024 * 1024;
+
+// How many bytes of text a file's substitutions may make: 16 times its text
+// (decoded) and a megabyte. A real INF makes about as much as it holds, but
+// a line of a few bytes naming a string of 4,095 characters makes
+// kilobytes, so what a file may cost to read and keep is bounded here.
+std::uint64_t substitutionBudget(std::size_t textSize);
 
 // DriverVer=mm/dd/yyyy,w.x.y.z. The month and the day may have one digit or
 // two, '-' may stand for '/'; a date that is no day of the calendar reads
@@ -73,10 +80,16 @@ struct InfModel {
     const std::vector<std::string>& ids;
     std::uint8_t featureScore;  // 0xFF when the install section gives none
     DriverVersion driver;       // the install section's own, else [Version]'s
+    // The install section's number in the file, from 0 in the order the
+    // lines first name them: the lines of one install section share its
+    // ExcludeID lists, so they need be kept once.
+    std::size_t install;
     const std::vector<std::string>& excludeIds;
 };
 
-enum class InfResult { read, notInf, tooLarge };
+// overBudget: the file's substitutions went past substitutionBudget; what
+// went to `model` before is to be dropped.
+enum class InfResult { read, notInf, tooLarge, overBudget };
 
 // Reads INF files one after another; what it keeps between them is only
 // room to work in, never a file's text.
@@ -105,11 +118,14 @@ private:
     // Calls `each` for every entry of the sections named `name`.
     template <typename Each>
     void forEachEntry(std::string_view name, inf::Entry& entry, Each each);
+    // Substituted, counted against the budget.
     const std::string& substituted(std::string_view field);
     void loadStrings();
     bool readVersion(InfPackage& package);
     std::optional<std::string> modelsSection(const inf::Entry& manufacturer);
-    const Install& install(const std::string& name);
+    void readManufacturers(const DriverVersion& packageDriver, const std::function<void(const InfModel&)>& model);
+    // The install section's number, read when first named.
+    std::size_t install(const std::string& name);
     void readModels(const std::string& section, const DriverVersion& packageDriver,
                     const std::function<void(const InfModel&)>& model);
 
@@ -123,10 +139,11 @@ private:
     std::string substitution, provider, infClass, catalogFile, description, installName;
     std::vector<std::string> ids;
     // Of the file being read: what its install sections say, and the
-    // models sections read, each once.
+    // models sections read, each once; what its substitutions may make, and made.
     std::vector<Install> installs;
-    std::unordered_multimap<std::uint64_t, std::size_t> installsByHash;
-    std::unordered_set<std::string> modelsSectionsRead;
+    std::unordered_multimap<std::uint64_t, std::size_t> installsByHash;  // text::keyedFoldedHash of the name
+    std::unordered_set<std::string, text::KeyedHasher> modelsSectionsRead;
+    std::uint64_t budget = 0, spent = 0;
 };
 
 // One file read whole, kept: for tests and tools.
@@ -137,15 +154,16 @@ struct InfFile {
         std::vector<std::string> ids;
         unsigned featureScore;
         DriverVersion driver;
-        std::vector<std::string> excludeIds;
+        std::size_t install;  // its ExcludeIDs: excludeIds[install]
     };
     std::string provider;
     std::string infClass;
     std::string catalogFile;
     DriverVersion driver;
     std::vector<Model> models;
+    std::vector<std::vector<std::string>> excludeIds;  // of each install section
 };
-// Nothing when the bytes are no INF or too large.
+// Nothing when the bytes are no INF, too large or over budget.
 std::optional<InfFile> readInfFile(std::string_view bytes, const WindowsTarget& target = {});
 
 #endif

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "infText.h"
 
+#include "keyedHash.h"
 #include "text.h"
 #include "textEncoding.h"
 
@@ -113,11 +114,11 @@ std::size_t utf16ToUtf8(const unsigned char* in, std::size_t units, bool bigEndi
     return static_cast<std::size_t>(out - start);
 }
 
-std::string_view copyToScratch(const std::string& text, Scratch& scratch)
+std::string_view copyToScratch(std::string_view text, Scratch& scratch, char*& copy)
 {
-    char* out = scratch.reserve(text.size());
-    std::memcpy(out, text.data(), text.size());
-    return {out, text.size()};
+    copy = scratch.reserve(text.size());
+    std::memcpy(copy, text.data(), text.size());
+    return {copy, text.size()};
 }
 
 // The length of UTF-8 text in UTF-16 code units, as Windows counts characters.
@@ -133,12 +134,10 @@ std::size_t utf16Length(std::string_view text)
 }
 
 // Whether the physical line [begin, end) of an entry ends continued: its last
-// character outside quotes and before a comment is a backslash. A %strkey%
-// token's semicolon is no comment.
+// character outside quotes and before a comment is a backslash.
 bool lineContinues(std::string_view text, std::size_t begin, std::size_t end)
 {
-    bool continued = false, inPercent = false;
-    std::size_t nextPercent = begin;  // the first '%' at or after it is known up to here
+    bool continued = false;
     for (std::size_t at = begin; at < end; ++at) {
         const char c = text[at];
         if (c == '"') {
@@ -147,15 +146,9 @@ bool lineContinues(std::string_view text, std::size_t begin, std::size_t end)
                 at = findByte(text.substr(0, end), '"', at + 2);
             continued = false;
         } else if (c == ';') {
-            if (inPercent && nextPercent <= at)
-                nextPercent = findByte(text.substr(0, end), '%', at + 1);
-            if (!inPercent || nextPercent == end)
-                return continued;
-            continued = false;
+            return continued;
         } else if (!isBlank(c)) {
             continued = c == '\\';
-            if (c == '%')
-                inPercent = !inPercent;
         }
     }
     return continued;
@@ -171,7 +164,7 @@ bool readSectionName(std::string_view text, std::size_t at, std::size_t lineEnd,
     section.name = text.substr(at + 1, close - at - 1);
     if (utf16Length(section.name) > maxSectionNameLength)
         return false;
-    section.nameHash = text::foldedHash(section.name);
+    section.nameHash = text::keyedFoldedHash(section.name);
     return true;
 }
 
@@ -189,22 +182,30 @@ char* Scratch::reserve(std::size_t size)
 std::string_view decodeText(std::string_view bytes, Scratch& scratch)
 {
     std::string_view text;
+    char* converted = nullptr;  // where the text is when it had to be written
     const auto starts = [&](std::string_view mark) { return bytes.substr(0, mark.size()) == mark; };
     if (starts("\xFF\xFE") || starts("\xFE\xFF")) {
         const std::size_t units = (bytes.size() - 2) / 2;
-        char* out = scratch.reserve(3 * units);
+        converted = scratch.reserve(3 * units);
         const auto* in = reinterpret_cast<const unsigned char*>(bytes.data() + 2);
-        text = std::string_view(out, utf16ToUtf8(in, units, bytes[0] == '\xFE', out));
+        text = std::string_view(converted, utf16ToUtf8(in, units, bytes[0] == '\xFE', converted));
     } else if (starts("\xEF\xBB\xBF")) {
         text = bytes.substr(3);
         if (firstNonAscii(text) != text.size() && !text::isUtf8(text))
-            text = copyToScratch(text::validUtf8(text), scratch);
+            text = copyToScratch(text::validUtf8(text), scratch, converted);
     } else {
         text = bytes;
         if (firstNonAscii(text) != text.size())
-            text = copyToScratch(windows1252ToUtf8(text), scratch);
+            text = copyToScratch(windows1252ToUtf8(text), scratch, converted);
     }
-    return text.substr(0, findByte(text, controlZ, 0));
+    text = text.substr(0, findByte(text, controlZ, 0));
+    if (findByte(text, '\0', 0) == text.size())
+        return text;
+    // Windows reads a zero as a blank: inside a field a space, at its ends dropped.
+    if (!converted)
+        text = copyToScratch(text, scratch, converted);
+    std::replace(converted, converted + text.size(), '\0', ' ');
+    return text;
 }
 
 void cutToLength(std::string& text, std::size_t limit)
@@ -230,6 +231,7 @@ bool findSections(std::string_view text, std::vector<Section>& sections)
     // The last line that started with '[' (after blanks), and whether it continued.
     std::size_t bracketLine = std::string_view::npos;
     bool bracketLineContinued = false;
+    std::size_t firstSection = text.size();  // where its line starts
     for (std::size_t at = findByte(text, '[', 0); at < text.size(); at = findByte(text, '[', at + 1)) {
         std::size_t lineStart = at;
         while (lineStart > 0 && isBlank(text[lineStart - 1]))
@@ -254,15 +256,19 @@ bool findSections(std::string_view text, std::vector<Section>& sections)
             section.end = text.size();
             if (!sections.empty())
                 sections.back().end = lineStart;
-            else if (Entry entry; EntryReader(text, 0, lineStart).next(entry))
-                return false;  // an entry before the first section
+            else
+                firstSection = lineStart;
             sections.push_back(section);
         }
         at = lineEnd;
     }
-    if (Entry entry; sections.empty() && EntryReader(text, 0, text.size()).next(entry))
-        return false;
-    return true;
+    // Text before the first section makes no INF, unless the file has a
+    // [Strings] section: then Windows passes over it (as it does a comment
+    // block of /*++ ... --*/ before [Version]).
+    Entry entry;
+    return !EntryReader(text, 0, firstSection).next(entry) ||
+           std::any_of(sections.begin(), sections.end(),
+                       [](const Section& section) { return text::equalAsciiFolded(section.name, "strings"); });
 }
 
 bool EntryReader::next(Entry& entry)
@@ -301,9 +307,6 @@ void appendText(std::string& field, std::string_view more)
 void finishField(std::string& field, std::size_t significant)
 {
     field.resize(std::min(significant, field.size()));
-    const std::size_t zero = field.find('\0');
-    if (zero != std::string::npos)
-        field.resize(zero);  // Windows' strings end there
     cutToLength(field, maxFieldLength);
 }
 
@@ -324,7 +327,7 @@ void EntryReader::readEntry(Entry& entry)
     entry.count = 0;
     std::string* field = &startField(entry.fields, 0);
     std::size_t significant = 0;  // the field without the blanks it ends in
-    bool skippingBlanks = true, keyPossible = true, inPercent = false;
+    bool skippingBlanks = true, keyPossible = true;
     const auto nextField = [&]() {
         finishField(*field, significant);
         field = &startField(entry.fields, ++entry.count);
@@ -359,7 +362,7 @@ void EntryReader::readEntry(Entry& entry)
             }
             continue;
         }
-        if (c == ';' && !semicolonIsText(inPercent)) {
+        if (c == ';') {  // also after an odd percent sign, as Windows reads it (the documentation says otherwise)
             skipComment();
             continue;
         }
@@ -371,12 +374,8 @@ void EntryReader::readEntry(Entry& entry)
         }
         if (c == '\\') {
             skippingBlanks = continues(*field, significant);
-            if (skippingBlanks)
-                inPercent = false;  // a %strkey% token ends with its line
             continue;
         }
-        if (c == '%')
-            inPercent = !inPercent;
         std::size_t end = position + 1;
         while (end < text.size() && !special[static_cast<unsigned char>(text[end])])
             ++end;
@@ -436,71 +435,46 @@ bool EntryReader::continues(std::string& field, std::size_t& significant)
     return false;
 }
 
-bool EntryReader::semicolonIsText(bool inPercent)
-{
-    if (!inPercent)
-        return false;
-    // Both looked for once and kept while still ahead: a line of many
-    // semicolons is not searched again for each.
-    if (lineEndAhead <= position)
-        lineEndAhead = findByte(text, '\n', position);
-    if (percentAhead <= position)
-        percentAhead = findByte(text, '%', position + 1);
-    return percentAhead < lineEndAhead;
-}
-
 void StringTable::clear()
 {
     arena.clear();
     entries.clear();
-    std::fill(slots.begin(), slots.end(), 0);
+    slots.clear();
 }
 
-void StringTable::grow()
+std::string_view StringTable::keyOf(const Item& item) const
 {
-    slots.assign(std::max<std::size_t>(64, slots.size() * 2), 0);
-    const std::size_t mask = slots.size() - 1;
-    for (std::size_t index = 0; index < entries.size(); ++index) {
-        std::size_t slot = entries[index].hash & mask;
-        while (slots[slot] != 0)
-            slot = (slot + 1) & mask;
-        slots[slot] = static_cast<std::uint32_t>(index + 1);
-    }
+    return std::string_view(arena).substr(item.keyOffset, item.keyLength);
 }
 
 void StringTable::add(const Entry& entry)
 {
-    if (!entry.hasKey || find(entry.key))
+    if (!entry.hasKey)
         return;
-    if ((entries.size() + 1) * 2 > slots.size())
-        grow();
+    const std::uint64_t hash = text::keyedFoldedHash(entry.key);
+    if (findHashed(hash, entry.key))
+        return;
     const std::string_view value = entry.field(0);
-    const Item item{text::foldedHash(entry.key), static_cast<std::uint32_t>(arena.size()),
-                    static_cast<std::uint32_t>(entry.key.size()),
-                    static_cast<std::uint32_t>(arena.size() + entry.key.size()),
-                    static_cast<std::uint32_t>(value.size())};
+    entries.push_back({static_cast<std::uint32_t>(arena.size()), static_cast<std::uint32_t>(entry.key.size()),
+                       static_cast<std::uint32_t>(arena.size() + entry.key.size()),
+                       static_cast<std::uint32_t>(value.size())});
     arena += entry.key;
     arena += value;
-    const std::size_t mask = slots.size() - 1;
-    std::size_t slot = item.hash & mask;
-    while (slots[slot] != 0)
-        slot = (slot + 1) & mask;
-    entries.push_back(item);
-    slots[slot] = static_cast<std::uint32_t>(entries.size());
+    slots.insert(hash, static_cast<std::uint32_t>(entries.size() - 1));
+}
+
+std::optional<std::string_view> StringTable::findHashed(std::uint64_t hash, std::string_view key) const
+{
+    const auto found = slots.find(hash, [&](std::uint32_t index) { return text::equalAsciiFolded(keyOf(entries[index]), key); });
+    if (!found)
+        return std::nullopt;
+    const Item& item = entries[*found];
+    return std::string_view(arena).substr(item.valueOffset, item.valueLength);
 }
 
 std::optional<std::string_view> StringTable::find(std::string_view key) const
 {
-    if (slots.empty())
-        return std::nullopt;
-    const std::uint64_t hash = text::foldedHash(key);
-    const std::size_t mask = slots.size() - 1;
-    for (std::size_t slot = hash & mask; slots[slot] != 0; slot = (slot + 1) & mask) {
-        const Item& item = entries[slots[slot] - 1];
-        if (item.hash == hash && text::equalAsciiFolded(std::string_view(arena).substr(item.keyOffset, item.keyLength), key))
-            return std::string_view(arena).substr(item.valueOffset, item.valueLength);
-    }
-    return std::nullopt;
+    return findHashed(text::keyedFoldedHash(key), key);
 }
 
 void substitute(std::string_view field, const StringTable& strings, std::string& out)

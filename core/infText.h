@@ -6,6 +6,8 @@
 // encodings, sections, entries of comma-separated fields with quotes,
 // comments and continued lines, and %strkey% substitution. What the entries
 // mean is infFile.h's.
+#include "keyedHash.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -37,13 +39,14 @@ private:
 // An INF file's bytes as UTF-8 text: UTF-16 (little- or big-endian) or UTF-8
 // with a byte-order mark, else Windows-1252 (Windows reads such a file in
 // its ANSI code page: a US-English Windows' one). Invalid UTF-8 becomes
-// U+FFFD. The text ends at the first Ctrl-Z, as files of DOS did. The view
-// is into `bytes` when they need no conversion, else into `scratch`.
+// U+FFFD. The text ends at the first Ctrl-Z, as files of DOS did; a zero
+// character is a space, as Windows reads it. The view is into `bytes` when
+// they need no conversion, else into `scratch`.
 std::string_view decodeText(std::string_view bytes, Scratch& scratch);
 
 struct Section {
     std::string_view name;   // between the brackets, as written
-    std::uint64_t nameHash;  // text::foldedHash(name)
+    std::uint64_t nameHash;  // text::keyedFoldedHash(name)
     std::size_t begin;       // its entries: from the line after its [name] line
     std::size_t end;         // to the next [name] line or the end
 };
@@ -51,14 +54,16 @@ struct Section {
 // The sections of `text` in their order; sections of the same name are
 // listed each. False when Windows would take the file for no INF: a line
 // starting with '[' without the closing bracket, a name of more than 255
-// characters, or an entry before the first section. A '[' starting a line
-// that a backslash continues is no section.
+// characters, or an entry before the first section in a file without a
+// [Strings] section (with one, Windows passes over such text). A '['
+// starting a line that a backslash continues is no section.
 bool findSections(std::string_view text, std::vector<Section>& sections);
 
 // One entry: `key = field, field, ...` or `field, field, ...`. Quotes are
 // taken away (a doubled one stands for itself), blanks around fields
 // dropped (those in quotes kept), tabs made spaces, comments and line
-// continuations applied. Fields are not substituted yet.
+// continuations applied. A semicolon outside quotes starts a comment, also
+// within a %strkey% token, as Windows reads it. Fields are not substituted yet.
 class Entry {
 public:
     bool hasKey = false;
@@ -92,12 +97,10 @@ private:
     // At a backslash: true when it continues the line (the position is then
     // on the next line), false when it is text (appended to `field`).
     bool continues(std::string& field, std::size_t& significant);
-    bool semicolonIsText(bool inPercent);
     void skipComment();
 
     std::string_view text;
     std::size_t position;
-    std::size_t lineEndAhead = 0, percentAhead = 0;
 };
 
 // The strings of the [Strings] section in use, looked up by key without
@@ -111,14 +114,14 @@ public:
 
 private:
     struct Item {
-        std::uint64_t hash;
-        std::uint32_t keyOffset, keyLength, valueOffset, valueLength;
+        std::uint32_t keyOffset, keyLength, valueOffset, valueLength;  // in `arena`: one file's text at most
     };
-    void grow();
+    std::string_view keyOf(const Item& item) const;
+    std::optional<std::string_view> findHashed(std::uint64_t hash, std::string_view key) const;
 
     std::string arena;
     std::vector<Item> entries;
-    std::vector<std::uint32_t> slots;  // open addressing: entry index + 1, 0 for none
+    text::HashSlots slots;  // by text::keyedFoldedHash of the key
 };
 
 // `field` with each %strkey% replaced by its string (once: what a string

@@ -15,9 +15,16 @@ bool isActingCodePoint(std::int32_t code)
            (code >= 0x2066 && code <= 0x2069);
 }
 
+// Unicode's noncharacters, which no text should carry (an HTML parser
+// refuses them): U+FDD0 to U+FDEF, and the last two of each plane.
+bool isNoncharacter(std::int32_t code)
+{
+    return (code >= 0xFDD0 && code <= 0xFDEF) || (code & 0xFFFE) == 0xFFFE;
+}
+
 void appendEscape(std::string& out, const char* format, unsigned value)
 {
-    char escape[8];
+    char escape[16];
     std::snprintf(escape, sizeof escape, format, value);
     out += escape;
 }
@@ -51,8 +58,8 @@ void text::appendVisibleText(std::string& out, std::string_view raw, Tabs tabs)
         const std::int32_t code = utf8CodePoint(raw, at, length);
         if (code < 0)
             appendEscape(out, "\\x%02x", byte);
-        else if (isActingCodePoint(code))
-            appendEscape(out, "\\u%04x", static_cast<unsigned>(code));
+        else if (isActingCodePoint(code) || isNoncharacter(code))
+            appendEscape(out, code > 0xFFFF ? "\\U%08x" : "\\u%04x", static_cast<unsigned>(code));
         else
             out.append(raw, at, length);
         at += length;

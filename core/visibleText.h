@@ -12,9 +12,12 @@
 // - C0 controls (U+0000 to U+001F; a tab stays where the caller keeps it)
 //   and DEL: `\x1b`, two small hexadecimal digits;
 // - C1 controls (U+0080 to U+009F, such as U+009B, the one-character CSI, and
-//   U+0085, NEL), the line and paragraph separators (U+2028, U+2029) and the
+//   U+0085, NEL), the line and paragraph separators (U+2028, U+2029), the
 //   bidirectional embeddings, overrides and isolates (U+202A to U+202E,
-//   U+2066 to U+2069): `\u202e`, four small hexadecimal digits;
+//   U+2066 to U+2069) and the noncharacters (U+FDD0 to U+FDEF, U+FFFE,
+//   U+FFFF and the last two of every other plane, which an HTML parser
+//   refuses): `\u202e`, four small hexadecimal digits, above U+FFFF
+//   `\U0010ffff`, eight;
 // - each byte that starts no well-formed UTF-8 character (a file name in
 //   another encoding, a damaged text): `\xe9`, so that the name can still be
 //   told from others.

@@ -166,6 +166,8 @@ bool flMainForm::reload(const std::string& fromFile)
         fillTree(tree->view());
         loaded = true;
     } catch (const flException& failure) {
+        if (failure.memoryRanOut)
+            failure.reportAndExit();
         failure.reportAndContinue();
     } catch (const std::bad_alloc& exhausted) {
         // Fatal wherever memory runs out, as in the programs without a window.
@@ -256,7 +258,7 @@ void flMainForm::chooseReportFile()
     const std::string path = chooser.filename();
     std::string error;
     if (!saveReport(path, error))
-        showNoticeBox("The report could not be saved to " + text::visibleText(path) + ": " + text::visibleText(error));
+        showNoticeBox("The report could not be saved: " + text::visibleText(error));  // the error names the report
 }
 
 void flMainForm::showNotice()

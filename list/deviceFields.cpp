@@ -133,6 +133,7 @@ DeviceFields fieldsOf(const DeviceRecord& device, const PciIdsNames* names)
         fields.fits.emplace();
         for (const DriverFit& fit : *device.fits)
             fields.fits->push_back(fitOf(fit));
+        fields.moreFits = device.moreFits;
     }
     return fields;
 }

@@ -40,6 +40,7 @@ struct DeviceFields {
     std::optional<std::string> subsystem;  // the subsystem's name, as `lspci -v` prints it
     std::vector<std::string> hardwareIds, compatibleIds;  // Windows', most specific first
     std::optional<std::vector<Fit>> fits;  // best first; none when no folder of drivers was looked in
+    std::size_t moreFits = 0;              // fitting beyond those listed
     std::optional<std::string> instanceId;    // PCI\<key>\<instance>, where a registry recorded it
     std::optional<std::string> address;       // 0000:00:1f.3, where the source knows it
     std::optional<std::string> friendlyName;  // Windows' name for it, where recorded

@@ -50,7 +50,9 @@ Json deviceJson(const DeviceFields& fields)
     device["hardware_ids"] = fields.hardwareIds;
     device["compatible_ids"] = fields.compatibleIds;
     device["fits"] = nullptr;
+    device["more_fits"] = nullptr;
     if (fields.fits) {
+        device["more_fits"] = fields.moreFits;
         device["fits"] = Json::array();
         for (const DeviceFields::Fit& fit : *fields.fits)
             device["fits"].push_back({{"inf", fit.inf}, {"folder", fit.folder}, {"model", fit.model},

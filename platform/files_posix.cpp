@@ -47,36 +47,55 @@ private:
     int descriptor;
 };
 
+// A regular file `name` of the directory `directory` (AT_FDCWD: of the
+// working directory, or a path), looked at before it is opened, so that no
+// device is ever opened; what was opened is looked at again, in case
+// something else took the name in between. O_NONBLOCK: a FIFO put there
+// meanwhile does not hold the open. `noFollow` (O_NOFOLLOW) refuses a link.
+platform::OpenedFile openRegularFileAt(int directory, const char* name, int noFollow)
+{
+    struct stat named, opened;
+    if (fstatat(directory, name, &named, noFollow ? AT_SYMLINK_NOFOLLOW : 0) != 0)
+        return refusal(errno);
+    if (S_ISDIR(named.st_mode))
+        return refusal(EISDIR);
+    if (!S_ISREG(named.st_mode)) {
+        platform::OpenedFile refused;
+        refused.notAFile = true;
+        return refused;
+    }
+    Descriptor descriptor(openat(directory, name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | noFollow));
+    if (descriptor.get() < 0)
+        return refusal(errno);
+    if (fstat(descriptor.get(), &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_dev != named.st_dev ||
+        opened.st_ino != named.st_ino)
+        return {};
+    platform::FilePointer file(fdopen(descriptor.get(), "rb"));
+    if (!file)
+        return refusal(errno);
+    descriptor.release();
+    return {std::move(file), static_cast<std::uint64_t>(opened.st_size), false, {}};
+}
+
+platform::DirectoryEntry::Kind kindOf(int directory, const dirent& found)
+{
+    unsigned char type = found.d_type;
+    struct stat status;
+    if (type == DT_UNKNOWN && fstatat(directory, found.d_name, &status, AT_SYMLINK_NOFOLLOW) == 0)
+        type = S_ISREG(status.st_mode) ? DT_REG : S_ISDIR(status.st_mode) ? DT_DIR : S_ISLNK(status.st_mode) ? DT_LNK : DT_FIFO;
+    return type == DT_REG   ? platform::DirectoryEntry::file
+           : type == DT_DIR ? platform::DirectoryEntry::directory
+           : type == DT_LNK ? platform::DirectoryEntry::link
+                            : platform::DirectoryEntry::other;
+}
+
 }
 
 namespace platform {
 
 OpenedFile openRegularFile(const char* name)
 {
-    // Looked at before it is opened, so that no device is ever opened; what
-    // was opened is looked at again, in case something else took the name
-    // in between. O_NONBLOCK: a FIFO put there meanwhile does not hold the open.
-    struct stat named, opened;
-    if (stat(name, &named) != 0)
-        return refusal(errno);
-    if (S_ISDIR(named.st_mode))
-        return refusal(EISDIR);
-    if (!S_ISREG(named.st_mode)) {
-        OpenedFile refused;
-        refused.notAFile = true;
-        return refused;
-    }
-    Descriptor descriptor(open(name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (descriptor.get() < 0)
-        return refusal(errno);
-    if (fstat(descriptor.get(), &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_dev != named.st_dev ||
-        opened.st_ino != named.st_ino)
-        return {};
-    FilePointer file(fdopen(descriptor.get(), "rb"));
-    if (!file)
-        return refusal(errno);
-    descriptor.release();
-    return {std::move(file), static_cast<std::uint64_t>(opened.st_size), false, {}};
+    return openRegularFileAt(AT_FDCWD, name, 0);
 }
 
 bool appendLine(const char* name, const std::string& line, std::string* writeFailure)
@@ -102,29 +121,83 @@ bool appendLine(const char* name, const std::string& line, std::string* writeFai
     return true;
 }
 
-Listing listDirectory(const std::string& path, std::vector<DirectoryEntry>& entries)
+struct OpenDirectory::Handle {
+    explicit Handle(int descriptor) : descriptor(descriptor) {}
+    Descriptor descriptor;
+};
+
+OpenDirectory::OpenDirectory() = default;
+OpenDirectory::~OpenDirectory() = default;
+OpenDirectory::OpenDirectory(OpenDirectory&&) noexcept = default;
+OpenDirectory& OpenDirectory::operator=(OpenDirectory&&) noexcept = default;
+
+Listing OpenDirectory::open(const std::string& path, OpenDirectory& opened)
+{
+    // O_DIRECTORY: anything else fails at once, a FIFO included, without waiting on it.
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor < 0)
+        return errno == ENOENT ? Listing::missing : errno == ENOTDIR ? Listing::notADirectory : Listing::unreadable;
+    opened.handle = std::make_unique<Handle>(descriptor);
+    return Listing::listed;
+}
+
+Listing OpenDirectory::list(std::vector<DirectoryEntry>& entries) const
 {
     entries.clear();
-    // opendir opens with O_DIRECTORY: anything else fails at once, a FIFO
-    // included, without waiting on it.
-    const std::unique_ptr<DIR, int (*)(DIR*)> directory(opendir(path.c_str()), closedir);
-    if (!directory)
-        return errno == ENOENT ? Listing::missing : errno == ENOTDIR ? Listing::notADirectory : Listing::unreadable;
+    // The stream takes a descriptor of its own, from the start of the directory.
+    const int own = handle ? dup(handle->descriptor.get()) : -1;
+    const std::unique_ptr<DIR, int (*)(DIR*)> directory(own >= 0 ? fdopendir(own) : nullptr, closedir);
+    if (!directory) {
+        if (own >= 0)
+            close(own);
+        return Listing::unreadable;
+    }
+    rewinddir(directory.get());
     errno = 0;
     while (const dirent* found = readdir(directory.get())) {
-        if (std::strcmp(found->d_name, ".") == 0 || std::strcmp(found->d_name, "..") == 0)
-            continue;
-        unsigned char type = found->d_type;
-        struct stat status;
-        if (type == DT_UNKNOWN && fstatat(dirfd(directory.get()), found->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0)
-            type = S_ISREG(status.st_mode) ? DT_REG : S_ISDIR(status.st_mode) ? DT_DIR : S_ISLNK(status.st_mode) ? DT_LNK : DT_FIFO;
-        const DirectoryEntry::Kind kind = type == DT_REG   ? DirectoryEntry::file
-                                          : type == DT_DIR ? DirectoryEntry::directory
-                                          : type == DT_LNK ? DirectoryEntry::link
-                                                           : DirectoryEntry::other;
-        entries.push_back({found->d_name, kind});
+        if (std::strcmp(found->d_name, ".") != 0 && std::strcmp(found->d_name, "..") != 0)
+            entries.push_back({found->d_name, kindOf(dirfd(directory.get()), *found)});
+        errno = 0;
     }
     return errno == 0 ? Listing::listed : Listing::unreadable;
+}
+
+bool OpenDirectory::openSubdirectory(const std::string& name, OpenDirectory& opened) const
+{
+    const int descriptor =
+        handle ? openat(handle->descriptor.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1;
+    if (descriptor < 0)
+        return false;
+    opened.handle = std::make_unique<Handle>(descriptor);
+    return true;
+}
+
+bool OpenDirectory::openParent(const Identity& parent, OpenDirectory& opened) const
+{
+    const int descriptor = handle ? openat(handle->descriptor.get(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+    if (descriptor < 0)
+        return false;
+    OpenDirectory candidate;
+    candidate.handle = std::make_unique<Handle>(descriptor);
+    if (!(candidate.identity() == parent))
+        return false;
+    opened = std::move(candidate);
+    return true;
+}
+
+OpenDirectory::Identity OpenDirectory::identity() const
+{
+    struct stat status;
+    if (!handle || fstat(handle->descriptor.get(), &status) != 0)
+        return {};
+    return {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
+}
+
+OpenedFile OpenDirectory::openFile(const std::string& name) const
+{
+    if (!handle)
+        return refusal(EBADF);
+    return openRegularFileAt(handle->descriptor.get(), name.c_str(), O_NOFOLLOW);
 }
 
 }

@@ -17,6 +17,7 @@
 #include <cctype>
 #include <cwchar>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -63,6 +64,84 @@ public:
 private:
     HANDLE handle;
 };
+
+// What was opened, as a stream, when it is a regular file.
+platform::OpenedFile openedFile(Handle& handle)
+{
+    const DWORD openError = handle.get() == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+    LARGE_INTEGER size;
+    if (!handle.isRegularFile() || !GetFileSizeEx(handle.get(), &size)) {
+        platform::OpenedFile refused;
+        refused.notAFile = handle.get() != INVALID_HANDLE_VALUE && GetFileType(handle.get()) != FILE_TYPE_DISK;
+        if (openError)
+            refused.reason = platform::systemMessage(openError);
+        return refused;
+    }
+    const int descriptor = _open_osfhandle(reinterpret_cast<std::intptr_t>(handle.get()), _O_RDONLY | _O_BINARY);
+    if (descriptor < 0)
+        return {};
+    handle.release();  // the descriptor has it now
+    platform::FilePointer file(_fdopen(descriptor, "rb"));
+    if (!file) {
+        _close(descriptor);
+        return {};
+    }
+    return {std::move(file), static_cast<std::uint64_t>(size.QuadPart), false, {}};
+}
+
+// The path of what `handle` opened, as the system has it: \\?\C:\... or
+// \\?\UNC\server\..., whatever links led there; empty when it cannot say.
+std::wstring finalPath(HANDLE handle)
+{
+    std::wstring path(MAX_PATH, L'\0');
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const DWORD length = GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()),
+                                                       FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length == 0)
+            return {};
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.assign(length + 1, L'\0');
+    }
+    return {};
+}
+
+bool samePath(const std::wstring& a, const std::wstring& b)
+{
+    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
+           CSTR_EQUAL;
+}
+
+// A symbolic link or a junction: what leads elsewhere.
+bool isLink(DWORD attributes, DWORD reparseTag)
+{
+    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+           (reparseTag == IO_REPARSE_TAG_SYMLINK || reparseTag == IO_REPARSE_TAG_MOUNT_POINT);
+}
+
+// Whether `handle` opened a directory that is no link.
+bool isDirectoryNoLink(HANDLE handle)
+{
+    FILE_ATTRIBUTE_TAG_INFO information;
+    if (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &information, sizeof information))
+        return false;
+    return (information.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !isLink(information.FileAttributes, information.ReparseTag);
+}
+
+// The path of `name` in the directory `path` (which ends in a separator when it is a drive's root).
+std::wstring below(const std::wstring& path, const std::string& name)
+{
+    return path + (!path.empty() && path.back() == L'\\' ? L"" : L"\\") + platform::utf8ToWide(name);
+}
+
+HANDLE openDirectoryHandle(const std::wstring& path, DWORD reparse)
+{
+    return CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS | reparse, nullptr);
+}
 
 }
 
@@ -114,25 +193,7 @@ OpenedFile openRegularFile(const char* name)
     Handle handle(CreateFileW(platform::utf8ToWide(name).c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
-    const DWORD openError = handle.get() == INVALID_HANDLE_VALUE ? GetLastError() : 0;
-    LARGE_INTEGER size;
-    if (!handle.isRegularFile() || !GetFileSizeEx(handle.get(), &size)) {
-        OpenedFile refused;
-        refused.notAFile = handle.get() != INVALID_HANDLE_VALUE && GetFileType(handle.get()) != FILE_TYPE_DISK;
-        if (openError)
-            refused.reason = systemMessage(openError);
-        return refused;
-    }
-    const int descriptor = _open_osfhandle(reinterpret_cast<std::intptr_t>(handle.get()), _O_RDONLY | _O_BINARY);
-    if (descriptor < 0)
-        return {};
-    handle.release();  // the descriptor has it now
-    FilePointer file(_fdopen(descriptor, "rb"));
-    if (!file) {
-        _close(descriptor);
-        return {};
-    }
-    return {std::move(file), static_cast<std::uint64_t>(size.QuadPart), false, {}};
+    return openedFile(handle);
 }
 
 bool appendLine(const char* name, const std::string& line, std::string* writeFailure)
@@ -161,9 +222,24 @@ bool appendLine(const char* name, const std::string& line, std::string* writeFai
     return true;
 }
 
-Listing listDirectory(const std::string& path, std::vector<DirectoryEntry>& entries)
+// The path kept is the one the system gives for the handle, and what is
+// opened below it is opened by that path and the name, not through a
+// link (FILE_FLAG_OPEN_REPARSE_POINT), and used only when the system gives
+// that same path for it: a folder above swapped for a junction meanwhile
+// would show in the path.
+struct OpenDirectory::Handle {
+    Handle(HANDLE opened, std::wstring path) : held(opened), path(std::move(path)) {}
+    ::Handle held;
+    std::wstring path;
+};
+
+OpenDirectory::OpenDirectory() = default;
+OpenDirectory::~OpenDirectory() = default;
+OpenDirectory::OpenDirectory(OpenDirectory&&) noexcept = default;
+OpenDirectory& OpenDirectory::operator=(OpenDirectory&&) noexcept = default;
+
+Listing OpenDirectory::open(const std::string& path, OpenDirectory& opened)
 {
-    entries.clear();
     if (isDosDeviceName(path))
         return Listing::notADirectory;
     const std::wstring wide = platform::utf8ToWide(path);
@@ -174,20 +250,30 @@ Listing listDirectory(const std::string& path, std::vector<DirectoryEntry>& entr
     }
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return Listing::notADirectory;
-    const bool endsInSeparator = !path.empty() && isSeparator(path.back());
+    auto handle = std::make_unique<Handle>(openDirectoryHandle(wide, 0), std::wstring());
+    handle->path = handle->held.get() == INVALID_HANDLE_VALUE ? std::wstring() : finalPath(handle->held.get());
+    if (handle->path.empty())
+        return Listing::unreadable;
+    opened.handle = std::move(handle);
+    return Listing::listed;
+}
+
+Listing OpenDirectory::list(std::vector<DirectoryEntry>& entries) const
+{
+    entries.clear();
+    if (!handle)
+        return Listing::unreadable;
     WIN32_FIND_DATAW found;
-    const HANDLE search = FindFirstFileExW((wide + (endsInSeparator ? L"*" : L"\\*")).c_str(), FindExInfoBasic,
-                                           &found, FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    const HANDLE search = FindFirstFileExW(below(handle->path, "*").c_str(), FindExInfoBasic, &found,
+                                           FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
     if (search == INVALID_HANDLE_VALUE)
         return GetLastError() == ERROR_FILE_NOT_FOUND ? Listing::listed : Listing::unreadable;
     do {
         if (std::wcscmp(found.cFileName, L".") == 0 || std::wcscmp(found.cFileName, L"..") == 0)
             continue;
         // Links and junctions lead elsewhere; other reparse points (files
-        // deduplicated or kept in the cloud) are read as what they hold.
-        const bool link = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-                          (found.dwReserved0 == IO_REPARSE_TAG_SYMLINK || found.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT);
-        const DirectoryEntry::Kind kind = link ? DirectoryEntry::link
+        // deduplicated or kept in the cloud) are what they hold.
+        const DirectoryEntry::Kind kind = isLink(found.dwFileAttributes, found.dwReserved0) ? DirectoryEntry::link
                                           : (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? DirectoryEntry::directory
                                                                                                   : DirectoryEntry::file;
         entries.push_back({platform::wideToUtf8(found.cFileName), kind});
@@ -195,6 +281,58 @@ Listing listDirectory(const std::string& path, std::vector<DirectoryEntry>& entr
     const bool complete = GetLastError() == ERROR_NO_MORE_FILES;
     FindClose(search);
     return complete ? Listing::listed : Listing::unreadable;
+}
+
+bool OpenDirectory::openSubdirectory(const std::string& name, OpenDirectory& opened) const
+{
+    if (!handle)
+        return false;
+    const std::wstring path = below(handle->path, name);
+    ::Handle held(openDirectoryHandle(path, FILE_FLAG_OPEN_REPARSE_POINT));
+    if (held.get() == INVALID_HANDLE_VALUE || !isDirectoryNoLink(held.get()) || !samePath(finalPath(held.get()), path))
+        return false;
+    opened.handle = std::make_unique<Handle>(held.release(), path);
+    return true;
+}
+
+bool OpenDirectory::openParent(const Identity& parent, OpenDirectory& opened) const
+{
+    const std::size_t separator = handle ? handle->path.find_last_of(L'\\') : std::wstring::npos;
+    if (separator == std::wstring::npos)
+        return false;
+    OpenDirectory candidate;
+    std::wstring path = handle->path.substr(0, separator);
+    if (!path.empty() && path.back() == L':')
+        path += L'\\';  // a drive's root
+    candidate.handle = std::make_unique<Handle>(openDirectoryHandle(path, FILE_FLAG_OPEN_REPARSE_POINT), path);
+    if (candidate.handle->held.get() == INVALID_HANDLE_VALUE || !(candidate.identity() == parent))
+        return false;
+    opened = std::move(candidate);
+    return true;
+}
+
+OpenDirectory::Identity OpenDirectory::identity() const
+{
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!handle || !GetFileInformationByHandle(handle->held.get(), &information))
+        return {};
+    return {information.dwVolumeSerialNumber,
+            std::uint64_t(information.nFileIndexHigh) << 32 | information.nFileIndexLow};
+}
+
+OpenedFile OpenDirectory::openFile(const std::string& name) const
+{
+    OpenedFile refused;
+    if (!handle || isDosDeviceName(name)) {
+        refused.notAFile = true;
+        return refused;
+    }
+    const std::wstring path = below(handle->path, name);
+    ::Handle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (file.get() != INVALID_HANDLE_VALUE && !samePath(finalPath(file.get()), path))
+        return refused;
+    return openedFile(file);
 }
 
 }

@@ -80,7 +80,7 @@ bool replaceFile(const std::string& path, const std::string& contents, std::stri
         return false;
     }
     if (fchmod(descriptor, modeFor(path)) != 0) {
-        error = "cannot set the mode of " + temporary + ": " + std::strerror(errno);
+        error = "cannot write " + path + ": " + std::strerror(errno);
         close(descriptor);
         unlink(temporary.c_str());
         return false;
@@ -91,7 +91,7 @@ bool replaceFile(const std::string& path, const std::string& contents, std::stri
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0) {
-            error = "cannot write " + temporary + ": " + std::strerror(errno);
+            error = "cannot write " + path + ": " + std::strerror(errno);
             close(descriptor);
             unlink(temporary.c_str());
             return false;
@@ -99,7 +99,7 @@ bool replaceFile(const std::string& path, const std::string& contents, std::stri
         written += static_cast<std::size_t>(got);
     }
     if (fsync(descriptor) != 0 || close(descriptor) != 0) {
-        error = "cannot write " + temporary + ": " + std::strerror(errno);
+        error = "cannot write " + path + ": " + std::strerror(errno);
         unlink(temporary.c_str());
         return false;
     }

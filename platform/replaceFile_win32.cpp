@@ -102,7 +102,7 @@ bool replaceFile(const std::string& path, const std::string& contents, std::stri
     const DWORD writeError = GetLastError();
     CloseHandle(file);
     if (!complete) {
-        error = "cannot write " + temporary + ": " + systemMessage(writeError);
+        error = "cannot write " + path + ": " + systemMessage(writeError);
         DeleteFileW(wideTemporary.c_str());
         return false;
     }

@@ -6,13 +6,14 @@
 # under AddressSanitizer and UndefinedBehaviorSanitizer, on a stack no larger than the default
 # 8 MiB. The readers of other machines' files, of pci.ids and of INF files take inputs up to
 # 1 MiB, with a dictionary of their formats' tokens (tests/fuzz/*.dict); what the readers of
-# exports keep is bounded by the input, so they run under an RSS limit of 512 MB (4096 MB for
-# the others).
+# exports and of INF files keep is bounded by the input, so they run under an RSS limit of
+# 512 MB (4096 MB for the others).
 # Each target first reads large inputs made here once (a key 300,000 levels deep, 1 MiB of keys
 # 500 levels below a device's instance, 40,000 values in one key, 1 MiB of the system's pci.ids;
 # INF files of 1 MiB: 20,000 models lines, one field, 100,000 sections, a chain of continued
 # bracket lines, a line of semicolons in a %strkey% token, 13,000 manufacturers each of its own
-# models and install section), then fuzzes:
+# models and install section, lines of 9 bytes each naming a string of 4,095 characters, one
+# install section's 20 excluded IDs named by 50,000 lines, 30,000 strings), then fuzzes:
 #   scripts/fuzz.sh [TARGET...]          a short run: 10 s a target (CI), large inputs from the start
 #   scripts/fuzz.sh --long [--workers N] [TARGET...]
 #                                        10 million executions a target, inputs lengthening as libFuzzer
@@ -67,7 +68,12 @@ large() {
       HEAD=$head perl -e 'print "$ENV{HEAD}", "a=b\\\n", "[c] \\\n" x 150000' >"$2/continued"
       HEAD=$head perl -e 'print "$ENV{HEAD}", "a=%", ";" x 1048000, "\n"' >"$2/semicolons"
       perl -e 'print "[Version]\nSignature=\$Windows NT\$\n[Manufacturer]\n"; print "M=S$_,NTamd64\n" for 1..13000;
-               print "[S$_.NTamd64]\nd=I$_,PCI\\X$_\n[I$_]\nFeatureScore=1\n" for 1..13000' >"$2/installs" ;;
+               print "[S$_.NTamd64]\nd=I$_,PCI\\X$_\n[I$_]\nFeatureScore=1\n" for 1..13000' >"$2/installs"
+      HEAD=$head perl -e 'print "[Strings]\r\na=", "x" x 4095, "\r\n$ENV{HEAD}"; print "d=i,%a%\r\n" x 116000' >"$2/substituted"
+      HEAD=$head perl -e 'print "[Install]\r\nExcludeID=", join(",", map { "PCI\\VEN_9&DEV_$_" } 1..20), "\r\n$ENV{HEAD}";
+                          print "d=Install,PCI\\VEN_1&DEV_2\r\n" x 50000' >"$2/excluded"
+      HEAD=$head perl -e 'print "$ENV{HEAD}"; print "d=i,%k$_%\r\n" for 1..30000;
+                          print "[Strings]\r\n"; print "k$_=PCI\\VEN_7&DEV_$_\r\n" for 1..30000' >"$2/strings" ;;
   esac
   return 0
 }
@@ -84,6 +90,7 @@ for target in "${targets[@]}"; do
   esac
   case $target in
     fuzz_regexport | fuzz_devicefile) rss=512 ;;  # 1 MiB of keys below an instance once took 650 MB
+    fuzz_inf) rss=512 ;;  # 1 MiB of lines naming a long string once took some 450 MB
   esac
   [ -f "tests/fuzz/$target.dict" ] && options+=(-dict="tests/fuzz/$target.dict")
   mkdir -p "$scratch/$target" "$scratch/$target-large"

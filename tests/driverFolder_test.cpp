@@ -5,15 +5,18 @@
 #include "TempDir.h"
 #include "driverFolder.h"
 #include "flException.h"
+#include "infText.h"
 
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -55,7 +58,7 @@ std::vector<std::string> describe(const std::vector<DriverFit>& fits)
 std::vector<std::string> fitsOf(const DriverFolders& folders, const PciFunction& function)
 {
     const auto [hardware, compatible] = windowsIds(function);
-    return describe(folders.fits(hardware, compatible));
+    return describe(folders.fits(hardware, compatible).best);
 }
 
 void copyFile(const std::string& from, const TempDir& dir, const std::string& to)
@@ -125,7 +128,7 @@ TEST(DriverFolder, FitsSayWhatToChooseBy)
     DriverFolders folders;
     folders.read(virtio + "/");
     const auto [hardware, compatible] = windowsIds({0x1AF4, 0x1042, 0x1AF4, 0x1042, 1, 0x018000});
-    const auto fits = folders.fits(hardware, compatible);
+    const auto fits = folders.fits(hardware, compatible).best;
     ASSERT_EQ(fits.size(), 1u);
     const DriverFit& fit = fits[0];
     EXPECT_EQ(fit.folder + "|" + fit.model + "|" + fit.provider + "|" + fit.infClass + "|" + fit.driverDate + "|" +
@@ -153,7 +156,7 @@ TEST_P(Signatures, ComeFromDriverStoresAndCatalogs)
     }
     DriverFolders folders;
     folders.read(dir.file("drivers"));
-    const auto fits = folders.fits({"PCI\\VEN_1AF4&DEV_1042&SUBSYS_11001AF4&REV_01"}, {});
+    const auto fits = folders.fits({"PCI\\VEN_1AF4&DEV_1042&SUBSYS_11001AF4&REV_01"}, {}).best;
     ASSERT_EQ(fits.size(), 1u);
     EXPECT_EQ(fits[0].signedPackage, GetParam().signedPackage);
     EXPECT_EQ(fits[0].rank, GetParam().signedPackage ? 0x00FF0000u : 0xFFFF0000u);
@@ -176,7 +179,7 @@ TEST(DriverFolder, AFolderNamedAsAStoreIsOne)
     copyFile(virtio + "/viostor/viostor.inf", dir, "DriverStore/FileRepository/viostor.inf_amd64_1/viostor.inf");
     DriverFolders folders;
     folders.read(dir.file("DriverStore/FileRepository"));
-    EXPECT_EQ(folders.fits({"PCI\\VEN_1AF4&DEV_1042&SUBSYS_11001AF4&REV_01"}, {}).at(0).rank, 0x00FF0000u);
+    EXPECT_EQ(folders.fits({"PCI\\VEN_1AF4&DEV_1042&SUBSYS_11001AF4&REV_01"}, {}).best.at(0).rank, 0x00FF0000u);
 }
 
 TEST(DriverFolder, TheSameInfFoundTwiceCountsOnce)
@@ -193,7 +196,7 @@ TEST(DriverFolder, TheSameInfFoundTwiceCountsOnce)
     folders.read(dir.file("DriverStore"));
     folders.read(dir.file("INF"));
     EXPECT_EQ(folders.infFilesRead(), 2u);
-    EXPECT_EQ(describe(folders.fits({}, {"PCI\\VEN_1AF4&DEV_1042", "PCI\\VEN_1AF4&DEV_1043"})),
+    EXPECT_EQ(describe(folders.fits({}, {"PCI\\VEN_1AF4&DEV_1042", "PCI\\VEN_1AF4&DEV_1043"}).best),
               (std::vector<std::string>{"FileRepository/viostor.inf_amd64_1/viostor.inf|00FF3000|PCI\\VEN_1AF4&DEV_1042",
                                         "oem4.inf|FFFF3001|PCI\\VEN_1AF4&DEV_1043"}));
 }
@@ -250,6 +253,188 @@ TEST(DriverFolder, LinksAreNotFollowedAndFifosNotOpened)
 }
 #endif
 
+const std::string infHeader = "[Version]\r\nSignature=\"$Windows NT$\"\r\n";
+const std::string amd64Models = "[Manufacturer]\r\nM=Models,NTamd64\r\n[Models.NTamd64]\r\n";
+
+// Lines of 9 bytes that each name a string of 4,095 characters, to `bytes`.
+std::string substituting(std::size_t bytes)
+{
+    std::string inf = infHeader + "[Strings]\r\na=" + std::string(inf::maxFieldLength, 'x') + "\r\n" + amd64Models;
+    while (inf.size() < bytes)
+        inf += "d=i,%a%\r\n";
+    return inf;
+}
+
+// `lines` models lines of one install section that excludes `excluded` IDs.
+std::string excluding(std::size_t excluded, std::size_t lines)
+{
+    std::string inf = infHeader + "[Install]\r\nExcludeID=PCI\\VEN_9&DEV_0";
+    for (std::size_t id = 1; id < excluded; ++id)
+        inf += ",PCI\\VEN_9&DEV_" + std::to_string(id);
+    inf += "\r\n" + amd64Models;
+    for (std::size_t line = 0; line < lines; ++line)
+        inf += "d=Install,PCI\\VEN_1&DEV_2\r\n";
+    return inf;
+}
+
+// 30,000 strings, a models line for each.
+std::string manyStrings()
+{
+    std::string strings = "[Strings]\r\n", models = amd64Models;
+    for (int key = 0; key < 30000; ++key) {
+        strings += "k" + std::to_string(key) + "=PCI\\VEN_7&DEV_" + std::to_string(key) + "\r\n";
+        models += "d=i,%K" + std::to_string(key) + "%\r\n";
+    }
+    return infHeader + strings + models;
+}
+
+// 200,000 manufacturers, each of its own models section naming the same ID.
+std::string manyModelsSections()
+{
+    std::string manufacturers = "[Manufacturer]\r\n", sections;
+    for (int number = 0; number < 200000; ++number) {
+        const std::string name = "S" + std::to_string(number);
+        manufacturers += "M=" + name + ",NTamd64\r\n";
+        sections += "[" + name + ".NTamd64]\r\nd=i,PCI\\VEN_5&DEV_5\r\n";
+    }
+    return infHeader + manufacturers + sections;
+}
+
+// As Microsoft's sensor samples begin.
+std::string commentBlockFirst()
+{
+    return "/*++\r\n\r\nCopyright (c) Microsoft Corporation.  All rights reserved.\r\n\r\nModule Name:\r\n\r\n"
+           "    Sensors.inf\r\n\r\nAbstract:\r\n\r\n    Installs the sensors [driver]\r\n\r\n--*/\r\n\r\n" +
+           infHeader + "[Manufacturer]\r\n%M%=Models,NTamd64\r\n[Models.NTamd64]\r\n%D%=Install,ACPI\\SENSORS\r\n"
+                       "[Strings]\r\nM=\"Microsoft\"\r\nD=\"Sensors\"\r\n";
+}
+
+struct HostileCase {
+    const char* name;
+    std::function<std::string()> inf;
+    bool skipped;  // and named, over its budget
+    std::vector<std::string> deviceIds;  // a device's hardware IDs, and how many of the file's lines fit it
+    std::size_t listed, more;
+};
+
+class HostileInfs : public testing::TestWithParam<HostileCase> {};
+
+// Each once made a run fail, take memory or time out of proportion, or lose
+// fits: now the file is read, or skipped and named, and the INF beside it fits.
+TEST_P(HostileInfs, CostInProportionAndSinkNoOtherFile)
+{
+    const HostileCase& c = GetParam();
+    TempDir dir;
+    copyFile(virtio + "/viostor/viostor.inf", dir, "d/a.inf");
+    dir.write("d/hostile.inf", c.inf());
+    DriverFolders folders;
+    folders.read(dir.file("d"));
+    EXPECT_EQ(describe(folders.fits({"PCI\\VEN_1AF4&DEV_1042&SUBSYS_11001AF4&REV_01"}, {}).best),
+              std::vector<std::string>{"a.inf|FFFF0000|PCI\\VEN_1AF4&DEV_1042&SUBSYS_11001AF4&REV_01"});
+    EXPECT_EQ(folders.notice(), c.skipped ? dir.file("d") + "/hostile.inf was skipped: reading it would take more "
+                                                            "memory than an INF file of its size may."
+                                          : "");
+    EXPECT_EQ(folders.infFilesRead(), c.skipped ? 1u : 2u);
+    const DriverFits found = folders.fits(c.deviceIds, {});
+    EXPECT_EQ(found.best.size(), c.listed);
+    EXPECT_EQ(found.more, c.more);
+}
+
+INSTANTIATE_TEST_SUITE_P(DriverFolder, HostileInfs, testing::Values(
+    // 1.2 MB once took 542 MB, 8 MB ended the run out of memory.
+    HostileCase{"SubstitutedKilobytesOnEachLine", [] { return substituting(1200000); }, true, {"%a%"}, 0, 0},
+    // Its text past 4 GiB once made the offsets of a good INF read after it wrap.
+    HostileCase{"TextPastFourGigabytes", [] { return substituting(9500000); }, true, {"%a%"}, 0, 0},
+    // The install section's excluded IDs were copied for each of 100,000 lines (1.06 GB with 2 IDs).
+    HostileCase{"ExcludedIdsOnEachLine", [] { return excluding(20, 100000); }, false, {"PCI\\VEN_1&DEV_2"}, 100, 99900},
+    HostileCase{"ExcludedDevice", [] { return excluding(2, 100000); }, false,
+                {"PCI\\VEN_1&DEV_2", "PCI\\VEN_9&DEV_1"}, 0, 0},
+    // Keys of a hash without a secret could be made to collide (keyedHash_test).
+    HostileCase{"ManyStrings", manyStrings, false, {"pci\\ven_7&dev_29999"}, 1, 0},
+    // 200,000 fits of one device took 587 MB of JSON.
+    HostileCase{"TwoHundredThousandFits", manyModelsSections, false, {"PCI\\VEN_5&DEV_5"}, 100, 199900},
+    // Text before the first section, with a [Strings] section: read, as Windows reads it.
+    HostileCase{"CommentBlockBeforeVersion", commentBlockFirst, false, {"ACPI\\SENSORS"}, 1, 0}),
+    [](const testing::TestParamInfo<HostileCase>& info) { return info.param.name; });
+
+#ifndef _WIN32
+// `depth` folders named dddd, one in the other below `top`, made and removed
+// relative to each other: their path is longer than any the system opens.
+class DeepFolders {
+public:
+    DeepFolders(const std::string& top, int depth, const std::string& inf) : top(top), depth(depth)
+    {
+        int directory = open(top.c_str(), O_RDONLY | O_DIRECTORY);
+        for (int level = 0; level < depth && directory >= 0; ++level) {
+            mkdirat(directory, "dddd", 0700);
+            const int below = openat(directory, "dddd", O_RDONLY | O_DIRECTORY);
+            close(directory);
+            directory = below;
+        }
+        const int file = openat(directory, "deep.inf", O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        made = file >= 0 && write(file, inf.data(), inf.size()) == static_cast<ssize_t>(inf.size());
+        close(file);
+        close(directory);
+    }
+    ~DeepFolders()
+    {
+        int directory = open(top.c_str(), O_RDONLY | O_DIRECTORY);
+        for (int level = 0; level < depth && directory >= 0; ++level) {
+            const int below = openat(directory, "dddd", O_RDONLY | O_DIRECTORY);
+            close(directory);
+            directory = below;
+        }
+        unlinkat(directory, "deep.inf", 0);
+        for (int level = 0; level < depth && directory >= 0; ++level) {
+            const int above = openat(directory, "..", O_RDONLY | O_DIRECTORY);
+            close(directory);
+            directory = above;
+            unlinkat(directory, "dddd", AT_REMOVEDIR);
+        }
+        close(directory);
+    }
+    bool made = false;
+
+private:
+    std::string top;
+    int depth;
+};
+
+TEST(DriverFolder, FoldersDeeperThanAPathIsLongAreRead)
+{
+    TempDir dir;
+    dir.write("top/a.inf", readFile(virtio + "/viostor/viostor.inf"));
+    const int depth = 1030;  // 5,150 bytes of "dddd/", more than PATH_MAX; more folders than descriptors may be open
+    const DeepFolders deep(dir.file("top"), depth, readFile(virtio + "/NetKVM/netkvm.inf"));
+    ASSERT_TRUE(deep.made);
+    DriverFolders folders;
+    folders.read(dir.file("top"));
+    EXPECT_EQ(folders.infFilesRead(), 2u);
+    EXPECT_EQ(folders.notice(), "");
+    std::string path;
+    for (int level = 0; level < depth; ++level)
+        path += "dddd/";
+    const auto fits = folders.fits({"PCI\\VEN_1AF4&DEV_1041&SUBSYS_11001AF4&REV_01"}, {}).best;
+    ASSERT_EQ(fits.size(), 1u);
+    EXPECT_EQ(fits[0].inf, path + "deep.inf");
+}
+
+TEST(DriverFolder, FoldersNotReadAreSaidAsFolders)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root reads any folder";
+    TempDir dir;
+    copyFile(virtio + "/viostor/viostor.inf", dir, "d/locked/viostor.inf");
+    copyFile(virtio + "/viostor/viostor.inf", dir, "d/open/viostor.inf");
+    ASSERT_EQ(chmod(dir.file("d/locked").c_str(), 0), 0);
+    DriverFolders folders;
+    folders.read(dir.file("d"));
+    chmod(dir.file("d/locked").c_str(), 0700);
+    EXPECT_EQ(folders.infFilesRead(), 1u);
+    EXPECT_EQ(folders.notice(), "1 folder of " + dir.file("d") + " could not be read.");
+}
+#endif
+
 TEST(DriverFolder, ExcludedDevicesDoNotFitAndTiesGoToTheNewest)
 {
     TempDir dir;
@@ -265,7 +450,7 @@ TEST(DriverFolder, ExcludedDevicesDoNotFitAndTiesGoToTheNewest)
     DriverFolders folders;
     folders.read(dir.file("d"));
     std::vector<std::string> order;
-    for (const DriverFit& fit : folders.fits({"PCI\\VEN_1&DEV_2&REV_01"}, {"PCI\\VEN_1&DEV_2"}))
+    for (const DriverFit& fit : folders.fits({"PCI\\VEN_1&DEV_2&REV_01"}, {"PCI\\VEN_1&DEV_2"}).best)
         order.push_back(fit.inf + " " + fit.driverDate + " " + fit.driverVersion);
     EXPECT_EQ(order, (std::vector<std::string>{"c.inf 2021-01-01 1.5.0.0", "b.inf 2021-01-01 1.0.0.0",
                                                "a.inf 2020-01-01 2.0.0.0"}));
@@ -276,8 +461,8 @@ TEST(DriverFolder, ModelsAreMatchedForTheTarget)
     std::string error;
     DriverFolders x86(*parseWindowsTarget("x86", error));
     x86.read(virtio);
-    EXPECT_TRUE(x86.fits({"PCI\\VEN_1AF4&DEV_1042&SUBSYS_11001AF4&REV_01"}, {}).empty());
-    EXPECT_EQ(describe(x86.fits({"ACPI\\QEMU0002"}, {})),
+    EXPECT_TRUE(x86.fits({"PCI\\VEN_1AF4&DEV_1042&SUBSYS_11001AF4&REV_01"}, {}).best.empty());
+    EXPECT_EQ(describe(x86.fits({"ACPI\\QEMU0002"}, {}).best),
               std::vector<std::string>{"fwcfg/qemufwcfg.inf|FFFF0000|ACPI\\QEMU0002"});
 }
 

@@ -98,6 +98,14 @@ TEST(HtmlReport, SeveralSourcesHaveContentsAndAFailedOneSaysWhy)
     EXPECT_NE(html.find("id=\"machine-1-device-1\""), std::string::npos);
 }
 
+std::string repeated(const std::string& text, std::size_t times)
+{
+    std::string result;
+    for (std::size_t i = 0; i < times; ++i)
+        result += text;
+    return result;
+}
+
 TEST(HtmlReport, ProposesAFileNameAfterTheMachine)
 {
     const std::vector<std::pair<std::string, std::string>> cases = {
@@ -108,9 +116,25 @@ TEST(HtmlReport, ProposesAFileNameAfterTheMachine)
         {"Пк", "corvane-Пк.html"},
         {"", "corvane-report.html"},
         {"...", "corvane-report.html"},
+        // Cut to the 255 bytes a file system takes, at a character's start.
+        {std::string(254, 'x') + ".reg", "corvane-" + std::string(242, 'x') + ".html"},
+        {"x" + repeated("\xD0\x9F", 200), "corvane-x" + repeated("\xD0\x9F", 120) + ".html"},
+        {std::string(241, 'x') + "..y", "corvane-" + std::string(241, 'x') + ".html"},
     };
-    for (const auto& [machine, file] : cases)
+    for (const auto& [machine, file] : cases) {
         EXPECT_EQ(reportFileName(machine), file) << machine;
+        EXPECT_LE(reportFileName(machine).size(), maxFileNameBytes);
+    }
+}
+
+TEST(HtmlReport, ShowsNoncharactersAsEscapes)
+{
+    Devices devices;
+    devices.push_back(device("a\xEF\xBF\xBE b\xEF\xB7\x90 c\xF4\x8F\xBF\xBF", DriverState::bound, true));
+    const std::string html = htmlReport({"devices.lst", "now", false}, {"m\xEF\xBF\xBF", "", &devices});
+    EXPECT_EQ(html.find("\xEF\xBF\xBE"), std::string::npos);
+    EXPECT_NE(html.find("a\\ufffe b\\ufdd0 c\\U0010ffff"), std::string::npos);
+    EXPECT_NE(html.find("<title>Corvane report: m\\uffff</title>"), std::string::npos);
 }
 
 TEST(HtmlReport, DatesInUtcOrAsSourceDateEpochSays)

@@ -30,7 +30,7 @@ std::string describe(const InfFile& file)
                model.driver.isoDate() + "|" + model.driver.versionText();
         for (const std::string& id : model.ids)
             out += "|" + id;
-        for (const std::string& id : model.excludeIds)
+        for (const std::string& id : file.excludeIds.at(model.install))
             out += "|-" + id;
         out += "\n";
     }

@@ -11,6 +11,8 @@
 
 namespace {
 
+using namespace std::string_literals;
+
 struct EntryCase {
     std::string text;
     const char* key;  // null: no key
@@ -22,7 +24,9 @@ class Entries : public testing::TestWithParam<EntryCase> {};
 TEST_P(Entries, AreSplitAsWindowsSplitsThem)
 {
     const EntryCase& c = GetParam();
-    inf::EntryReader reader(c.text, 0, c.text.size());
+    inf::Scratch scratch;
+    const std::string_view text = inf::decodeText(c.text, scratch);
+    inf::EntryReader reader(text, 0, text.size());
     inf::Entry entry;
     ASSERT_TRUE(reader.next(entry));
     EXPECT_EQ(entry.hasKey, c.key != nullptr);
@@ -50,10 +54,10 @@ INSTANTIATE_TEST_SUITE_P(InfText, Entries, testing::Values(
     EntryCase{"a = b = c", "a", {"b = c"}},
     EntryCase{"a = b ; c, d", "a", {"b"}},
     EntryCase{"a = \"b;c\"", "a", {"b;c"}},
-    // A semicolon in a %strkey% token is no comment; after an odd percent
-    // sign with none after it on the line, it is one.
-    EntryCase{"a = %x;y% z ; c", "a", {"%x;y% z"}},
-    EntryCase{"a = 50%; c %", "a", {"50%; c %"}},
+    // A semicolon starts a comment in a %strkey% token too, as Windows reads
+    // it (the documentation says otherwise).
+    EntryCase{"abc=%bar;bla%", "abc", {"%bar"}},
+    EntryCase{"a = %x;y% z ; c", "a", {"%x"}},
     EntryCase{"a = 50% ; c", "a", {"50%"}},
     EntryCase{"a\tb = c\td", "a b", {"c d"}},
     EntryCase{"a = x\\y, \\\\server", "a", {"x\\y", "\\\\server"}},
@@ -67,8 +71,12 @@ INSTANTIATE_TEST_SUITE_P(InfText, Entries, testing::Values(
     EntryCase{"a = \"b \"\\\nc", "a", {"b c"}},
     EntryCase{"a = b\\\n; the rest", "a", {"b"}},
     EntryCase{"a = b\\", "a", {"b"}},
-    // Windows' strings end at a zero.
-    EntryCase{std::string("a = b\0c, d", 10), "a", {"b", "d"}}));
+    // A zero is a blank, as Windows reads it: a space within, dropped at the ends.
+    EntryCase{"abcd=ef\0gh"s, "abcd", {"ef gh"}},
+    EntryCase{"bar=aaa\0bbb \0"s, "bar", {"aaa bbb"}},
+    EntryCase{"\0a\0=\0b\0, \"\0c\0\""s, "a", {"b", " c "}},
+    // The text ends at a Ctrl-Z.
+    EntryCase{"ab=c\x1a" "d", "ab", {"c"}}));
 
 TEST(InfText, FieldsAreCutAtWindowsLimit)
 {
@@ -104,7 +112,7 @@ TEST_P(Sections, AreFoundAsWindowsFindsThem)
         inf::EntryReader reader(c.text, section.begin, section.end);
         inf::Entry entry;
         names.push_back(std::string(section.name) + ":" + (reader.next(entry) ? entry.key : ""));
-        EXPECT_EQ(section.nameHash, text::foldedHash(section.name));
+        EXPECT_EQ(section.nameHash, text::keyedFoldedHash(section.name));
     }
     EXPECT_EQ(names, c.names);
 }
@@ -122,6 +130,15 @@ INSTANTIATE_TEST_SUITE_P(InfText, Sections, testing::Values(
     SectionCase{"[a]\nx = [y]\n", true, {"a:x"}},
     SectionCase{"", true, {}},
     SectionCase{"a = b\n[Version]\n", false, {}},
+    // Text before the first section: passed over when the file has a
+    // [Strings] section, as Windows does, else no INF.
+    SectionCase{"garbage1\ngarbage2\n[abc]\n[Version]\n", false, {}},
+    SectionCase{";comment\ngarbage1\n[Version]\n[abc]\n", false, {}},
+    SectionCase{"garbage1\ngarbage2\n[Strings]\n[Version]\n", true, {"Strings:", "Version:"}},
+    SectionCase{" \t\ngarbage1\n[Version]\nv=1\n[strings]\n", true, {"Version:v", "strings:"}},
+    SectionCase{"/*++\n\nCopyright (c) Microsoft Corporation\n\nModule Name:\n    Sensor.inf\n--*/\n\n"
+                "[Version]\nSignature=\"$Windows NT$\"\n[Strings]\nA=b\n",
+                true, {"Version:Signature", "Strings:A"}},
     SectionCase{"[Version]\n[Strings\n", false, {}},
     SectionCase{"[" + longName + "]\n", true, {longName + ":"}},
     SectionCase{"[" + longName + "n]\n", false, {}}));

@@ -35,6 +35,10 @@ INSTANTIATE_TEST_SUITE_P(VisibleText, Shown, testing::Values(
     Case{"\xC2\x9B" "2J \xC2\x85 \xC2\x80 \xC2\x9F", "\\u009b2J \\u0085 \\u0080 \\u009f"},
     Case{"\xE2\x80\xA8\xE2\x80\xA9", "\\u2028\\u2029"},
     Case{"exe.\xE2\x80\xAEtxt \xE2\x80\xAA \xE2\x81\xA6 \xE2\x81\xA9", "exe.\\u202etxt \\u202a \\u2066 \\u2069"},
+    // Noncharacters: \uNNNN, above U+FFFF \UNNNNNNNN; their neighbours stay.
+    Case{"\xEF\xBF\xBE\xEF\xBF\xBF \xEF\xB7\x90\xEF\xB7\xAF", "\\ufffe\\uffff \\ufdd0\\ufdef"},
+    Case{"\xF0\x9F\xBF\xBE \xF4\x8F\xBF\xBF", "\\U0001fffe \\U0010ffff"},
+    Case{"\xEF\xB7\x8F\xEF\xB7\xB0\xEF\xBF\xBD\xF0\x9F\xBF\xBD", "\xEF\xB7\x8F\xEF\xB7\xB0\xEF\xBF\xBD\xF0\x9F\xBF\xBD"},
     // A byte that starts no UTF-8 character: \xNN, each.
     Case{"caf\xE9.reg", "caf\\xe9.reg"},
     Case{"\x9B" "2J", "\\x9b2J"},

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-2.0-or-later
 # Memory a file can demand: an export of keys 500 levels deep below a
-# device's instance is read in little memory, and running out of memory ends
-# every program in the fatal-error report (status 255, its error.log line),
-# never in an abort: corvane-list and corvane reading a file of 400,000
-# devices, the window's F5 reading it again, the updater a list of 60 MB,
-# each under an address-space limit.
+# device's instance is read in little memory, so is a folder of drivers with
+# an INF whose lines each name a string of 4,095 characters (skipped and
+# named, the INF beside it read), and running out of memory ends every
+# program in the fatal-error report (status 255, its error.log line), never
+# in an abort: corvane-list and corvane reading a file of 400,000 devices,
+# the window's F5 reading it again, the updater a list of 60 MB, corvane-list
+# an INF of 31 MB that makes 93 MB of text (the report names it), each under
+# an address-space limit.
 # Usage: memory.sh CORVANE_LIST CORVANE CORVANE_UPDATE SOURCE_DIR
 set -u
 list=$(realpath "$1") corvane=$(realpath "$2") update=$(realpath "$3") source=$(realpath "$4")
@@ -52,6 +55,28 @@ case $status in
   255) reported "deep keys" "core/flException.h" ;;
   *) fail "deep keys: exit status $status, $(head -c 300 stderr)" ;;
 esac
+
+# A hostile INF beside a good one: 1.2 MB of such lines once took 542 MB.
+mkdir drivers oom
+cp "$source/tests/data/virtio-win-inf/viostor/viostor.inf" drivers/
+awk 'BEGIN {
+  printf "[Version]\r\nSignature=\"$Windows NT$\"\r\n[Strings]\r\na="
+  for (i = 0; i < 4095; i++) printf "x"
+  printf "\r\n[Manufacturer]\r\nM=Models,NTamd64\r\n[Models.NTamd64]\r\n"
+  for (i = 0; i < 133000; i++) printf "d=i,%%a%%\r\n"
+}' >drivers/hostile.inf
+printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\PCI\\VEN_1AF4&DEV_1042&SUBSYS_11001AF4&REV_01\\3&1&0&20]\r\n"DeviceDesc"="Block"\r\n' >virtio.reg
+limited 307200 "$list" --drivers drivers virtio.reg
+check "hostile INF: exit status" "0" "$status"
+check "hostile INF: named" \
+  "drivers/hostile.inf was skipped: reading it would take more memory than an INF file of its size may." "$(cat stderr)"
+grep -q 'viostor.inf: Red Hat VirtIO SCSI controller' stdout || fail "hostile INF: the good one's fit: $(head -c 300 stdout)"
+# 31 MB of Windows-1252 that is 93 MB of UTF-8: memory runs out while the file is read.
+{ printf '[Version]\r\n; '; head -c 31000000 /dev/zero | tr '\0' '\200'; } >oom/big.inf
+limited 153600 "$list" --drivers oom virtio.reg
+check "INF out of memory: exit status" "255" "$status"
+grep -Eq "^Error: \(core/driverFolder.cpp, [0-9]+\) std::exception: Out of memory while reading oom/big.inf\$" stderr ||
+  fail "INF out of memory: standard error: $(head -c 300 stderr)"
 
 limited 153600 "$list" many.reg
 reported "corvane-list out of memory" "core/flException.h"

@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: GPL-2.0-or-later
 # corvane-list --html, checked for real: every report parses without an
 # error under html5lib's strict parser; a hostile export (markup, a script,
-# an event handler, bidi and terminal controls in its names) and a file name
+# an event handler, bidi and terminal controls, noncharacters in its names) and a file name
 # with '<' and '&' show as text and never act; several files, one of them
 # unreadable, make one section each, and headless Chromium prints them one
 # machine to a page, without a console message; the reader's dark preference
@@ -27,7 +27,8 @@ export SOURCE_DATE_EPOCH=1765216140  # the same bytes on every run
 devices = [
     ("VEN_1AF4&DEV_1041&SUBSYS_11001AF4&REV_01", "<script>alert(1)</script>", "<img src=x onerror=alert(2)>",
      "\u202eevil\x1b[2J</td></tr>"),
-    ("VEN_1AF4&DEV_1042&SUBSYS_11001AF4&REV_01", "<a href=\"https://evil.example/\">click</a>&amp;", "Net", "x"),
+    ("VEN_1AF4&DEV_1042&SUBSYS_11001AF4&REV_01", "<a href=\"https://evil.example/\">click</a>&amp;", "Net",
+     "x\ufffe\U0010ffff\ufdd0"),
 ]
 lines = ["Windows Registry Editor Version 5.00", ""]
 for key, desc, mfg, cls in devices:
@@ -42,7 +43,7 @@ cp hostile.reg "$hostile"
 "$list" --html "$hostile" >one.html 2>stderr
 check "one file: exit status" "0" "$?"
 check_py parse one.html "<script>alert(1)</script>" "<img src=x onerror=alert(2)>" "\\u202eevil\\x1b[2J</td></tr>" \
-  "<a href=\"https://evil.example/\">click</a>&amp;" "$hostile" && pass "one file: strict HTML5, the hostile texts as text" ||
+  "<a href=\"https://evil.example/\">click</a>&amp;" "x\\ufffe\\U0010ffff\\ufdd0" "$hostile" && pass "one file: strict HTML5, the hostile texts as text" ||
   fail "one file: see above"
 LC_ALL=C grep -q $'\e\|\xe2\x80\xae' one.html && fail "one file: a control character or bidi override in the report"
 "$list" --html --attention --drivers "$source/tests/data/virtio-win-inf" fixture.reg "$hostile" missing.reg \

@@ -67,7 +67,7 @@ std::string readAll(std::string_view bytes, const WindowsTarget& target, std::op
             checkText(id);
             out += "|" + id;
         }
-        for (const std::string& id : model.excludeIds) {
+        for (const std::string& id : file->excludeIds.at(model.install)) {
             checkText(id);
             out += "|-" + id;
         }
@@ -125,13 +125,15 @@ void checkFolder(std::string_view bytes, const WindowsTarget& target, const std:
         if (id.empty() || ++checked > 64)
             continue;
         bool excluded = false;
-        for (const std::string& exclusion : model.excludeIds)
+        for (const std::string& exclusion : file->excludeIds[model.install])
             excluded = excluded || text::equalAsciiFolded(exclusion, id);
-        bool fits = false;
-        for (const DriverFit& fit : folders.fits({id}, {}))
+        const DriverFits found = folders.fits({id}, {});
+        bool fits = found.more != 0;  // it may be among those not listed
+        for (const DriverFit& fit : found.best)
             fits = fits || (fit.model == model.description && (fit.rank & 0xFFFF) == 0 &&
                             text::equalAsciiFolded(fit.matchedId, id));
         check(fits || excluded);
+        check(found.best.size() <= maxListedFits);
     }
 }
 
