@@ -148,7 +148,7 @@ DeviceOutline outlineOf(const DeviceRecord& device)
             add(3, "Matched: " + fit.matchedId);
         }
         if (device.fits->empty())
-            add(2, "None of the folder's drivers fits");
+            add(2, device.infFilesSearched ? "None of the folder's drivers fits" : "The folder holds no INF files");
         if (device.moreFits)
             add(2, std::to_string(device.moreFits) + " more drivers fit; the best " + std::to_string(device.fits->size()) +
                        " are listed");

@@ -66,6 +66,9 @@ TEST(DriverGroup, IsThereOnlyWhenAFolderWasLookedIn)
     EXPECT_EQ(driverGroup(device), std::vector<std::string>{});
     device.fits.emplace();
     EXPECT_EQ(driverGroup(device),
+              (std::vector<std::string>{"  Drivers that fit", "    The folder holds no INF files"}));
+    device.infFilesSearched = 3;
+    EXPECT_EQ(driverGroup(device),
               (std::vector<std::string>{"  Drivers that fit", "    None of the folder's drivers fits"}));
     device.fits->push_back(fit("Red Hat, Inc.", "", "", true));
     device.fits->push_back(fit("Other\x1b[2J", "", "", true));  // what an INF says never acts on a terminal
