@@ -94,6 +94,7 @@ public:
     // when no folder was looked in. At most maxListedFits: how many more fit.
     std::optional<std::vector<DriverFit>> fits;
     std::size_t moreFits = 0;
+    std::size_t infFilesSearched = 0;  // in the folders looked in: none says why nothing fits
 };
 
 #endif

@@ -73,16 +73,28 @@ std::string rankText(std::uint32_t rank)
     return text;
 }
 
-std::string fitLine(const DriverFit& fit)
+std::string fitLine(const DriverFit& fit, bool best)
 {
-    std::string facts = fit.provider;
-    for (const std::string* fact : {&fit.driverDate, &fit.driverVersion})
+    std::string line = best ? "Best: " + fit.model : fit.model;
+    for (const std::string* fact : {&fit.driverVersion, &fit.driverDate})
         if (!fact->empty())
-            facts += (facts.empty() ? "" : ", ") + *fact;
-    facts += (facts.empty() ? "rank " : "; rank ") + rankText(fit.rank);
-    if (!fit.signedPackage)
-        facts += ", unsigned";
-    return fit.inf + ": " + fit.model + " (" + facts + ")";
+            line += ", " + *fact;
+    line += fit.signedPackage ? ", signed" : ", unsigned";
+    return line + " \u2014 " + fit.inf;
+}
+
+std::string rankWords(const DriverFit& fit)
+{
+    const std::uint32_t signature = fit.rank >> 24, feature = fit.rank >> 16 & 0xFF;
+    const std::uint32_t match = fit.rank >> 12 & 0xF, position = fit.rank & 0xFFF;
+    std::string words = signature == 0 ? "signed" : "unsigned";
+    words += feature == 0xFF ? ", no feature score" : ", feature score " + rankText(feature).substr(6);
+    const std::string deviceId = (match < 2 ? "hardware ID " : "compatible ID ") +
+                                 std::to_string((match == 3 ? position & 0xFF : position) + 1);
+    const std::string infId = match == 0 || match == 2 ? "hardware ID"
+                              : match == 1            ? "compatible ID"
+                                                      : "compatible ID " + std::to_string((position >> 8) + 1);
+    return words + ", the device's " + deviceId + " matched the INF's " + infId;
 }
 
 std::string deviceLineText(const DeviceRecord& device)
@@ -127,10 +139,16 @@ DeviceOutline outlineOf(const DeviceRecord& device)
     add(2, entry.text2);
     if (device.fits) {
         add(1, "Drivers that fit");
-        for (const DriverFit& fit : *device.fits)
-            add(2, fitLine(fit));
+        for (const DriverFit& fit : *device.fits) {
+            add(2, fitLine(fit, &fit == &device.fits->front()));
+            // What tells it from the others, opened below it.
+            if (!fit.provider.empty())
+                add(3, "Provider: " + fit.provider);
+            add(3, "Rank " + rankText(fit.rank) + ": " + rankWords(fit));
+            add(3, "Matched: " + fit.matchedId);
+        }
         if (device.fits->empty())
-            add(2, "None of the folder's drivers fits");
+            add(2, device.infFilesSearched ? "None of the folder's drivers fits" : "The folder holds no INF files");
         if (device.moreFits)
             add(2, std::to_string(device.moreFits) + " more drivers fit; the best " + std::to_string(device.fits->size()) +
                        " are listed");

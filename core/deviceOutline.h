@@ -19,7 +19,7 @@ enum class DeviceMark { none, problem, disabled, notInDatabase, problemNotInData
 // device's label at depth 0, with its mark; its groups (what its system
 // recorded, named after it: "Windows", "Linux" or "lspci"; "Database"; and
 // "Drivers that fit" when a folder of drivers was looked in)
-// at depth 1; their lines at depth 2. The window's tree,
+// at depth 1; their lines at depth 2 (a fit's details at 3). The window's tree,
 // corvane-list and every copy are made from it, so they always agree; the
 // text forms leave the mark out. Its texts are shown as visibleText.h says:
 // a line of the outline holds no control character.
@@ -31,6 +31,7 @@ struct OutlineLine {
 using DeviceOutline = std::vector<OutlineLine>;
 
 DeviceOutline outlineOf(const DeviceRecord& device);
+
 
 // The text of the outline's first line, the device's label: its name, and
 // what tells it apart where another device shows the same name ("... (PCI bus
@@ -47,11 +48,16 @@ std::optional<std::string> driverLine(const DeviceRecord& device);
 
 DeviceMark markOf(const DeviceRecord& device);
 
-// A driver that fits, as its line says it: the INF below the folder, the
-// model, and what tells it from the others: "netkvm/netkvm.inf: Red Hat
-// VirtIO Ethernet Adapter (Red Hat, Inc., 2026-07-22, 100.101.104.28600;
-// rank 00ff2001, unsigned)".
-std::string fitLine(const DriverFit& fit);
+// A driver that fits, as its line says it: what decides first, so that the
+// window shows it without scrolling sideways, then the INF below the folder:
+// "Best: Red Hat VirtIO Ethernet Adapter, 100.101.104.28600, 2026-07-22,
+// signed — NetKVM/netkvm.inf" (the best, the first fit, says so). Its
+// provider, rank and matched ID are lines below it.
+std::string fitLine(const DriverFit& fit, bool best);
+
+// What a fit's rank (Windows' 0xSSGGTHHH) says, in words: "signed, no
+// feature score, the device's compatible ID 2 matched the INF's hardware ID".
+std::string rankWords(const DriverFit& fit);
 
 // The rank as eight small hexadecimal digits, as the forms for scripts give it.
 std::string rankText(std::uint32_t rank);

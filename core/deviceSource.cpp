@@ -114,6 +114,7 @@ void matchDrivers(const DeviceRecords& devices, const DriverFolders& folders)
         DriverFits found = folders.fits(device->hardwareIds(), device->compatibleIds());
         device->fits = std::move(found.best);
         device->moreFits = found.more;
+        device->infFilesSearched = folders.infFilesRead();
     }
 }
 

@@ -403,14 +403,50 @@ DriverFolders::bestScores(const std::vector<std::string>& hardwareIds, const std
     return best;
 }
 
+// Of the lines of one INF that name the device with one model's name (a
+// line for each of its IDs, or in each platform's section), the best: the
+// one driver Windows shows for them.
+bool DriverFolders::ranksBefore(const Ranked& a, const Ranked& b)
+{
+    if (a.rank != b.rank)
+        return a.rank < b.rank;
+    if (a.date != b.date)
+        return a.date > b.date;
+    if (a.version != b.version)
+        return a.version > b.version;
+    return a.model < b.model;
+}
+
+std::vector<DriverFolders::Ranked> DriverFolders::bestOfEachModel(std::vector<Ranked> ranked) const
+{
+    struct ModelOfPackage {
+        std::uint32_t package;
+        std::string_view name;
+        bool operator==(const ModelOfPackage& other) const { return package == other.package && name == other.name; }
+    };
+    struct Hash {
+        std::size_t operator()(const ModelOfPackage& key) const
+        {
+            return static_cast<std::size_t>(text::keyedHash(key.name) ^ (std::uint64_t{key.package} * 0x9E3779B97F4A7C15u));
+        }
+    };
+    std::unordered_map<ModelOfPackage, std::size_t, Hash> kept;  // its place in `best`
+    std::vector<Ranked> best;
+    for (Ranked& candidate : ranked) {
+        const Model& model = models[candidate.model];
+        const auto [found, added] =
+            kept.try_emplace({model.package, textAt(model.descriptionOffset, model.descriptionLength)}, best.size());
+        if (added)
+            best.push_back(candidate);
+        else if (ranksBefore(candidate, best[found->second]))
+            best[found->second] = candidate;
+    }
+    return best;
+}
+
 DriverFits DriverFolders::fits(const std::vector<std::string>& hardwareIds,
                                const std::vector<std::string>& compatibleIds) const
 {
-    struct Ranked {
-        std::uint32_t rank, date;
-        std::uint64_t version;
-        std::uint32_t model, entry;
-    };
     std::vector<Ranked> ranked;
     std::unordered_map<std::uint32_t, bool> excludedBy;  // each install section's lists looked at once
     for (const auto& [modelIndex, score] : bestScores(hardwareIds, compatibleIds)) {
@@ -428,17 +464,9 @@ DriverFits DriverFolders::fits(const std::vector<std::string>& hardwareIds,
         ranked.push_back({rank, model.driver.date, model.driver.hasVersion ? model.driver.version : 0, modelIndex,
                           score.second});
     }
-    const auto better = [](const Ranked& a, const Ranked& b) {
-        if (a.rank != b.rank)
-            return a.rank < b.rank;
-        if (a.date != b.date)
-            return a.date > b.date;
-        if (a.version != b.version)
-            return a.version > b.version;
-        return a.model < b.model;
-    };
+    ranked = bestOfEachModel(std::move(ranked));
     const std::size_t listed = std::min(ranked.size(), maxListedFits);
-    std::partial_sort(ranked.begin(), ranked.begin() + static_cast<std::ptrdiff_t>(listed), ranked.end(), better);
+    std::partial_sort(ranked.begin(), ranked.begin() + static_cast<std::ptrdiff_t>(listed), ranked.end(), ranksBefore);
     DriverFits result;
     result.more = ranked.size() - listed;
     for (std::size_t at = 0; at < listed; ++at) {
@@ -472,8 +500,13 @@ std::size_t DriverFolders::foldersSkipped() const
 
 std::string DriverFolders::notice() const
 {
+    std::vector<std::size_t> infFiles(folders.size());
+    for (const Package& package : packages)
+        ++infFiles[places[package.place].folder];
     std::vector<std::string> lines;
     for (const Folder& folder : folders) {
+        if (infFiles[static_cast<std::size_t>(&folder - folders.data())] == 0)
+            lines.push_back("No INF files in " + folder.path + ".");
         if (folder.filesSkipped)
             lines.push_back(skippedNotice(folder.path, folder.filesSkipped));
         if (folder.foldersSkipped)

@@ -75,8 +75,8 @@ public:
     std::size_t filesSkipped() const;
     std::size_t foldersSkipped() const;
     // What the user is told once of what was skipped, a line each: per
-    // folder given, "2 files of DIR were skipped: unreadable or not INF
-    // files.", "1 folder of DIR could not be read.", and each file over its
+    // folder given, "No INF files in DIR." when it held none, "2 files of DIR
+    // were skipped: unreadable or not INF files.", "1 folder of DIR could not be read.", and each file over its
     // budget by name (the first ten); empty when nothing was skipped.
     std::string notice() const;
 
@@ -109,6 +109,15 @@ private:
         std::string infClass;
         bool signedPackage;
     };
+    // A fit found, before it is said: its rank and what breaks ties.
+    struct Ranked {
+        std::uint32_t rank, date;
+        std::uint64_t version;
+        std::uint32_t model, entry;
+    };
+    // Windows' order: the lower rank, then the newer date, then the higher version.
+    static bool ranksBefore(const Ranked& a, const Ranked& b);
+    std::vector<Ranked> bestOfEachModel(std::vector<Ranked> ranked) const;
     struct Model {
         std::uint64_t descriptionOffset;
         std::uint32_t package;

@@ -72,9 +72,11 @@ void flException::report(const char* lineEnd) const
     std::fflush(stderr);
 }
 
+const char* flException::fatalLineEnd = "";
+
 void flException::reportAndExit() const
 {
-    report("");
+    report(fatalLineEnd);
     std::exit(-1);
 }
 

@@ -24,8 +24,13 @@ public:
     bool writeLog(std::string& writeFailure) const;
 
     // error.log line, "Oops!" box (only when the log was written), one line on
-    // standard error without a line end, then exit(-1).
+    // standard error ended by fatalLineEnd, then exit(-1).
     [[noreturn]] void reportAndExit() const;
+
+    // What ends the fatal report's line on standard error: nothing, as the
+    // window's has it; a command-line program ends it with a line feed, so
+    // that the terminal's prompt starts a line of its own.
+    static const char* fatalLineEnd;
 
     // How the reports show their "Oops!" box (caption, text; it returns once
     // the box is dismissed). A program with a window hands one over at its

@@ -2,6 +2,7 @@
 #include "htmlReport.h"
 
 #include "deviceOutline.h"
+#include "deviceVerdict.h"
 #include "markPictures.h"
 #include "visibleText.h"
 
@@ -94,23 +95,10 @@ std::string sourceText(const std::string& file)
     return file.empty() ? std::string("This computer, as its system records it") : shown(file);
 }
 
-std::string reasonText(AttentionReason reason)
-{
-    switch (reason) {
-    case AttentionReason::noDriver: return "no driver";
-    case AttentionReason::disabled: return "disabled";
-    case AttentionReason::problem: return "problem reported";
-    case AttentionReason::notInDatabase: break;
-    }
-    return "not in the database";
-}
-
 // "No driver, not in the database".
-std::string reasonsText(const std::vector<AttentionReason>& reasons)
+std::string capitalizedReasons(const std::vector<AttentionReason>& reasons)
 {
-    std::string text;
-    for (const AttentionReason reason : reasons)
-        text += (text.empty() ? "" : ", ") + reasonText(reason);
+    std::string text = reasonsText(reasons);
     if (!text.empty())
         text[0] = static_cast<char>(text[0] - 'a' + 'A');
     return text;
@@ -136,7 +124,7 @@ std::string summary(const std::vector<std::unique_ptr<DeviceRecord>>& devices)
                        count(attention, "needs attention", "need attention") + "</li>\n";
     for (std::size_t reason = 0; reason < byReason.size(); ++reason)
         if (byReason[reason])
-            html += "<li>" + reasonsText({static_cast<AttentionReason>(reason)}) + ": <strong>" +
+            html += "<li>" + capitalizedReasons({static_cast<AttentionReason>(reason)}) + ": <strong>" +
                     std::to_string(byReason[reason]) + "</strong></li>\n";
     return html + "</ul>\n";
 }
@@ -175,7 +163,7 @@ std::string databaseName(const DeviceRecord& device)
 std::string tableRow(const DeviceRecord& device, const std::string& anchor)
 {
     const auto reasons = device.attentionReasons();
-    const std::string why = reasonsText(reasons);
+    const std::string why = capitalizedReasons(reasons);
     const auto driver = driverLine(device);
     const auto hardwareIds = device.hardwareIds();
     return std::string(reasons.empty() ? "<tr>" : "<tr class=\"attention\">") + "<td>" + markImage(markOf(device)) +

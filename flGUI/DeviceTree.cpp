@@ -386,7 +386,10 @@ bool DeviceTree::typeAhead(const char* text)
 
 void DeviceTree::showMenu(int atX, int atY)
 {
-    enum { copyLine, copyDevice, copyIds, copyAll, openEverything, closeEverything, attention, findDrivers, saveReport };
+    enum {
+        copyLine, copyDevice, copyIds, copyAll, openEverything, closeEverything, attention, openFile, readAgain,
+        findDrivers, saveReport
+    };
     const int lineFlag = selectedLine() ? 0 : FL_MENU_INACTIVE;
     const int attentionFlag = FL_MENU_TOGGLE | (attentionOnly ? FL_MENU_VALUE : 0);
     const Fl_Menu_Item items[] = {
@@ -398,6 +401,8 @@ void DeviceTree::showMenu(int atX, int atY)
         {"Close all", 0, nullptr, nullptr, FL_MENU_DIVIDER, 0, 0, 0, 0},
         {"Show only devices that need attention", FL_CTRL + FL_SHIFT + 'a', nullptr, nullptr,
          attentionFlag | FL_MENU_DIVIDER, 0, 0, 0, 0},
+        {"Open another machine's devices...", FL_CTRL + 'o', nullptr, nullptr, 0, 0, 0, 0, 0},
+        {"Read the devices again", FL_F + 5, nullptr, nullptr, FL_MENU_DIVIDER, 0, 0, 0, 0},
         {"Find drivers in a folder...", FL_CTRL + 'd', nullptr, nullptr, 0, 0, 0, 0, 0},
         {"Save report...", FL_CTRL + 's', nullptr, nullptr, 0, 0, 0, 0, 0},
         {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
@@ -425,6 +430,14 @@ void DeviceTree::showMenu(int atX, int atY)
     case attention:
         if (onToggleAttention)
             onToggleAttention();
+        break;
+    case openFile:
+        if (onOpenFile)
+            onOpenFile();
+        break;
+    case readAgain:
+        if (onRescan)
+            onRescan();
         break;
     case findDrivers:
         if (onFindDrivers)

@@ -130,8 +130,11 @@ public:
     std::string deviceText(const Fl_Tree_Item* line) const;  // the line's device, indented
     std::string allDevicesText() const;
 
-    // Called on F5; the form reads the devices again.
+    // Called on F5 and from the menu; the form reads the devices again.
     std::function<void()> onRescan;
+    // Called from the menu (the form takes Ctrl+O itself): the form asks for
+    // another machine's file to show.
+    std::function<void()> onOpenFile;
     // Called on Ctrl+Shift+A and from the menu: the form shows only the
     // devices that need attention, or all again. `attentionOnly` says which
     // the tree shows, for the menu's check mark.

@@ -5,6 +5,7 @@
 #include "deviceFile.h"
 #include "deviceLineFeed.h"
 #include "deviceOutline.h"
+#include "deviceVerdict.h"
 #include "deviceSource.h"
 #include "driverFolder.h"
 #include "files.h"
@@ -17,6 +18,7 @@
 #include "visibleText.h"
 
 #include <FL/Fl.H>
+#include <FL/Fl_Box.H>
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Native_File_Chooser.H>
 
@@ -29,14 +31,20 @@ namespace {
 
 const char* const windowTitle = "Corvane 1.5.1 Release 12/17/2011'";
 
+std::string workingDirectory()
+{
+    std::error_code error;
+    const std::string folder = std::filesystem::current_path(error).u8string();
+    return error ? std::string() : folder;
+}
+
 // A dialog starts in the folder the user is in, where the files given on
 // the command line are found too; without one, GTK's dialog opens on the
 // recent files, empty.
 void startInWorkingDirectory(Fl_Native_File_Chooser& chooser)
 {
-    std::error_code error;
-    const std::string folder = std::filesystem::current_path(error).u8string();
-    if (!error)
+    const std::string folder = workingDirectory();
+    if (!folder.empty())
         chooser.directory(folder.c_str());
 }
 
@@ -201,8 +209,14 @@ void flMainForm::findDrivers(const std::string& folder)
 
 void flMainForm::chooseDriversFolder()
 {
+    const char* const title = "Find drivers in a folder";
+    if (const auto picked = platform::pickFolder(*window, title, workingDirectory())) {
+        if (!picked->empty())
+            findDrivers(*picked);
+        return;
+    }
     Fl_Native_File_Chooser chooser(Fl_Native_File_Chooser::BROWSE_DIRECTORY);
-    chooser.title("Find drivers in a folder");
+    chooser.title(title);
     startInWorkingDirectory(chooser);
     if (chooser.show() == 0 && chooser.filename() && *chooser.filename())
         findDrivers(chooser.filename());
@@ -232,7 +246,10 @@ void flMainForm::chooseReportFile()
 {
     Fl_Native_File_Chooser chooser(Fl_Native_File_Chooser::BROWSE_SAVE_FILE);
     chooser.title("Save report");
-    startInWorkingDirectory(chooser);
+    if (const std::string documents = platform::reportsFolder(); !documents.empty())
+        chooser.directory(documents.c_str());
+    else
+        startInWorkingDirectory(chooser);
     chooser.filter(platform::reportFileFilter());
     chooser.preset_file(reportFileName(machineName).c_str());
     chooser.options(Fl_Native_File_Chooser::SAVEAS_CONFIRM | Fl_Native_File_Chooser::USE_FILTER_EXT);
@@ -320,10 +337,15 @@ void flMainForm::createWidgets()
     tree->sortorder(FL_TREE_SORT_NONE);
     tree->show();
     tree->onRescan = [this] { rescan(); };
+    tree->onOpenFile = [this] { chooseFile(); };
     tree->onToggleAttention = [this] { showOnlyAttention(!attentionOnly); };
     tree->onFindDrivers = [this] { chooseDriversFolder(); };
     tree->onSaveReport = [this] { chooseReportFile(); };
     tree->hardwareIdsOf = [this](const std::string& deviceKey) { return hardwareIdsText(deviceKey); };
+    // In the space below the tree, the width of its box; not resizable, as the window.
+    verdict = new Fl_Box(10, 545, 785, 40);
+    verdict->align(FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_INSIDE | FL_ALIGN_WRAP);
+    window->add(verdict);
     fillTree(tree->view());
 }
 
@@ -333,9 +355,13 @@ void flMainForm::fillTree(const DeviceTree::View& view)
     std::vector<std::pair<std::string, DeviceOutline>> shown;  // key and outline of each device shown
     for (std::size_t i = 0; i < devices.size(); ++i) {
         const DeviceRecord& record = *devices[i];
-        if (!attentionOnly || record.needsAttention())
-            shown.emplace_back(record.identity(), i < readOutlines.size() ? std::move(readOutlines[i]) : outlineOf(record));
+        if (attentionOnly && !record.needsAttention())
+            continue;
+        shown.emplace_back(record.identity(), i < readOutlines.size() ? std::move(readOutlines[i]) : outlineOf(record));
+        if (attentionOnly)  // each says why it is there
+            shown.back().second.front().text = attentionLineText(record);
     }
+    verdict->copy_label(verdictOf(devices).c_str());
     if (measuredLines.empty() && window->shown()) {
         // A rescan or the filter: the display is open, and the lines are
         // measured as at the start.

@@ -15,6 +15,7 @@
 #include <vector>
 
 class DeviceLineFeed;
+class Fl_Box;
 
 // The program's window: loads devices.lst, reads the PCI devices from the
 // system (or a file) and shows them as a tree, all in its constructor; F5 does it again.
@@ -82,6 +83,8 @@ public:
     bool showsOnlyAttention() const { return attentionOnly; }
 
     DeviceTree* tree = nullptr;  // a child of window
+    // Under the tree: what the devices come to, in one line (verdictOf).
+    Fl_Box* verdict = nullptr;   // a child of window
     std::unique_ptr<HardwareDatabase> database;
     std::vector<std::unique_ptr<DeviceRecord>> devices;
 

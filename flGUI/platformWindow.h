@@ -8,6 +8,8 @@
 #include <FL/Enumerations.H>
 
 #include <functional>
+#include <optional>
+#include <string>
 #include <vector>
 
 class Fl_Window;
@@ -44,12 +46,24 @@ void openDisplayWhile(const std::vector<TextFont>& fonts, const std::function<vo
                       const std::function<void()>& onceOpen = {});
 
 // The file dialog's filters for the files of other machines this platform's
-// programs read, in Fl_Native_File_Chooser's form; the dialog adds its own
-// "All files" to them.
+// programs read, in Fl_Native_File_Chooser's form, the one the dialog opens
+// on first; the dialog adds its own "All files" to them.
 const char* deviceFileFilters();
 
 // The save dialog's filter for the report, in the same form.
 const char* reportFileFilter();
+
+// Where the save dialog of the report starts: on Windows the user's
+// Documents folder (a program started from its shortcut runs in its own
+// folder, where a standard user cannot write); empty elsewhere, where the
+// working directory, the user's own, is the place.
+std::string reportsFolder();
+
+// The system's own folder picker, where it has one (Windows' file dialog in
+// its folder mode, which takes a folder typed as well as one chosen), owned
+// by `owner`, starting in `startIn`: the folder chosen, or empty when
+// cancelled. None where there is no such picker: FLTK's dialog is shown then.
+std::optional<std::string> pickFolder(Fl_Window& owner, const char* title, const std::string& startIn);
 
 // Gives `window` the program's icon, in the sizes the system shows.
 void setWindowIcons(Fl_Window& window);

@@ -5,7 +5,7 @@
 // records (a Windows registry export or hive, or an lspci dump), and prints them as
 // the tree's indented text, as JSON, as CSV or as an HTML report. A failure ends in the
 // fatal-error report without its box: the error.log line, the
-// standard-error line and status 255; of several files, one that cannot be
+// standard-error line (ended by a line feed) and status 255; of several files, one that cannot be
 // read is reported so and the others are still listed. Output that cannot be
 // written (a full disk) is such a failure too, never a success.
 #include "commandLine.h"
@@ -120,6 +120,7 @@ int list(Listing::Settings settings, const std::vector<std::string>& files, cons
 
 int main(int argc, char** argv)
 {
+    flException::fatalLineEnd = "\n";
     reportOutOfMemoryAtTerminate();
     Listing::Settings settings;
     bool json = false, csv = false, html = false;

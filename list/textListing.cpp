@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// The tree as indented text, as corvane-list has always printed it.
+// The tree as indented text, as corvane-list has always printed it; of the
+// devices that need attention, each says why, and a last line what they come to.
 #include "deviceOutline.h"
+#include "deviceVerdict.h"
 #include "listing.h"
 #include "visibleText.h"
 
@@ -19,10 +21,16 @@ public:
         std::string text = settings.severalMachines ? "==> " + text::visibleText(source) + " <==\n" : std::string();
         // Written a device at a time: a machine of thousands is not held as text whole.
         for (const DeviceRecord* device : shown(devices)) {
-            appendOutlineText(text, outlineOf(*device));
+            DeviceOutline outline = outlineOf(*device);
+            if (settings.attentionOnly)  // each says why it is there
+                outline.front().text = attentionLineText(*device);
+            appendOutlineText(text, outline);
             write(text);
             text.clear();
         }
+        // What the devices that need attention come to, of them all.
+        if (settings.attentionOnly)
+            text += verdictOf(devices) + "\n";
         write(text);
     }
     void failed(const std::string&, const std::string&) override {}

@@ -302,15 +302,29 @@ void openDisplayWhile(const std::vector<TextFont>& fonts, const std::function<vo
 
 // FLTK's GTK dialog and its own name a filter by its name and its pattern
 // run together, "NAME(PATTERN)": the space is the name's. One pattern each,
-// so that the names read plainly. A hive on a Windows disk is named SYSTEM.
+// so that the names read plainly. The first, the one the dialog opens on,
+// shows every file: the program tells them apart by what they hold, and a
+// hive has no extension (SYSTEM on a Windows disk, any name in a copy).
 const char* deviceFileFilters()
 {
-    return "Registry exports \t*.reg\nRegistry hives \tSYSTEM\nlspci dumps \t*.txt";
+    return "Exports, hives and lspci dumps \t*\nRegistry exports \t*.reg\nRegistry hives \tSYSTEM*\n"
+           "lspci dumps \t*.txt";
 }
 
 const char* reportFileFilter()
 {
     return "HTML files \t*.html";
+}
+
+std::string reportsFolder()
+{
+    return std::string();
+}
+
+// FLTK's own dialog (GTK's, where GTK is there) is the system's.
+std::optional<std::string> pickFolder(Fl_Window&, const char*, const std::string&)
+{
+    return std::nullopt;
 }
 
 // Every size the icon comes in, for the window manager to choose from at

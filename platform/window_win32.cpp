@@ -1,14 +1,19 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// Windows: the system's message box, and the icon resource as the window's icon.
+// Windows: the system's message box, its folder picker and Documents folder,
+// and the icon resource as the window's icon.
 #include "platformWindow.h"
 
 #include "appIcon.h"
 #include "text_win32.h"
 
 #include <FL/Fl_Window.H>
+#include <FL/platform.H>
 #include <windows.h>
+#include <shlobj.h>
+#include <shobjidl.h>
 
 #include <algorithm>
+#include <memory>
 #include <string_view>
 
 namespace platform {
@@ -50,6 +55,84 @@ const char* deviceFileFilters()
 const char* reportFileFilter()
 {
     return "HTML files\t*.html";
+}
+
+std::string reportsFolder()
+{
+    PWSTR path = nullptr;
+    std::string folder;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Documents, KF_FLAG_DEFAULT, nullptr, &path)))
+        folder = wideToUtf8(path);
+    CoTaskMemFree(path);
+    return folder;
+}
+
+namespace {
+
+// A COM object's interface, released when it goes.
+struct Releasing {
+    void operator()(IUnknown* object) const { object->Release(); }
+};
+template <typename Interface>
+using Com = std::unique_ptr<Interface, Releasing>;
+
+// COM on this thread for as long as it lives, where it could be had.
+class ComApartment {
+public:
+    ComApartment() : status(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
+    ~ComApartment()
+    {
+        if (SUCCEEDED(status))
+            CoUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+private:
+    HRESULT status;
+};
+
+// The folder the dialog gave, as a file-system path.
+std::string chosenFolder(IFileOpenDialog& dialog)
+{
+    IShellItem* item = nullptr;
+    if (FAILED(dialog.GetResult(&item)))
+        return std::string();
+    const Com<IShellItem> chosen(item);
+    PWSTR path = nullptr;
+    std::string folder;
+    if (SUCCEEDED(chosen->GetDisplayName(SIGDN_FILESYSPATH, &path)))
+        folder = wideToUtf8(path);
+    CoTaskMemFree(path);
+    return folder;
+}
+
+}
+
+// The file dialog in its folder mode: FLTK's folder dialog is the older
+// folder browser, whose path box may be passed over for the folder selected.
+std::optional<std::string> pickFolder(Fl_Window& owner, const char* title, const std::string& startIn)
+{
+    const ComApartment apartment;
+    IFileOpenDialog* created = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_IFileOpenDialog,
+                                reinterpret_cast<void**>(&created))))
+        return std::nullopt;
+    const Com<IFileOpenDialog> dialog(created);
+    FILEOPENDIALOGOPTIONS options = 0;
+    dialog->GetOptions(&options);
+    dialog->SetOptions(options | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST);
+    dialog->SetTitle(utf8ToWide(title).c_str());
+    IShellItem* start = nullptr;
+    if (!startIn.empty() &&
+        SUCCEEDED(SHCreateItemFromParsingName(utf8ToWide(startIn).c_str(), nullptr, IID_IShellItem,
+                                              reinterpret_cast<void**>(&start)))) {
+        const Com<IShellItem> folder(start);
+        dialog->SetFolder(folder.get());
+    }
+    if (FAILED(dialog->Show(owner.shown() ? fl_xid(&owner) : nullptr)))
+        return std::string();  // cancelled
+    return chosenFolder(*dialog);
 }
 
 // The program's icon resource, in the two sizes the system asks for at its

@@ -15,15 +15,36 @@ DriverFit fit(std::string provider, std::string date, std::string version, bool 
                      "Net", std::move(date), std::move(version), "PCI\\VEN_1AF4&DEV_1041", 0xff2001, signedPackage};
 }
 
-TEST(FitLine, SaysTheFileTheModelAndWhatTellsItApart)
+TEST(FitLine, LeadsWithWhatDecidesAndEndsWithTheFile)
 {
-    EXPECT_EQ(fitLine(fit("Red Hat, Inc.", "2026-07-22", "100.101.104.28600", false)),
-              "NetKVM/netkvm.inf: Red Hat VirtIO Ethernet Adapter (Red Hat, Inc., 2026-07-22, 100.101.104.28600; "
-              "rank 00ff2001, unsigned)");
-    EXPECT_EQ(fitLine(fit("", "", "", true)), "NetKVM/netkvm.inf: Red Hat VirtIO Ethernet Adapter (rank 00ff2001)");
-    EXPECT_EQ(fitLine(fit("", "", "1.2.3.4", true)),
-              "NetKVM/netkvm.inf: Red Hat VirtIO Ethernet Adapter (1.2.3.4; rank 00ff2001)");
+    EXPECT_EQ(fitLine(fit("Red Hat, Inc.", "2026-07-22", "100.101.104.28600", false), true),
+              "Best: Red Hat VirtIO Ethernet Adapter, 100.101.104.28600, 2026-07-22, unsigned \u2014 NetKVM/netkvm.inf");
+    EXPECT_EQ(fitLine(fit("", "", "", true), false), "Red Hat VirtIO Ethernet Adapter, signed \u2014 NetKVM/netkvm.inf");
+    EXPECT_EQ(fitLine(fit("", "", "1.2.3.4", true), false),
+              "Red Hat VirtIO Ethernet Adapter, 1.2.3.4, signed \u2014 NetKVM/netkvm.inf");
 }
+
+// Windows' rank, 0xSSGGTHHH, in words: the signature, the feature score, and
+// which of the device's IDs matched which of the INF's.
+struct RankCase {
+    std::uint32_t rank;
+    const char* words;
+};
+
+class RankWords : public testing::TestWithParam<RankCase> {};
+
+TEST_P(RankWords, SayWhatTheRankIsMadeOf)
+{
+    DriverFit ranked = fit("", "", "", true);
+    ranked.rank = GetParam().rank;
+    EXPECT_EQ(rankWords(ranked), GetParam().words);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ranks, RankWords, testing::Values(
+    RankCase{0x00ff0000, "signed, no feature score, the device's hardware ID 1 matched the INF's hardware ID"},
+    RankCase{0xff001001, "unsigned, feature score 00, the device's hardware ID 2 matched the INF's compatible ID"},
+    RankCase{0x00ff2001, "signed, no feature score, the device's compatible ID 2 matched the INF's hardware ID"},
+    RankCase{0x00803102, "signed, feature score 80, the device's compatible ID 3 matched the INF's compatible ID 2"}));
 
 // The group's lines below the device's, as the tree and the text show them.
 std::vector<std::string> driverGroup(const DeviceRecord& device)
@@ -45,13 +66,19 @@ TEST(DriverGroup, IsThereOnlyWhenAFolderWasLookedIn)
     EXPECT_EQ(driverGroup(device), std::vector<std::string>{});
     device.fits.emplace();
     EXPECT_EQ(driverGroup(device),
+              (std::vector<std::string>{"  Drivers that fit", "    The folder holds no INF files"}));
+    device.infFilesSearched = 3;
+    EXPECT_EQ(driverGroup(device),
               (std::vector<std::string>{"  Drivers that fit", "    None of the folder's drivers fits"}));
     device.fits->push_back(fit("Red Hat, Inc.", "", "", true));
     device.fits->push_back(fit("Other\x1b[2J", "", "", true));  // what an INF says never acts on a terminal
+    const std::string rank = "      Rank 00ff2001: signed, no feature score, the device's compatible ID 2 matched the INF's hardware ID";
     EXPECT_EQ(driverGroup(device), (std::vector<std::string>{
                                        "  Drivers that fit",
-                                       "    NetKVM/netkvm.inf: Red Hat VirtIO Ethernet Adapter (Red Hat, Inc.; rank 00ff2001)",
-                                       "    NetKVM/netkvm.inf: Red Hat VirtIO Ethernet Adapter (Other\\x1b[2J; rank 00ff2001)"}));
+                                       "    Best: Red Hat VirtIO Ethernet Adapter, signed \u2014 NetKVM/netkvm.inf",
+                                       "      Provider: Red Hat, Inc.", rank, "      Matched: PCI\\VEN_1AF4&DEV_1041",
+                                       "    Red Hat VirtIO Ethernet Adapter, signed \u2014 NetKVM/netkvm.inf",
+                                       "      Provider: Other\\x1b[2J", rank, "      Matched: PCI\\VEN_1AF4&DEV_1041"}));
 }
 
 }

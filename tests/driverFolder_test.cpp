@@ -108,12 +108,11 @@ INSTANTIATE_TEST_SUITE_P(DriverFolder, ThisMachine, testing::Values(
     // QEMU's own subsystem: the hardware IDs meet, the device's first (i = 0).
     MachineCase{"BlockOfQemusSubsystem", {0x1AF4, 0x1042, 0x1AF4, 0x1100, 1, 0x010000},
                 {"viostor/viostor.inf|FFFF0000|PCI\\VEN_1AF4&DEV_1042&SUBSYS_11001AF4&REV_01"}},
-    // Three lines of one INF: the device's hardware ID 1; its compatible IDs
-    // 2 and 3 against the lines' hardware IDs (0x2000 + j).
+    // Three lines of one INF name the device with one model (its hardware ID
+    // 2, its compatible IDs 2 and 3): one fit, the best line's, as Windows
+    // shows one driver for them.
     MachineCase{"Q35SMBus", {0x8086, 0x2930, 0x1AF4, 0x1100, 2, 0x0C0500},
-                {"Q35/SMBus/smbus.inf|FFFF0001|PCI\\VEN_8086&DEV_2930&SUBSYS_11001AF4",
-                 "Q35/SMBus/smbus.inf|FFFF2002|PCI\\VEN_8086&CC_0C0500",
-                 "Q35/SMBus/smbus.inf|FFFF2003|PCI\\VEN_8086&CC_0C05"}},
+                {"Q35/SMBus/smbus.inf|FFFF0001|PCI\\VEN_8086&DEV_2930&SUBSYS_11001AF4"}},
     // FeatureScore=F8; the device's compatible ID 1 against the hardware ID.
     MachineCase{"StdVga", {0x1234, 0x1111, 0x1AF4, 0x1100, 2, 0x030000},
                 {"stdvga/stdvga.inf|FFF82001|PCI\\VEN_1234&DEV_1111"}},
@@ -225,11 +224,18 @@ TEST(DriverFolder, FilesThatAreNoInfsAreSkippedAndSaidOnce)
 
     folders.read(dir.file("d/sub/"));
     EXPECT_EQ(folders.notice(), "3 files of " + dir.file("d") + " were skipped: unreadable or not INF files.\n"
+                                "No INF files in " + dir.file("d/sub/") + ".\n"
                                 "3 files of " + dir.file("d/sub/") + " were skipped: unreadable or not INF files.");
     DriverFolders one;
     dir.write("e/x.inf", "");
     one.read(dir.file("e"));
-    EXPECT_EQ(one.notice(), "1 file of " + dir.file("e") + " was skipped: unreadable or not an INF file.");
+    EXPECT_EQ(one.notice(), "No INF files in " + dir.file("e") + ".\n"
+                            "1 file of " + dir.file("e") + " was skipped: unreadable or not an INF file.");
+    // A folder of anything but drivers says so, once, rather than that none fits each device.
+    DriverFolders none;
+    dir.write("f/photo.jpg", "");
+    none.read(dir.file("f"));
+    EXPECT_EQ(none.notice(), "No INF files in " + dir.file("f") + ".");
 }
 
 #ifndef _WIN32
@@ -273,7 +279,7 @@ std::string excluding(std::size_t excluded, std::size_t lines)
         inf += ",PCI\\VEN_9&DEV_" + std::to_string(id);
     inf += "\r\n" + amd64Models;
     for (std::size_t line = 0; line < lines; ++line)
-        inf += "d=Install,PCI\\VEN_1&DEV_2\r\n";
+        inf += "d" + std::to_string(line) + "=Install,PCI\\VEN_1&DEV_2\r\n";  // models of their own
     return inf;
 }
 
@@ -295,7 +301,7 @@ std::string manyModelsSections()
     for (int number = 0; number < 200000; ++number) {
         const std::string name = "S" + std::to_string(number);
         manufacturers += "M=" + name + ",NTamd64\r\n";
-        sections += "[" + name + ".NTamd64]\r\nd=i,PCI\\VEN_5&DEV_5\r\n";
+        sections += "[" + name + ".NTamd64]\r\n" + name + "=i,PCI\\VEN_5&DEV_5\r\n";  // models of their own
     }
     return infHeader + manufacturers + sections;
 }

@@ -7,6 +7,7 @@
 #include "FormFixture.h"
 #include "flException.h"
 
+#include <FL/Fl_Box.H>
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Tree_Item.H>
 
@@ -62,8 +63,13 @@ TEST_F(Tree, WindowAndBrowserHaveTheirPlaces)
     EXPECT_EQ(form->window->h(), 600);
     EXPECT_STREQ(form->window->label(), "Corvane 1.5.1 Release 12/17/2011'");
     EXPECT_FALSE(form->window->shown());
-    ASSERT_EQ(form->window->children(), 1);
+    // The tree, and below it the line that says what the devices come to.
+    ASSERT_EQ(form->window->children(), 2);
     EXPECT_EQ(form->window->child(0), form->tree);
+    EXPECT_EQ(form->window->child(1), form->verdict);
+    EXPECT_EQ(form->verdict->y(), 545);
+    EXPECT_LE(form->verdict->y() + form->verdict->h(), 600);
+    EXPECT_STREQ(form->verdict->label(), "No PCI devices are recorded");
     EXPECT_EQ(form->tree->x(), 10);
     EXPECT_EQ(form->tree->y(), 15);
     EXPECT_EQ(form->tree->w(), 785);
@@ -292,7 +298,7 @@ TEST_F(Tree, DriversOfAFolderFitTheDevices)
     form->tree->buildLines(device);
     EXPECT_EQ(childLabels(device), (std::vector<std::string>{"Windows", "Database", "Drivers that fit"}));
     EXPECT_EQ(childLabels(device->child(2)),
-              std::vector<std::string>{"e1000e/e1000e.inf: 82574L Gigabit (Intel, 2026-07-22, 1.2.3.4; rank ffff2001, unsigned)"});
+              std::vector<std::string>{"Best: 82574L Gigabit, 1.2.3.4, 2026-07-22, unsigned \u2014 e1000e/e1000e.inf"});
 
     dir.write("drivers/copy/other.inf", std::string(e1000eInf) + "[Strings.0409]\r\nModel=\"Another\"\r\n");
     form->rescan();

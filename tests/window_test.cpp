@@ -9,10 +9,13 @@
 #include "XDriver.h"
 #include "flException.h"
 #include "htmlReport.h"
+#include "platformWindow.h"
 
+#include <FL/Fl_Box.H>
 #include <FL/Fl.H>
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Tree_Item.H>
+#include <FL/filename.H>
 #include <FL/fl_draw.H>
 #include <FL/x.H>
 
@@ -264,7 +267,7 @@ TEST_P(Menu, RightClickSelectsTheLineAndOffersTheCommands)
     EXPECT_EQ(clipboard("clipboard"), GetParam().clipboard);
     EXPECT_EQ(openLines(), GetParam().open);
     EXPECT_EQ(tree().vposition(), top);
-    EXPECT_EQ(form->window->children(), 1);
+    EXPECT_EQ(form->window->children(), 2);  // the tree and its verdict: no menu left behind
 }
 
 INSTANTIATE_TEST_SUITE_P(Window, Menu, testing::Values(
@@ -279,7 +282,8 @@ INSTANTIATE_TEST_SUITE_P(Window, Menu, testing::Values(
              "Alpha,Alpha/Windows,Alpha/Database,beta,beta/Windows,beta/Database,Gamma,Gamma/Windows,"
              "Gamma/Database,Garnet,Garnet/Windows,Garnet/Database,*star +plus,*star +plus/Windows,"
              "*star +plus/Database"},
-    MenuCase{6, "Alpha", ""}));  // the hidden selection moves to its device
+    MenuCase{6, "Alpha", ""},  // the hidden selection moves to its device
+    MenuCase{9, "Alpha", "Alpha"}));  // read again, as F5: the view kept
 
 TEST_F(Window, KeyboardSelectionScrollsTheLineIntoView)
 {
@@ -439,15 +443,19 @@ TEST_F(Window, TheAttentionViewHidesWhatIsFineAndGivesBackTheViewBefore)
     keys("ctrl+shift+a");
     EXPECT_TRUE(form->showsOnlyAttention());
     EXPECT_STREQ(tree().label(), "Hardware Devices that need attention");
-    EXPECT_EQ(devicesShown(), "beta,Gamma,Garnet,*star +plus");
-    EXPECT_EQ(openLines(), "beta");
-    EXPECT_EQ(selected(), "beta/Windows");
+    const std::string why = " \u2014 no driver, not in the database";  // each says why it is there
+    EXPECT_EQ(devicesShown(), "beta" + why + ",Gamma" + why + ",Garnet" + why + ",*star +plus" + why);
+    EXPECT_EQ(openLines(), "beta" + why);
+    EXPECT_EQ(selected(), "beta" + why + "/Windows");
+    EXPECT_STREQ(form->verdict->label(), "4 of 5 devices have no driver; 4 are not in the database");
 
     keys("Down Down KP_Add");  // Gamma opened
     registry.addDevice("VEN_8086&DEV_1237&SUBSYS_00000000&REV_02", "c", "m", ";Delta, plugged in later");
     keys("F5");
-    EXPECT_EQ(devicesShown(), "beta,Gamma,Garnet,*star +plus,Delta, plugged in later");
-    EXPECT_EQ(openLines(), "beta,Gamma");
+    EXPECT_EQ(devicesShown(),
+              "beta" + why + ",Gamma" + why + ",Garnet" + why + ",*star +plus" + why + ",Delta, plugged in later" + why);
+    EXPECT_EQ(openLines(), "beta" + why + ",Gamma" + why);
+    EXPECT_STREQ(form->verdict->label(), "5 of 6 devices have no driver; 5 are not in the database");
 
     rightClick(tree().root()->child(0), "Down Down Down Down Down Down Down Return");  // its seventh entry
     EXPECT_FALSE(form->showsOnlyAttention());
@@ -664,6 +672,17 @@ TEST_F(Files, SkippedLinesAreSaidInTheNoticeBox)
     settleEvents();
     testing::internal::GetCapturedStderr();
     EXPECT_EQ(devicesShown(), "Kept");
+}
+
+// The dialog opens on its first filter: it shows every file the program
+// could read, a hive copied under any name among them.
+TEST(FileDialog, OpensOnEveryFileTheProgramReads)
+{
+    const std::string filters = platform::deviceFileFilters();
+    const std::string first = filters.substr(0, filters.find('\n'));
+    const std::string pattern = first.substr(first.find('\t') + 1);
+    for (const char* name : {"SYSTEM", "customer-hive", "SYSTEM.sav", "export.reg", "lspci.txt"})
+        EXPECT_TRUE(fl_filename_match(name, pattern.c_str())) << name << " by " << first;
 }
 
 TEST_F(Files, CtrlOOpensTheFileDialogAndCancellingChangesNothing)

@@ -46,8 +46,13 @@ check "made dump: --attention, status" "0" "$?"
 check "made dump: --attention, the devices not in the database" "00:00.0 00:01.0 02:00.0 03:00.0" \
   "$(sed 's/0000://g' <<<"$attention")"
 { echo "00:1f.6 Ethernet controller: made"; config 0x8086 0x10d3 0x0200 0 0x8086 0xa01f 0 4; } >known.txt
-check "no device needs attention: nothing but the line feed, status 0" "0a 0" \
-  "$("$list" --attention known.txt | od -An -tx1 | xargs) ${PIPESTATUS[0]}"
+check "no device needs attention: the line feed, then the verdict, status 0" \
+  "
+No device needs attention: the device is in the database (the source records no drivers) 0" \
+  "$("$list" --attention known.txt) ${PIPESTATUS[0]}"
+check "made dump: --attention says why each device is there, then what they come to" \
+  "440FX - 82441FX PMC [Natoma] — not in the database|4 of 5 devices are not in the database (the source records no drivers)" \
+  "$("$list" --attention x.txt | grep -e '^440FX' -e ' devices are not' | paste -sd'|')"
 
 # Errors on the command line: the fatal-error report names the file.
 mkfifo fifo
@@ -63,6 +68,7 @@ for file in missing.reg fifo notes.txt; do
   esac
   check "$file: standard error" "Error: (core/deviceFile.cpp, N) std::exception: $message" \
     "$(sed 's/, [0-9]*)/, N)/' stderr)"
+  check "$file: the line ends, as a terminal's prompt should start its own" "0a" "$(tail -c1 stderr | od -An -tx1 | xargs)"
   grep -Fq "$message (std::exception) (core/deviceFile.cpp: " error.log || fail "$file: error.log: $(cat error.log)"
   check "$file: nothing on standard output" "" "$(cat stdout)"
 done

@@ -35,7 +35,7 @@ import json, sys
 devices = json.load(sys.stdin)["devices"]
 print(len(devices))
 print(" ".join(d["instance_id"] or d["address"] for d in devices if d["attention"]))'
-  "$list" --attention "$1" 2>/dev/null | grep -c '^[^ ]'
+  "$list" --attention "$1" 2>/dev/null | grep -c '^[^ ].* — '
   "$list" "$1" 2>/dev/null | grep '^[^ ]' | sort | uniq -d | wc -l
 }
 # FILE | devices | attention (instance ID or address) | lines of --attention | labels shared
