@@ -74,6 +74,99 @@ std::string noticeOf(const std::string& path, const DeviceFile& file)
     return file.skippedLines ? skippedLinesNotice(path, file.skippedLines) : std::string();
 }
 
+namespace {
+
+// An opened file read in pieces, its failures named after it.
+class PieceReader {
+public:
+    PieceReader(const platform::OpenedFile& opened, const std::string& path) : opened(opened), path(path) {}
+
+    // The next piece: empty at the end.
+    std::string_view next(std::size_t most = pieceSize)
+    {
+        const std::size_t count = std::fread(buffer.data(), 1, std::min(most, buffer.size()), opened.file.get());
+        if (count == 0 && std::ferror(opened.file.get()))
+            fail(__FILE__, __LINE__, "Failed to read " + path);
+        return {buffer.data(), count};
+    }
+
+    std::string head()
+    {
+        std::string head;
+        while (head.size() < headSize) {
+            const std::string_view piece = next(headSize - head.size());
+            if (piece.empty())
+                break;
+            head += piece;
+        }
+        return head;
+    }
+
+    void rewind()
+    {
+        if (std::fseek(opened.file.get(), 0, SEEK_SET) != 0)
+            fail(__FILE__, __LINE__, "Failed to read " + path);
+    }
+
+    const platform::OpenedFile& opened;
+    const std::string& path;
+
+private:
+    std::vector<char> buffer = std::vector<char>(pieceSize);
+};
+
+// A device at a time, as exports come; a file whose devices' keys do not is
+// read again, its branch held whole.
+DeviceFile readExport(PieceReader& file, const std::string& head, RegExportReader::Encoding encoding)
+{
+    auto reader = std::make_unique<RegExportReader>(encoding, RegExportReader::Keep::records);
+    reader->read(head);
+    while (!reader->needsWholeBranch()) {
+        const std::string_view piece = file.next();
+        if (piece.empty())
+            break;
+        reader->read(piece);
+    }
+    reader->finish();
+    const bool whole = reader->needsWholeBranch();
+    if (whole) {
+        file.rewind();
+        reader = std::make_unique<RegExportReader>(encoding, RegExportReader::Keep::scannedValues);
+        for (std::string_view piece = file.next(); !piece.empty(); piece = file.next())
+            reader->read(piece);
+        reader->finish();
+    }
+    if (!reader->hasPciBranch())
+        fail(__FILE__, __LINE__, file.path + " holds no PCI devices: it has no key HKEY_LOCAL_MACHINE\\" +
+                                     pciBranchPath);
+    DeviceFile result;
+    result.skippedLines = reader->skippedLines();
+    if (whole)
+        result.source = std::make_unique<RegistryDevices>(reader->takeRegistry());
+    else
+        result.source = std::make_unique<RecordedDevices>(reader->takeRecords());
+    return result;
+}
+
+DeviceFile readHive(const PieceReader& file, const std::string& head)
+{
+    auto hive = readRegistryHive(file.opened, head);
+    if (!hive)
+        fail(__FILE__, __LINE__, file.path + " is a registry hive: this build of Corvane reads none (it was built "
+                                             "without libhivex)");
+    if (!hive->problem.empty())
+        fail(__FILE__, __LINE__, "Failed to read " + file.path + " as a registry hive: " + hive->problem);
+    if (!hive->registry)
+        fail(__FILE__, __LINE__, file.path + " holds no PCI devices: it has no key ControlSetNNN\\Enum\\PCI");
+    DeviceFile result;
+    result.source = std::make_unique<RegistryDevices>(std::move(hive->registry));
+    result.uncleanHive = !hive->cleanlyClosed;
+    result.machineName = hive->computerName;
+    return result;
+}
+
+}
+
 DeviceFile readDeviceFile(const std::string& path)
 {
     const platform::OpenedFile opened = platform::openRegularFile(path.c_str());
@@ -82,71 +175,15 @@ DeviceFile readDeviceFile(const std::string& path)
     if (!opened.file)  // with the system's reason, which the database's report leaves out
         fail(__FILE__, __LINE__, "Failed to open " + path + " for read accesss " +
                                      (opened.reason.empty() ? "" : "(" + opened.reason + ")"));
-    // Up to `size` bytes into `buffer`: their number, 0 at the end.
-    const auto readPiece = [&](char* buffer, std::size_t size) {
-        const std::size_t count = std::fread(buffer, 1, size, opened.file.get());
-        if (count == 0 && std::ferror(opened.file.get()))
-            fail(__FILE__, __LINE__, "Failed to read " + path);
-        return count;
-    };
-
-    std::vector<char> buffer(pieceSize);
-    std::string head;
-    while (head.size() < headSize) {
-        const std::size_t count = readPiece(buffer.data(), std::min(buffer.size(), headSize - head.size()));
-        if (count == 0)
-            break;
-        head.append(buffer.data(), count);
-    }
-
-    DeviceFile result;
-    if (const auto encoding = RegExportReader::recognise(head)) {
-        // A device at a time, as exports come; a file whose devices' keys
-        // do not is read again, its branch held whole.
-        auto reader = std::make_unique<RegExportReader>(*encoding, RegExportReader::Keep::records);
-        reader->read(head);
-        while (!reader->needsWholeBranch()) {
-            const std::size_t count = readPiece(buffer.data(), buffer.size());
-            if (count == 0)
-                break;
-            reader->read(std::string_view(buffer.data(), count));
-        }
-        reader->finish();
-        const bool whole = reader->needsWholeBranch();
-        if (whole) {
-            if (std::fseek(opened.file.get(), 0, SEEK_SET) != 0)
-                fail(__FILE__, __LINE__, "Failed to read " + path);
-            reader = std::make_unique<RegExportReader>(*encoding, RegExportReader::Keep::scannedValues);
-            while (const std::size_t count = readPiece(buffer.data(), buffer.size()))
-                reader->read(std::string_view(buffer.data(), count));
-            reader->finish();
-        }
-        if (!reader->hasPciBranch())
-            fail(__FILE__, __LINE__, path + " holds no PCI devices: it has no key HKEY_LOCAL_MACHINE\\" +
-                                         pciBranchPath);
-        result.skippedLines = reader->skippedLines();
-        if (whole)
-            result.source = std::make_unique<RegistryDevices>(reader->takeRegistry());
-        else
-            result.source = std::make_unique<RecordedDevices>(reader->takeRecords());
-        return result;
-    }
-    if (registryHive::hasSignature(head)) {
-        auto hive = readRegistryHive(opened, head);
-        if (!hive)
-            fail(__FILE__, __LINE__, path + " is a registry hive: this build of Corvane reads none (it was built "
-                                             "without libhivex)");
-        if (!hive->problem.empty())
-            fail(__FILE__, __LINE__, "Failed to read " + path + " as a registry hive: " + hive->problem);
-        if (!hive->registry)
-            fail(__FILE__, __LINE__, path + " holds no PCI devices: it has no key ControlSetNNN\\Enum\\PCI");
-        result.source = std::make_unique<RegistryDevices>(std::move(hive->registry));
-        result.uncleanHive = !hive->cleanlyClosed;
-        result.machineName = hive->computerName;
-        return result;
-    }
+    PieceReader file(opened, path);
+    const std::string head = file.head();
+    if (const auto encoding = RegExportReader::recognise(head))
+        return readExport(file, head, *encoding);
+    if (registryHive::hasSignature(head))
+        return readHive(file, head);
     if (looksLikeLspciDump(head)) {
         // Read now, so that a failure names the file.
+        DeviceFile result;
         result.source = lspciDumpDevices(opened, path);
         if (!result.source)
             fail(__FILE__, __LINE__, path + " is an lspci dump from Linux: only Corvane on Linux reads those");
