@@ -22,7 +22,7 @@ std::optional<std::uint32_t> flagNumber(std::string_view text)
     return text::decimalNumber(text, 9);
 }
 
-// The parts of `text` between `separators`, at most `limit` + 1 of them.
+// The parts of `text` between `separators`, empty ones too.
 std::vector<std::string_view> split(std::string_view text, std::string_view separators)
 {
     std::vector<std::string_view> parts;
