@@ -498,6 +498,6 @@ TEST_P(FolderErrors, NameTheFolder)
 
 INSTANTIATE_TEST_SUITE_P(DriverFolder, FolderErrors, testing::Values(
     FolderErrorCase{"missing", "The folder DIR does not exist"},
-    FolderErrorCase{"file", "DIR is not a folder"}));
+    FolderErrorCase{"file", "DIR is neither a folder nor an archive (.cab, .zip, .7z, .tar)"}));
 
 }
