@@ -254,11 +254,11 @@ void DriverFolders::merge(std::vector<IndexedInf> files)
         } else if (file.index.result != InfResult::read) {
             ++folder.filesSkipped;
         } else if (contents.insert(file.index.content).second) {
-            Package& package = file.index.store.packages.front();
+            Package& package = file.index.store->packages.front();
             package.signedPackage = places[file.place].signsPackages || catalogBeside(file.place, file.index.catalogFile);
-            index.append(file.index.store);
+            index.append(*file.index.store);
         }
-        file.index.store = driverIndex::IndexStore();  // its memory now, not at the end
+        file.index.store.reset();  // its memory now, not at the end
     }
     filesAt.clear();
     sortIds();

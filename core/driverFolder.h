@@ -173,8 +173,11 @@ private:
                          driverIndex::InfWork& work);
     // An archive's entries, read into `archivePlace`; one in it too, when `nested` is false.
     void walkArchive(archives::Reader& reader, std::uint32_t archivePlace, bool nested, driverIndex::InfWork& work);
+    // An entry kept (keptEntry): an INF or catalog noted, an archive in it walked.
     void readArchiveEntry(archives::Reader& reader, const std::string& path, std::uint32_t archivePlace,
-                          ArchivePlaces& folders, bool nested, driverIndex::InfWork& work);
+                          ArchivePlaces& inside, driverIndex::InfWork& work);
+    // Whether an archive's entry of that path is read: an INF, a catalog, an archive in one not nested.
+    static bool keptEntry(const std::string& path, bool nested);
     std::uint32_t placeInArchive(std::uint32_t archivePlace, const std::string& folderPath, ArchivePlaces& folders);
     bool stopped() const { return reading.stop && reading.stop->load(std::memory_order_relaxed); }
     [[noreturn]] void ranOutOfMemory(std::uint32_t place, const std::string& name);

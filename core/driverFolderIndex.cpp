@@ -61,7 +61,8 @@ FileIndex FileIndexer::index(std::string_view bytes, std::uint32_t place, const 
     fileTexts.clear();
     fileTextRefs.clear();
     fileExcludeLists.clear();
-    IndexStore& store = file.store;
+    file.store = std::make_unique<IndexStore>();
+    IndexStore& store = *file.store;
     file.result = reader.read(
         bytes,
         [&](const InfPackage& header) {
@@ -70,7 +71,7 @@ FileIndex FileIndexer::index(std::string_view bytes, std::uint32_t place, const 
         },
         [&](const InfModel& model) { addModel(store, model); });
     if (file.result != InfResult::read)
-        file.store = IndexStore();
+        file.store.reset();
     return file;
 }
 

@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -73,7 +74,9 @@ struct FileIndex {
     bool memoryRanOut = false;
     std::uint64_t content = 0;  // what tells its bytes from other files' (a keyed hash)
     std::string catalogFile;    // its [Version]'s, for the target
-    IndexStore store;           // of this file alone: one package, when read
+    // Of this file alone: one package; none unless read (a folder may hold
+    // very many files that are not).
+    std::unique_ptr<IndexStore> store;
 };
 
 // Indexes INF files one after another, keeping room to work in between them.

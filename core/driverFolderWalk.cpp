@@ -25,6 +25,11 @@ bool isInfName(std::string_view name)
 // characters, and none of a driver's nearly as long.
 constexpr std::size_t maxEntryPath = 4096;
 
+// An archive's entries kept (INFs, catalogs and archives in it): past
+// these it is not read on. Its other entries cost only the time to pass
+// them over, within the archive's budget.
+constexpr std::size_t maxKeptEntries = 250000;
+
 bool isCatalogName(std::string_view name)
 {
     return name.size() > 4 && text::equalAsciiFolded(name.substr(name.size() - 4), ".cat");
@@ -152,27 +157,38 @@ void DriverFolders::readArchiveFile(const platform::OpenDirectory& directory, st
 void DriverFolders::walkArchive(archives::Reader& reader, std::uint32_t archivePlace, bool nested,
                                 driverIndex::InfWork& work)
 {
+    Folder& folder = folders[places[archivePlace].folder];
     ArchivePlaces inside;  // its folders' places, by their parents' and their names
+    std::size_t kept = 0;
+    bool unread = false;
     while (!stopped()) {
         const std::optional<archives::Entry> entry = reader.next();
-        if (!entry)
+        if (!entry) {
+            unread = !reader.reason().empty();
             break;
-        if (entry->regularFile && !entry->path.empty() && entry->path.size() <= maxEntryPath)
-            readArchiveEntry(reader, entry->path, archivePlace, inside, nested, work);
+        }
+        if (!entry->regularFile || entry->path.empty())
+            continue;  // folders, links and devices: only names
+        const bool wanted = keptEntry(entry->path, nested);
+        if (wanted && (entry->leavesArchive || entry->path.size() > maxEntryPath)) {
+            ++folder.filesSkipped;  // a name no file unpacked could have
+        } else if (wanted && ++kept > maxKeptEntries) {
+            unread = true;
+            break;
+        } else if (wanted) {
+            readArchiveEntry(reader, entry->path, archivePlace, inside, work);
+        }
     }
-    if (!reader.reason().empty() && !stopped())
+    if (unread && !stopped())
         ++folders[places[archivePlace].folder].archivesUnread;
 }
 
 void DriverFolders::readArchiveEntry(archives::Reader& reader, const std::string& path, std::uint32_t archivePlace,
-                                     ArchivePlaces& inside, bool nested, driverIndex::InfWork& work)
+                                     ArchivePlaces& inside, driverIndex::InfWork& work)
 {
     const std::size_t slash = path.rfind('/');
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     const bool inf = isInfName(name), catalog = isCatalogName(name);
-    const bool inner = !nested && archives::isArchiveName(name);
-    if (!inf && !catalog && !inner)
-        return;
     const std::uint32_t place = placeInArchive(archivePlace, slash == std::string::npos ? "" : path.substr(0, slash), inside);
     if (catalog) {
         filesAt[place].push_back(name);
@@ -205,6 +221,12 @@ void DriverFolders::readArchiveEntry(archives::Reader& reader, const std::string
         return;
     }
     walkArchive(*innerReader, addPlace(place, name, true), true, work);
+}
+
+bool DriverFolders::keptEntry(const std::string& path, bool nested)
+{
+    const std::string_view name = std::string_view(path).substr(path.rfind('/') + 1);
+    return isInfName(name) || isCatalogName(name) || (!nested && archives::isArchiveName(name));
 }
 
 // Part by part, each known by its place's parent and its name.
