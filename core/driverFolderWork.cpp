@@ -142,6 +142,7 @@ std::vector<IndexedInf> InfWork::finish()
             done.wait(lock);
             report(lock);
         }
+        report(lock);  // the last file may have been indexed before the wait
         lock.unlock();
         for (std::thread& thread : threads)
             thread.join();
