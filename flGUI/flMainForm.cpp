@@ -262,7 +262,7 @@ void flMainForm::takeDriverFits()
     }
     fillTree(tree->view());
     if (!folderNotice.empty())
-        showNoticeBox(text::visibleText(folderNotice));
+        showNoticeBox(text::visibleLines(folderNotice));
 }
 
 void flMainForm::showVerdict()

@@ -56,7 +56,7 @@ std::unique_ptr<DriverFolders> readDriverFolders(const std::vector<std::string>&
     for (const std::string& folder : folders)
         read->read(folder);
     if (const std::string notice = read->notice(); !notice.empty()) {
-        std::fprintf(stderr, "%s\n", text::visibleText(notice).c_str());
+        std::fprintf(stderr, "%s\n", text::visibleLines(notice).c_str());
         std::fflush(stderr);
     }
     return read;
