@@ -245,6 +245,7 @@ void DriverFolders::merge(std::vector<IndexedInf> files)
         std::sort(names.begin(), names.end(), nameBefore);
     std::stable_sort(files.begin(), files.end(),
                      [this](const IndexedInf& a, const IndexedInf& b) { return walksBefore(a, b); });
+    index.reserveFor(files);
     for (IndexedInf& file : files) {
         Folder& folder = folders[places[file.place].folder];
         if (file.index.memoryRanOut)

@@ -70,8 +70,15 @@ FileIndex FileIndexer::index(std::string_view bytes, std::uint32_t place, const 
             store.packages.push_back({place, name, std::string(header.provider), std::string(header.infClass), false});
         },
         [&](const InfModel& model) { addModel(store, model); });
-    if (file.result != InfResult::read)
+    if (file.result != InfResult::read) {
         file.store.reset();
+        return file;
+    }
+    // Kept until the folder is read: without the room its growth left.
+    store.models.shrink_to_fit();
+    store.ids.shrink_to_fit();
+    store.excludeIds.shrink_to_fit();
+    store.texts.shrink_to_fit();
     return file;
 }
 

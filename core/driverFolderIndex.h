@@ -66,6 +66,26 @@ struct IndexStore {
     }
     // Appends another store's files after its own.
     void append(const IndexStore& file);
+    // Room for these files' stores as well, so that appending them grows nothing twice.
+    template <typename Files>
+    void reserveFor(const Files& files)
+    {
+        std::size_t more[6] = {};
+        for (const auto& file : files)
+            if (const IndexStore* store = file.index.store.get()) {
+                const std::size_t sizes[6] = {store->packages.size(), store->models.size(), store->ids.size(),
+                                              store->excludeLists.size(), store->excludeIds.size(),
+                                              store->texts.size()};
+                for (int at = 0; at < 6; ++at)
+                    more[at] += sizes[at];
+            }
+        packages.reserve(packages.size() + more[0]);
+        models.reserve(models.size() + more[1]);
+        ids.reserve(ids.size() + more[2]);
+        excludeLists.reserve(excludeLists.size() + more[3]);
+        excludeIds.reserve(excludeIds.size() + more[4]);
+        texts.reserve(texts.size() + more[5]);
+    }
 };
 
 // One INF file indexed, with what its folder needs to place it.

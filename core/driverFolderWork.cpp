@@ -10,7 +10,7 @@ namespace {
 
 // What the waiting files may hold at most, beyond one: the walk reads ahead
 // of the threads by about this much.
-constexpr std::size_t maxQueuedBytes = 64u << 20;
+constexpr std::size_t maxQueuedBytes = 8u << 20;
 
 }
 
