@@ -44,8 +44,8 @@ inline std::string visibleText(std::string_view raw, Tabs tabs = Tabs::escaped)
     return shown;
 }
 
-// A text of several lines of ours (a notice), each line shown as above: the
-// line feeds between them stay line feeds.
+// A text of several lines (the program's own notice, naming files), each line
+// shown as above and the line feeds between them kept.
 inline std::string visibleLines(std::string_view raw)
 {
     std::string shown;

@@ -118,6 +118,7 @@ void flMainForm::takeDevices(Loaded loaded, Load load, const std::string& fromFi
     // The file's name as every report shows it (visibleText.h): a line feed
     // or a control in it stays visible in the box.
     notice = noticeOf(text::visibleText(fromFile), loaded.opened);
+    fileNotice = noticeOf(fromFile, loaded.opened);
     if (loaded.opened.source) {
         fileSource = std::move(loaded.opened.source);
         source = fileSource.get();
@@ -248,6 +249,7 @@ void flMainForm::takeDriverFits()
     try {
         const std::unique_ptr<DriverFolders> folders = reading->take();
         matchDrivers(devices, *folders);
+        infFilesSearched = folders->infFilesRead();
         folderNotice = folders->notice();
     } catch (const flException& failure) {
         if (failure.memoryRanOut)
@@ -301,7 +303,10 @@ std::string flMainForm::hardwareIdsText(const std::string& deviceKey) const
 
 std::string flMainForm::report(const std::string& made) const
 {
-    return htmlReport({databasePath(), made, attentionOnly}, {machineName, file, &devices});
+    std::optional<ReportDrivers> searched;
+    if (!drivers.folders.empty())
+        searched = ReportDrivers{drivers.folders, infFilesSearched, describeWindowsTarget(drivers.target)};
+    return htmlReport({databasePath(), made, attentionOnly, searched}, {machineName, file, &devices, fileNotice});
 }
 
 bool flMainForm::saveReport(const std::string& path, std::string& error) const

@@ -153,6 +153,8 @@ private:
     std::unique_ptr<DriverReading> driverReading;
     bool driverReadingChosen = false;
     std::string notice;                     // to be said once the window shows
+    std::string fileNotice;                 // of the file shown, as the report says it
+    std::size_t infFilesSearched = 0;       // in the drivers' folders, as the report says it
     std::string dropped;                    // a file dropped, opened once the drop is done
     bool rescanning = false;
     bool attentionOnly = false;

@@ -7,6 +7,7 @@
 #include "DeviceTree.h"
 #include "FormFixture.h"
 #include "deviceOutline.h"
+#include "deviceVerdict.h"
 #include "platformWindow.h"
 
 #include <FL/Fl.H>
@@ -233,8 +234,13 @@ TEST_F(TreeOnDisplay, TheWindowsTreeIsAsWideAsTheToolkitMakesIt)
         window.end();
         tree->showroot(0);
         for (const auto& record : form->devices)
-            if (!form->showsOnlyAttention() || record->needsAttention())
+            if (!form->showsOnlyAttention()) {
                 tree->addDevice(record->identity(), outlineOf(*record));
+            } else if (record->needsAttention()) {
+                DeviceOutline outline = outlineOf(*record);
+                outline.front().text = attentionLineText(*record);
+                tree->addDevice(record->identity(), std::move(outline));
+            }
         window.show();
         settle();
         const int width = tree->contentWidth();
