@@ -24,7 +24,7 @@ struct DriverFit {
     // the first a file, its path below the folder given (empty where the
     // archive is the one given), an archive in it by its path there. `inf`
     // is their paths and the INF's in the last, joined by '/'.
-    std::vector<std::string> archives;
+    std::vector<std::string> archives = {};
 };
 
 // The drivers that fit a device, the best first, as many as are listed
