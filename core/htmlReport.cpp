@@ -4,6 +4,7 @@
 #include "deviceOutline.h"
 #include "deviceVerdict.h"
 #include "markPictures.h"
+#include "version.h"
 #include "visibleText.h"
 
 #include <algorithm>

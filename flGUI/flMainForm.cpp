@@ -16,6 +16,7 @@
 #include "platform.h"
 #include "platformWindow.h"
 #include "text.h"
+#include "version.h"
 #include "visibleText.h"
 
 #include <FL/Fl.H>
@@ -30,7 +31,7 @@
 
 namespace {
 
-const char* const windowTitle = "Corvane 1.5.1 Release 12/17/2011'";
+const char* const windowTitle = "Corvane " CORVANE_VERSION " Release " CORVANE_RELEASE_DATE_US "'";
 
 std::string workingDirectory()
 {
