@@ -10,14 +10,17 @@
 # with its INFs twice as large (the add-registry sections grown, the models the same), half and a
 # quarter of it, and a folder of 100,000 files, 10 of them INFs: it follows the index of IDs and
 # the largest file, not the text read. Then that folder's time against find(1) looking for the
-# INFs. Usage: bench/drivers.sh [RUNS]
+# INFs. Then the same store as a .zip and a .cab (Debian's zip and gcab): the fits the same as the
+# folder's, and corvane-list's time on each against the folder's (goal: at most 2 times). Last, under
+# a private Xvfb, the window's time until it first shows text on the export of the 100 devices, with
+# the store and without (goal: at most 1.15 times). Usage: bench/drivers.sh [RUNS]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 runs=${1:-15}
+"$root/scripts/install-deps.sh" zip gcab libxdamage-dev  # the archives, and the window's timer
 cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$root/build" -j2 --target drivers-bench corvane-list >/dev/null
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+cmake --build "$root/build" -j2 --target drivers-bench corvane-list corvane startup-timer >/dev/null
+. "$root/tests/e2e/xvfb.sh"  # $work, removed on exit with the Xvfb started below
 cd "$work"
 for packages in 1000 500 250; do
   python3 "$root/bench/tools/driverstore.py" "store$packages" "devices$packages.txt" "$packages"
@@ -100,3 +103,29 @@ for _ in range(max(3, runs // 3)):
 print("100,000 files, 10 INFs: find -iname '*.inf' %.1f ms; drivers-bench %.1f ms"
       % (statistics.median(timing["find"]) * 1000, statistics.median(timing["drivers-bench"]) * 1000))
 PYTHON
+
+(cd store1000 && zip -qr ../store1000.zip . && find . -type f | sed 's|^\./||' | xargs gcab -cz ../store1000.cab)
+python3 - "$root/build/corvane-list" "$runs" <<'PYTHON'
+import statistics, subprocess, sys, time
+lister, runs = sys.argv[1], int(sys.argv[2])
+def listing(store):
+    return subprocess.run([lister, "--drivers", store, "export100.reg"], capture_output=True, check=True).stdout
+folder = listing("store1000")
+for archive in ("store1000.zip", "store1000.cab"):
+    if listing(archive) != folder:
+        sys.exit("%s: fits other than the folder's" % archive)
+timing = {name: [] for name in ("store1000", "store1000.zip", "store1000.cab")}
+for _ in range(runs):
+    for name in timing:
+        start = time.monotonic()
+        listing(name)
+        timing[name].append(time.monotonic() - start)
+base = statistics.median(timing["store1000"])
+print("corvane-list --drivers: folder %.1f ms; " % (base * 1000) +
+      "; ".join("%s %.1f ms, %.2f times the folder" % (name[10:], statistics.median(timing[name]) * 1000,
+                                                      statistics.median(timing[name]) / base)
+                for name in ("store1000.zip", "store1000.cab")) + " (the same fits)")
+PYTHON
+start_xvfb -br
+"$root/build/bench/startup-timer" "$runs" --window "corvane, no drivers" "$root/build/corvane export100.reg" \
+  --window "corvane --drivers store1000" "$root/build/corvane --drivers store1000 export100.reg"

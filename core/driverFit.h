@@ -11,7 +11,7 @@
 // naming one of the device's IDs, ranked as Windows ranks it (driverFolder.h).
 struct DriverFit {
     std::string inf;            // the INF's path below the folder given, '/'-separated
-    std::string folder;         // the folder given
+    std::string folder;         // the folder given (or archive)
     std::string model;          // the models line's description
     std::string provider;
     std::string infClass;
@@ -20,6 +20,11 @@ struct DriverFit {
     std::string matchedId;      // the INF's ID that matched, as written there
     std::uint32_t rank;
     bool signedPackage;
+    // Of an INF in an archive, the archives it is in, the outermost first:
+    // the first a file, its path below the folder given (empty where the
+    // archive is the one given), an archive in it by its path there. `inf`
+    // is their paths and the INF's in the last, joined by '/'.
+    std::vector<std::string> archives = {};
 };
 
 // The drivers that fit a device, the best first, as many as are listed

@@ -8,6 +8,7 @@
 #include "deviceVerdict.h"
 #include "deviceSource.h"
 #include "driverFolder.h"
+#include "driverReading.h"
 #include "files.h"
 #include "flException.h"
 #include "htmlReport.h"
@@ -73,6 +74,7 @@ flMainForm::flMainForm(DeviceSource& source, DriverSearch drivers)
     platform::setWindowIcons(*window);
     loadAtStart(std::string());
     flMainForm::createWidgets();
+    startDriverReading(false);
 }
 
 flMainForm::flMainForm(const std::string& deviceFile, DriverSearch drivers)
@@ -81,12 +83,16 @@ flMainForm::flMainForm(const std::string& deviceFile, DriverSearch drivers)
     platform::setWindowIcons(*window);
     loadAtStart(deviceFile);
     flMainForm::createWidgets();
+    startDriverReading(false);
 }
 
-flMainForm::~flMainForm() = default;
+flMainForm::~flMainForm()
+{
+    Fl::remove_timeout(pollDriverReading, this);
+}
 
-flMainForm::Loaded flMainForm::readDevices(DeviceSource& source, const std::string& fromFile,
-                                           const DriverSearch& drivers, Load load, DeviceLineFeed* feed)
+flMainForm::Loaded flMainForm::readDevices(DeviceSource& source, const std::string& fromFile, Load load,
+                                           DeviceLineFeed* feed)
 {
     Loaded loaded;
     loaded.database = std::make_unique<HardwareDatabase>(databasePath(), load == Load::atStart);
@@ -99,14 +105,6 @@ flMainForm::Loaded flMainForm::readDevices(DeviceSource& source, const std::stri
             feed->add(deviceLineText(*record));
     matchDatabase(loaded.devices, *loaded.database);
     loaded.database->release();  // every record is matched: the file need not stay mapped while the window shows
-    if (!drivers.folders.empty()) {
-        DriverFolders folders(drivers.target);
-        for (const std::string& folder : drivers.folders)
-            folders.read(folder);
-        matchDrivers(loaded.devices, folders);
-        loaded.driversNotice = folders.notice();
-        loaded.infFiles = folders.infFilesRead();
-    }
     loaded.outlines.reserve(loaded.devices.size());
     for (const auto& record : loaded.devices)
         loaded.outlines.push_back(outlineOf(*record));
@@ -122,9 +120,6 @@ void flMainForm::takeDevices(Loaded loaded, Load load, const std::string& fromFi
     // or a control in it stays visible in the box.
     notice = noticeOf(text::visibleText(fromFile), loaded.opened);
     fileNotice = noticeOf(fromFile, loaded.opened);
-    infFilesSearched = loaded.infFiles;
-    if (!loaded.driversNotice.empty())
-        notice += (notice.empty() ? "" : "\n") + text::visibleLines(loaded.driversNotice);
     if (loaded.opened.source) {
         fileSource = std::move(loaded.opened.source);
         source = fileSource.get();
@@ -140,7 +135,7 @@ void flMainForm::takeDevices(Loaded loaded, Load load, const std::string& fromFi
 
 void flMainForm::loadDevices(Load load, const std::string& fromFile)
 {
-    takeDevices(readDevices(*source, fromFile, drivers, load), load, fromFile);
+    takeDevices(readDevices(*source, fromFile, load), load, fromFile);
 }
 
 void flMainForm::loadAtStart(const std::string& fromFile)
@@ -152,7 +147,7 @@ void flMainForm::loadAtStart(const std::string& fromFile)
         DeviceTree::firstDrawingFonts(),
         [&] {
             const DeviceLineFeed::ClosedAtEnd closing(feed);
-            loaded = readDevices(*source, fromFile, drivers, Load::atStart, &feed);
+            loaded = readDevices(*source, fromFile, Load::atStart, &feed);
         },
         [&] { measured = feed.measureUntilClosed(DeviceTree::LineMeasure()); });
     takeDevices(std::move(loaded), Load::atStart, fromFile);
@@ -169,6 +164,7 @@ bool flMainForm::reload(const std::string& fromFile)
         loadDevices(Load::again, fromFile);
         fillTree(tree->view());
         loaded = true;
+        startDriverReading(false);
     } catch (const flException& failure) {
         if (failure.memoryRanOut)
             failure.reportAndExit();
@@ -205,10 +201,80 @@ void flMainForm::chooseFile()
 
 void flMainForm::findDrivers(const std::string& folder)
 {
-    const DriverSearch before = drivers;
+    if (!driverReading || !driverReadingChosen)
+        searchBefore = drivers;
     drivers.folders = {folder};
-    if (!reload(file))
-        drivers = before;
+    startDriverReading(true);
+}
+
+void flMainForm::startDriverReading(bool chosen)
+{
+    Fl::remove_timeout(pollDriverReading, this);
+    driverReading.reset();  // what was being read is of no use now
+    if (drivers.folders.empty())
+        return;
+    driverReading = std::make_unique<DriverReading>(drivers.folders, drivers.target);
+    driverReadingChosen = chosen;
+    showVerdict();
+    Fl::add_timeout(progressInterval, pollDriverReading, this);
+}
+
+void flMainForm::pollDriverReading(void* form)
+{
+    auto& self = *static_cast<flMainForm*>(form);
+    if (!self.driverReading)
+        return;
+    if (!self.driverReading->done()) {
+        self.showVerdict();
+        Fl::repeat_timeout(progressInterval, pollDriverReading, form);
+        return;
+    }
+    self.takeDriverFits();
+}
+
+void flMainForm::waitForDrivers()
+{
+    if (!driverReading)
+        return;
+    Fl::remove_timeout(pollDriverReading, this);
+    driverReading->wait();
+    takeDriverFits();
+}
+
+// The fits go to the devices read meanwhile, and the tree shows them where
+// the user is: the lines open, the one chosen and the scroll position kept.
+void flMainForm::takeDriverFits()
+{
+    const std::unique_ptr<DriverReading> reading = std::move(driverReading);
+    std::string folderNotice;
+    try {
+        const std::unique_ptr<DriverFolders> folders = reading->take();
+        matchDrivers(devices, *folders);
+        infFilesSearched = folders->infFilesRead();
+        folderNotice = folders->notice();
+    } catch (const flException& failure) {
+        if (failure.memoryRanOut)
+            failure.reportAndExit();
+        if (driverReadingChosen)
+            drivers = searchBefore;
+        showVerdict();
+        failure.reportAndContinue();
+        return;
+    } catch (const std::bad_alloc& exhausted) {
+        flException(__FILE__, __LINE__, exhausted.what()).reportAndExit();
+    }
+    fillTree(tree->view());
+    if (!folderNotice.empty())
+        showNoticeBox(text::visibleLines(folderNotice));
+}
+
+void flMainForm::showVerdict()
+{
+    std::string text = verdictOf(devices);
+    if (driverReading)
+        text += "\nLooking for drivers: " + std::to_string(driverReading->filesRead()) + " of " +
+                std::to_string(driverReading->filesFound()) + " INF files read so far";
+    verdict->copy_label(text.c_str());
 }
 
 void flMainForm::chooseDriversFolder()
@@ -368,7 +434,7 @@ void flMainForm::fillTree(const DeviceTree::View& view)
         if (attentionOnly)  // each says why it is there
             shown.back().second.front().text = attentionLineText(record);
     }
-    verdict->copy_label(verdictOf(devices).c_str());
+    showVerdict();
     if (measuredLines.empty() && window->shown()) {
         // A rescan or the filter: the display is open, and the lines are
         // measured as at the start.

@@ -15,10 +15,13 @@
 #include <vector>
 
 class DeviceLineFeed;
+class DriverReading;
 class Fl_Box;
 
 // The program's window: loads devices.lst, reads the PCI devices from the
 // system (or a file) and shows them as a tree, all in its constructor; F5 does it again.
+// The drivers' folders are read meanwhile on a thread of their own, their
+// fits shown once read.
 // It can show the devices another machine recorded in a file instead: given
 // at start, dropped onto the window, or chosen with Ctrl+O.
 class flMainForm : public flBaseForm {
@@ -57,7 +60,12 @@ public:
     // Looks for the drivers that fit the devices in the INF files below a
     // folder instead (F5 reads it again); on failure the folders looked in
     // stay as they were. Ctrl+D: the platform's folder dialog, then this.
+    // The folders are read meanwhile, their progress said under the tree;
+    // the fits show once they are read.
     void findDrivers(const std::string& folder);
+    // Until the drivers' folders being read are read and their fits shown.
+    void waitForDrivers();
+    bool readingDrivers() const { return driverReading != nullptr; }
     void chooseDriversFolder();
     const DriverSearch& driverSearch() const { return drivers; }
     // The report of the devices the tree shows (htmlReport.h), made `made`.
@@ -101,15 +109,13 @@ private:
         std::vector<std::unique_ptr<DeviceRecord>> devices;
         // Of each device, made there too: at start-up, beside the display's opening.
         std::vector<DeviceOutline> outlines;
-        std::string driversNotice;  // of files in the drivers' folders that were skipped
-        std::size_t infFiles = 0;   // read in the drivers' folders
     };
     // Loads devices.lst and reads the devices of `source`, or the file's
     // when `fromFile` is given. Touches neither the form nor the toolkit, so
     // that it may run on another thread; a failure is its flException.
     // With a feed, each device's line goes to it as soon as the devices are read.
-    static Loaded readDevices(DeviceSource& source, const std::string& fromFile, const DriverSearch& drivers,
-                              Load load, DeviceLineFeed* feed = nullptr);
+    static Loaded readDevices(DeviceSource& source, const std::string& fromFile, Load load,
+                              DeviceLineFeed* feed = nullptr);
     // Makes what was read the form's devices (and the file the one shown).
     void takeDevices(Loaded loaded, Load load, const std::string& fromFile);
     // Loads devices.lst into `database` and reads the devices into a fresh
@@ -126,6 +132,15 @@ private:
     // need it), putting back `view` where its lines still exist.
     void fillTree(const DeviceTree::View& view);
     void showNotice();
+    // The verdict under the tree, and the drivers' progress while they are read.
+    void showVerdict();
+    // Reads the drivers' folders on a thread of their own (dropping what
+    // was being read); `chosen`: a new search, undone when it fails.
+    void startDriverReading(bool chosen);
+    static void pollDriverReading(void* form);
+    // Matches the devices against the folders read, or says their failure.
+    void takeDriverFits();
+    static constexpr double progressInterval = 0.1;  // seconds
 
     std::vector<DeviceOutline> readOutlines;  // made with `devices`, until the tree takes them
     std::unordered_map<std::string, MeasuredLabel> measuredLines;  // readOutlines' device lines, measured meanwhile
@@ -134,6 +149,9 @@ private:
     std::string file;                       // the file shown, if any
     std::string machineName;                // see machine()
     DriverSearch drivers;
+    DriverSearch searchBefore;  // what a search chosen replaced, until it is read
+    std::unique_ptr<DriverReading> driverReading;
+    bool driverReadingChosen = false;
     std::string notice;                     // to be said once the window shows
     std::string fileNotice;                 // of the file shown, as the report says it
     std::size_t infFilesSearched = 0;       // in the drivers' folders, as the report says it

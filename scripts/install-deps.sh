@@ -11,7 +11,8 @@ packages=(
   libx11-dev libxext-dev libxinerama-dev libxcursor-dev libxfixes-dev libxrender-dev libxft-dev
   libfontconfig1-dev libwayland-dev wayland-protocols libxkbcommon-dev libpango1.0-dev libcairo2-dev
   libdbus-1-dev
-  libpci-dev libkmod-dev pciutils pci.ids zlib1g-dev libhivex-dev libwin-hivex-perl
+  libpci-dev libkmod-dev pciutils pci.ids zlib1g-dev libhivex-dev libwin-hivex-perl libarchive-dev
+  zip gcab p7zip-full
   libgtest-dev libbenchmark-dev nlohmann-json3-dev python3-jsonschema ansible-core
   chromium python3-html5lib poppler-utils
   xvfb xauth xdotool x11-utils x11-xserver-utils xclip imagemagick weston

@@ -3,6 +3,7 @@
 // machine's devices with ranks worked out from Microsoft's formula, the
 // signature score, duplicates, files skipped, links and folder errors.
 #include "TempDir.h"
+#include "archiveReader.h"
 #include "driverFolder.h"
 #include "flException.h"
 #include "infText.h"
@@ -498,6 +499,31 @@ TEST_P(FolderErrors, NameTheFolder)
 
 INSTANTIATE_TEST_SUITE_P(DriverFolder, FolderErrors, testing::Values(
     FolderErrorCase{"missing", "The folder DIR does not exist"},
-    FolderErrorCase{"file", "DIR is not a folder"}));
+    FolderErrorCase{"file", "DIR is neither a folder nor an archive (.cab, .zip, .7z, .tar)"}));
+
+// A build that reads no archives (the Windows programs) says so of one
+// given, and counts those in a folder; the rest of the folder is read.
+TEST(DriverFolder, ArchivesWhereTheBuildReadsNoneAreSaidSo)
+{
+    if (archives::supported())
+        GTEST_SKIP() << "this build reads archives (driverFolderWalk_test)";
+    TempDir dir;
+    dir.write("d/pack.zip", "PK\3\4");
+    dir.write("d/pack.cab", "MSCF");
+    copyFile(virtio + "/viostor/viostor.inf", dir, "d/viostor.inf");
+    DriverFolders folders;
+    try {
+        folders.read(dir.file("d/pack.zip"));
+        ADD_FAILURE() << "nothing raised";
+    } catch (const flException& failure) {
+        EXPECT_EQ(failure.message, dir.file("d/pack.zip") + " is an archive, and this build reads folders of "
+                                                            "drivers only: unpack it and give its folder");
+    }
+    folders.read(dir.file("d"));
+    EXPECT_EQ(folders.infFilesRead(), 1u);
+    EXPECT_EQ(folders.notice(), "2 archives in " + dir.file("d") +
+                                    " were not opened: this build reads folders of drivers only; unpack them to "
+                                    "look in them.");
+}
 
 }

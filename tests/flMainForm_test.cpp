@@ -291,9 +291,23 @@ TEST_F(Tree, DriversOfAFolderFitTheDevices)
     ASSERT_EQ(form->devices.size(), 1u);
     EXPECT_FALSE(form->devices[0]->fits);
     dir.write("drivers/e1000e/e1000e.inf", e1000eInf);
+    // What the user opened and chose while the folder is read stays so once its fits show.
+    Fl_Tree_Item* opened = form->tree->root()->child(0);
+    form->tree->buildLines(opened);
+    opened->open();
+    form->tree->select(opened->child(0));
+    const DeviceTree::View before = form->tree->view();
     form->findDrivers(dir.file("drivers"));
+    EXPECT_TRUE(form->readingDrivers());
+    form->waitForDrivers();
+    EXPECT_FALSE(form->readingDrivers());
     ASSERT_TRUE(form->devices[0]->fits);
     ASSERT_EQ(form->devices[0]->fits->size(), 1u);
+    const DeviceTree::View after = form->tree->view();
+    EXPECT_EQ(after.open.size(), 1u);
+    EXPECT_FALSE(after.open.empty() || before.open.empty() || after.open.begin()->device != before.open.begin()->device);
+    ASSERT_TRUE(after.selected && before.selected);
+    EXPECT_EQ(after.selected->below, before.selected->below);
     Fl_Tree_Item* device = form->tree->root()->child(0);
     form->tree->buildLines(device);
     EXPECT_EQ(childLabels(device), (std::vector<std::string>{"Windows", "Database", "Drivers that fit"}));
@@ -302,6 +316,7 @@ TEST_F(Tree, DriversOfAFolderFitTheDevices)
 
     dir.write("drivers/copy/other.inf", std::string(e1000eInf) + "[Strings.0409]\r\nModel=\"Another\"\r\n");
     form->rescan();
+    form->waitForDrivers();
     EXPECT_EQ(form->devices[0]->fits->size(), 2u);
 
     static int boxes;
@@ -309,6 +324,7 @@ TEST_F(Tree, DriversOfAFolderFitTheDevices)
     flException::showBox = [](const char*, const char*) { ++boxes; };
     testing::internal::CaptureStderr();
     form->findDrivers(dir.file("no such folder"));
+    form->waitForDrivers();
     testing::internal::GetCapturedStderr();
     EXPECT_EQ(boxes, 1);
     EXPECT_EQ(form->driverSearch().folders, std::vector<std::string>{dir.file("drivers")});

@@ -51,3 +51,14 @@ TEST(VisibleText, KeepsTabsWhereAsked)
 }
 
 }
+
+namespace {
+
+// A notice of several lines stays several lines, each shown as the rule says.
+TEST(VisibleText, LinesOfANoticeStayLines)
+{
+    EXPECT_EQ(text::visibleLines("a\x1b\nb\r\n\nc\t"), "a\\x1b\nb\\x0d\n\nc\\x09");
+    EXPECT_EQ(text::visibleLines(""), "");
+}
+
+}

@@ -67,4 +67,45 @@ PY
 )
 check "--drivers: the virtio devices' fits" "" "$(grep -v '^compared' <<<"$report")"
 grep -q '^compared [1-9]' <<<"$report" || fail "--drivers: no device compared"
+
+# The same INFs in archives, made by Debian's archivers: the same fits, the
+# archive for the folder.
+fitsOf() {  # fitsOf JSON: every device's fits without their folder
+  python3 -c 'import json, sys
+for d in json.load(open(sys.argv[1]))["devices"]:
+    for f in d["fits"]:
+        f.pop("folder", None)
+    print(d["location"], json.dumps(d["fits"], sort_keys=True))' "$1"
+}
+fitsOf "$work/fits.json" >"$work/folder.fits"
+(cd "$source/tests/data/virtio-win-inf" && zip -qr "$work/virtio.zip" . && tar czf "$work/virtio.tar.gz" . &&
+  7z a -bd "$work/virtio.7z" . >/dev/null && find . -type f | sed 's|^\./||' | xargs gcab -cz "$work/virtio.cab")
+for archive in virtio.zip virtio.cab virtio.7z virtio.tar.gz; do
+  (cd "$work" && "$list" --json --drivers "$archive" >archive.json 2>archive.err)
+  check "--drivers $archive: exit status" "0" "$?"
+  check "--drivers $archive: nothing on standard error" "" "$(cat "$work/archive.err")"
+  check "--drivers $archive: the folder's fits" "" "$(fitsOf "$work/archive.json" | diff - "$work/folder.fits")"
+done
+
+# Hostile archives beside a good one, under 1 GiB of address space: an INF
+# inflating to 200 MB, names leaving the archive, a link; each said, nothing written.
+mkdir "$work/hostile" && cp "$source/tests/data/virtio-win-inf/viostor/viostor.inf" "$work/hostile/"
+(cd "$work" && head -c 200000000 /dev/zero >big.inf && zip -q hostile/bomb.zip big.inf && rm big.inf)
+python3 - "$work/hostile/names.zip" <<'PY'
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1], "w") as archive:
+    for name in ("../../escaped.inf", "/tmp/escaped.inf"):
+        archive.writestr(name, "[Version]\r\n")
+    link = zipfile.ZipInfo("link.inf")
+    link.external_attr = 0o120777 << 16
+    archive.writestr(link, "/etc/passwd")
+PY
+written() { find / -maxdepth 2 -name '*escaped*' 2>/dev/null; find "$work" -path "$work/hostile.*" -prune -o -print; }
+before=$(written | sort)
+(cd "$work" && ulimit -v 1048576 && exec timeout -k 5 30 "$list" --drivers hostile >hostile.out 2>hostile.err)
+check "hostile archives: exit status" "0" "$?"
+# The link is read as the bytes zip recorded for it, its target's name: no INF.
+check "hostile archives: said" "3 files of hostile were skipped: unreadable or not INF files.
+hostile/bomb.zip/big.inf was skipped: it inflates past 32 MiB." "$(cat "$work/hostile.err")"
+check "hostile archives: nothing written" "$before" "$(written | sort)"
 finish
