@@ -7,6 +7,7 @@
 #include "DeviceTree.h"
 #include "FormFixture.h"
 #include "deviceOutline.h"
+#include "deviceVerdict.h"
 #include "platformWindow.h"
 
 #include <FL/Fl.H>
@@ -233,8 +234,12 @@ TEST_F(TreeOnDisplay, TheWindowsTreeIsAsWideAsTheToolkitMakesIt)
         window.end();
         tree->showroot(0);
         for (const auto& record : form->devices)
-            if (!form->showsOnlyAttention() || record->needsAttention())
-                tree->addDevice(record->identity(), outlineOf(*record));
+            if (!form->showsOnlyAttention() || record->needsAttention()) {
+                DeviceOutline outline = outlineOf(*record);
+                if (form->showsOnlyAttention())  // each says why it is there, as the window's view does
+                    outline.front().text = attentionLineText(*record);
+                tree->addDevice(record->identity(), outline);
+            }
         window.show();
         settle();
         const int width = tree->contentWidth();
