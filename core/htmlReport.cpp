@@ -3,6 +3,7 @@
 
 #include "deviceOutline.h"
 #include "deviceVerdict.h"
+#include "installedDriver.h"
 #include "markPictures.h"
 #include "visibleText.h"
 
@@ -193,6 +194,49 @@ std::string outlineArticle(const DeviceRecord& device, const std::string& anchor
     return html + (inList ? "</dl>\n" : "") + "</article>\n";
 }
 
+// "100.100.0.0, 2024-01-10", either alone; empty for neither.
+std::string versionDate(const std::string& version, const std::string& date)
+{
+    return shown(version) + (version.empty() || date.empty() ? "" : ", ") + shown(date);
+}
+
+// Where drivers were looked for and installed ones are known: the devices
+// that would get a better driver, the installed version beside the better
+// one, and what the comparison comes to.
+std::string updatesPart(const std::vector<std::unique_ptr<DeviceRecord>>& devices, std::size_t machine,
+                        const std::vector<std::size_t>& listed)
+{
+    const bool looked = std::any_of(devices.begin(), devices.end(), [](const auto& device) { return device->fits; });
+    if (!looked)
+        return std::string();
+    std::string html = "<h3>Better drivers in the folder</h3>\n";
+    if (const std::string notice = installedDriversNotice(devices); !notice.empty())
+        return html + "<p class=\"note\">" + htmlEscaped(notice) + "</p>\n";
+    std::string rows;
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        const DeviceRecord& device = *devices[i];
+        const auto compared = compareWithInstalled(device);
+        if (!compared || !compared->betterFit)
+            continue;
+        const InstalledDriver& installed = *device.installedDriver;
+        const DriverFit& better = (*device.fits)[*compared->betterFit];
+        // Linked to the device's outline where the report holds it.
+        const std::string name = htmlEscaped(deviceLineText(device));
+        const bool inReport = std::find(listed.begin(), listed.end(), i) != listed.end();
+        rows += "<tr><td>" + (inReport ? "<a href=\"#" + deviceAnchor(machine, i) + "\">" + name + "</a>" : name) +
+                "</td><td>" + versionDate(installed.version, installed.date) + "</td><td>" + shown(better.model) +
+                "<br>" + versionDate(better.driverVersion, better.driverDate) + " (" +
+                fitStandingWords(fitStanding(device, compared, *compared->betterFit)) + ")</td><td class=\"id\">" +
+                shown(better.inf) + "</td></tr>\n";
+    }
+    html += "<p>" + htmlEscaped(updatesVerdictOf(devices)) + ".</p>\n";
+    if (rows.empty())
+        return html;
+    return html + "<div class=\"wide\">\n<table>\n<thead><tr><th scope=\"col\">Device</th><th scope=\"col\">Installed"
+                  "</th><th scope=\"col\">Better</th><th scope=\"col\">INF</th></tr></thead>\n<tbody>\n" +
+           rows + "</tbody>\n</table>\n</div>\n";
+}
+
 std::string sectionStart(std::size_t index, const std::string& heading)
 {
     return "<section class=\"machine\" id=\"machine-" + std::to_string(index + 1) + "\">\n<h2>" + heading + "</h2>\n";
@@ -250,18 +294,25 @@ std::string machineSection(const ReportSettings& settings, std::size_t index, co
     const auto& devices = *machine.devices;
     std::string html = sectionStart(index, shown(machine.name)) + "<dl class=\"facts\">\n<dt>Devices of</dt><dd>" +
                        sourceText(machine.source) + "</dd>\n<dt>Report made</dt><dd>" + htmlEscaped(settings.made) +
-                       "</dd>\n<dt>Database</dt><dd>" + databaseText(settings.database, devices) + "</dd>\n</dl>\n" + summary(devices);
+                       "</dd>\n<dt>Database</dt><dd>" + databaseText(settings.database, devices) + "</dd>\n</dl>\n" +
+                       summary(devices);
 
     // Those that need attention first, each group in the order read.
     std::vector<std::size_t> listed;
     for (const bool attention : {true, false})
         for (std::size_t i = 0; i < devices.size(); ++i)
-            if (devices[i]->needsAttention() == attention && (attention || !settings.attentionOnly))
+            if (devices[i]->needsAttention() == attention && (attention || !settings.attentionOnly) &&
+                (!settings.updatesOnly || hasBetterDriver(*devices[i])))
                 listed.push_back(i);
+    html += updatesPart(devices, index, listed);
     if (settings.attentionOnly)
         html += "<p class=\"note\">Only the devices that need attention are listed.</p>\n";
+    if (settings.updatesOnly)
+        html += "<p class=\"note\">Only the devices that would get a better driver are listed.</p>\n";
     if (listed.empty())
-        return html + "<p>" + (devices.empty() ? "No PCI devices are recorded." : "No device needs attention.") +
+        return html + "<p>" + (devices.empty()                 ? "No PCI devices are recorded."
+                               : settings.updatesOnly ? "No device would get a better driver."
+                                                      : "No device needs attention.") +
                "</p>\n</section>\n";
 
     html += "<h3>Devices</h3>\n<div class=\"wide\">\n<table>\n<thead><tr><th scope=\"col\">Attention</th>"

@@ -13,7 +13,8 @@
 // The report a person reads: one HTML5 file that stands alone (styles
 // inline, the marks as inline SVG, no script, nothing fetched), to attach to
 // a mail or a ticket. Per machine: its name, where the devices come from, the
-// date, the database; a summary of what needs attention; a table of the
+// date, the database; a summary of what needs attention; where drivers were
+// looked for, the devices that would get a better one; a table of the
 // devices, those that need attention first; and each device's outline below,
 // the same lines as the tree. Of several machines, one section each under a
 // table of contents. The window and corvane-list both write it from here, so
@@ -26,6 +27,7 @@ struct ReportSettings {
     std::string database;       // the devices.lst read
     std::string made;           // when the report was made, as reportDate() says it
     bool attentionOnly = false;  // the devices that need attention alone are listed
+    bool updatesOnly = false;    // the devices that would get a better driver alone are listed
 };
 
 // One machine's devices; `source` the file they were read from, empty for

@@ -43,9 +43,9 @@ std::uint64_t versionNumber(std::string_view version)
     return version.empty() ? number : 0;
 }
 
-// Where the installed driver's matching ID stands among the IDs Windows
-// recorded for the device, as an identifier score: the INF's line taken to
-// name it as its hardware ID.
+// Where the installed driver's matching ID stands among the device's IDs
+// (as Windows recorded them, else as it makes them), as an identifier
+// score: the INF's line taken to name it as its hardware ID.
 std::optional<std::uint32_t> matchingIdScore(const DeviceRecord& device, const std::string& matchingId)
 {
     const auto position = [&matchingId](const std::vector<std::string>& ids) -> std::optional<std::uint32_t> {
@@ -56,9 +56,9 @@ std::optional<std::uint32_t> matchingIdScore(const DeviceRecord& device, const s
     };
     if (matchingId.empty())
         return std::nullopt;
-    if (const auto hardware = position(device.recordedHardwareIds))
+    if (const auto hardware = position(device.hardwareIds()))
         return *hardware;
-    if (const auto compatible = position(device.recordedCompatibleIds))
+    if (const auto compatible = position(device.compatibleIds()))
         return 0x2000 + *compatible;
     return std::nullopt;
 }
@@ -249,8 +249,8 @@ std::optional<std::string> comparisonLine(const DeviceRecord& device)
     const DriverFit& better = (*device.fits)[*compared->betterFit];
     const InstalledDriver& installed = *device.installedDriver;
     return "Better than the installed driver: " + better.model + ", " +
-           versionAndDate(better.driverVersion, better.driverDate) + " (installed " +
-           versionAndDate(installed.version, installed.date) + ")";
+           versionAndDate(better.driverVersion, better.driverDate) + "; installed " +
+           versionAndDate(installed.version, installed.date);
 }
 
 std::string updateLineText(const DeviceRecord& device)

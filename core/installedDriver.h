@@ -73,7 +73,8 @@ std::string installedDriverLine(const InstalledDriver& driver);
 // and its rank in words, each a line.
 std::vector<std::string> installedDriverDetails(const DeviceRecord& device);
 // What the comparison comes to, for the fits' group: "Better than the
-// installed driver: ... (100.100.0.0, 2024-01-10 installed)" or "The
+// installed driver: ..., 100.101.26000.27200 (2026-07-22); installed
+// 100.100.0.0 (2024-01-10)" or "The
 // installed driver is the best there is"; none when nothing is compared.
 std::optional<std::string> comparisonLine(const DeviceRecord& device);
 

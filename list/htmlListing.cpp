@@ -11,7 +11,7 @@ namespace {
 class HtmlListing : public Listing {
 public:
     HtmlListing(const Listing::Settings& settings, std::FILE* out)
-        : Listing(settings, out), report{settings.database, settings.made, settings.attentionOnly}
+        : Listing(settings, out), report{settings.database, settings.made, settings.attentionOnly, settings.updatesOnly}
     {
     }
 

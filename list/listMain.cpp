@@ -15,6 +15,7 @@
 #include "flException.h"
 #include "hardware.h"
 #include "htmlReport.h"
+#include "installedDriver.h"
 #include "listing.h"
 #include "outOfMemory.h"
 #include "pciIdsFile.h"
@@ -81,10 +82,16 @@ int list(Listing::Settings settings, const std::vector<std::string>& files, cons
 
     const auto drivers = folders.empty() ? nullptr : readDriverFolders(folders, target);
     // The devices of this machine or of one file, with the drivers that fit them.
+    // That a file keeps no installed drivers is said once, where the text of --updates does not say it.
+    const bool sayNoInstalled = drivers && !(settings.updatesOnly && settings.form == Listing::Form::text);
     const auto devicesWithDrivers = [&](const std::string& file, std::string& machineName) {
         DeviceRecords devices = devicesOf(file, database, machineName);
         if (drivers)
             matchDrivers(devices, *drivers);
+        if (const std::string notice = sayNoInstalled ? installedDriversNotice(devices) : std::string(); !notice.empty()) {
+            std::fprintf(stderr, "%s%s\n", file.empty() ? "" : (text::visibleText(file) + ": ").c_str(), notice.c_str());
+            std::fflush(stderr);
+        }
         return devices;
     };
 
@@ -135,6 +142,8 @@ int main(int argc, char** argv)
                      "error.log).\n");
     line.flag(0, "attention", settings.attentionOnly,
               "only the devices that need attention: no driver, disabled, a\nproblem reported, not in the database")
+        .flag(0, "updates", settings.updatesOnly,
+              "only the devices that would get a better driver from the\nfolders of --drivers than the one installed")
         .flag(0, "json", json, "print JSON (its schema: corvane-list.schema.json)")
         .flag(0, "csv", csv, "print CSV, one row per device")
         .flag(0, "html", html, "print a report to read: one HTML file that stands alone")
@@ -148,6 +157,8 @@ int main(int argc, char** argv)
         return *status;
     if (json + csv + html > 1)
         return line.usageError("--json, --csv and --html ask for different forms: give one");
+    if (settings.updatesOnly && folders.empty())
+        return line.usageError("--updates compares the installed drivers with those of --drivers: give a folder");
     settings.form = json ? Listing::Form::json : csv ? Listing::Form::csv : html ? Listing::Form::html : Listing::Form::text;
     WindowsTarget target = files.empty() ? platform::runningWindows() : WindowsTarget();
     if (!windows.empty()) {
