@@ -261,7 +261,7 @@ std::string updateLineText(const DeviceRecord& device)
     const DriverFit& better = (*device.fits)[*compared->betterFit];
     const InstalledDriver& installed = *device.installedDriver;
     return deviceLineText(device) + " \u2014 installed " + versionAndDate(installed.version, installed.date) +
-           ", better " + versionAndDate(better.driverVersion, better.driverDate) + " in " + better.inf;
+           ", better " + versionAndDate(better.driverVersion, better.driverDate);
 }
 
 std::string updatesVerdictOf(const std::vector<std::unique_ptr<DeviceRecord>>& devices)

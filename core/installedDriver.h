@@ -74,14 +74,14 @@ std::string installedDriverLine(const InstalledDriver& driver);
 std::vector<std::string> installedDriverDetails(const DeviceRecord& device);
 // What the comparison comes to, for the fits' group: "Better than the
 // installed driver: ..., 100.101.26000.27200 (2026-07-22); installed
-// 100.100.0.0 (2024-01-10)" or "The
-// installed driver is the best there is"; none when nothing is compared.
+// 100.100.0.0 (2024-01-10)" or "The installed driver is the best there is";
+// none when nothing is compared.
 std::optional<std::string> comparisonLine(const DeviceRecord& device);
 
 // The device line of the view of the devices that would get a better
 // driver: its text, then the installed version and the better one side by
 // side ("... — installed 100.100.0.0 (2024-01-10), better 100.101.26000.27200
-// (2026-07-22) in NetKVM/netkvm.inf").
+// (2026-07-22)"); the better one's INF is its fit's line.
 std::string updateLineText(const DeviceRecord& device);
 
 // What the comparison comes to of a machine's devices, in one line: "2 of 36

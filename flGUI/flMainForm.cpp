@@ -11,6 +11,7 @@
 #include "files.h"
 #include "flException.h"
 #include "htmlReport.h"
+#include "installedDriver.h"
 #include "noticeBox.h"
 #include "platform.h"
 #include "platformWindow.h"
@@ -234,7 +235,7 @@ std::string flMainForm::hardwareIdsText(const std::string& deviceKey) const
 
 std::string flMainForm::report(const std::string& made) const
 {
-    return htmlReport({databasePath(), made, attentionOnly}, {machineName, file, &devices});
+    return htmlReport({databasePath(), made, showsOnlyAttention(), showsOnlyUpdates()}, {machineName, file, &devices});
 }
 
 bool flMainForm::saveReport(const std::string& path, std::string& error) const
@@ -338,7 +339,8 @@ void flMainForm::createWidgets()
     tree->show();
     tree->onRescan = [this] { rescan(); };
     tree->onOpenFile = [this] { chooseFile(); };
-    tree->onToggleAttention = [this] { showOnlyAttention(!attentionOnly); };
+    tree->onToggleAttention = [this] { showOnlyAttention(!showsOnlyAttention()); };
+    tree->onToggleUpdates = [this] { showOnlyUpdates(!showsOnlyUpdates()); };
     tree->onFindDrivers = [this] { chooseDriversFolder(); };
     tree->onSaveReport = [this] { chooseReportFile(); };
     tree->hardwareIdsOf = [this](const std::string& deviceKey) { return hardwareIdsText(deviceKey); };
@@ -355,13 +357,15 @@ void flMainForm::fillTree(const DeviceTree::View& view)
     std::vector<std::pair<std::string, DeviceOutline>> shown;  // key and outline of each device shown
     for (std::size_t i = 0; i < devices.size(); ++i) {
         const DeviceRecord& record = *devices[i];
-        if (attentionOnly && !record.needsAttention())
+        if (!isShown(record))
             continue;
         shown.emplace_back(record.identity(), i < readOutlines.size() ? std::move(readOutlines[i]) : outlineOf(record));
-        if (attentionOnly)  // each says why it is there
+        if (showsOnlyAttention())  // each says why it is there
             shown.back().second.front().text = attentionLineText(record);
+        else if (showsOnlyUpdates())  // the installed version and the better one
+            shown.back().second.front().text = updateLineText(record);
     }
-    verdict->copy_label(verdictOf(devices).c_str());
+    verdict->copy_label(showsOnlyUpdates() ? updatesVerdict().c_str() : verdictOf(devices).c_str());
     if (measuredLines.empty() && window->shown()) {
         // A rescan or the filter: the display is open, and the lines are
         // measured as at the start.
@@ -380,14 +384,43 @@ void flMainForm::fillTree(const DeviceTree::View& view)
     tree->restoreView(view);
 }
 
+bool flMainForm::isShown(const DeviceRecord& record) const
+{
+    switch (shownDevices) {
+    case Shown::attention: return record.needsAttention();
+    case Shown::updates: return hasBetterDriver(record);
+    case Shown::all: break;
+    }
+    return true;
+}
+
+std::string flMainForm::updatesVerdict() const
+{
+    if (drivers.folders.empty())
+        return "No folder of drivers was looked in: Ctrl+D chooses one, and its drivers are compared with those "
+               "installed.";
+    const std::string notice = installedDriversNotice(devices);
+    return notice.empty() ? updatesVerdictOf(devices) : notice;
+}
+
 void flMainForm::showOnlyAttention(bool only)
 {
-    if (only == attentionOnly)
+    showOnly(only ? Shown::attention : showsOnlyAttention() ? Shown::all : shownDevices);
+}
+
+void flMainForm::showOnlyUpdates(bool only)
+{
+    showOnly(only ? Shown::updates : showsOnlyUpdates() ? Shown::all : shownDevices);
+}
+
+void flMainForm::showOnly(Shown chosen)
+{
+    if (chosen == shownDevices)
         return;
     DeviceTree::View view = tree->view();
-    if (only) {
+    if (shownDevices == Shown::all) {
         fullView = view;
-    } else {
+    } else if (chosen == Shown::all) {
         // What was opened or chosen meanwhile stays so; the place in the list is the old one.
         view.open.insert(fullView.open.begin(), fullView.open.end());
         if (!view.selected)
@@ -395,9 +428,12 @@ void flMainForm::showOnlyAttention(bool only)
         view.top = fullView.top;
         view.left = fullView.left;
     }
-    attentionOnly = only;
-    tree->attentionOnly = only;
-    tree->showHeading(only ? "Hardware Devices that need attention" : "Hardware Devices");
+    shownDevices = chosen;
+    tree->attentionOnly = chosen == Shown::attention;
+    tree->updatesOnly = chosen == Shown::updates;
+    tree->showHeading(chosen == Shown::attention ? "Hardware Devices that need attention"
+                      : chosen == Shown::updates ? "Hardware Devices that would get a better driver"
+                                                 : "Hardware Devices");
     fillTree(view);
 }
 

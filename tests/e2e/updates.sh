@@ -32,10 +32,10 @@ bash "$source/tests/support/make-hive.sh" hive.reg SYSTEM >fixtures.log 2>&1 || 
 check "--updates: exit status" "0" "$?"
 check "--updates: nothing on standard error" "" "$(cat updates.err)"
 check "--updates: the devices, installed and better side by side" \
-"Red Hat VirtIO Ethernet Adapter — installed 100.94.104.24000 (2023-08-31), better 100.101.26000.27200 (2026-07-22) in NetKVM/netkvm.inf
-Red Hat VirtIO SCSI controller — installed 100.90.104.22100 (2022-05-21), better 100.101.26000.27200 (2026-07-22) in viostor/viostor.inf
-VirtIO Serial Driver — installed 100.90.104.22100 (2022-05-21), better 100.101.26000.27200 (2026-07-22) in vioserial/sys/vioser.inf
-Contoso Random Number Source — installed 2.0.0.0 (2027-06-01), better 100.101.26000.27200 (2026-07-22) in viorng/viorng/viorng.inf
+"Red Hat VirtIO Ethernet Adapter — installed 100.94.104.24000 (2023-08-31), better 100.101.26000.27200 (2026-07-22)
+Red Hat VirtIO SCSI controller — installed 100.90.104.22100 (2022-05-21), better 100.101.26000.27200 (2026-07-22)
+VirtIO Serial Driver — installed 100.90.104.22100 (2022-05-21), better 100.101.26000.27200 (2026-07-22)
+Contoso Random Number Source — installed 2.0.0.0 (2027-06-01), better 100.101.26000.27200 (2026-07-22)
 4 of 6 devices would get a better driver from the folder; 2 have the best there is" "$(grep -v '^ ' updates.out | sed '/^$/d')"
 check "--updates: another provider's, newer, on a compatible ID: a better match" "1" \
   "$(grep -c 'Best: VirtIO RNG Device, .*, signed, better match than installed — ' updates.out)"
