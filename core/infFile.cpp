@@ -443,8 +443,11 @@ void InfReader::readSourceDisks(InfPackageFiles& files)
     std::vector<std::pair<std::string, std::string>> disks;
     for (const std::string& section : {"SourceDisksNames" + decorated, std::string("SourceDisksNames")})
         forEachEntry(section, entry, [&](const inf::Entry& line) {
-            if (line.hasKey)
-                disks.emplace_back(substituted(line.key), substituted(line.field(3)));
+            if (!line.hasKey)
+                return;
+            // One at a time: each substitution reuses the reader's buffer.
+            std::string disk = substituted(line.key);
+            disks.emplace_back(std::move(disk), substituted(line.field(3)));
         });
     std::unordered_set<std::string, text::KeyedHasher> named;  // the files' names, lowered: the decorated entry wins
     for (const std::string& section : {"SourceDisksFiles" + decorated, std::string("SourceDisksFiles")})
@@ -457,8 +460,9 @@ void InfReader::readSourceDisks(InfPackageFiles& files)
             const std::string disk = substituted(line.field(0));
             const auto found = std::find_if(disks.begin(), disks.end(),
                                             [&disk](const auto& known) { return sameDisk(known.first, disk); });
+            std::string subdirectory = substituted(line.field(1));
             files.files.push_back({std::move(name), found == disks.end() ? std::string() : found->second,
-                                   substituted(line.field(1)), found != disks.end()});
+                                   std::move(subdirectory), found != disks.end()});
         });
 }
 
