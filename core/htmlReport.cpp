@@ -206,11 +206,14 @@ std::string versionDate(const std::string& version, const std::string& date)
 std::string updatesPart(const std::vector<std::unique_ptr<DeviceRecord>>& devices, std::size_t machine,
                         const std::vector<std::size_t>& listed)
 {
+    const bool anyCompared = std::any_of(devices.begin(), devices.end(),
+                                         [](const auto& device) { return compareWithInstalled(*device).has_value(); });
+    const std::string notice = installedDriversNotice(devices);
     const bool looked = std::any_of(devices.begin(), devices.end(), [](const auto& device) { return device->fits; });
-    if (!looked)
+    if (!looked || (!anyCompared && notice.empty()))  // nothing to compare: no folder, or a source without installed drivers
         return std::string();
     std::string html = "<h3>Better drivers in the folder</h3>\n";
-    if (const std::string notice = installedDriversNotice(devices); !notice.empty())
+    if (!notice.empty())
         return html + "<p class=\"note\">" + htmlEscaped(notice) + "</p>\n";
     std::string rows;
     for (std::size_t i = 0; i < devices.size(); ++i) {

@@ -273,6 +273,8 @@ std::string updatesVerdictOf(const std::vector<std::unique_ptr<DeviceRecord>>& d
             better += comparison->betterFit.has_value();
         }
     }
+    if (compared == 0)  // Linux, an lspci dump, or no folder looked in
+        return "No installed driver is known to compare the folder's drivers with";
     const std::size_t best = compared - better;
     const auto counted = [](std::size_t number, const char* one, const char* many) {
         return std::to_string(number) + (number == 1 ? one : many);

@@ -122,6 +122,9 @@ TEST(UpdatesVerdict, CountsWhatWasCompared)
                                          "there is");
     EXPECT_EQ(updateLineText(*devices[0]), deviceLineText(*devices[0]) + " \u2014 installed 100.94.0.0 (2025-01-01), better 100.101.26000.27200 "
                                            "(2026-07-22)");
+    devices.resize(1);
+    devices[0]->fits.reset();
+    EXPECT_EQ(updatesVerdictOf(devices), "No installed driver is known to compare the folder's drivers with");
 }
 
 }
