@@ -12,6 +12,7 @@
 #include "DeviceTree.h"
 #include "deviceMarks.h"
 #include "platformWindow.h"
+#include "version.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Double_Window.H>
@@ -86,7 +87,7 @@ void addLines(DeviceTree& tree, const std::vector<std::string>& lines, const std
 
 int main(int argc, char** argv)
 {
-    Fl_Double_Window window(800, 600, "Corvane 1.5.1 Release 12/17/2011'");
+    Fl_Double_Window window(800, 600, "Corvane " CORVANE_VERSION " Release " CORVANE_RELEASE_DATE_US "'");
     window.end();
     auto* tree = new DeviceTree(10, 15, 785, 525, "Hardware Devices");
     window.add(tree);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "commandLine.h"
 
+#include "version.h"
 #include "visibleText.h"
 
 #include <getopt.h>
@@ -8,10 +9,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <utility>
-
-#ifndef CORVANE_VERSION
-#define CORVANE_VERSION "unknown"
-#endif
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include "deviceVerdict.h"
 #include "installedDriver.h"
 #include "markPictures.h"
+#include "version.h"
 #include "visibleText.h"
 
 #include <algorithm>
@@ -39,18 +40,35 @@ table{border-collapse:collapse;width:100%;font-size:.9rem}
 th,td{text-align:left;vertical-align:top;padding:.35em .5em;border-bottom:1px solid var(--line);overflow-wrap:break-word}
 td.id{overflow-wrap:anywhere;min-width:15em}
 td:first-child{min-width:8em}
-td:nth-child(5){min-width:9em}
 thead th{background:var(--head)}
 tr.attention td{background:var(--attention)}
 .id{font-family:ui-monospace,"Cascadia Mono","SF Mono",Menlo,Consolas,"DejaVu Sans Mono",monospace;font-size:.9em}
 svg.mark{width:1.1em;height:1.1em;vertical-align:-.2em;margin-right:.3em}
 article.device{border-top:1px solid var(--line);padding:.6rem 0}
-article.device dl{margin:0;padding-left:1.5rem}
+article.device dl{margin:0;padding-left:1.5rem;display:grid;grid-template-columns:repeat(auto-fill,minmax(17rem,1fr));gap:0 1.5rem}
+article.device dl .fits{grid-column:1/-1}
 article.device dt{font-weight:600;margin-top:.3rem}
 article.device dd{margin:0 0 0 1.5rem;min-height:1.45em;overflow-wrap:anywhere}
+article.device dd.detail{margin-left:3rem;color:var(--muted);font-size:.9em}
 .error{border-left:.3rem solid #c01c28;padding:.3rem .8rem}
 .note,footer{color:var(--muted)}
-@media print{body{padding:0;max-width:none}section.machine+section.machine{break-before:page}nav{break-after:page}tr,article.device{break-inside:avoid}thead{display:table-header-group}h2,h3,h4{break-after:avoid}.wide{overflow:visible}}
+@media print{
+html{font-size:8.5pt;line-height:1.3}
+body{padding:0;max-width:none}
+article.device{padding:.3rem 0}
+article.device dt{margin-top:.1rem}
+article.device dd{min-height:1.3em}
+h3{margin:1rem 0 .3rem}
+section.machine+section.machine{break-before:page}
+nav{break-after:page}
+tr,article.device dd{break-inside:avoid}
+article.device dt,article.device h4{break-after:avoid}
+article.device dl{grid-template-columns:1fr 1fr 2.4fr}
+article.device dl .fits{grid-column:auto}
+thead{display:table-header-group}
+h2,h3,h4{break-after:avoid}
+.wide{overflow:visible}
+}
 )";
 
 const char* markId(DeviceMark mark)
@@ -148,6 +166,34 @@ std::string databaseText(const std::string& database, const std::vector<std::uni
     return text;
 }
 
+// Where the devices come from, when, the database, the drivers' folders
+// and their Windows, and what the file's reading noticed.
+std::string facts(const ReportSettings& settings, const ReportMachine& machine)
+{
+    std::string html = "<dl class=\"facts\">\n<dt>Devices of</dt><dd>" + sourceText(machine.source) +
+                       "</dd>\n<dt>Report made</dt><dd>" + htmlEscaped(settings.made) + "</dd>\n<dt>Database</dt><dd>" +
+                       databaseText(settings.database, *machine.devices) + "</dd>\n";
+    if (settings.drivers) {
+        std::string folders;
+        for (const std::string& folder : settings.drivers->folders)
+            folders += (folders.empty() ? "" : ", ") + shown(folder);
+        const std::size_t count = settings.drivers->infFiles;
+        html += "<dt>Drivers looked for in</dt><dd>" + folders + " (" + std::to_string(count) +
+                (count == 1 ? " INF file" : " INF files") + ")</dd>\n<dt>Drivers chosen for</dt><dd>" +
+                shown(settings.drivers->target) + "</dd>\n";
+    }
+    if (!machine.notice.empty()) {
+        html += "<dt>Notice</dt><dd>";
+        for (std::size_t start = 0; start <= machine.notice.size();) {  // a line each
+            const std::size_t end = std::min(machine.notice.find('\n', start), machine.notice.size());
+            html += (start ? "<br>" : "") + shown(std::string_view(machine.notice).substr(start, end - start));
+            start = end + 1;
+        }
+        html += "</dd>\n";
+    }
+    return html + "</dl>\n";
+}
+
 std::string deviceAnchor(std::size_t machine, std::size_t device)
 {
     return "machine-" + std::to_string(machine + 1) + "-device-" + std::to_string(device + 1);
@@ -161,25 +207,49 @@ std::string databaseName(const DeviceRecord& device)
     return vendor + (vendor.empty() || name.empty() ? "" : " ") + name;
 }
 
-std::string tableRow(const DeviceRecord& device, const std::string& anchor)
+// The best driver that fits, as its line leads: "Red Hat VirtIO Ethernet
+// Adapter, 100.101.104.28600, 2026-07-22, signed".
+std::string bestFitText(const DeviceRecord& device)
 {
-    const auto reasons = device.attentionReasons();
-    const std::string why = capitalizedReasons(reasons);
-    const auto driver = driverLine(device);
-    const auto hardwareIds = device.hardwareIds();
-    return std::string(reasons.empty() ? "<tr>" : "<tr class=\"attention\">") + "<td>" + markImage(markOf(device)) +
-           why + "</td><td><a href=\"#" + anchor + "\">" + htmlEscaped(deviceLineText(device)) + "</a></td><td>" +
-           databaseName(device) + "</td><td>" +
-           (driver ? shown(*driver) : std::string("<span class=\"note\">Not recorded</span>")) + "</td><td>" +
-           shown(device.location) + "</td><td class=\"id\">" +
-           (hardwareIds.empty() ? std::string() : shown(hardwareIds.front())) + "</td></tr>\n";
+    if (!device.fits || device.fits->empty())
+        return "<span class=\"note\">None fits</span>";
+    const DriverFit& best = device.fits->front();
+    std::string text = best.model;
+    for (const std::string* fact : {&best.driverVersion, &best.driverDate})
+        if (!fact->empty())
+            text += ", " + *fact;
+    return shown(text + (best.signedPackage ? ", signed" : ", unsigned"));
 }
 
-// The device's outline: its label, its groups as terms, their lines below them.
+// A row of the devices' table: why it needs attention, its name (and place),
+// its database line, its driver, the best driver that fits where a folder
+// was looked in, its first hardware ID.
+std::string tableRow(const DeviceRecord& device, const std::string& anchor, bool fits)
+{
+    const auto reasons = device.attentionReasons();
+    const auto driver = driverLine(device);
+    const auto hardwareIds = device.hardwareIds();
+    std::vector<std::string> cells = {
+        markImage(markOf(device)) + capitalizedReasons(reasons),
+        "<a href=\"#" + anchor + "\">" + htmlEscaped(deviceLineText(device)) + "</a>" +
+            (device.location.empty() ? "" : "<br><span class=\"note\">" + shown(device.location) + "</span>"),
+        databaseName(device),
+        driver ? shown(*driver) : std::string("<span class=\"note\">Not recorded</span>")};
+    if (fits)
+        cells.push_back(bestFitText(device));
+    std::string row = reasons.empty() ? "<tr>" : "<tr class=\"attention\">";
+    for (const std::string& cell : cells)
+        row += "<td>" + cell + "</td>";
+    return row + "<td class=\"id\">" + (hardwareIds.empty() ? std::string() : shown(hardwareIds.front())) + "</td></tr>\n";
+}
+
+// The device's outline: its label, its groups as terms, their lines below
+// them (a fit's details below the fit), each group in a block of its own that
+// the page sets side by side where it has the room.
 std::string outlineArticle(const DeviceRecord& device, const std::string& anchor)
 {
     std::string html = "<article class=\"device\" id=\"" + anchor + "\">\n";
-    bool inList = false;
+    bool inList = false, inGroup = false, inDetail = false;
     for (const OutlineLine& line : outlineOf(device)) {
         const std::string text = htmlEscaped(line.text);  // shown as visibleText.h says already
         if (line.depth == 0) {
@@ -189,9 +259,18 @@ std::string outlineArticle(const DeviceRecord& device, const std::string& anchor
         if (!inList)
             html += "<dl>\n";
         inList = true;
-        html += line.depth == 1 ? "<dt>" + text + "</dt>\n" : "<dd>" + text + "</dd>\n";
+        if (line.depth == 1) {
+            html += std::string(inGroup ? "</div>\n" : "") + (line.text == "Drivers that fit" ? "<div class=\"fits\">" : "<div>") +
+                    "<dt>" + text + "</dt>\n";
+            inGroup = true;
+        } else if (line.depth > 2 && inDetail) {  // a fit's details, on one line
+            html.insert(html.size() - std::strlen("</dd>\n"), " \u00b7 " + text);
+        } else {
+            html += (line.depth > 2 ? "<dd class=\"detail\">" : "<dd>") + text + "</dd>\n";
+        }
+        inDetail = line.depth > 2;
     }
-    return html + (inList ? "</dl>\n" : "") + "</article>\n";
+    return html + (inGroup ? "</div>\n" : "") + (inList ? "</dl>\n" : "") + "</article>\n";
 }
 
 // "100.100.0.0, 2024-01-10", either alone; empty for neither.
@@ -295,10 +374,7 @@ std::string reportStart(const std::vector<std::string>& sources)
 std::string machineSection(const ReportSettings& settings, std::size_t index, const ReportMachine& machine)
 {
     const auto& devices = *machine.devices;
-    std::string html = sectionStart(index, shown(machine.name)) + "<dl class=\"facts\">\n<dt>Devices of</dt><dd>" +
-                       sourceText(machine.source) + "</dd>\n<dt>Report made</dt><dd>" + htmlEscaped(settings.made) +
-                       "</dd>\n<dt>Database</dt><dd>" + databaseText(settings.database, devices) + "</dd>\n</dl>\n" +
-                       summary(devices);
+    std::string html = sectionStart(index, shown(machine.name)) + facts(settings, machine) + summary(devices);
 
     // Those that need attention first, each group in the order read.
     std::vector<std::size_t> listed;
@@ -318,11 +394,13 @@ std::string machineSection(const ReportSettings& settings, std::size_t index, co
                                                       : "No device needs attention.") +
                "</p>\n</section>\n";
 
+    const bool fits = settings.drivers.has_value();
     html += "<h3>Devices</h3>\n<div class=\"wide\">\n<table>\n<thead><tr><th scope=\"col\">Attention</th>"
-            "<th scope=\"col\">Device</th><th scope=\"col\">Database</th><th scope=\"col\">Driver</th>"
-            "<th scope=\"col\">Location</th><th scope=\"col\">Hardware ID</th></tr></thead>\n<tbody>\n";
+            "<th scope=\"col\">Device</th><th scope=\"col\">Database</th><th scope=\"col\">Driver</th>" +
+            std::string(fits ? "<th scope=\"col\">Best driver that fits</th>" : "") +
+            "<th scope=\"col\">Hardware ID</th></tr></thead>\n<tbody>\n";
     for (const std::size_t i : listed)
-        html += tableRow(*devices[i], deviceAnchor(index, i));
+        html += tableRow(*devices[i], deviceAnchor(index, i), fits);
     html += "</tbody>\n</table>\n</div>\n<h3>Each device</h3>\n";
     for (const std::size_t i : listed)
         html += outlineArticle(*devices[i], deviceAnchor(index, i));

@@ -6,6 +6,7 @@
 
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,9 +14,11 @@
 // The report a person reads: one HTML5 file that stands alone (styles
 // inline, the marks as inline SVG, no script, nothing fetched), to attach to
 // a mail or a ticket. Per machine: its name, where the devices come from, the
-// date, the database; a summary of what needs attention; where drivers were
-// looked for, the devices that would get a better one; a table of the
-// devices, those that need attention first; and each device's outline below,
+// date, the database, where drivers were looked for and for which Windows,
+// the notice of its file; a summary of what needs attention; where drivers
+// were looked for and installed ones are known, the devices that would get
+// a better one; a table of the devices, those that need attention first,
+// with the best driver that fits; and each device's outline below,
 // the same lines as the tree. Of several machines, one section each under a
 // table of contents. The window and corvane-list both write it from here, so
 // that the same devices make the same bytes.
@@ -23,10 +26,18 @@
 // Every text from a file (names, the file's own name) is shown as
 // visibleText.h shows it and then escaped for HTML: markup in an export is
 // text, never markup.
+// Where the drivers that fit were looked for, and for which Windows.
+struct ReportDrivers {
+    std::vector<std::string> folders;  // as given
+    std::size_t infFiles = 0;          // read in them
+    std::string target;                // the Windows, as describeWindowsTarget says it
+};
+
 struct ReportSettings {
     std::string database;       // the devices.lst read
     std::string made;           // when the report was made, as reportDate() says it
     bool attentionOnly = false;  // the devices that need attention alone are listed
+    std::optional<ReportDrivers> drivers = std::nullopt;  // none when no folder of drivers was looked in
     bool updatesOnly = false;    // the devices that would get a better driver alone are listed
 };
 
@@ -37,6 +48,7 @@ struct ReportMachine {
     std::string name;
     std::string source;
     const std::vector<std::unique_ptr<DeviceRecord>>* devices = nullptr;
+    std::string notice = {};  // what the file's reading says (deviceFile.h's noticeOf): a hive not closed cleanly
 };
 
 // The document's start: head, styles and the marks' pictures, titled with

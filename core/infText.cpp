@@ -58,62 +58,6 @@ std::size_t firstNonAscii(std::string_view bytes)
     return at;
 }
 
-std::size_t putUtf8(char* out, std::uint32_t code)
-{
-    if (code < 0x80) {
-        out[0] = static_cast<char>(code);
-        return 1;
-    }
-    if (code < 0x800) {
-        out[0] = static_cast<char>(0xC0 | (code >> 6));
-        out[1] = static_cast<char>(0x80 | (code & 0x3F));
-        return 2;
-    }
-    if (code < 0x10000) {
-        out[0] = static_cast<char>(0xE0 | (code >> 12));
-        out[1] = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out[2] = static_cast<char>(0x80 | (code & 0x3F));
-        return 3;
-    }
-    out[0] = static_cast<char>(0xF0 | (code >> 18));
-    out[1] = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out[2] = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out[3] = static_cast<char>(0x80 | (code & 0x3F));
-    return 4;
-}
-
-// UTF-16 code units to UTF-8, at most 3 bytes a unit; a surrogate without its
-// partner becomes U+FFFD. Runs of ASCII go 8 units at a time.
-std::size_t utf16ToUtf8(const unsigned char* in, std::size_t units, bool bigEndian, char* out)
-{
-    const auto unitAt = [&](std::size_t i) -> std::uint32_t {
-        return bigEndian ? (in[2 * i] << 8 | in[2 * i + 1]) : (in[2 * i + 1] << 8 | in[2 * i]);
-    };
-    char* const start = out;
-    std::size_t i = 0;
-    while (i < units) {
-#ifdef __SSE2__
-        const __m128i notAscii = _mm_set1_epi16(static_cast<short>(0xFF80));
-        for (; i + 8 <= units; i += 8, out += 8) {
-            __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 2 * i));
-            if (bigEndian)
-                block = _mm_or_si128(_mm_slli_epi16(block, 8), _mm_srli_epi16(block, 8));
-            if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(block, notAscii), _mm_setzero_si128())) != 0xFFFF)
-                break;
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(block, block));
-        }
-        if (i == units)
-            break;
-#endif
-        const std::uint32_t unit = unitAt(i++);
-        if (unit >= 0xD800 && unit < 0xDC00 && i < units && unitAt(i) >= 0xDC00 && unitAt(i) < 0xE000)
-            out += putUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (unitAt(i++) - 0xDC00));
-        else
-            out += putUtf8(out, unit >= 0xD800 && unit < 0xE000 ? 0xFFFD : unit);
-    }
-    return static_cast<std::size_t>(out - start);
-}
-
 std::string_view copyToScratch(std::string_view text, Scratch& scratch, char*& copy)
 {
     copy = scratch.reserve(text.size());
@@ -185,10 +129,10 @@ std::string_view decodeText(std::string_view bytes, Scratch& scratch)
     char* converted = nullptr;  // where the text is when it had to be written
     const auto starts = [&](std::string_view mark) { return bytes.substr(0, mark.size()) == mark; };
     if (starts("\xFF\xFE") || starts("\xFE\xFF")) {
-        const std::size_t units = (bytes.size() - 2) / 2;
-        converted = scratch.reserve(3 * units);
-        const auto* in = reinterpret_cast<const unsigned char*>(bytes.data() + 2);
-        text = std::string_view(converted, utf16ToUtf8(in, units, bytes[0] == '\xFE', converted));
+        const std::string_view units = bytes.substr(2);
+        converted = scratch.reserve(Utf16Decoder::room(units.size()));
+        Utf16Decoder decoder(bytes[0] == '\xFE');
+        text = std::string_view(converted, decoder.finish(decoder.decode(units, converted)) - converted);
     } else if (starts("\xEF\xBB\xBF")) {
         text = bytes.substr(3);
         if (firstNonAscii(text) != text.size() && !text::isUtf8(text))

@@ -212,7 +212,14 @@ inline bool isUtf8(std::string_view text)
     return true;
 }
 
-void appendUtf8(std::string& out, std::uint32_t code);
+// Writes a character's UTF-8 (1 to 4 bytes) at `to`; the byte after it.
+char* putUtf8(char* to, std::uint32_t code);
+
+inline void appendUtf8(std::string& out, std::uint32_t code)
+{
+    char bytes[4];
+    out.append(bytes, putUtf8(bytes, code));
+}
 
 // The text with each byte that starts no well-formed UTF-8 character replaced by U+FFFD.
 inline std::string validUtf8(std::string_view text)

@@ -22,7 +22,17 @@ public:
     // The end of the text: a high surrogate still waiting becomes U+FFFD.
     void finish(std::string& out);
 
+    // The same, written at `to`, which has room(bytes.size()) bytes (3 for
+    // finish); each returns the byte after what it wrote.
+    char* decode(std::string_view bytes, char* to);
+    char* finish(char* to);
+    // At most three bytes a code unit (a pair of surrogates makes four of
+    // two), and three for a surrogate left waiting by the last piece.
+    static std::size_t room(std::size_t bytes) { return 3 * ((bytes + 1) / 2) + 3; }
+
 private:
+    // Copies the ASCII units that start `bytes`; how many.
+    std::size_t copyAscii(std::string_view bytes, char* to) const;
     // Writes what a code unit makes at `to`; the byte after it.
     char* unit(std::uint32_t code, char* to);
 

@@ -26,6 +26,7 @@
 // the backslash, which Windows' key names are full of. The escapes are for
 // reading, not for undoing: `\x1b` may also be four characters of the text
 // itself. corvane-list --json gives texts exactly.
+#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -40,6 +41,21 @@ inline std::string visibleText(std::string_view raw, Tabs tabs = Tabs::escaped)
 {
     std::string shown;
     appendVisibleText(shown, raw, tabs);
+    return shown;
+}
+
+// A text of several lines (the program's own notice, naming files), each line
+// shown as above and the line feeds between them kept.
+inline std::string visibleLines(std::string_view raw)
+{
+    std::string shown;
+    for (std::size_t start = 0; start <= raw.size();) {
+        const std::size_t end = std::min(raw.find('\n', start), raw.size());
+        if (start)
+            shown += '\n';
+        appendVisibleText(shown, raw.substr(start, end - start));
+        start = end + 1;
+    }
     return shown;
 }
 

@@ -16,6 +16,7 @@
 #include "platform.h"
 #include "platformWindow.h"
 #include "text.h"
+#include "version.h"
 #include "visibleText.h"
 
 #include <FL/Fl.H>
@@ -30,7 +31,7 @@
 
 namespace {
 
-const char* const windowTitle = "Corvane 1.5.1 Release 12/17/2011'";
+const char* const windowTitle = "Corvane " CORVANE_VERSION " Release " CORVANE_RELEASE_DATE_US "'";
 
 std::string workingDirectory()
 {
@@ -105,6 +106,7 @@ flMainForm::Loaded flMainForm::readDevices(DeviceSource& source, const std::stri
             folders.read(folder);
         matchDrivers(loaded.devices, folders);
         loaded.driversNotice = folders.notice();
+        loaded.infFiles = folders.infFilesRead();
     }
     loaded.outlines.reserve(loaded.devices.size());
     for (const auto& record : loaded.devices)
@@ -120,8 +122,10 @@ void flMainForm::takeDevices(Loaded loaded, Load load, const std::string& fromFi
     // The file's name as every report shows it (visibleText.h): a line feed
     // or a control in it stays visible in the box.
     notice = noticeOf(text::visibleText(fromFile), loaded.opened);
+    fileNotice = noticeOf(fromFile, loaded.opened);
+    infFilesSearched = loaded.infFiles;
     if (!loaded.driversNotice.empty())
-        notice += (notice.empty() ? "" : "\n") + text::visibleText(loaded.driversNotice);
+        notice += (notice.empty() ? "" : "\n") + text::visibleLines(loaded.driversNotice);
     if (loaded.opened.source) {
         fileSource = std::move(loaded.opened.source);
         source = fileSource.get();
@@ -235,7 +239,11 @@ std::string flMainForm::hardwareIdsText(const std::string& deviceKey) const
 
 std::string flMainForm::report(const std::string& made) const
 {
-    return htmlReport({databasePath(), made, showsOnlyAttention(), showsOnlyUpdates()}, {machineName, file, &devices});
+    std::optional<ReportDrivers> searched;
+    if (!drivers.folders.empty())
+        searched = ReportDrivers{drivers.folders, infFilesSearched, describeWindowsTarget(drivers.target)};
+    return htmlReport({databasePath(), made, showsOnlyAttention(), searched, showsOnlyUpdates()},
+                      {machineName, file, &devices, fileNotice});
 }
 
 bool flMainForm::saveReport(const std::string& path, std::string& error) const

@@ -107,6 +107,7 @@ private:
         // Of each device, made there too: at start-up, beside the display's opening.
         std::vector<DeviceOutline> outlines;
         std::string driversNotice;  // of files in the drivers' folders that were skipped
+        std::size_t infFiles = 0;   // read in the drivers' folders
     };
     // Loads devices.lst and reads the devices of `source`, or the file's
     // when `fromFile` is given. Touches neither the form nor the toolkit, so
@@ -140,6 +141,8 @@ private:
     std::string machineName;                // see machine()
     DriverSearch drivers;
     std::string notice;                     // to be said once the window shows
+    std::string fileNotice;                 // of the file shown, as the report says it
+    std::size_t infFilesSearched = 0;       // in the drivers' folders, as the report says it
     std::string dropped;                    // a file dropped, opened once the drop is done
     bool rescanning = false;
     // Which devices the tree shows: all, or those of one of the two views.

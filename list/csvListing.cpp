@@ -103,7 +103,7 @@ class CsvListing : public Listing {
 public:
     CsvListing(const Settings& settings, std::FILE* out) : Listing(settings, out) { write(header); }
 
-    void machine(const std::string& source, const std::string& machineName,
+    void machine(const std::string& source, const std::string& machineName, const std::string&,
                  const std::vector<std::unique_ptr<DeviceRecord>>& devices) override
     {
         std::string rows;

@@ -11,16 +11,18 @@ namespace {
 class HtmlListing : public Listing {
 public:
     HtmlListing(const Listing::Settings& settings, std::FILE* out)
-        : Listing(settings, out), report{settings.database, settings.made, settings.attentionOnly, settings.updatesOnly}
+        : Listing(settings, out),
+          report{settings.database, settings.made, settings.attentionOnly, settings.drivers, settings.updatesOnly}
     {
     }
 
-    void machine(const std::string& source, const std::string& machineName,
+    void machine(const std::string& source, const std::string& machineName, const std::string& notice,
                  const std::vector<std::unique_ptr<DeviceRecord>>& devices) override
     {
         // This machine's devices come from no file; `source` is its name then.
         const std::string file = settings.files.empty() ? std::string() : source;
-        const ReportMachine shown{machineName.empty() ? platform::fileNameOf(source) : machineName, file, &devices};
+        const ReportMachine shown{machineName.empty() ? platform::fileNameOf(source) : machineName, file, &devices,
+                                  notice};
         start(shown.name);
         write(machineSection(report, sections++, shown));
     }

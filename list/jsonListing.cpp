@@ -116,7 +116,7 @@ class JsonListing : public Listing {
 public:
     using Listing::Listing;
 
-    void machine(const std::string& source, const std::string& machineName,
+    void machine(const std::string& source, const std::string& machineName, const std::string&,
                  const std::vector<std::unique_ptr<DeviceRecord>>& devices) override
     {
         Json machine;

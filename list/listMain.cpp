@@ -23,6 +23,7 @@
 #include "platform.h"
 #include "standardOutput.h"
 #include "visibleText.h"
+#include "windowsTarget.h"
 
 #include <cstdio>
 #include <memory>
@@ -31,23 +32,31 @@
 
 namespace {
 
-// The devices of this machine (no file) or of one file, and the computer's
-// name where the source records it; an flException naming the file when it
-// cannot be read.
-DeviceRecords devicesOf(const std::string& file, const HardwareDatabase& database, std::string& machineName)
+// The devices of this machine (no file) or of one file, the computer's name
+// where the source records it, and what reading the file noticed (said on
+// standard error); an flException naming the file when it cannot be read.
+struct Machine {
+    DeviceRecords devices;
+    std::string name, notice;
+};
+
+Machine devicesOf(const std::string& file, const HardwareDatabase& database)
 {
+    Machine machine;
     if (file.empty()) {
-        machineName = platform::hostName();
-        return readDevices(systemDevices(), database);
+        machine.name = platform::hostName();
+        machine.devices = readDevices(systemDevices(), database);
+        return machine;
     }
     const DeviceFile read = readDeviceFile(file);
-    machineName = read.machineName;
-    const std::string notice = noticeOf(text::visibleText(file), read);
-    if (!notice.empty()) {
-        std::fprintf(stderr, "%s\n", notice.c_str());
+    machine.name = read.machineName;
+    machine.notice = noticeOf(file, read);
+    if (!machine.notice.empty()) {  // its lines as they are, the file's name as every report shows it
+        std::fprintf(stderr, "%s\n", noticeOf(text::visibleText(file), read).c_str());
         std::fflush(stderr);
     }
-    return takeDevices(*read.source, database);  // the file is listed once
+    machine.devices = takeDevices(*read.source, database);  // the file is listed once
+    return machine;
 }
 
 // The folders of drivers read, their skipped files said on standard error.
@@ -57,7 +66,7 @@ std::unique_ptr<DriverFolders> readDriverFolders(const std::vector<std::string>&
     for (const std::string& folder : folders)
         read->read(folder);
     if (const std::string notice = read->notice(); !notice.empty()) {
-        std::fprintf(stderr, "%s\n", text::visibleText(notice).c_str());
+        std::fprintf(stderr, "%s\n", text::visibleLines(notice).c_str());
         std::fflush(stderr);
     }
     return read;
@@ -81,43 +90,45 @@ int list(Listing::Settings settings, const std::vector<std::string>& files, cons
         settings.names = &names;
 
     const auto drivers = folders.empty() ? nullptr : readDriverFolders(folders, target);
+    if (drivers)
+        settings.drivers = ReportDrivers{folders, drivers->infFilesRead(), describeWindowsTarget(target)};
     // The devices of this machine or of one file, with the drivers that fit them.
     // That a file keeps no installed drivers is said once, where the text of --updates does not say it.
     const bool sayNoInstalled = drivers && !(settings.updatesOnly && settings.form == Listing::Form::text);
-    const auto devicesWithDrivers = [&](const std::string& file, std::string& machineName) {
-        DeviceRecords devices = devicesOf(file, database, machineName);
+    const auto devicesWithDrivers = [&](const std::string& file) {
+        Machine machine = devicesOf(file, database);
         if (drivers)
-            matchDrivers(devices, *drivers);
-        if (const std::string notice = sayNoInstalled ? installedDriversNotice(devices) : std::string(); !notice.empty()) {
+            matchDrivers(machine.devices, *drivers);
+        const std::string notice = sayNoInstalled ? installedDriversNotice(machine.devices) : std::string();
+        if (!notice.empty()) {
             std::fprintf(stderr, "%s%s\n", file.empty() ? "" : (text::visibleText(file) + ": ").c_str(), notice.c_str());
             std::fflush(stderr);
         }
-        return devices;
+        return machine;
     };
 
     const auto listing = Listing::create(settings, stdout);
     int status = 0;
-    std::string machineName;
     if (files.empty()) {
-        const DeviceRecords devices = devicesWithDrivers(std::string(), machineName);
-        listing->machine(machineName, machineName, devices);
+        const Machine machine = devicesWithDrivers(std::string());
+        listing->machine(machine.name, machine.name, machine.notice, machine.devices);
     } else if (files.size() == 1) {
-        const DeviceRecords devices = devicesWithDrivers(files[0], machineName);  // its failure is the program's
-        listing->machine(files[0], machineName, devices);
+        const Machine machine = devicesWithDrivers(files[0]);  // its failure is the program's
+        listing->machine(files[0], machine.name, machine.notice, machine.devices);
     }
     for (std::size_t i = 0; files.size() > 1 && i < files.size(); ++i) {
         // A file that cannot be read is that file's failure; output that
         // cannot be written is the program's.
-        std::vector<std::unique_ptr<DeviceRecord>> devices;
+        Machine machine;
         try {
-            devices = devicesWithDrivers(files[i], machineName);
+            machine = devicesWithDrivers(files[i]);
         } catch (const flException& failure) {
             failure.reportAndContinue();
             listing->failed(files[i], failure.message);
             status = 255;
             continue;
         }
-        listing->machine(files[i], machineName, devices);
+        listing->machine(files[i], machine.name, machine.notice, machine.devices);
     }
     listing->finish();
     return status;

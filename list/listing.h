@@ -3,9 +3,11 @@
 #define CORVANE_LISTING_H
 
 #include "DeviceRecord.h"
+#include "htmlReport.h"
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,7 @@ public:
         const PciIdsNames* names = nullptr;  // for subsystem names; null: none at hand
         std::vector<std::string> files;    // those given, in order; none: this machine's devices
         std::string made;                  // when the listing was made, for the report
+        std::optional<ReportDrivers> drivers;  // where drivers were looked for, for the report
     };
     static std::unique_ptr<Listing> create(const Settings& settings, std::FILE* out);
 
@@ -34,7 +37,9 @@ public:
     // The devices of one machine; `source` names it (the file, or this
     // machine's name), `machineName` is the computer's name where the source
     // records one (this machine's host name, a hive's computer name), empty otherwise.
-    virtual void machine(const std::string& source, const std::string& machineName,
+    // `notice`: what reading the file noticed (a hive not closed cleanly),
+    // said on standard error already.
+    virtual void machine(const std::string& source, const std::string& machineName, const std::string& notice,
                          const std::vector<std::unique_ptr<DeviceRecord>>& devices) = 0;
     // A file that could not be read; it was reported on standard error already.
     virtual void failed(const std::string& source, const std::string& problem) = 0;

@@ -17,7 +17,7 @@ class TextListing : public Listing {
 public:
     using Listing::Listing;
 
-    void machine(const std::string& source, const std::string& machineName,
+    void machine(const std::string& source, const std::string& machineName, const std::string&,
                  const std::vector<std::unique_ptr<DeviceRecord>>& devices) override
     {
         static_cast<void>(machineName);  // the header names the file given

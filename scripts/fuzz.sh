@@ -15,6 +15,7 @@
 # models and install section, lines of 9 bytes each naming a string of 4,095 characters, one
 # install section's 20 excluded IDs named by 50,000 lines, 30,000 strings), then fuzzes:
 #   scripts/fuzz.sh [TARGET...]          a short run: 10 s a target (CI), large inputs from the start
+#   scripts/fuzz.sh --build [TARGET...]  the targets built, not run
 #   scripts/fuzz.sh --long [--workers N] [TARGET...]
 #                                        10 million executions a target, inputs lengthening as libFuzzer
 #                                        finds nothing new at the length it has reached; with N workers
@@ -26,7 +27,11 @@ cd "$(dirname "$0")/.."
 limit=(-max_total_time=10)
 lengths=(-len_control=0)
 workers=1
-if [ "${1:-}" = "--long" ]; then
+build_only=false
+if [ "${1:-}" = "--build" ]; then
+  build_only=true
+  shift
+elif [ "${1:-}" = "--long" ]; then
   shift
   if [ "${1:-}" = "--workers" ]; then
     workers=$2
@@ -41,6 +46,7 @@ targets=("$@")
 cmake -S . -B build-fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCORVANE_FUZZ=ON -DCORVANE_TESTS=OFF -DCORVANE_BENCH=OFF >/dev/null
 cmake --build build-fuzz -j"$(nproc)" --target "${targets[@]}" >/dev/null
+! $build_only || exit 0
 scratch=$(mktemp -d -p "$([ -d /dev/shm ] && echo /dev/shm || echo /tmp)")
 trap 'rm -rf "$scratch"' EXIT
 export TMPDIR=$scratch

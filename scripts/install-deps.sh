@@ -7,7 +7,7 @@ set -euo pipefail
 always=false
 if [ "${1:-}" = "--always" ]; then always=true; shift; fi
 packages=(
-  build-essential cmake pkg-config
+  build-essential cmake pkg-config ccache
   libx11-dev libxext-dev libxinerama-dev libxcursor-dev libxfixes-dev libxrender-dev libxft-dev
   libfontconfig1-dev libwayland-dev wayland-protocols libxkbcommon-dev libpango1.0-dev libcairo2-dev
   libdbus-1-dev

@@ -6,11 +6,13 @@
 # makes both zips and both installers. FLTK and libhivex for Windows are
 # compiled once from their source tarballs and kept in ~/.cache/corvane (see
 # docs/building.md).
+#   scripts/test-windows.sh [--build | --test]   both parts, or the builds alone, or the tests alone
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
+part=${1:-all}
 status=0
-for arch in x86_64 i686; do
+[ "$part" = --test ] || for arch in x86_64 i686; do
   dir=build-win$([ $arch = x86_64 ] && echo 64 || echo 32)
   # The 32-bit tests could not run here: the programs alone are built.
   cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$arch.cmake" -DCMAKE_BUILD_TYPE=Release \
@@ -26,6 +28,7 @@ for arch in x86_64 i686; do
   done
   ls -l "$dir"/corvane-*.zip "$dir"/corvane-*-setup.exe || status=1
 done
+[ "$part" = --build ] && exit $status
 echo "== tests under Wine in build-win64"
 export CORVANE_WINE_DIR=$PWD/build-win64/wine
 (cd build-win64 && ctest --output-on-failure) || status=1

@@ -2,6 +2,7 @@
 // The programs' command line: options in their forms and places, what ends
 // them, and the usage errors, each said in one line with the way to help.
 #include "commandLine.h"
+#include "version.h"
 
 #include <gtest/gtest.h>
 
@@ -150,7 +151,7 @@ TEST(CommandLine, HelpAndVersionAnswerAtOnce)
     for (const std::vector<std::string>& arguments : {std::vector<std::string>{"--version"}, {"-V"}, {"-aV", "x"}}) {
         const Parsed parsed = parse(arguments);
         EXPECT_EQ(parsed.status, std::optional<int>(0));
-        EXPECT_EQ(parsed.out, "prog (Corvane) " CORVANE_PROJECT_VERSION "\n");
+        EXPECT_EQ(parsed.out, "prog (Corvane) " CORVANE_VERSION "\n");
     }
 }
 

@@ -24,7 +24,7 @@ std::string csvOf(const std::string& source, std::unique_ptr<DeviceRecord> devic
     std::vector<std::unique_ptr<DeviceRecord>> devices;
     devices.push_back(std::move(device));
     const auto listing = Listing::create(settings, out);
-    listing->machine(source, std::string(), devices);
+    listing->machine(source, std::string(), std::string(), devices);
     listing->finish();
     std::fclose(out);
     return readFile(dir.file("out.csv"));

@@ -118,7 +118,7 @@ TEST(HtmlReport, BetterDriversHaveASectionWhereThereIsSomethingToCompare)
     EXPECT_EQ(all.find("Installed 100.102.0.0"), std::string::npos);
     // The attention view leaves the device out of the report: its row is no link.
     EXPECT_NE(section({"devices.lst", "", true}).find("<tr><td>Installed 100.94.0.0</td>"), std::string::npos);
-    const std::string updates = htmlReport({"devices.lst", "", false, true}, {"pc", "", &devices});
+    const std::string updates = htmlReport({"devices.lst", "", false, std::nullopt, true}, {"pc", "", &devices});
     EXPECT_EQ(updates.find("Never installed"), std::string::npos);
     EXPECT_NE(updates.find("Only the devices that would get a better driver are listed."), std::string::npos);
 }
@@ -136,6 +136,35 @@ TEST(HtmlReport, SeveralSourcesHaveContentsAndAFailedOneSaysWhy)
     EXPECT_NE(html.find("Failed to open two&amp;.reg &lt;gone&gt;"), std::string::npos);
     EXPECT_NE(html.find("href=\"#machine-1-device-1\""), std::string::npos);
     EXPECT_NE(html.find("id=\"machine-1-device-1\""), std::string::npos);
+}
+
+// What the report was made with, said at its top: where drivers were looked
+// for, how many INF files that was, for which Windows, and the file's notice;
+// the best driver that fits is a column of the table.
+TEST(HtmlReport, SaysItsContextAndEachDevicesBestDriver)
+{
+    Devices devices;
+    devices.push_back(device("Fits", DriverState::none, true));
+    devices.back()->fits = std::vector<DriverFit>{{"NetKVM/netkvm.inf", "/mnt/d", "Red Hat VirtIO Ethernet Adapter",
+                                                   "Red Hat, Inc.", "Net", "2026-07-22", "100.101.104.28600",
+                                                   "PCI\\VEN_1AF4&DEV_1041", 0x00ff0000, true}};
+    devices.push_back(device("Fits not", DriverState::bound, true));
+    devices.back()->fits.emplace();
+    const ReportSettings withDrivers{"devices.lst", "now", false,
+                                     ReportDrivers{{"/mnt/d", "/mnt/<e>"}, 1, "Windows 10.0 build 26100 (amd64)"}};
+    const std::string html =
+        htmlReport(withDrivers, {"pc", "SYSTEM", &devices, "SYSTEM was not closed cleanly\nthe devices may be older"});
+    for (const char* said : {"<dt>Drivers looked for in</dt><dd>/mnt/d, /mnt/&lt;e&gt; (1 INF file)</dd>",
+                             "<dt>Drivers chosen for</dt><dd>Windows 10.0 build 26100 (amd64)</dd>",
+                             "<dt>Notice</dt><dd>SYSTEM was not closed cleanly<br>the devices may be older</dd>",
+                             "<th scope=\"col\">Best driver that fits</th>",
+                             "<td>Red Hat VirtIO Ethernet Adapter, 100.101.104.28600, 2026-07-22, signed</td>",
+                             "<td><span class=\"note\">None fits</span></td>"})
+        EXPECT_NE(html.find(said), std::string::npos) << said;
+    // Without a folder, none of it.
+    const std::string plain = htmlReport(settings, {"pc", "", &devices});
+    for (const char* unsaid : {"Drivers looked for in", "Best driver that fits", "<dt>Notice</dt>"})
+        EXPECT_EQ(plain.find(unsaid), std::string::npos) << unsaid;
 }
 
 std::string repeated(const std::string& text, std::size_t times)

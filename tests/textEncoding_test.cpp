@@ -54,7 +54,9 @@ INSTANTIATE_TEST_SUITE_P(Utf16, Decoded, testing::Values(
     Case{"loneLow", u"x\xDD1Ey", "x\xEF\xBF\xBDy"},
     Case{"highAtTheEnd", u"x\xD834", "x\xEF\xBF\xBD"},
     Case{"mixedInRunsOfFour", u"abcdefg\xD834hijklmno\U0001D11Epqrstuv\u00e9wxyz0123",
-         "abcdefg\xEF\xBF\xBDhijklmno\xF0\x9D\x84\x9Epqrstuv\xC3\xA9wxyz0123"}),
+         "abcdefg\xEF\xBF\xBDhijklmno\xF0\x9D\x84\x9Epqrstuv\xC3\xA9wxyz0123"},
+    Case{"mixedInRunsOfEight", u"abcdefghijklmnop\u00e9abcdefgh\xD834" u"abcdefghij\U0001D11E\x80" u"bcdefghijklmnopq",
+         "abcdefghijklmnop\xC3\xA9" "abcdefgh\xEF\xBF\xBD" "abcdefghij\xF0\x9D\x84\x9E\xC2\x80" "bcdefghijklmnopq"}),
     [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 TEST(Utf16, DropsALoneLastByte)

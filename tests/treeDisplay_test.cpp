@@ -234,11 +234,12 @@ TEST_F(TreeOnDisplay, TheWindowsTreeIsAsWideAsTheToolkitMakesIt)
         window.end();
         tree->showroot(0);
         for (const auto& record : form->devices)
-            if (!form->showsOnlyAttention() || record->needsAttention()) {
+            if (!form->showsOnlyAttention()) {
+                tree->addDevice(record->identity(), outlineOf(*record));
+            } else if (record->needsAttention()) {
                 DeviceOutline outline = outlineOf(*record);
-                if (form->showsOnlyAttention())  // each says why it is there, as the window's view does
-                    outline.front().text = attentionLineText(*record);
-                tree->addDevice(record->identity(), outline);
+                outline.front().text = attentionLineText(*record);
+                tree->addDevice(record->identity(), std::move(outline));
             }
         window.show();
         settle();

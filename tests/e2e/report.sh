@@ -67,6 +67,28 @@ check_py pages several.txt fixture.reg "$hostile" missing.reg && pass "printed: 
 grep -q "<script>alert(1)</script>" several.txt && pass "printed: the script's text shows" || fail "printed: no script text"
 grep -i "CONSOLE\|Refused\|Content Security Policy" print.log && fail "the browser said something of the page"
 browser --force-dark-mode --window-size=800,600 --hide-scrollbars --screenshot="$work/dark.png" one.html >shot.log 2>&1
+
+# A virtual machine's 11 functions against the virtio drivers, three versions
+# of one of them and an unsigned nightly: printed, a page holds as many
+# devices as fit.
+for device in 41 42 43 44 45 48 49 50 52 53 5a; do
+  printf '00:%02x.0 x\n00: f4 1a %s 10 00 00 00 00 01 00 00 02 00 00 00 00\n' $((16#$device - 16#40)) "$device"
+  printf '20: 00 00 00 00 00 00 00 00 00 00 00 00 f4 1a 00 11\n\n'
+done >vm.txt
+mkdir -p drivers && cp -r "$source/tests/data/virtio-win-inf" drivers/virtio
+for version in 1 2 3; do
+  mkdir "drivers/netkvm-v$version"
+  sed "s|^DriverVer=.*|DriverVer = 0$version/01/2025,100.9$version.0.0|" drivers/virtio/NetKVM/netkvm.inf \
+    >"drivers/netkvm-v$version/netkvm.inf"
+done
+mkdir drivers/nightly
+sed -e '/^CatalogFile/d' -e 's|^DriverVer=.*|DriverVer = 12/01/2026,101.0.0.1|' drivers/virtio/NetKVM/netkvm.inf \
+  >drivers/nightly/netkvm.inf
+"$list" --html --drivers drivers vm.txt >vm.html 2>stderr
+check "11 devices: exit status" "0" "$?"
+browser --no-pdf-header-footer --print-to-pdf=vm.pdf vm.html >print.log 2>&1
+pages=$(pdfinfo vm.pdf 2>/dev/null | awk '/^Pages:/ {print $2}')
+[ "${pages:-9}" -le 3 ] && pass "11 devices printed on $pages pages" || fail "11 devices printed on ${pages:-no} pages"
 corner=$(convert dark.png -format '%[fx:int(255*p{5,5}.r)] %[fx:int(255*p{5,5}.g)] %[fx:int(255*p{5,5}.b)]' info: 2>/dev/null)
 check "dark preference: the page's colour" "25 25 28" "$corner"
 colours=$(convert dark.png -colors 16 -unique-colors -format '%w' info: 2>/dev/null)

@@ -41,9 +41,10 @@ start_xvfb() {  # start_xvfb [XVFB_OPTION...]; the screen's size from $XVFB_SCRE
 }
 
 # The two lines a report that devices.lst cannot be opened writes: error.log's
-# (add the line end: "\$" on Linux, $'\r'"\$" on Windows) and standard error's.
+# (add the line end: "\$" on Linux, $'\r'"\$" on Windows) and standard error's
+# (the command-line programs end it with a line feed, "\r\n" on Windows).
 missing_database_log='^Failed to open devices\.lst for read accesss  \(std::exception\) \(core/hardware\.cpp: [0-9]+\) \[[^]]+\]'
-missing_database_stderr='^Error: \(core/hardware\.cpp, [0-9]+\) std::exception$'
+missing_database_stderr='^Error: \(core/hardware\.cpp, [0-9]+\) std::exception'$'\r''?$'
 
 # The id of the first window whose name matches, waiting up to 20 s.
 find_window() {

@@ -71,19 +71,22 @@ if [ -z "$window" ]; then fail "no window titled with the file's name: $(cat "$w
   check "Ctrl+Shift+C on the Windows clipboard" \
     "Ünïcødé € Ω device|  Windows|    Net|    Intel|    No driver|  Database|    0x8086|    0x10D3|    Intel Corporation|    82574L Gigabit Network Connection" \
     "$(tr -d '\r' <"$work/clipboard" | head -10 | paste -sd'|')"
-  # Ctrl+S: the system's save dialog proposes a name after the file; saved as
-  # proposed, the report is corvane-list.exe's, byte for byte.
+  # Ctrl+S: the system's save dialog proposes a name after the file, in the
+  # user's Documents; saved as proposed, the report is corvane-list.exe's,
+  # byte for byte.
+  saved="$CORVANE_WINE_DIR/prefix/drive_c/users/$(id -un)/Documents/corvane-other_machine.reg.html"
+  rm -f "$saved"
   xdotool key --window "$window" ctrl+s
   if [ -z "$(timeout 20 xdotool search --sync --name '^Save report$' 2>/dev/null | head -1)" ]; then
     fail "Ctrl+S: no save dialog"
   else
     sleep 0.5; xdotool key Return
-    for _ in $(seq 100); do [ -s "$work/file/corvane-other_machine.reg.html" ] && break; sleep 0.1; done
+    for _ in $(seq 100); do [ -s "$saved" ] && break; sleep 0.1; done
     (cd "$work/file" && SOURCE_DATE_EPOCH=1765216140 "$run" "$(dirname "$corvane")/corvane-list.exe" --html \
       "other machine.reg" >listed.html 2>/dev/null </dev/null)
-    cmp -s "$work/file/listed.html" "$work/file/corvane-other_machine.reg.html" &&
+    cmp -s "$work/file/listed.html" "$saved" &&
       pass "Ctrl+S: the report saved as proposed is corvane-list.exe's" ||
-      fail "Ctrl+S: the saved report: $(ls "$work/file" | xargs)"
+      fail "Ctrl+S: the saved report: $(ls "$(dirname "$saved")" | xargs)"
   fi
   xdotool key --window "$window" Escape 2>/dev/null
 fi
