@@ -68,13 +68,12 @@ std::vector<CommandLine::Option> CommandLine::all() const
     return list;
 }
 
-std::optional<int> CommandLine::parse(const std::vector<std::string>& arguments) const
+// getopt_long's tables. Options without an argument take an optional one,
+// so that "--help=x" comes back to say what is wrong with it.
+void CommandLine::makeGetoptTables(const std::vector<Option>& known, std::string& shortOptions,
+                                   std::vector<option>& longOptions)
 {
-    const std::vector<Option> known = all();
-    // getopt_long's tables. Options without an argument take an optional
-    // one, so that "--help=x" comes back to say what is wrong with it.
-    std::string shortOptions = ":";  // ':' reports a missing argument apart from an unknown option
-    std::vector<option> longOptions;
+    shortOptions = ":";  // ':' reports a missing argument apart from an unknown option
     for (std::size_t i = 0; i < known.size(); ++i) {
         const Option& entry = known[i];
         if (entry.shortName)
@@ -84,6 +83,14 @@ std::optional<int> CommandLine::parse(const std::vector<std::string>& arguments)
                                nullptr, entry.shortName ? entry.shortName : longOnly + static_cast<int>(i)});
     }
     longOptions.push_back({nullptr, 0, nullptr, 0});
+}
+
+std::optional<int> CommandLine::parse(const std::vector<std::string>& arguments) const
+{
+    const std::vector<Option> known = all();
+    std::string shortOptions;
+    std::vector<option> longOptions;
+    makeGetoptTables(known, shortOptions, longOptions);
 
     // getopt reorders the pointers (files after options), never the texts.
     std::vector<std::string> texts{program};
@@ -106,41 +113,50 @@ std::optional<int> CommandLine::parse(const std::vector<std::string>& arguments)
             return usageError("unknown argument '" +
                               (optopt ? std::string{'-', static_cast<char>(optopt)} : std::string(argv[optind - 1])) +
                               "'");
-        if (value == ':') {  // the option was the last argument
-            const std::string last = argv[optind - 1];
-            const bool isLong = last.compare(0, 2, "--") == 0;
-            const std::string spelling = isLong ? last.substr(0, last.find('=')) : std::string{'-', static_cast<char>(optopt)};
-            const auto option = std::find_if(known.begin(), known.end(), [&](const Option& candidate) {
-                return isLong ? "--" + candidate.longName == spelling : candidate.shortName == optopt;
-            });
-            return usageError(spelling + (option != known.end() && !option->namesFile
-                                              ? " needs " + option->argumentName : std::string(" needs a file name")));
-        }
-        const auto option = std::find_if(known.begin(), known.end(), [&](const Option& candidate) {
-            return candidate.shortName ? candidate.shortName == value
-                                       : longOnly + (&candidate - known.data()) == value;
-        });
-        const std::string spelling =
-            longIndex >= 0 ? "--" + option->longName : std::string{'-', option->shortName};
-        const std::string argument = optarg ? optarg : "";
-        if (option->argumentName.empty() && optarg)
-            return usageError("option '" + spelling + "' takes no argument");
-        if (!option->argumentName.empty() && argument.empty())
-            return usageError(spelling + (option->namesFile ? " needs a file name" : " needs " + option->argumentName));
-        if (!option->argumentName.empty() && argument == "-")
-            return usageError(spelling + " " + dashProblem);
-        if (option->longName == "help") {
-            std::fputs(helpText().c_str(), stdout);
-            return 0;
-        }
-        if (option->longName == "version") {
-            std::fputs(versionText().c_str(), stdout);
-            return 0;
-        }
-        option->take(argument);
+        if (value == ':')  // the option was the last argument
+            return usageError(missingArgumentProblem(known, argv[optind - 1]));
+        if (const auto status = take(known, value, longIndex >= 0))
+            return status;
     }
-    for (int i = optind; i < argc; ++i) {
-        const std::string operand = argv[i];
+    return takeOperands(std::vector<std::string>(argv.begin() + optind, argv.end() - 1));
+}
+
+std::string CommandLine::missingArgumentProblem(const std::vector<Option>& known, const std::string& last)
+{
+    const bool isLong = last.compare(0, 2, "--") == 0;
+    const std::string spelling = isLong ? last.substr(0, last.find('=')) : std::string{'-', static_cast<char>(optopt)};
+    const auto option = std::find_if(known.begin(), known.end(), [&](const Option& candidate) {
+        return isLong ? "--" + candidate.longName == spelling : candidate.shortName == optopt;
+    });
+    return spelling + (option != known.end() && !option->namesFile ? " needs " + option->argumentName
+                                                                   : std::string(" needs a file name"));
+}
+
+// The option getopt_long returned as `value`, with its argument in optarg.
+std::optional<int> CommandLine::take(const std::vector<Option>& known, int value, bool spelledLong) const
+{
+    const auto option = std::find_if(known.begin(), known.end(), [&](const Option& candidate) {
+        return candidate.shortName ? candidate.shortName == value : longOnly + (&candidate - known.data()) == value;
+    });
+    const std::string spelling = spelledLong ? "--" + option->longName : std::string{'-', option->shortName};
+    const std::string argument = optarg ? optarg : "";
+    if (option->argumentName.empty() && optarg)
+        return usageError("option '" + spelling + "' takes no argument");
+    if (!option->argumentName.empty() && argument.empty())
+        return usageError(spelling + (option->namesFile ? " needs a file name" : " needs " + option->argumentName));
+    if (!option->argumentName.empty() && argument == "-")
+        return usageError(spelling + " " + dashProblem);
+    if (option->longName == "help" || option->longName == "version") {
+        std::fputs((option->longName == "help" ? helpText() : versionText()).c_str(), stdout);
+        return 0;
+    }
+    option->take(argument);
+    return std::nullopt;
+}
+
+std::optional<int> CommandLine::takeOperands(const std::vector<std::string>& operands) const
+{
+    for (const std::string& operand : operands) {
         if (!files)
             return usageError("unknown argument '" + operand + "'");
         if (operand == "-")

@@ -64,6 +64,11 @@ private:
         bool namesFile = true;  // its argument, if it takes one, names a file
     };
     std::vector<Option> all() const;  // the program's options, then help and version
+    static void makeGetoptTables(const std::vector<Option>& known, std::string& shortOptions,
+                                 std::vector<struct option>& longOptions);
+    static std::string missingArgumentProblem(const std::vector<Option>& known, const std::string& last);
+    std::optional<int> take(const std::vector<Option>& known, int value, bool spelledLong) const;
+    std::optional<int> takeOperands(const std::vector<std::string>& operands) const;
 
     std::string program, synopsis, about, epilogue;
     std::vector<Option> options;
