@@ -4,6 +4,7 @@
 
 #include "driverFit.h"
 #include "hardware.h"
+#include "installedDriver.h"
 #include "pciIdentity.h"
 
 #include <cstdint>
@@ -82,6 +83,20 @@ public:
     std::string friendlyName;                  // Windows' name for this one ("... #2"), where recorded
     DriverState driverState = DriverState::unknown;
     std::string driver;                        // its name, when one is installed
+    // Windows' "Driver": the device's driver key below Control\Class
+    // ("{class GUID}\NNNN"), where a registry recorded one.
+    std::string driverKey;
+    // The driver installed for it, as its driver key records it; none where
+    // the key is missing or the source keeps no driver keys.
+    std::optional<InstalledDriver> installedDriver;
+    // Whether its source keeps the driver keys (Control\Class): the live
+    // registry, a hive, an export of SYSTEM or of a control set; not an
+    // export of Enum\PCI alone, libpci or an lspci dump.
+    bool driverKeysRecorded = false;
+    // The rank Windows chose its driver with (DEVPKEY_Device_DriverRank),
+    // where the source records it: the live system, a hive or an export
+    // that keeps the instance's device properties.
+    std::optional<std::uint32_t> driverRank;
     std::vector<std::string> modules;          // that could drive it (Linux, when none does)
     std::optional<std::uint32_t> problemCode;  // as Device Manager shows it (live Windows)
     std::string location;                      // where it sits; empty when not recorded

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "deviceOutline.h"
 
+#include "installedDriver.h"
 #include "visibleText.h"
 
 #include <algorithm>
@@ -73,13 +74,15 @@ std::string rankText(std::uint32_t rank)
     return text;
 }
 
-std::string fitLine(const DriverFit& fit, bool best)
+std::string fitLine(const DriverFit& fit, bool best, const std::string& versusInstalled)
 {
     std::string line = best ? "Best: " + fit.model : fit.model;
     for (const std::string* fact : {&fit.driverVersion, &fit.driverDate})
         if (!fact->empty())
             line += ", " + *fact;
     line += fit.signedPackage ? ", signed" : ", unsigned";
+    if (!versusInstalled.empty())
+        line += ", " + versusInstalled;
     return line + " \u2014 " + fit.inf;
 }
 
@@ -129,6 +132,11 @@ DeviceOutline outlineOf(const DeviceRecord& device)
     add(2, device.manufacturer);
     if (const auto driver = driverLine(device))
         add(2, *driver);
+    if (device.installedDriver) {
+        add(2, installedDriverLine(*device.installedDriver));
+        for (const std::string& detail : installedDriverDetails(device))
+            add(3, detail);
+    }
     if (!device.location.empty())
         add(2, "Location: " + device.location);
     add(1, "Database");
@@ -139,8 +147,12 @@ DeviceOutline outlineOf(const DeviceRecord& device)
     add(2, entry.text2);
     if (device.fits) {
         add(1, "Drivers that fit");
+        const auto compared = compareWithInstalled(device);
+        if (const auto comparison = comparisonLine(device))
+            add(2, *comparison);
         for (const DriverFit& fit : *device.fits) {
-            add(2, fitLine(fit, &fit == &device.fits->front()));
+            const auto index = static_cast<std::size_t>(&fit - device.fits->data());
+            add(2, fitLine(fit, index == 0, fitStandingWords(fitStanding(device, compared, index))));
             // What tells it from the others, opened below it.
             if (!fit.provider.empty())
                 add(3, "Provider: " + fit.provider);

@@ -19,7 +19,8 @@ enum class DeviceMark { none, problem, disabled, notInDatabase, problemNotInData
 // device's label at depth 0, with its mark; its groups (what its system
 // recorded, named after it: "Windows", "Linux" or "lspci"; "Database"; and
 // "Drivers that fit" when a folder of drivers was looked in)
-// at depth 1; their lines at depth 2 (a fit's details at 3). The window's tree,
+// at depth 1; their lines at depth 2 (a fit's details, and the installed
+// driver's, at 3). The window's tree,
 // corvane-list and every copy are made from it, so they always agree; the
 // text forms leave the mark out. Its texts are shown as visibleText.h says:
 // a line of the outline holds no control character.
@@ -51,9 +52,11 @@ DeviceMark markOf(const DeviceRecord& device);
 // A driver that fits, as its line says it: what decides first, so that the
 // window shows it without scrolling sideways, then the INF below the folder:
 // "Best: Red Hat VirtIO Ethernet Adapter, 100.101.104.28600, 2026-07-22,
-// signed — NetKVM/netkvm.inf" (the best, the first fit, says so). Its
+// signed — NetKVM/netkvm.inf" (the best, the first fit, says so), and
+// after "signed" what it is against the installed driver where that is
+// known ("newer than installed", "installed": fitStandingWords). Its
 // provider, rank and matched ID are lines below it.
-std::string fitLine(const DriverFit& fit, bool best);
+std::string fitLine(const DriverFit& fit, bool best, const std::string& versusInstalled = std::string());
 
 // What a fit's rank (Windows' 0xSSGGTHHH) says, in words: "signed, no
 // feature score, the device's compatible ID 2 matched the INF's hardware ID".

@@ -3,6 +3,7 @@
 
 #include "deviceOutline.h"
 #include "deviceVerdict.h"
+#include "installedDriver.h"
 #include "markPictures.h"
 #include "version.h"
 #include "visibleText.h"
@@ -272,6 +273,52 @@ std::string outlineArticle(const DeviceRecord& device, const std::string& anchor
     return html + (inGroup ? "</div>\n" : "") + (inList ? "</dl>\n" : "") + "</article>\n";
 }
 
+// "100.100.0.0, 2024-01-10", either alone; empty for neither.
+std::string versionDate(const std::string& version, const std::string& date)
+{
+    return shown(version) + (version.empty() || date.empty() ? "" : ", ") + shown(date);
+}
+
+// Where drivers were looked for and installed ones are known: the devices
+// that would get a better driver, the installed version beside the better
+// one, and what the comparison comes to.
+std::string updatesPart(const std::vector<std::unique_ptr<DeviceRecord>>& devices, std::size_t machine,
+                        const std::vector<std::size_t>& listed)
+{
+    const bool anyCompared = std::any_of(devices.begin(), devices.end(),
+                                         [](const auto& device) { return compareWithInstalled(*device).has_value(); });
+    const std::string notice = installedDriversNotice(devices);
+    const bool looked = std::any_of(devices.begin(), devices.end(), [](const auto& device) { return device->fits; });
+    if (!looked || (!anyCompared && notice.empty()))  // nothing to compare: no folder, or a source without installed drivers
+        return std::string();
+    std::string html = "<h3>Better drivers in the folder</h3>\n";
+    if (!notice.empty())
+        return html + "<p class=\"note\">" + htmlEscaped(notice) + "</p>\n";
+    std::string rows;
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        const DeviceRecord& device = *devices[i];
+        const auto compared = compareWithInstalled(device);
+        if (!compared || !compared->betterFit)
+            continue;
+        const InstalledDriver& installed = *device.installedDriver;
+        const DriverFit& better = (*device.fits)[*compared->betterFit];
+        // Linked to the device's outline where the report holds it.
+        const std::string name = htmlEscaped(deviceLineText(device));
+        const bool inReport = std::find(listed.begin(), listed.end(), i) != listed.end();
+        rows += "<tr><td>" + (inReport ? "<a href=\"#" + deviceAnchor(machine, i) + "\">" + name + "</a>" : name) +
+                "</td><td>" + versionDate(installed.version, installed.date) + "</td><td>" + shown(better.model) +
+                "<br>" + versionDate(better.driverVersion, better.driverDate) + " (" +
+                fitStandingWords(fitStanding(device, compared, *compared->betterFit)) + ")</td><td class=\"id\">" +
+                shown(better.inf) + "</td></tr>\n";
+    }
+    html += "<p>" + htmlEscaped(updatesVerdictOf(devices)) + ".</p>\n";
+    if (rows.empty())
+        return html;
+    return html + "<div class=\"wide\">\n<table>\n<thead><tr><th scope=\"col\">Device</th><th scope=\"col\">Installed"
+                  "</th><th scope=\"col\">Better</th><th scope=\"col\">INF</th></tr></thead>\n<tbody>\n" +
+           rows + "</tbody>\n</table>\n</div>\n";
+}
+
 std::string sectionStart(std::size_t index, const std::string& heading)
 {
     return "<section class=\"machine\" id=\"machine-" + std::to_string(index + 1) + "\">\n<h2>" + heading + "</h2>\n";
@@ -333,12 +380,18 @@ std::string machineSection(const ReportSettings& settings, std::size_t index, co
     std::vector<std::size_t> listed;
     for (const bool attention : {true, false})
         for (std::size_t i = 0; i < devices.size(); ++i)
-            if (devices[i]->needsAttention() == attention && (attention || !settings.attentionOnly))
+            if (devices[i]->needsAttention() == attention && (attention || !settings.attentionOnly) &&
+                (!settings.updatesOnly || hasBetterDriver(*devices[i])))
                 listed.push_back(i);
+    html += updatesPart(devices, index, listed);
     if (settings.attentionOnly)
         html += "<p class=\"note\">Only the devices that need attention are listed.</p>\n";
+    if (settings.updatesOnly)
+        html += "<p class=\"note\">Only the devices that would get a better driver are listed.</p>\n";
     if (listed.empty())
-        return html + "<p>" + (devices.empty() ? "No PCI devices are recorded." : "No device needs attention.") +
+        return html + "<p>" + (devices.empty()                 ? "No PCI devices are recorded."
+                               : settings.updatesOnly ? "No device would get a better driver."
+                                                      : "No device needs attention.") +
                "</p>\n</section>\n";
 
     const bool fits = settings.drivers.has_value();

@@ -15,8 +15,10 @@
 // inline, the marks as inline SVG, no script, nothing fetched), to attach to
 // a mail or a ticket. Per machine: its name, where the devices come from, the
 // date, the database, where drivers were looked for and for which Windows,
-// the notice of its file; a summary of what needs attention; a table of the
-// devices, those that need attention first, with the best driver that fits; and each device's outline below,
+// the notice of its file; a summary of what needs attention; where drivers
+// were looked for and installed ones are known, the devices that would get
+// a better one; a table of the devices, those that need attention first,
+// with the best driver that fits; and each device's outline below,
 // the same lines as the tree. Of several machines, one section each under a
 // table of contents. The window and corvane-list both write it from here, so
 // that the same devices make the same bytes.
@@ -36,6 +38,7 @@ struct ReportSettings {
     std::string made;           // when the report was made, as reportDate() says it
     bool attentionOnly = false;  // the devices that need attention alone are listed
     std::optional<ReportDrivers> drivers = std::nullopt;  // none when no folder of drivers was looked in
+    bool updatesOnly = false;    // the devices that would get a better driver alone are listed
 };
 
 // One machine's devices; `source` the file they were read from, empty for

@@ -357,8 +357,7 @@ void InfReader::readModels(const std::string& section, const DriverVersion& pack
     });
 }
 
-InfResult InfReader::read(std::string_view bytes, const std::function<void(const InfPackage&)>& package,
-                          const std::function<void(const InfModel&)>& model)
+InfResult InfReader::open(std::string_view bytes)
 {
     if (bytes.size() > maxInfFileSize)
         return InfResult::tooLarge;
@@ -371,6 +370,14 @@ InfResult InfReader::read(std::string_view bytes, const std::function<void(const
     std::sort(sectionIndex.begin(), sectionIndex.end());
     budget = substitutionBudget(text.size());
     spent = 0;
+    return InfResult::read;
+}
+
+InfResult InfReader::read(std::string_view bytes, const std::function<void(const InfPackage&)>& package,
+                          const std::function<void(const InfModel&)>& model)
+{
+    if (const InfResult opened = open(bytes); opened != InfResult::read)
+        return opened;
     try {
         loadStrings();
         InfPackage header;
@@ -397,6 +404,66 @@ void InfReader::readManufacturers(const DriverVersion& packageDriver, const std:
     for (const std::string& section : chosen)
         if (modelsSectionsRead.insert(text::asciiLowered(section)).second)  // named by two lines: its models once
             readModels(section, packageDriver, model);
+}
+
+InfResult InfReader::readPackageFiles(std::string_view bytes, InfPackageFiles& files)
+{
+    files = {};
+    if (const InfResult opened = open(bytes); opened != InfResult::read)
+        return opened;
+    try {
+        loadStrings();
+        InfPackage header;
+        if (!readVersion(header))
+            return InfResult::notInf;
+        files.catalogFile = catalogFile;
+        readSourceDisks(files);
+    } catch (const OverBudget&) {
+        return InfResult::overBudget;
+    }
+    return InfResult::read;
+}
+
+namespace {
+
+// Disk IDs are numbers ("1" and "01" name one disk); text that is none
+// compares without regard to case.
+bool sameDisk(std::string_view a, std::string_view b)
+{
+    const auto first = text::decimalNumber(a, 9), second = text::decimalNumber(b, 9);
+    return first && second ? *first == *second : text::equalAsciiFolded(a, b);
+}
+
+}
+
+void InfReader::readSourceDisks(InfPackageFiles& files)
+{
+    // Each disk's path, the decorated section's before the undecorated one's.
+    const std::string decorated = std::string(".") + architectureName(target.architecture);
+    std::vector<std::pair<std::string, std::string>> disks;
+    for (const std::string& section : {"SourceDisksNames" + decorated, std::string("SourceDisksNames")})
+        forEachEntry(section, entry, [&](const inf::Entry& line) {
+            if (!line.hasKey)
+                return;
+            // One at a time: each substitution reuses the reader's buffer.
+            std::string disk = substituted(line.key);
+            disks.emplace_back(std::move(disk), substituted(line.field(3)));
+        });
+    std::unordered_set<std::string, text::KeyedHasher> named;  // the files' names, lowered: the decorated entry wins
+    for (const std::string& section : {"SourceDisksFiles" + decorated, std::string("SourceDisksFiles")})
+        forEachEntry(section, entry, [&](const inf::Entry& line) {
+            if (!line.hasKey || substituted(line.key).empty())
+                return;
+            std::string name = substitution;
+            if (!named.insert(text::asciiLowered(name)).second)
+                return;
+            const std::string disk = substituted(line.field(0));
+            const auto found = std::find_if(disks.begin(), disks.end(),
+                                            [&disk](const auto& known) { return sameDisk(known.first, disk); });
+            std::string subdirectory = substituted(line.field(1));
+            files.files.push_back({std::move(name), found == disks.end() ? std::string() : found->second,
+                                   std::move(subdirectory), found != disks.end()});
+        });
 }
 
 std::uint64_t substitutionBudget(std::size_t textSize)

@@ -87,6 +87,26 @@ struct InfModel {
     const std::vector<std::string>& excludeIds;
 };
 
+// The files a driver package is made of, as its INF names them for the
+// target (what pnputil and DISM copy into the driver store): its catalog,
+// [Version]'s CatalogFile for the architecture, and every file
+// [SourceDisksFiles.<architecture>] and [SourceDisksFiles] name (where both
+// name a file, the decorated entry), each on the disk its entry gives, in
+// the folder that disk's entry in [SourceDisksNames.<architecture>], else
+// [SourceDisksNames], names as its path, and below it in the entry's own
+// subdirectory. Paths as written (substituted), relative to the INF's
+// folder; whether they stay within it is the caller's to check.
+struct InfSourceFile {
+    std::string name;
+    std::string diskPath;      // empty: the INF's folder
+    std::string subdirectory;  // empty: none
+    bool diskNamed;            // false: no SourceDisksNames entry names its disk
+};
+struct InfPackageFiles {
+    std::string catalogFile;  // empty: none named
+    std::vector<InfSourceFile> files;
+};
+
 // overBudget: the file's substitutions went past substitutionBudget; what
 // went to `model` before is to be dropped.
 enum class InfResult { read, notInf, tooLarge, overBudget };
@@ -102,9 +122,15 @@ public:
     InfResult read(std::string_view bytes, const std::function<void(const InfPackage&)>& package,
                    const std::function<void(const InfModel&)>& model);
 
+    // The files of the package (InfPackageFiles) into `files`.
+    InfResult readPackageFiles(std::string_view bytes, InfPackageFiles& files);
+
     const WindowsTarget& windows() const { return target; }
 
 private:
+    // Decodes the file and finds its sections; notInf and tooLarge as read() says.
+    InfResult open(std::string_view bytes);
+    void readSourceDisks(InfPackageFiles& files);
     struct Install {
         std::string name;
         std::uint8_t featureScore;

@@ -2,7 +2,9 @@
 #include "pciScan.h"
 
 #include "flException.h"
+#include "infFile.h"
 #include "registry.h"
+#include "text.h"
 
 #include <algorithm>
 #include <optional>
@@ -187,15 +189,64 @@ void takeDriver(Registry& registry, Registry::Key instance, DeviceRecord& record
 {
     const std::string service = textOf(readValue(registry, instance, instanceValue::service));
     const std::uint32_t flags = dwordOf(readValue(registry, instance, instanceValue::configFlags)).value_or(0);
+    record.driverKey = textOf(readValue(registry, instance, instanceValue::driver));
     if (flags & (configFailedInstall | configReinstall)) {
         record.driverState = DriverState::none;
     } else if (!service.empty()) {
         record.driverState = flags & configDisabled ? DriverState::disabled : DriverState::bound;
         record.driver = service;
     } else {
-        const bool softwareKey = !textOf(readValue(registry, instance, instanceValue::driver)).empty();
-        record.driverState = softwareKey ? DriverState::notNeeded : DriverState::none;
+        record.driverState = record.driverKey.empty() ? DriverState::none : DriverState::notNeeded;
     }
+}
+
+// The rank Windows chose the driver with, where the instance's device
+// properties are readable: a DEVPROP_TYPE_UINT32 (a REG_DWORD from a
+// hand-made file is taken too).
+std::optional<std::uint32_t> recordedRank(Registry& registry, Registry::Key instance)
+{
+    const OpenKey properties(registry, instance, driverRankKey);
+    if (!properties.isOpen())
+        return std::nullopt;
+    std::optional<Value> value = readValue(registry, properties.get(), "");
+    if (value && value->type == driverRankType)
+        value->type = registryType::dword;
+    return dwordOf(value);
+}
+
+// A FILETIME's day (100-nanosecond intervals since 1601-01-01 UTC) as
+// yyyymmdd; 0 for none.
+std::uint32_t fileTimeDate(const std::optional<Value>& value)
+{
+    if (!value || value->type != registryType::binary || value->bytes.size() != 8)
+        return 0;
+    std::uint64_t ticks = 0;
+    for (std::size_t i = 8; i-- > 0;)
+        ticks = ticks << 8 | static_cast<unsigned char>(value->bytes[i]);
+    // Days since 1970-01-01, then the civil date (the proleptic Gregorian calendar).
+    const std::int64_t days = static_cast<std::int64_t>(ticks / 864000000000ull) - 134774;
+    const std::int64_t era = (days + 719468 >= 0 ? days + 719468 : days + 719468 - 146096) / 146097;
+    const std::int64_t dayOfEra = days + 719468 - era * 146097;
+    const std::int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const std::int64_t monthIndex = (5 * dayOfYear + 2) / 153;
+    const std::int64_t day = dayOfYear - (153 * monthIndex + 2) / 5 + 1;
+    const std::int64_t month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;
+    const std::int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+    if (year < 1 || year > 9999)
+        return 0;
+    return static_cast<std::uint32_t>(year * 10000 + month * 100 + day);
+}
+
+// Whether a "Driver" value names a driver key: "{class GUID}\NNNN", two
+// names a key may have, and nothing that would lead elsewhere.
+bool isDriverKeyName(const std::string& name)
+{
+    const std::size_t separator = name.find('\\');
+    if (separator == 0 || separator == std::string::npos || separator + 1 == name.size() ||
+        name.find('\\', separator + 1) != std::string::npos || name.size() > 2 * nameBufferSize)
+        return false;
+    return name.front() == '{' && name[separator - 1] == '}';
 }
 
 // The IDs Windows gave the device, as its instance key records them (where
@@ -242,14 +293,19 @@ bool readInstance(Registry& registry, Registry::Key device, DeviceRecord& record
     record.friendlyName = shownText(text(instanceValue::friendlyName));
     takeDriver(registry, instance.get(), record);
     record.problemCode = registry.deviceProblem(record.keyName, instanceName);
+    record.driverRank = recordedRank(registry, instance.get());
+    if (!record.driverRank && !record.driverKey.empty())
+        record.driverRank = registry.deviceDriverRank(record.keyName, instanceName);
     record.location = locationText(text(instanceValue::location));
     takeWindowsIds(registry, instance.get(), record);
     return true;
 }
 
 // A record for each instance of the device key `name` that can be read, in
-// the registry's order, appended to `devices`.
-void readDeviceKey(Registry& registry, Registry::Key branch, const std::string& name, DeviceRecords& devices)
+// the registry's order, appended to `devices`; with its installed driver
+// where the registry keeps the driver keys.
+void readDeviceKey(Registry& registry, Registry::Key branch, const std::string& name, bool driverKeys,
+                   DeviceRecords& devices)
 {
     const OpenKey device(registry, branch, name.c_str());
     if (!device.isOpen())
@@ -257,8 +313,12 @@ void readDeviceKey(Registry& registry, Registry::Key branch, const std::string& 
     std::string instanceName;
     for (std::uint32_t index = 0; subKeyName(registry, device.get(), index, instanceName) == 0; ++index) {
         auto record = std::make_unique<DeviceRecord>(name, instanceName);
-        if (readInstance(registry, device.get(), *record, instanceName))
-            devices.push_back(std::move(record));
+        if (!readInstance(registry, device.get(), *record, instanceName))
+            continue;
+        record->driverKeysRecorded = driverKeys;
+        if (driverKeys)
+            readInstalledDriver(registry, *record);
+        devices.push_back(std::move(record));
     }
 }
 
@@ -273,14 +333,44 @@ DeviceRecords readPciBranch(Registry& registry, const std::function<void(const s
     DeviceRecords devices;
     const std::vector<std::string> names = deviceKeyNames(registry, root.get());
     devices.reserve(names.size());
+    const bool driverKeys = OpenKey(registry, Registry::localMachine, controlClassPath).isOpen();
     for (const std::string& name : names) {
         // A device whose keys cannot be read is left out; the others still count.
         if (name.size() >= 10)
-            readDeviceKey(registry, root.get(), name, devices);
+            readDeviceKey(registry, root.get(), name, driverKeys, devices);
         if (deviceRead)
             deviceRead(name);
     }
     return devices;
+}
+
+void readInstalledDriver(Registry& registry, DeviceRecord& record)
+{
+    record.installedDriver.reset();
+    if (!isDriverKeyName(record.driverKey))
+        return;
+    const OpenKey key(registry, Registry::localMachine, (std::string(controlClassPath) + "\\" + record.driverKey).c_str());
+    if (!key.isOpen())
+        return;
+    const auto text = [&registry, &key](const char* valueName) {
+        return textOf(readValue(registry, key.get(), valueName));
+    };
+    InstalledDriver driver;
+    driver.description = text(driverKeyValue::description);
+    driver.provider = text(driverKeyValue::provider);
+    driver.version = text(driverKeyValue::version);
+    driver.inf = text(driverKeyValue::inf);
+    driver.section = text(driverKeyValue::section);
+    driver.matchingId = text(driverKeyValue::matchingId);
+    DriverVersion date;
+    date.date = fileTimeDate(readValue(registry, key.get(), driverKeyValue::dateData));
+    if (date.date == 0)
+        date.date = parseDriverVersion(text(driverKeyValue::date), "").date;
+    driver.date = date.isoDate();
+    // The software key of a device that needs no driver holds none of these.
+    if (driver.inf.empty() && driver.version.empty() && driver.matchingId.empty() && driver.description.empty())
+        return;
+    record.installedDriver = std::move(driver);
 }
 
 DeviceRecords scanPciRegistry(Registry& registry, const HardwareDatabase& database)

@@ -207,6 +207,9 @@ std::optional<ValueData> parseData(std::string_view data, bool version5, const c
 struct RegExportReader::BranchPlace {
     std::size_t matched = 0;  // names of the branch's path that the key's path follows, its hive's key the first
     bool isSelect = false;    // HIVE\Select
+    // Names of its path below HIVE\<control set>\Control\Class, when it is
+    // that key (0) or one below it: 2 for a driver key, {class}\NNNN.
+    std::optional<std::size_t> belowClasses;
     std::string hive;         // the hive's key, "hklm\system" and the like, when the path reaches one
     std::string_view controlSet;  // its name, when the path reaches one
 };
@@ -227,6 +230,10 @@ RegExportReader::BranchPlace RegExportReader::placeOf(const std::vector<std::str
     place.isSelect = names.size() == 3 && place.matched == 1 && text::equalAsciiFolded(names[2], "select");
     if (place.matched >= 2)
         place.controlSet = names[2];
+    constexpr std::size_t classesDepth = 5;  // HIVE, SYSTEM, the control set, Control, Class
+    if (place.matched == 2 && names.size() >= classesDepth && text::equalAsciiFolded(names[3], "control") &&
+        text::equalAsciiFolded(names[4], "class"))
+        place.belowClasses = names.size() - classesDepth;
     return place;
 }
 
@@ -236,6 +243,7 @@ struct RegExportReader::Branch {
     std::unique_ptr<KeyTreeRegistry> registry = std::make_unique<KeyTreeRegistry>();
     DeviceRecords records;
     std::unordered_set<std::uint64_t> recorded;  // the folded hashes of their key names
+    bool hasPci = false;  // a control set of driver keys alone has no devices
 };
 
 struct RegExportReader::State {
@@ -254,7 +262,9 @@ struct RegExportReader::State {
     enum class Section { outside, branch, select };
     Section section = Section::outside;
     KeyTreeRegistry::Node* key = nullptr;  // in the branch
-    bool keyIsInstance = false;            // a device's instance key
+    // What the key is, which says which of its values the scan reads.
+    enum class Kept { other, instance, driverKey, driverRank };
+    Kept kept = Kept::other;
     std::string valueName;                 // of the value line being read
     // The branch and the device key entered last, until a deletion.
     KeyTreeRegistry::Node* lastBranch = nullptr;
@@ -284,11 +294,16 @@ struct RegExportReader::State {
         return found;
     }
     // The machine's own SYSTEM, else the hive named first that has a branch.
+    static bool hasPci(const Hive& hive)
+    {
+        return std::any_of(hive.branches.begin(), hive.branches.end(),
+                           [](const auto& branch) { return branch.second.hasPci; });
+    }
     Hive* chosenHive()
     {
         Hive* chosen = nullptr;
         for (auto& [key, hive] : hives) {
-            if (hive.branches.empty())
+            if (!hasPci(hive))
                 continue;
             if (key == "hklm\\system")
                 return &hive;
@@ -305,19 +320,56 @@ struct RegExportReader::State {
         if (!hive)
             return nullptr;
         auto& branches = hive->branches;
-        auto found = branches.find("currentcontrolset");
+        const auto withPci = [&branches](const std::string& name) {
+            const auto found = branches.find(name);
+            return found != branches.end() && found->second.hasPci ? found : branches.end();
+        };
+        auto found = withPci("currentcontrolset");
         for (const auto& number : {hive->selectCurrent, hive->selectDefault}) {
             if (found != branches.end() || !number)
                 continue;
             char name[32];
             std::snprintf(name, sizeof name, "controlset%03u", static_cast<unsigned>(*number));
-            found = branches.find(name);
+            found = withPci(name);
         }
         if (found == branches.end())
-            found = branches.begin();
+            found = std::find_if(branches.begin(), branches.end(), [](const auto& branch) { return branch.second.hasPci; });
         return &found->second;
     }
 };
+
+namespace {
+
+// Instance\Properties\{a8b865dd-...}\000E, the key that holds the rank of
+// the instance's driver.
+bool isDriverRankKey(const std::vector<std::string_view>& names)
+{
+    const std::vector<std::string_view> rankNames = splitRegistryPath(driverRankKey);
+    if (names.size() != keptDepth + rankNames.size())
+        return false;
+    return std::equal(rankNames.begin(), rankNames.end(), names.begin() + keptDepth,
+                      [](std::string_view a, std::string_view b) { return text::equalAsciiFolded(a, b); });
+}
+
+// Whether the scan reads the value of that name in a key of that kind.
+template <typename Kept>
+bool isScanned(Kept kept, const std::string& name)
+{
+    const auto named = [&name](const char* read) { return text::equalAsciiFolded(name, read); };
+    switch (kept) {
+    case Kept::instance:
+        return std::any_of(std::begin(instanceValue::all), std::end(instanceValue::all), named);
+    case Kept::driverKey:
+        return std::any_of(std::begin(driverKeyValue::all), std::end(driverKeyValue::all), named);
+    case Kept::driverRank:
+        return name.empty();
+    case Kept::other:
+        break;
+    }
+    return false;
+}
+
+}
 
 std::optional<RegExportReader::Encoding> RegExportReader::recognise(std::string_view head)
 {
@@ -478,6 +530,7 @@ void RegExportReader::keyLine(std::string_view text)
     State& s = *state;
     s.section = State::Section::outside;
     s.key = nullptr;
+    s.kept = State::Kept::other;
     const std::size_t close = text.rfind(']');
     if (close == std::string_view::npos) {
         skip(s.lineNumber, "a key line without its closing bracket");
@@ -508,6 +561,8 @@ void RegExportReader::keyLine(std::string_view text)
         s.selectOf = place.hive;
     } else if (place.matched == pciBranchDepth) {
         enterKey(names, place);
+    } else if (place.belowClasses == std::size_t(2)) {
+        enterDriverKey(names, place);
     }
 }
 
@@ -523,6 +578,7 @@ void RegExportReader::enterKey(const std::vector<std::string_view>& names, const
         if (s.lastBranchOf)
             recordDevices(*s.lastBranchOf);
         Branch& branch = s.hive(place.hive).branches[text::asciiLowered(place.controlSet)];
+        branch.hasPci = true;
         s.lastBranch = &branch.registry->addKey(pciBranchPath);
         s.lastBranchOf = &branch;
         s.lastHive = place.hive;
@@ -548,8 +604,27 @@ void RegExportReader::enterKey(const std::vector<std::string_view>& names, const
     if (names.size() <= keptDepth) {
         s.section = State::Section::branch;
         s.key = node;
-        s.keyIsInstance = names.size() == keptDepth;
+        s.kept = names.size() == keptDepth ? State::Kept::instance : State::Kept::other;
+    } else if (isDriverRankKey(names)) {
+        // Of the keys below an instance, the one that holds its driver's rank.
+        for (std::size_t i = keptDepth; i < names.size(); ++i)
+            node = &node->addSubKey(std::string(names[i]));
+        s.section = State::Section::branch;
+        s.key = node;
+        s.kept = State::Kept::driverRank;
     }
+}
+
+// A driver key, Control\Class\{class}\NNNN of a control set: kept beside
+// the control set's PCI branch, where the scan looks for it.
+void RegExportReader::enterDriverKey(const std::vector<std::string_view>& names, const BranchPlace& place)
+{
+    State& s = *state;
+    Branch& branch = s.hive(place.hive).branches[text::asciiLowered(place.controlSet)];
+    KeyTreeRegistry::Node& classes = branch.registry->addKey(controlClassPath);
+    s.section = State::Section::branch;
+    s.key = &classes.addSubKey(std::string(names[names.size() - 2])).addSubKey(std::string(names.back()));
+    s.kept = State::Kept::driverKey;
 }
 
 // [-key]: a key of the branch or above it goes, with everything below it.
@@ -573,6 +648,14 @@ void RegExportReader::deleteKey(const std::vector<std::string_view>& names, cons
     if (place.isSelect) {
         hive->second.selectCurrent.reset();
         hive->second.selectDefault.reset();
+    } else if (place.matched == 2 && names.size() >= 4 && text::equalAsciiFolded(names[3], "control") &&
+               (names.size() == 4 || place.belowClasses)) {  // driver keys, or a key above them
+        const auto branch = branches.find(text::asciiLowered(place.controlSet));
+        std::string path = "SYSTEM\\CurrentControlSet";
+        for (std::size_t i = 3; i < names.size(); ++i)
+            path += "\\" + std::string(names[i]);
+        if (branch != branches.end())
+            branch->second.registry->removeKey(path);
     } else if (place.matched + 1 == names.size() && place.matched < pciBranchDepth) {  // a key above the branch
         if (place.matched >= 2)
             branches.erase(text::asciiLowered(place.controlSet));
@@ -626,9 +709,7 @@ void RegExportReader::valueLine(std::string_view text, std::size_t lineNumber)
     }
     if (!s.key)
         return;
-    if (keep != Keep::everyValue &&
-        (!s.keyIsInstance || std::none_of(std::begin(instanceValue::all), std::end(instanceValue::all),
-                                          [&name](const char* read) { return text::equalAsciiFolded(name, read); })))
+    if (keep != Keep::everyValue && !isScanned(s.kept, name))
         return;  // parsed all the same: a malformed line counts wherever it stands
     if (value->bytes)
         s.key->setValue(name, std::move(*value->bytes), value->type);
@@ -655,8 +736,28 @@ void RegExportReader::finish()
     }
     if (keep == Keep::records)
         for (auto& [key, hive] : s.hives)
-            for (auto& [name, branch] : hive.branches)
+            for (auto& [name, branch] : hive.branches) {
                 recordDevices(branch);
+                takeLateDriverKeys(branch);
+            }
+}
+
+// Devices recorded before the file came to the driver keys (an export of
+// Enum\PCI and one of Control\Class, one after the other) get their
+// installed drivers now.
+void RegExportReader::takeLateDriverKeys(Branch& branch)
+{
+    if (state->wholeBranchNeeded || !branch.registry->addKey(pciBranchPath).subKeys.empty())
+        return;
+    KeyTreeRegistry::Node* classes = branch.registry->addKey("SYSTEM\\CurrentControlSet\\Control").subKey("Class");
+    if (!classes)
+        return;
+    for (const auto& record : branch.records) {
+        if (record->driverKeysRecorded)
+            continue;
+        record->driverKeysRecorded = true;
+        readInstalledDriver(*branch.registry, *record);
+    }
 }
 
 // The branch holds the keys of one device at most, those read since the last

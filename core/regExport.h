@@ -93,10 +93,12 @@ private:
     void continuedLine(std::string_view text);
     void keyLine(std::string_view text);
     void enterKey(const std::vector<std::string_view>& names, const BranchPlace& place);
+    void enterDriverKey(const std::vector<std::string_view>& names, const BranchPlace& place);
     void deleteKey(const std::vector<std::string_view>& names, const BranchPlace& place);
     struct Branch;
     // Keep::records: the record of the device a branch holds, and its keys let go.
     void recordDevices(Branch& branch);
+    void takeLateDriverKeys(Branch& branch);
     void valueLine(std::string_view text, std::size_t lineNumber);
     // The one place a malformed line is counted; lineNumber counts from the header's 0.
     void skip(std::size_t lineNumber, const char* reason);

@@ -29,6 +29,11 @@ public:
     // it. None when it reports no problem, or where no such manager answers
     // (every source but the live registry of Windows).
     virtual std::optional<std::uint32_t> deviceProblem(const std::string&, const std::string&) { return std::nullopt; }
+    // The rank Windows installed the driver of that device instance with
+    // (DEVPKEY_Device_DriverRank), where the system's Configuration Manager
+    // answers for it and the registry's own keys could not be read (the
+    // live registry of Windows keeps device properties from its users).
+    virtual std::optional<std::uint32_t> deviceDriverRank(const std::string&, const std::string&) { return std::nullopt; }
     // After a call that failed: what the backend can say of it beyond the
     // code (libpci's message about a dump it cannot read), or nothing.
     virtual std::string lastError() const { return {}; }
@@ -80,5 +85,27 @@ constexpr const char* compatibleIds = "CompatibleIDs";
 constexpr const char* const all[] = {deviceClass, manufacturer, description, friendlyName, service,
                                      configFlags, driver,       location,    hardwareIds,  compatibleIds};
 }
+
+// The driver keys that a device's "Driver" value names, below localMachine:
+// Control\Class\{class GUID}\NNNN of the control set, and the values of one
+// that the scan reads.
+constexpr const char* controlClassPath = "SYSTEM\\CurrentControlSet\\Control\\Class";
+namespace driverKeyValue {
+constexpr const char* description = "DriverDesc";
+constexpr const char* provider = "ProviderName";
+constexpr const char* date = "DriverDate";
+constexpr const char* dateData = "DriverDateData";  // a FILETIME, more precise than DriverDate's text
+constexpr const char* version = "DriverVersion";
+constexpr const char* inf = "InfPath";
+constexpr const char* section = "InfSection";
+constexpr const char* matchingId = "MatchingDeviceId";
+constexpr const char* const all[] = {description, provider, date, dateData, version, inf, section, matchingId};
+}
+
+// The key below a device's instance key that holds the rank Windows chose
+// its driver with (DEVPKEY_Device_DriverRank: property 14 of its set), its
+// default value a DEVPROP_TYPE_UINT32 (stored as type 0xFFFF0007).
+constexpr const char* driverRankKey = "Properties\\{a8b865dd-2e3d-4094-ad97-e593a70c75d6}\\000E";
+constexpr std::uint32_t driverRankType = 0xFFFF0007;
 
 #endif

@@ -267,6 +267,11 @@ int DeviceTree::handleKey()
             onToggleAttention();  // replaces every line: touch none of them after it
         return 1;
     }
+    if (control && shift && key == 'u') {
+        if (onToggleUpdates)
+            onToggleUpdates();  // replaces every line: touch none of them after it
+        return 1;
+    }
     if (control && !shift && key == 'd') {
         if (onFindDrivers)
             onFindDrivers();  // replaces every line: touch none of them after it
@@ -387,11 +392,12 @@ bool DeviceTree::typeAhead(const char* text)
 void DeviceTree::showMenu(int atX, int atY)
 {
     enum {
-        copyLine, copyDevice, copyIds, copyAll, openEverything, closeEverything, attention, openFile, readAgain,
-        findDrivers, saveReport
+        copyLine, copyDevice, copyIds, copyAll, openEverything, closeEverything, attention, updates, openFile,
+        readAgain, findDrivers, saveReport
     };
     const int lineFlag = selectedLine() ? 0 : FL_MENU_INACTIVE;
     const int attentionFlag = FL_MENU_TOGGLE | (attentionOnly ? FL_MENU_VALUE : 0);
+    const int updatesFlag = FL_MENU_TOGGLE | (updatesOnly ? FL_MENU_VALUE : 0);
     const Fl_Menu_Item items[] = {
         {"Copy", FL_CTRL + 'c', nullptr, nullptr, lineFlag, 0, 0, 0, 0},
         {"Copy device", FL_CTRL + FL_SHIFT + 'c', nullptr, nullptr, lineFlag, 0, 0, 0, 0},
@@ -399,8 +405,9 @@ void DeviceTree::showMenu(int atX, int atY)
         {"Copy all devices", 0, nullptr, nullptr, FL_MENU_DIVIDER, 0, 0, 0, 0},
         {"Open all", 0, nullptr, nullptr, 0, 0, 0, 0, 0},
         {"Close all", 0, nullptr, nullptr, FL_MENU_DIVIDER, 0, 0, 0, 0},
-        {"Show only devices that need attention", FL_CTRL + FL_SHIFT + 'a', nullptr, nullptr,
-         attentionFlag | FL_MENU_DIVIDER, 0, 0, 0, 0},
+        {"Show only devices that need attention", FL_CTRL + FL_SHIFT + 'a', nullptr, nullptr, attentionFlag, 0, 0, 0, 0},
+        {"Show only devices with a better driver", FL_CTRL + FL_SHIFT + 'u', nullptr, nullptr,
+         updatesFlag | FL_MENU_DIVIDER, 0, 0, 0, 0},
         {"Open another machine's devices...", FL_CTRL + 'o', nullptr, nullptr, 0, 0, 0, 0, 0},
         {"Read the devices again", FL_F + 5, nullptr, nullptr, FL_MENU_DIVIDER, 0, 0, 0, 0},
         {"Find drivers in a folder...", FL_CTRL + 'd', nullptr, nullptr, 0, 0, 0, 0, 0},
@@ -430,6 +437,10 @@ void DeviceTree::showMenu(int atX, int atY)
     case attention:
         if (onToggleAttention)
             onToggleAttention();
+        break;
+    case updates:
+        if (onToggleUpdates)
+            onToggleUpdates();
         break;
     case openFile:
         if (onOpenFile)

@@ -140,6 +140,11 @@ public:
     // the tree shows, for the menu's check mark.
     std::function<void()> onToggleAttention;
     bool attentionOnly = false;
+    // Called on Ctrl+Shift+U and from the menu: the form shows only the
+    // devices that would get a better driver from the drivers' folder, or
+    // all again; `updatesOnly` says which, for the menu's check mark.
+    std::function<void()> onToggleUpdates;
+    bool updatesOnly = false;
     // Called on Ctrl+D and from the menu: the form asks for a folder of
     // drivers to look for the devices' drivers in.
     std::function<void()> onFindDrivers;

@@ -12,6 +12,7 @@
 #include "files.h"
 #include "flException.h"
 #include "htmlReport.h"
+#include "installedDriver.h"
 #include "noticeBox.h"
 #include "platform.h"
 #include "platformWindow.h"
@@ -270,7 +271,7 @@ void flMainForm::takeDriverFits()
 
 void flMainForm::showVerdict()
 {
-    std::string text = verdictOf(devices);
+    std::string text = showsOnlyUpdates() ? updatesVerdict() : verdictOf(devices);
     if (driverReading)
         text += "\nLooking for drivers: " + std::to_string(driverReading->filesRead()) + " of " +
                 std::to_string(driverReading->filesFound()) + " INF files read so far";
@@ -307,7 +308,8 @@ std::string flMainForm::report(const std::string& made) const
     std::optional<ReportDrivers> searched;
     if (!drivers.folders.empty())
         searched = ReportDrivers{drivers.folders, infFilesSearched, describeWindowsTarget(drivers.target)};
-    return htmlReport({databasePath(), made, attentionOnly, searched}, {machineName, file, &devices, fileNotice});
+    return htmlReport({databasePath(), made, showsOnlyAttention(), searched, showsOnlyUpdates()},
+                      {machineName, file, &devices, fileNotice});
 }
 
 bool flMainForm::saveReport(const std::string& path, std::string& error) const
@@ -411,7 +413,8 @@ void flMainForm::createWidgets()
     tree->show();
     tree->onRescan = [this] { rescan(); };
     tree->onOpenFile = [this] { chooseFile(); };
-    tree->onToggleAttention = [this] { showOnlyAttention(!attentionOnly); };
+    tree->onToggleAttention = [this] { showOnlyAttention(!showsOnlyAttention()); };
+    tree->onToggleUpdates = [this] { showOnlyUpdates(!showsOnlyUpdates()); };
     tree->onFindDrivers = [this] { chooseDriversFolder(); };
     tree->onSaveReport = [this] { chooseReportFile(); };
     tree->hardwareIdsOf = [this](const std::string& deviceKey) { return hardwareIdsText(deviceKey); };
@@ -428,11 +431,13 @@ void flMainForm::fillTree(const DeviceTree::View& view)
     std::vector<std::pair<std::string, DeviceOutline>> shown;  // key and outline of each device shown
     for (std::size_t i = 0; i < devices.size(); ++i) {
         const DeviceRecord& record = *devices[i];
-        if (attentionOnly && !record.needsAttention())
+        if (!isShown(record))
             continue;
         shown.emplace_back(record.identity(), i < readOutlines.size() ? std::move(readOutlines[i]) : outlineOf(record));
-        if (attentionOnly)  // each says why it is there
+        if (showsOnlyAttention())  // each says why it is there
             shown.back().second.front().text = attentionLineText(record);
+        else if (showsOnlyUpdates())  // the installed version and the better one
+            shown.back().second.front().text = updateLineText(record);
     }
     showVerdict();
     if (measuredLines.empty() && window->shown()) {
@@ -453,14 +458,43 @@ void flMainForm::fillTree(const DeviceTree::View& view)
     tree->restoreView(view);
 }
 
+bool flMainForm::isShown(const DeviceRecord& record) const
+{
+    switch (shownDevices) {
+    case Shown::attention: return record.needsAttention();
+    case Shown::updates: return hasBetterDriver(record);
+    case Shown::all: break;
+    }
+    return true;
+}
+
+std::string flMainForm::updatesVerdict() const
+{
+    if (drivers.folders.empty())
+        return "No folder of drivers was looked in: Ctrl+D chooses one, and its drivers are compared with those "
+               "installed.";
+    const std::string notice = installedDriversNotice(devices);
+    return notice.empty() ? updatesVerdictOf(devices) : notice;
+}
+
 void flMainForm::showOnlyAttention(bool only)
 {
-    if (only == attentionOnly)
+    showOnly(only ? Shown::attention : showsOnlyAttention() ? Shown::all : shownDevices);
+}
+
+void flMainForm::showOnlyUpdates(bool only)
+{
+    showOnly(only ? Shown::updates : showsOnlyUpdates() ? Shown::all : shownDevices);
+}
+
+void flMainForm::showOnly(Shown chosen)
+{
+    if (chosen == shownDevices)
         return;
     DeviceTree::View view = tree->view();
-    if (only) {
+    if (shownDevices == Shown::all) {
         fullView = view;
-    } else {
+    } else if (chosen == Shown::all) {
         // What was opened or chosen meanwhile stays so; the place in the list is the old one.
         view.open.insert(fullView.open.begin(), fullView.open.end());
         if (!view.selected)
@@ -468,9 +502,12 @@ void flMainForm::showOnlyAttention(bool only)
         view.top = fullView.top;
         view.left = fullView.left;
     }
-    attentionOnly = only;
-    tree->attentionOnly = only;
-    tree->showHeading(only ? "Hardware Devices that need attention" : "Hardware Devices");
+    shownDevices = chosen;
+    tree->attentionOnly = chosen == Shown::attention;
+    tree->updatesOnly = chosen == Shown::updates;
+    tree->showHeading(chosen == Shown::attention ? "Hardware Devices that need attention"
+                      : chosen == Shown::updates ? "Hardware Devices that would get a better driver"
+                                                 : "Hardware Devices");
     fillTree(view);
 }
 

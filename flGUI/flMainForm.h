@@ -88,7 +88,12 @@ public:
     // problem the system reports, not in the database), or all of them again
     // with the lines that were open and selected before. F5 keeps the view.
     void showOnlyAttention(bool only);
-    bool showsOnlyAttention() const { return attentionOnly; }
+    bool showsOnlyAttention() const { return shownDevices == Shown::attention; }
+    // Shows only the devices the drivers' folder holds a better driver for
+    // than the installed one, each with the two versions side by side, or
+    // all of them again, as the attention view does.
+    void showOnlyUpdates(bool only);
+    bool showsOnlyUpdates() const { return shownDevices == Shown::updates; }
 
     DeviceTree* tree = nullptr;  // a child of window
     // Under the tree: what the devices come to, in one line (verdictOf).
@@ -129,7 +134,8 @@ private:
     // False when it failed.
     bool reload(const std::string& fromFile);
     // (Re)builds the tree from `devices` (in the attention view those that
-    // need it), putting back `view` where its lines still exist.
+    // need it, in the updates view those with a better driver), putting back
+    // `view` where its lines still exist.
     void fillTree(const DeviceTree::View& view);
     void showNotice();
     // The verdict under the tree, and the drivers' progress while they are read.
@@ -157,8 +163,14 @@ private:
     std::size_t infFilesSearched = 0;       // in the drivers' folders, as the report says it
     std::string dropped;                    // a file dropped, opened once the drop is done
     bool rescanning = false;
-    bool attentionOnly = false;
-    DeviceTree::View fullView;  // of all devices, when the attention view was chosen
+    // Which devices the tree shows: all, or those of one of the two views.
+    enum class Shown { all, attention, updates };
+    void showOnly(Shown chosen);
+    // Under the tree in the updates view: what the comparison comes to.
+    std::string updatesVerdict() const;
+    bool isShown(const DeviceRecord& record) const;
+    Shown shownDevices = Shown::all;
+    DeviceTree::View fullView;  // of all devices, when a view of some was chosen
 };
 
 // The file named by what a drop delivers: the first of its lines, a path or

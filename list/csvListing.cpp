@@ -19,7 +19,9 @@ namespace {
 const char* const header =
     "source,key,vendor_id,device_id,subsystem_vendor_id,subsystem_id,revision,description,class,manufacturer,"
     "driver,driver_state,problem_code,modules,location,attention,database_vendor,database_device,"
-    "database_source,subsystem,attention_reasons,hardware_ids,compatible_ids,machine,fit_inf,fit_model,fit_rank,instance_id,address,friendly_name\r\n";
+    "database_source,subsystem,attention_reasons,hardware_ids,compatible_ids,machine,fit_inf,fit_model,fit_rank,instance_id,address,friendly_name,"
+    "installed_provider,installed_version,installed_date,installed_inf,installed_section,installed_matching_id,"
+    "installed_rank,better_driver,fit_version,fit_date\r\n";
 
 // Whether a spreadsheet would take a field that starts so for a formula
 // (after a tab or a carriage return, one may still follow): the characters
@@ -60,11 +62,26 @@ std::string joined(const std::vector<std::string>& names)
     return text;
 }
 
+// The installed driver's columns, whether the folder holds a better one, and
+// the best fit's version and date beside the installed one's.
+void appendInstalled(std::vector<std::string>& cells, const DeviceFields& f, const DeviceFields::Fit* bestFit)
+{
+    const auto& installed = f.installedDriver;
+    const auto of = [&installed](auto member) { return installed ? field((*installed).*member) : std::string(); };
+    cells.insert(cells.end(), {of(&DeviceFields::Installed::provider), of(&DeviceFields::Installed::driverVersion),
+                               of(&DeviceFields::Installed::driverDate), of(&DeviceFields::Installed::inf),
+                               of(&DeviceFields::Installed::section), of(&DeviceFields::Installed::matchingId),
+                               installed && installed->rank ? *installed->rank : std::string(),
+                               f.betterDriver ? (*f.betterDriver ? "true" : "false") : std::string(),
+                               field(bestFit ? bestFit->driverVersion : std::nullopt),
+                               field(bestFit ? bestFit->driverDate : std::nullopt)});
+}
+
 std::string row(const std::string& source, const std::string& machineName, const DeviceFields& f)
 {
     // Of the drivers that fit, the best: the one Windows would install.
     const DeviceFields::Fit* bestFit = f.fits && !f.fits->empty() ? &f.fits->front() : nullptr;
-    const std::vector<std::string> cells = {
+    std::vector<std::string> cells = {
         field(source), field(f.key), field(f.vendorId), field(f.deviceId), field(f.subsystemVendorId),
         field(f.subsystemId), field(f.revision), field(f.description), field(f.deviceClass),
         field(f.manufacturer), field(f.driver), f.driverState,
@@ -75,6 +92,7 @@ std::string row(const std::string& source, const std::string& machineName, const
         field(joined(f.compatibleIds)), field(machineName), field(bestFit ? bestFit->inf : std::string()),
         field(bestFit ? bestFit->model : std::string()), bestFit ? bestFit->rank : std::string(),
         field(f.instanceId), field(f.address), field(f.friendlyName)};
+    appendInstalled(cells, f, bestFit);
     std::string line;
     for (const std::string& cell : cells)
         line += (line.empty() ? "" : ",") + cell;

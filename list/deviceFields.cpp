@@ -2,6 +2,7 @@
 #include "deviceFields.h"
 
 #include "deviceOutline.h"
+#include "installedDriver.h"
 #include "pciIdsReader.h"
 #include "text.h"
 
@@ -56,6 +57,45 @@ const char* stateName(DriverState state)
 std::optional<std::string> unlessEmpty(const std::string& text)
 {
     return text.empty() ? std::nullopt : std::optional<std::string>(text::validUtf8(text));
+}
+
+const char* standingName(FitStanding standing)
+{
+    switch (standing) {
+    case FitStanding::installed: return "installed";
+    case FitStanding::newer: return "newer";
+    case FitStanding::betterMatch: return "better_match";
+    case FitStanding::none: break;
+    }
+    return nullptr;
+}
+
+const char* rankFromName(RankMadeFrom from)
+{
+    switch (from) {
+    case RankMadeFrom::recorded: return "recorded";
+    case RankMadeFrom::folderInf: return "folder_inf";
+    case RankMadeFrom::matchingId: return "matching_id";
+    case RankMadeFrom::unknown: break;
+    }
+    return nullptr;
+}
+
+DeviceFields::Installed installedOf(const InstalledDriver& driver, const std::optional<DriverComparison>& compared)
+{
+    DeviceFields::Installed fields;
+    fields.description = shown(driver.description);
+    fields.provider = shown(driver.provider);
+    fields.inf = shown(driver.inf);
+    fields.section = shown(driver.section);
+    fields.matchingId = text::validUtf8(driver.matchingId);
+    fields.driverDate = unlessEmpty(driver.date);
+    fields.driverVersion = unlessEmpty(lineText(driver.version));
+    if (compared && compared->installedRank) {
+        fields.rank = rankText(*compared->installedRank);
+        fields.rankFrom = rankFromName(compared->rankFrom);
+    }
+    return fields;
 }
 
 DeviceFields::Fit fitOf(const DriverFit& fit)
@@ -129,11 +169,19 @@ DeviceFields fieldsOf(const DeviceRecord& device, const PciIdsNames* names)
         fields.hardwareIds.push_back(text::validUtf8(id));
     for (const std::string& id : device.compatibleIds())
         fields.compatibleIds.push_back(text::validUtf8(id));
+    const auto compared = compareWithInstalled(device);
     if (device.fits) {
         fields.fits.emplace();
-        for (const DriverFit& fit : *device.fits)
+        for (const DriverFit& fit : *device.fits) {
             fields.fits->push_back(fitOf(fit));
+            if (const char* standing = standingName(fitStanding(device, compared, fields.fits->size() - 1)))
+                fields.fits->back().versusInstalled = standing;
+        }
         fields.moreFits = device.moreFits;
     }
+    if (device.installedDriver)
+        fields.installedDriver = installedOf(*device.installedDriver, installedRankOf(device));
+    if (compared)
+        fields.betterDriver = compared->betterFit.has_value();
     return fields;
 }

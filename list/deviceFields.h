@@ -23,6 +23,16 @@ struct DeviceFields {
         std::optional<std::string> driverDate, driverVersion;  // ISO 8601; w.x.y.z
         std::string rank;                                       // eight small hexadecimal digits
         bool signedPackage;
+        // Against the installed driver: installed, newer, better_match; none
+        // where it is none of these or nothing is compared.
+        std::optional<std::string> versusInstalled;
+    };
+    struct Installed {
+        std::string description, provider, inf, section, matchingId;
+        std::optional<std::string> driverDate, driverVersion;  // ISO 8601; as recorded
+        std::optional<std::string> rank;                       // eight small hexadecimal digits; none when unknown
+        // What the rank comes from: recorded, folder_inf, matching_id; none when unknown.
+        std::optional<std::string> rankFrom;
     };
 
     std::string key;  // the registry key's name; elsewhere the function's address
@@ -44,6 +54,10 @@ struct DeviceFields {
     std::optional<std::string> instanceId;    // PCI\<key>\<instance>, where a registry recorded it
     std::optional<std::string> address;       // 0000:00:1f.3, where the source knows it
     std::optional<std::string> friendlyName;  // Windows' name for it, where recorded
+    std::optional<Installed> installedDriver;  // where the source records it
+    // Whether the folders hold a driver Windows would choose over the
+    // installed one (the first fit); none where nothing is compared.
+    std::optional<bool> betterDriver;
 };
 
 // `names`: a pci.ids to name subsystems from; null when none could be read.

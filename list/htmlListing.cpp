@@ -11,7 +11,8 @@ namespace {
 class HtmlListing : public Listing {
 public:
     HtmlListing(const Listing::Settings& settings, std::FILE* out)
-        : Listing(settings, out), report{settings.database, settings.made, settings.attentionOnly, settings.drivers}
+        : Listing(settings, out),
+          report{settings.database, settings.made, settings.attentionOnly, settings.drivers, settings.updatesOnly}
     {
     }
 

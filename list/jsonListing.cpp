@@ -58,11 +58,20 @@ Json deviceJson(const DeviceFields& fields)
             device["fits"].push_back({{"inf", fit.inf}, {"folder", fit.folder}, {"model", fit.model},
                                       {"provider", fit.provider}, {"class", fit.infClass},
                                       {"driver_date", orNull(fit.driverDate)}, {"driver_version", orNull(fit.driverVersion)},
-                                      {"matched_id", fit.matchedId}, {"rank", fit.rank}, {"signed", fit.signedPackage}});
+                                      {"matched_id", fit.matchedId}, {"rank", fit.rank}, {"signed", fit.signedPackage},
+                                      {"versus_installed", orNull(fit.versusInstalled)}});
     }
     device["instance_id"] = orNull(fields.instanceId);
     device["address"] = orNull(fields.address);
     device["friendly_name"] = orNull(fields.friendlyName);
+    device["installed_driver"] = nullptr;
+    if (const auto& installed = fields.installedDriver)
+        device["installed_driver"] = {{"description", installed->description}, {"provider", installed->provider},
+                                      {"driver_date", orNull(installed->driverDate)},
+                                      {"driver_version", orNull(installed->driverVersion)}, {"inf", installed->inf},
+                                      {"section", installed->section}, {"matching_id", installed->matchingId},
+                                      {"rank", orNull(installed->rank)}, {"rank_from", orNull(installed->rankFrom)}};
+    device["better_driver"] = orNull(fields.betterDriver);
     return device;
 }
 

@@ -15,6 +15,7 @@
 #include "flException.h"
 #include "hardware.h"
 #include "htmlReport.h"
+#include "installedDriver.h"
 #include "listing.h"
 #include "outOfMemory.h"
 #include "pciIdsFile.h"
@@ -92,10 +93,17 @@ int list(Listing::Settings settings, const std::vector<std::string>& files, cons
     if (drivers)
         settings.drivers = ReportDrivers{folders, drivers->infFilesRead(), describeWindowsTarget(target)};
     // The devices of this machine or of one file, with the drivers that fit them.
+    // That a file keeps no installed drivers is said once, where the text of --updates does not say it.
+    const bool sayNoInstalled = drivers && !(settings.updatesOnly && settings.form == Listing::Form::text);
     const auto devicesWithDrivers = [&](const std::string& file) {
         Machine machine = devicesOf(file, database);
         if (drivers)
             matchDrivers(machine.devices, *drivers);
+        const std::string notice = sayNoInstalled ? installedDriversNotice(machine.devices) : std::string();
+        if (!notice.empty()) {
+            std::fprintf(stderr, "%s%s\n", file.empty() ? "" : (text::visibleText(file) + ": ").c_str(), notice.c_str());
+            std::fflush(stderr);
+        }
         return machine;
     };
 
@@ -145,6 +153,8 @@ int main(int argc, char** argv)
                      "error.log).\n");
     line.flag(0, "attention", settings.attentionOnly,
               "only the devices that need attention: no driver, disabled, a\nproblem reported, not in the database")
+        .flag(0, "updates", settings.updatesOnly,
+              "only the devices that would get a better driver from the\nfolders of --drivers than the one installed")
         .flag(0, "json", json, "print JSON (its schema: corvane-list.schema.json)")
         .flag(0, "csv", csv, "print CSV, one row per device")
         .flag(0, "html", html, "print a report to read: one HTML file that stands alone")
@@ -158,6 +168,8 @@ int main(int argc, char** argv)
         return *status;
     if (json + csv + html > 1)
         return line.usageError("--json, --csv and --html ask for different forms: give one");
+    if (settings.updatesOnly && folders.empty())
+        return line.usageError("--updates compares the installed drivers with those of --drivers: give a folder");
     settings.form = json ? Listing::Form::json : csv ? Listing::Form::csv : html ? Listing::Form::html : Listing::Form::text;
     WindowsTarget target = files.empty() ? platform::runningWindows() : WindowsTarget();
     if (!windows.empty()) {

@@ -2,6 +2,7 @@
 #include "listing.h"
 
 #include "flException.h"
+#include "installedDriver.h"
 
 #include <cerrno>
 #include <system_error>
@@ -11,7 +12,7 @@ std::vector<const DeviceRecord*> Listing::shown(const std::vector<std::unique_pt
     std::vector<const DeviceRecord*> listed;
     listed.reserve(devices.size());
     for (const auto& device : devices)
-        if (!settings.attentionOnly || device->needsAttention())
+        if ((!settings.attentionOnly || device->needsAttention()) && (!settings.updatesOnly || hasBetterDriver(*device)))
             listed.push_back(device.get());
     return listed;
 }

@@ -24,6 +24,7 @@ public:
         std::string database;              // the devices.lst read
         bool severalMachines = false;      // more than one file given
         bool attentionOnly = false;        // the devices that need attention alone
+        bool updatesOnly = false;          // the devices that would get a better driver alone
         const PciIdsNames* names = nullptr;  // for subsystem names; null: none at hand
         std::vector<std::string> files;    // those given, in order; none: this machine's devices
         std::string made;                  // when the listing was made, for the report

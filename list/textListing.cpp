@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The tree as indented text, as corvane-list has always printed it; of the
-// devices that need attention, each says why, and a last line what they come to.
+// devices that need attention, each says why, and a last line what they come
+// to; of those that would get a better driver, each its installed version
+// and the better one, and a last line what they come to.
 #include "deviceOutline.h"
 #include "deviceVerdict.h"
+#include "installedDriver.h"
 #include "listing.h"
 #include "visibleText.h"
 
@@ -24,6 +27,8 @@ public:
             DeviceOutline outline = outlineOf(*device);
             if (settings.attentionOnly)  // each says why it is there
                 outline.front().text = attentionLineText(*device);
+            else if (settings.updatesOnly)  // the installed version and the better one side by side
+                outline.front().text = updateLineText(*device);
             appendOutlineText(text, outline);
             write(text);
             text.clear();
@@ -31,6 +36,10 @@ public:
         // What the devices that need attention come to, of them all.
         if (settings.attentionOnly)
             text += verdictOf(devices) + "\n";
+        if (settings.updatesOnly) {
+            const std::string notice = installedDriversNotice(devices);
+            text += (notice.empty() ? updatesVerdictOf(devices) : notice) + "\n";
+        }
         write(text);
     }
     void failed(const std::string&, const std::string&) override {}

@@ -9,8 +9,9 @@
 // sound (platform::ScratchFile: memory on Linux, a temporary file on
 // Windows). Whatever happens to the user's file meanwhile (it grows, shrinks
 // or is replaced by a FIFO) cannot reach it, and the user's file is only ever
-// read. From the copy, only the PCI branch
-// of the chosen control set is taken into memory, and the hive is closed.
+// read. From the copy, only the PCI branch of the chosen control set (and
+// below each instance the key of its driver's rank) and the control set's
+// driver keys are taken into memory, and the hive is closed.
 #include "registryHive.h"
 
 #include "registry_tree.h"
@@ -218,13 +219,19 @@ void copyHive(const platform::OpenedFile& file, std::string_view head, std::uint
 // damage (it would make the copy grow without end).
 class BranchCopier {
 public:
+    // Which of a key's values are copied: all, or those the scan reads.
+    enum class Values { all, instances, driverKeys };
+
     BranchCopier(hive_h* hive, std::uint64_t hiveSize) : hive(hive), budget(hiveSize) {}
 
-    void copy(hive_node_h from, KeyTreeRegistry::Node& to, int depth)
+    void copy(hive_node_h from, KeyTreeRegistry::Node& to, int depth, Values wanted = Values::all)
     {
-        copyValues(from, to);
-        if (depth == 0)
+        copyValues(from, to, wanted == Values::instances ? Values::all : wanted);
+        if (depth == 0) {
+            if (wanted == Values::instances)
+                copyDriverRank(from, to);
             return;
+        }
         const Malloced<hive_node_h> children(hivex_node_children(hive, from));
         if (!children)
             throw Damaged{systemError("a key's sub-keys cannot be read")};
@@ -239,7 +246,7 @@ public:
             if (text.empty() || text.size() > 255 || text.find('\\') != std::string_view::npos)
                 continue;
             charge(text.size());
-            copy(*child, to.addSubKey(std::string(text)), depth - 1);
+            copy(*child, to.addSubKey(std::string(text)), depth - 1, wanted);
         }
     }
 
@@ -251,7 +258,35 @@ private:
         budget -= bytes;
     }
 
-    void copyValues(hive_node_h from, KeyTreeRegistry::Node& to)
+    // The key of an instance's device properties that holds its driver's rank, with its value.
+    void copyDriverRank(hive_node_h instance, KeyTreeRegistry::Node& to)
+    {
+        hive_node_h node = instance;
+        KeyTreeRegistry::Node* copied = &to;
+        for (const std::string_view name : splitRegistryPath(driverRankKey)) {
+            const std::string text(name);
+            if (!(node = subKey(node, text.c_str())))
+                return;
+            charge(text.size());
+            copied = &copied->addSubKey(text);
+        }
+        if (seenKeys.insert(node).second)
+            copyValues(node, *copied, Values::all);
+    }
+
+    static bool isScanned(Values wanted, const char* name)
+    {
+        const auto named = [name](const char* read) { return text::equalAsciiFolded(name, read); };
+        if (wanted == Values::instances)
+            return std::any_of(std::begin(instanceValue::all), std::end(instanceValue::all), named);
+        if (wanted == Values::driverKeys)
+            return std::any_of(std::begin(driverKeyValue::all), std::end(driverKeyValue::all), named);
+        return true;
+    }
+
+    hive_node_h subKey(hive_node_h node, const char* name);
+
+    void copyValues(hive_node_h from, KeyTreeRegistry::Node& to, Values wanted)
     {
         const Malloced<hive_value_h> values(hivex_node_values(hive, from));
         if (!values)
@@ -260,6 +295,8 @@ private:
             if (!seenValues.insert(*value).second)
                 throw Damaged{"a value is listed twice"};
             const Malloced<char> name(hivex_value_key(hive, *value));
+            if (name && !isScanned(wanted, name.get()))
+                continue;
             std::uint32_t type = 0;
             std::size_t size = 0;
             // The size libhivex reads is charged before it reads it.
@@ -292,6 +329,11 @@ hive_node_h childOf(hive_h* hive, hive_node_h node, const char* name)
     if (!child && errno != 0)
         throw Damaged{systemError("a key's sub-keys cannot be read")};
     return child;
+}
+
+hive_node_h BranchCopier::subKey(hive_node_h node, const char* name)
+{
+    return childOf(hive, node, name);
 }
 
 // A REG_DWORD of SYSTEM\Select, when it is one.
@@ -392,8 +434,12 @@ registryHive::Reading readChecked(const platform::OpenedFile& file, std::string_
     if (const auto [controlSet, branch] = pciBranchOf(hive.get(), root); branch) {
         reading.computerName = computerName(hive.get(), controlSet);
         auto registry = std::make_unique<KeyTreeRegistry>();
-        // Devices and their instances: the scan reads no deeper.
-        BranchCopier(hive.get(), block.hiveSize).copy(branch, registry->addKey(pciBranchPath), 2);
+        // Devices and their instances, and of what is below an instance its
+        // driver's rank; the driver keys ({class}\NNNN): the scan reads no more.
+        BranchCopier copier(hive.get(), block.hiveSize);
+        copier.copy(branch, registry->addKey(pciBranchPath), 2, BranchCopier::Values::instances);
+        if (const hive_node_h classes = keyAt(hive.get(), controlSet, {"Control", "Class"}))
+            copier.copy(classes, registry->addKey(controlClassPath), 2, BranchCopier::Values::driverKeys);
         reading.registry = std::move(registry);
     }
     return reading;

@@ -8,7 +8,9 @@
 #include "text_win32.h"
 
 #include <windows.h>
+#include <initguid.h>
 #include <cfgmgr32.h>
+#include <devpkey.h>
 
 #include <algorithm>
 #include <string>
@@ -75,6 +77,22 @@ public:
             CM_Get_DevNode_Status(&status, &problem, node, 0) != CR_SUCCESS || !(status & DN_HAS_PROBLEM))
             return std::nullopt;
         return problem;
+    }
+
+    // The instance's device properties are kept from users in the registry;
+    // the Configuration Manager answers for them.
+    std::optional<std::uint32_t> deviceDriverRank(const std::string& device, const std::string& instance) override
+    {
+        std::string id = "PCI\\" + device + "\\" + instance;
+        DEVINST node = 0;
+        DEVPROPTYPE type = 0;
+        ULONG rank = 0, size = sizeof rank;
+        if (CM_Locate_DevNodeA(&node, id.data(), CM_LOCATE_DEVNODE_PHANTOM) != CR_SUCCESS ||
+            CM_Get_DevNode_PropertyW(node, &DEVPKEY_Device_DriverRank, &type, reinterpret_cast<PBYTE>(&rank), &size,
+                                     0) != CR_SUCCESS ||
+            type != DEVPROP_TYPE_UINT32 || size != sizeof rank)
+            return std::nullopt;
+        return rank;
     }
 
 private:

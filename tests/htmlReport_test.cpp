@@ -83,6 +83,46 @@ TEST(HtmlReport, ListsTheDevicesThatNeedAttentionFirstAndCountsThem)
     EXPECT_NE(attention.find("<strong>4</strong> devices"), std::string::npos);  // the summary counts all
 }
 
+// The section of better drivers: where installed drivers and a folder are
+// both known, a row for each device that would get one, linked to its
+// outline where the report lists it; with --updates, those devices alone.
+TEST(HtmlReport, BetterDriversHaveASectionWhereThereIsSomethingToCompare)
+{
+    const DriverFit newer{"NetKVM/netkvm.inf", "drivers", "Red Hat VirtIO Ethernet Adapter", "Red Hat, Inc.", "Net",
+                          "2026-07-22", "100.101.26000.27200", "PCI\\VEN_1AF4&DEV_1041&SUBSYS_11001AF4&REV_01",
+                          0x00FF0000, true};
+    Devices devices;
+    for (const char* version : {"100.94.0.0", "100.102.0.0"}) {
+        devices.push_back(device(std::string("Installed ") + version, DriverState::bound, true));
+        devices.back()->driverKeysRecorded = true;
+        devices.back()->installedDriver = InstalledDriver{"Red Hat VirtIO Ethernet Adapter", "Red Hat, Inc.",
+                                                          "2025-01-01", version, "oem3.inf", "kvmnet6.ndi",
+                                                          "PCI\\VEN_1AF4&DEV_1041&SUBSYS_11001AF4&REV_01"};
+    }
+    devices[1]->installedDriver->date = "2027-01-01";
+    devices.push_back(device("Never installed", DriverState::none, true));
+    const auto section = [&devices](const ReportSettings& chosen) {
+        const std::string html = htmlReport(chosen, {"pc", "", &devices});
+        const std::size_t start = html.find("<h3>Better drivers in the folder</h3>");
+        return start == std::string::npos ? std::string() : html.substr(start, html.find("<h3>Devices") - start);
+    };
+    EXPECT_EQ(section(settings), "") << "no folder looked in";
+    for (auto& record : devices)
+        record->fits = std::vector<DriverFit>{newer};
+    const std::string all = section(settings);
+    EXPECT_NE(all.find("<p>1 of 3 devices would get a better driver from the folder; 1 has the best there is.</p>"),
+              std::string::npos) << all;
+    EXPECT_NE(all.find("<a href=\"#machine-1-device-1\">Installed 100.94.0.0</a></td><td>100.94.0.0, 2025-01-01</td>"
+                       "<td>Red Hat VirtIO Ethernet Adapter<br>100.101.26000.27200, 2026-07-22 (newer than installed)"),
+              std::string::npos) << all;
+    EXPECT_EQ(all.find("Installed 100.102.0.0"), std::string::npos);
+    // The attention view leaves the device out of the report: its row is no link.
+    EXPECT_NE(section({"devices.lst", "", true}).find("<tr><td>Installed 100.94.0.0</td>"), std::string::npos);
+    const std::string updates = htmlReport({"devices.lst", "", false, std::nullopt, true}, {"pc", "", &devices});
+    EXPECT_EQ(updates.find("Never installed"), std::string::npos);
+    EXPECT_NE(updates.find("Only the devices that would get a better driver are listed."), std::string::npos);
+}
+
 TEST(HtmlReport, SeveralSourcesHaveContentsAndAFailedOneSaysWhy)
 {
     Devices devices;

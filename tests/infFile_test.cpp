@@ -305,3 +305,57 @@ INSTANTIATE_TEST_SUITE_P(InfFile, DriverVer, testing::Values(
     DriverVerCase{"00/00/0000", "x", "", ""}));
 
 }
+
+// The files a package is made of: its catalog, and each file SourceDisksFiles
+// names on the disk SourceDisksNames gives it, in the disk's path and the
+// entry's subdirectory, the architecture's sections first.
+struct PackageFilesCase {
+    const char* what;
+    std::string inf;
+    const char* expected;  // catalog, then name|disk path|subdirectory|disk named, each on a line
+};
+
+class PackageFiles : public testing::TestWithParam<PackageFilesCase> {};
+
+TEST_P(PackageFiles, AreThoseTheInfNames)
+{
+    InfPackageFiles files;
+    ASSERT_EQ(InfReader().readPackageFiles(GetParam().inf, files), InfResult::read);
+    std::string said = files.catalogFile + "\n";
+    for (const InfSourceFile& file : files.files)
+        said += file.name + "|" + file.diskPath + "|" + file.subdirectory + "|" + (file.diskNamed ? "1" : "0") + "\n";
+    EXPECT_EQ(said, GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(InfFile, PackageFiles, testing::Values(
+    PackageFilesCase{"OneDisk", withVersion("CatalogFile=a.cat\r\n[SourceDisksNames]\r\n1 = %Disk%,,,\"\"\r\n"
+                                            "[SourceDisksFiles]\r\na.sys = 1,,\r\nb.dll=1\r\n"),
+                     "a.cat\na.sys|||1\nb.dll|||1\n"},
+    PackageFilesCase{"DiskPathAndSubdirectory",
+                     withVersion("[SourceDisksNames]\r\n3 = \"x\",,,\\amd64\r\n[SourceDisksFiles]\r\nc.sys = 03,sub\r\n"),
+                     "\nc.sys|\\amd64|sub|1\n"},
+    // The architecture's entry wins over the undecorated one of the same file, whatever its case.
+    PackageFilesCase{"DecoratedFirst",
+                     withVersion("CatalogFile.NTamd64=x64.cat\r\n[SourceDisksNames.amd64]\r\n1=d,,,x64\r\n"
+                                 "[SourceDisksNames]\r\n1=d,,,x86\r\n[SourceDisksFiles.amd64]\r\nA.SYS=1\r\n"
+                                 "[SourceDisksFiles]\r\na.sys=1\r\nonly.sys=1\r\n"),
+                     "x64.cat\nA.SYS|x64||1\nonly.sys|x64||1\n"},
+    PackageFilesCase{"StringsSubstituted",
+                     withVersion("[Strings]\r\nName=\"s.sys\"\r\nSub=\"lib\"\r\n[SourceDisksNames]\r\n1=d\r\n"
+                                 "[SourceDisksFiles]\r\n%Name%=1,%Sub%\r\n"),
+                     "\ns.sys||lib|1\n"},
+    // A disk no entry names: said so, for the caller to refuse or look beside the INF.
+    PackageFilesCase{"UnnamedDisk", withVersion("[SourceDisksFiles]\r\nlost.sys=7\r\n"), "\nlost.sys|||0\n"},
+    PackageFilesCase{"HostilePathsAsWritten",
+                     withVersion("[SourceDisksNames]\r\n1=d,,,..\\..\r\n[SourceDisksFiles]\r\n..\\up.sys=1,C:\\x\r\n"),
+                     "\n..\\up.sys|..\\..|C:\\x|1\n"}));
+
+TEST(InfFile, PackageFilesOfARealInf)
+{
+    const std::string bytes = readFile(virtio + "NetKVM/netkvm.inf");
+    InfPackageFiles files;
+    ASSERT_EQ(InfReader().readPackageFiles(bytes, files), InfResult::read);
+    EXPECT_EQ(files.catalogFile, "netkvm.cat");
+    ASSERT_EQ(files.files.size(), 2u);
+    EXPECT_EQ(files.files[0].name + " " + files.files[1].name, "netkvm.sys netkvmp.exe");
+}

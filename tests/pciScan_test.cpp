@@ -4,16 +4,20 @@
 #include "TempDir.h"
 #include "deviceOutline.h"
 #include "flException.h"
+#include "installedDriver.h"
 #include "pciScan.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace {
+
+using namespace std::string_literals;
 
 class Scan : public testing::Test {
 protected:
@@ -424,4 +428,105 @@ TEST_F(Scan, WindowsIdsAsRecordedOrMadeFromTheKey)
                                                                            "PCI\\VEN_10EC&DEV_8168", "PCI\\VEN_10EC"}));
 }
 
+}
+
+// The installed driver, read from the driver key the instance's "Driver"
+// names below Control\Class; the rank from the instance's device properties.
+struct DriverKeyCase {
+    const char* what;
+    std::string driverValue;             // the instance's "Driver"
+    std::vector<ValueSpec> keyValues;    // of Control\Class\{4d36e972-...}\0007; none: no such key
+    std::string installedLines;          // the installed driver's lines below Windows, "|" after each
+};
+
+class DriverKey : public Scan, public testing::WithParamInterface<DriverKeyCase> {};
+
+const std::string driverKeyName = "{4d36e972-e325-11ce-bfc1-08002be10318}\\0007";
+
+TEST_P(DriverKey, GivesTheInstalledDriver)
+{
+    KeyTreeRegistry::Node& instance = *registry.addDevice(nameC, "Net", "Red Hat", ";e").subKey("0000");
+    instance.setString("Service", "netkvm");
+    instance.setString("Driver", GetParam().driverValue);
+    instance.setValue("HardwareID", "PCI\\VEN_1AF4&DEV_1041&SUBSYS_11001AF4&REV_01\0PCI\\VEN_1AF4&DEV_1041\0\0"s,
+                      registryType::multiString);
+    registry.addKey(controlClassPath);
+    if (!GetParam().keyValues.empty()) {
+        KeyTreeRegistry::Node& key = registry.addKey(std::string(controlClassPath) + "\\" + driverKeyName);
+        for (const ValueSpec& value : GetParam().keyValues)
+            key.setValue(value.name, value.data, value.type);
+    }
+    const auto form = makeForm();
+    ASSERT_EQ(form->devices.size(), 1u);
+    EXPECT_TRUE(form->devices[0]->driverKeysRecorded);
+    std::string lines;
+    for (const OutlineLine& line : outlineOf(*form->devices[0]))
+        if (line.depth == 3 || line.text.rfind("Installed driver: ", 0) == 0)
+            lines += line.text + "|";
+    EXPECT_EQ(lines, GetParam().installedLines);
+    EXPECT_EQ(registry.openHandleCount(), 0u);
+}
+
+const std::vector<ValueSpec> netkvmKey = {
+    sz("DriverDesc", "Red Hat VirtIO Ethernet Adapter"), sz("ProviderName", "Red Hat, Inc."),
+    sz("DriverDate", "1-9-2024"), sz("DriverVersion", "100.94.104.24000"), sz("InfPath", "oem3.inf"),
+    sz("InfSection", "kvmnet6.ndi"), sz("MatchingDeviceId", "PCI\\VEN_1AF4&DEV_1041")};
+const std::string netkvmLines = "Installed driver: Red Hat VirtIO Ethernet Adapter, 100.94.104.24000, 2024-01-09|"
+                                "Provider: Red Hat, Inc.|INF: oem3.inf, section kvmnet6.ndi|"
+                                "Matched: PCI\\VEN_1AF4&DEV_1041|";
+std::vector<ValueSpec> with(std::vector<ValueSpec> values, const ValueSpec& more)
+{
+    values.push_back(more);
+    return values;
+}
+
+INSTANTIATE_TEST_SUITE_P(Installed, DriverKey, testing::Values(
+    DriverKeyCase{"AsRecorded", driverKeyName, netkvmKey,
+                  netkvmLines + "Rank 00ff0001, made from the ID it matched (signed and no feature score taken): signed, "
+                                "no feature score, the device's hardware ID 2 matched the INF's hardware ID|"},
+    // DriverDateData, a FILETIME (2024-03-05 12:00 UTC), is the more precise of the two.
+    DriverKeyCase{"DateDataBeforeDate", driverKeyName,
+                  with(netkvmKey, {"DriverDateData", registryType::binary, "\x00\x98\xc4\x8a\xf7\x6e\xda\x01"s}),
+                  "Installed driver: Red Hat VirtIO Ethernet Adapter, 100.94.104.24000, 2024-03-05|"
+                  "Provider: Red Hat, Inc.|INF: oem3.inf, section kvmnet6.ndi|Matched: PCI\\VEN_1AF4&DEV_1041|"
+                  "Rank 00ff0001, made from the ID it matched (signed and no feature score taken): signed, "
+                  "no feature score, the device's hardware ID 2 matched the INF's hardware ID|"},
+    DriverKeyCase{"NoSuchKey", driverKeyName, {}, ""},
+    DriverKeyCase{"KeyWithoutADriver", driverKeyName, {sz("Other", "x")}, ""},
+    // A "Driver" value that names no driver key leads nowhere else in the registry.
+    DriverKeyCase{"NameWithMoreParts", driverKeyName + "\\..", netkvmKey, ""},
+    DriverKeyCase{"NameWithoutBraces", "4d36e972\\0007", netkvmKey, ""},
+    DriverKeyCase{"NameOfOnePart", "{4d36e972-e325-11ce-bfc1-08002be10318}", netkvmKey, ""}));
+
+TEST_F(Scan, TheRankWindowsRecordedIsTheRank)
+{
+    KeyTreeRegistry::Node& instance = *registry.addDevice(nameC, "Net", "Red Hat", ";e").subKey("0000");
+    instance.setString("Driver", driverKeyName);
+    KeyTreeRegistry::Node& key = registry.addKey(std::string(controlClassPath) + "\\" + driverKeyName);
+    for (const ValueSpec& value : netkvmKey)
+        key.setValue(value.name, value.data, value.type);
+    instance.addSubKey("Properties").addSubKey("{a8b865dd-2e3d-4094-ad97-e593a70c75d6}").addSubKey("000E")
+        .setValue("", "\x01\x20\xff\x00"s, driverRankType);
+    const auto form = makeForm();
+    ASSERT_EQ(form->devices.size(), 1u);
+    EXPECT_EQ(form->devices[0]->driverRank, 0x00ff2001u);
+    const DeviceOutline outline = outlineOf(*form->devices[0]);
+    EXPECT_TRUE(std::any_of(outline.begin(), outline.end(), [](const OutlineLine& line) {
+        return line.text == "Rank 00ff2001, recorded by Windows: signed, no feature score, the device's compatible ID 2 "
+                            "matched the INF's hardware ID";
+    }));
+}
+
+// A registry without Control\Class (an export of Enum\PCI alone) keeps no
+// driver keys: said once of the machine, not of each device.
+TEST_F(Scan, WithoutDriverKeysNothingIsInstalled)
+{
+    registry.addDevice(nameC, "Net", "Red Hat", ";e").subKey("0000")->setString("Driver", driverKeyName);
+    const auto form = makeForm();
+    ASSERT_EQ(form->devices.size(), 1u);
+    EXPECT_FALSE(form->devices[0]->driverKeysRecorded);
+    EXPECT_FALSE(form->devices[0]->installedDriver);
+    EXPECT_NE(installedDriversNotice(form->devices), "");
+    registry.addKey(controlClassPath);
+    EXPECT_EQ(installedDriversNotice(makeForm()->devices), "");
 }

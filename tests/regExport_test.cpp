@@ -246,6 +246,11 @@ std::string describe(const DeviceRecords& records)
         for (const auto* ids : {&record->recordedHardwareIds, &record->recordedCompatibleIds})
             for (const std::string& id : *ids)
                 out += id + ",";
+        out += record->driverKeysRecorded ? "|keys" : "|";
+        if (const auto& installed = record->installedDriver)
+            out += "|" + installed->description + "," + installed->version + "," + installed->date;
+        if (record->driverRank)
+            out += "|rank " + std::to_string(*record->driverRank);
         out += "\n";
     }
     return out;
@@ -277,6 +282,7 @@ struct DevicesCase {
     const char* what;
     std::string body;
     bool wholeBranch;  // the file cannot be read a device at a time
+    const char* holds = "";  // what the records hold, the installed drivers in particular
 };
 
 class Devices : public testing::TestWithParam<DevicesCase> {};
@@ -287,6 +293,7 @@ TEST_P(Devices, AreRecordedAsTheScanOfTheWholeBranchRecordsThem)
     const std::string file = encoded(withHeader(c.body, Encoding::utf16le), Encoding::utf16le);
     const auto whole = recordsOf(file, file.size(), RegExportReader::Keep::scannedValues);
     ASSERT_TRUE(whole);
+    EXPECT_NE(whole->tree.find(c.holds), std::string::npos) << whole->tree;
     for (const std::size_t piece : {file.size() + 1, std::size_t{1}, std::size_t{7}}) {
         const auto streamed = recordsOf(file, piece, RegExportReader::Keep::records);
         ASSERT_EQ(!streamed, c.wholeBranch) << "in pieces of " << piece;
@@ -304,6 +311,10 @@ const std::string venC = "VEN_1AF4&DEV_1000&SUBSYS_00011AF4&REV_00";
 const std::string values = "\"Class\"=\"Net\"\n\"Mfg\"=\"@oem1.inf,%m%;Intel\"\n\"Service\"=\"e1000e\"\n"
                            "\"LocationInformation\"=\"@pci.sys,#1;PCI bus %1, device %2;(3,4)\"\n"
                            "\"HardwareID\"=hex(7):50,00,43,00,49,00,00,00,41,00,00,00,00,00\n\"ConfigFlags\"=dword:1\n";
+
+const std::string classes = "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Class\\";
+const std::string driverKey = "\"DriverDesc\"=\"Intel NIC\"\n\"DriverVersion\"=\"12.1\"\n\"DriverDate\"=\"3-4-2021\"\n"
+                              "\"InfPath\"=\"oem2.inf\"\n\"Other\"=\"not kept\"\n";
 
 INSTANTIATE_TEST_SUITE_P(RegExport, Devices, testing::Values(
     DevicesCase{"devices one after another, in the chosen control set and another", pci + venA + "]\n" + pci + venA +
@@ -324,6 +335,15 @@ INSTANTIATE_TEST_SUITE_P(RegExport, Devices, testing::Values(
         values + "[HKEY_USERS\\C\\Select]\n\"Current\"=dword:00000002\n", false},
     DevicesCase{"a device's keys again after another's", pci + venA + "\\1]\n" + values + pci + venB + "\\1]\n" +
         values + pci + venA + "\\1]\n\"Service\"=\"later\"\n", true},
+    DevicesCase{"driver keys before the devices, and a device's rank", classes + "{c}\\0001]\n" + driverKey + pci + venA +
+        "\\1]\n\"Driver\"=\"{c}\\\\0001\"\n" + pci + venA + "\\1\\Properties\\{a8b865dd-2e3d-4094-ad97-e593a70c75d6}\\000E]\n"
+        "@=hex(ffff0007):01,20,ff,00\n" + pci + venB + "\\1]\n\"Driver\"=\"{c}\\\\0002\"\n", false,
+        "|keys|Intel NIC,12.1,2021-03-04|rank 16719873\nVEN_10EC&DEV_8168&SUBSYS_01231028&REV_06|||unknown value|2||||keys\n"},
+    DevicesCase{"driver keys after the devices", pci + venA + "\\1]\n\"Driver\"=\"{c}\\\\0001\"\n" + classes +
+        "{c}\\0001]\n" + driverKey, false, "|keys|Intel NIC,12.1,2021-03-04\n"},
+    DevicesCase{"a driver key deleted", classes + "{c}\\0001]\n" + driverKey + "[-HKEY_LOCAL_MACHINE\\SYSTEM\\"
+        "CurrentControlSet\\Control\\Class\\{c}\\0001]\n" + pci + venA + "\\1]\n\"Driver\"=\"{c}\\\\0001\"\n", true,
+        "|keys\n"},
     DevicesCase{"a key deleted", pci + venA + "\\1]\n" + values + "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\x]\n" + pci + venB +
         "\\1]\n" + values, true}));
 

@@ -28,6 +28,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -283,7 +284,7 @@ INSTANTIATE_TEST_SUITE_P(Window, Menu, testing::Values(
              "Gamma/Database,Garnet,Garnet/Windows,Garnet/Database,*star +plus,*star +plus/Windows,"
              "*star +plus/Database"},
     MenuCase{6, "Alpha", ""},  // the hidden selection moves to its device
-    MenuCase{9, "Alpha", "Alpha"}));  // read again, as F5: the view kept
+    MenuCase{10, "Alpha", "Alpha"}));  // read again, as F5: the view kept
 
 TEST_F(Window, KeyboardSelectionScrollsTheLineIntoView)
 {
@@ -463,6 +464,51 @@ TEST_F(Window, TheAttentionViewHidesWhatIsFineAndGivesBackTheViewBefore)
     EXPECT_EQ(devicesShown(), "Alpha,beta,Gamma,Garnet,*star +plus,Delta, plugged in later");
     EXPECT_EQ(openLines(), "Alpha,beta,Gamma");
     EXPECT_EQ(selected(), "beta");  // the right-click chose it
+}
+
+// The devices a folder holds a better driver for, by key and from the
+// attention view; each line with the installed version and the better one,
+// the verdict what the comparison comes to; back to all devices as before.
+TEST_F(Window, TheUpdatesViewShowsTheDevicesWithABetterDriver)
+{
+    // The virtio drivers, each INF with its catalog beside it, as a download has them.
+    const std::string folder = dir.file("drivers");
+    std::filesystem::copy(CORVANE_SOURCE_DIR "/tests/data/virtio-win-inf", folder,
+                          std::filesystem::copy_options::recursive);
+    for (const char* catalog : {"NetKVM/netkvm.cat", "viostor/viostor.cat", "vioserial/sys/vioser.cat",
+                                "viorng/viorng/viorng.cat", "Balloon/sys/balloon.cat"})
+        std::ofstream(folder + "/" + catalog).put('\n');
+    start(CORVANE_SOURCE_DIR "/tests/data/virtio-vm.reg.txt");
+    keys("ctrl+shift+u");
+    EXPECT_TRUE(form->showsOnlyUpdates());
+    EXPECT_EQ(devicesShown(), "");
+    EXPECT_STREQ(form->verdict->label(),
+                 "No folder of drivers was looked in: Ctrl+D chooses one, and its drivers are compared with those "
+                 "installed.");
+    form->findDrivers(folder);
+    settleEvents();
+    EXPECT_STREQ(tree().label(), "Hardware Devices that would get a better driver");
+    EXPECT_EQ(devicesShown(),
+              "Red Hat VirtIO Ethernet Adapter \u2014 installed 100.94.104.24000 (2023-08-31), better "
+              "100.101.26000.27200 (2026-07-22),"
+              "Red Hat VirtIO SCSI controller \u2014 installed 100.90.104.22100 (2022-05-21), better "
+              "100.101.26000.27200 (2026-07-22),"
+              "VirtIO Serial Driver \u2014 installed 100.90.104.22100 (2022-05-21), better 100.101.26000.27200 "
+              "(2026-07-22),"
+              "Contoso Random Number Source \u2014 installed 2.0.0.0 (2027-06-01), better 100.101.26000.27200 "
+              "(2026-07-22)");
+    EXPECT_STREQ(form->verdict->label(),
+                 "4 of 6 devices would get a better driver from the folder; 2 have the best there is");
+
+    keys("ctrl+shift+a");  // from one view to the other
+    EXPECT_TRUE(form->showsOnlyAttention());
+    EXPECT_FALSE(form->showsOnlyUpdates());
+    rightClick(tree().root()->child(0), "Down Down Down Down Down Down Down Down Return");  // its eighth entry
+    EXPECT_TRUE(form->showsOnlyUpdates());
+    keys("ctrl+shift+u");
+    EXPECT_FALSE(form->showsOnlyUpdates());
+    EXPECT_STREQ(tree().label(), "Hardware Devices");
+    EXPECT_EQ(tree().root()->children(), 6);
 }
 
 // The heading stands above the tree, outside its box: a shorter one leaves

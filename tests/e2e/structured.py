@@ -49,6 +49,21 @@ def csv_shown(text):
     return "'" + shown if shown[:1] in ("=", "+", "-", "@", "\t", "\r") else shown
 
 
+def installed_columns(d):
+    """The installed driver's columns, whether a better one is there, and
+    the best fit's version and date."""
+    installed = d["installed_driver"] or {}
+    best = d["fits"][0] if d["fits"] else {}
+    better = d["better_driver"]
+    return {"installed_provider": installed.get("provider", ""),
+            "installed_version": installed.get("driver_version") or "",
+            "installed_date": installed.get("driver_date") or "", "installed_inf": installed.get("inf", ""),
+            "installed_section": installed.get("section", ""),
+            "installed_matching_id": installed.get("matching_id", ""), "installed_rank": installed.get("rank") or "",
+            "better_driver": "" if better is None else ("true" if better else "false"),
+            "fit_version": best.get("driver_version") or "", "fit_date": best.get("driver_date") or ""}
+
+
 def check_csv(json_path, csv_path):
     with open(csv_path, encoding="utf-8", newline="") as f:
         rows = list(csv.DictReader(f))
@@ -73,7 +88,7 @@ def check_csv(json_path, csv_path):
                 "fit_model": d["fits"][0]["model"] if d["fits"] else "",
                 "fit_rank": d["fits"][0]["rank"] if d["fits"] else "",
                 "instance_id": d["instance_id"] or "", "address": d["address"] or "",
-                "friendly_name": d["friendly_name"] or ""})
+                "friendly_name": d["friendly_name"] or "", **installed_columns(d)})
     expected = [{name: csv_shown(value) for name, value in row.items()} for row in expected]
     for number, (row, want) in enumerate(zip(rows, expected)):
         if row != want:

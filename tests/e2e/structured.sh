@@ -51,6 +51,8 @@ done
 cp "$source/tests/windows/pci-fixture.reg.txt" fixture.reg
 forms fixture fixture.reg
 forms fixture-drivers fixture.reg --drivers "$source/tests/data/virtio-win-inf" --windows x86:6.1
+# A machine whose export keeps its installed drivers, against the folder.
+forms installed "$source/tests/data/virtio-vm.reg.txt" --drivers "$source/tests/data/virtio-win-inf"
 "$python" - <<'PYTHON'
 import random
 rng = random.Random(7)

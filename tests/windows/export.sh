@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: GPL-2.0-or-later
 # Exports that Wine's own `reg export` writes of the fixture in Wine's
 # registry (UTF-16LE with a byte-order mark, long hex values continued), of
-# the PCI branch and of a key above it, read by corvane-list on Linux: it
+# the PCI branch and of a key above it (and the PCI branch with the driver
+# keys), read by corvane-list on Linux: it
 # prints what corvane-list.exe prints of that registry under Wine, and what
 # corvane-list.exe prints of the same file, in every form (the HTML report too). Both under the Russian code page,
 # which holds every text of the fixture.
@@ -33,10 +34,24 @@ for export in 'pci.reg HKLM\SYSTEM\CurrentControlSet\Enum\PCI' 'enum.reg HKEY_LO
   iconv -f UTF-16LE -t UTF-8 "$1" | grep -q '^  .*\\'$'\r''$' || fail "$1: no continued line"
 done
 
+# The driver keys (Wine keeps some of its own devices'), exported apart and
+# joined after the PCI branch as one export of both: its devices show their
+# installed drivers as the live registry does.
+"$run" reg export 'HKLM\SYSTEM\CurrentControlSet\Control\Class' class.reg /y >log 2>&1 </dev/null ||
+  fail "reg export Control\\Class: $(cat log)"
+{ printf '\xff\xfe'
+  { iconv -f UTF-16LE -t UTF-8 pci.reg | sed '1s/^\xef\xbb\xbf//'; iconv -f UTF-16LE -t UTF-8 class.reg | sed 1d; } |
+    iconv -f UTF-8 -t UTF-16LE; } >joined.reg
+
 "${russian[@]}" "$run" "$exe" >registry.crlf 2>stderr </dev/null
 check "corvane-list.exe of the registry: exit status" "0" "$?"
 tr -d '\r' <registry.crlf >registry.txt
-for file in pci.reg enum.reg; do
+grep -q '^    Installed driver: ' registry.txt || fail "the registry's listing: no installed driver of Wine's own"
+# Exports without the driver keys: the same lines but the installed drivers'.
+awk '/^    Installed driver: / {skip = 1; next} skip && /^      / {next} {skip = 0; print}' registry.txt >no-keys.txt
+for file in pci.reg enum.reg joined.reg; do
+  expected=no-keys.txt
+  [ "$file" = joined.reg ] && expected=registry.txt
   "$linux" "$file" >"$file.linux" 2>stderr
   check "$file on Linux: exit status" "0" "$?"
   check "$file on Linux: nothing skipped" "" "$(cat stderr)"
@@ -46,7 +61,7 @@ for file in pci.reg enum.reg; do
                  {block = block $0 "\n"} /^    Hidden$/ {hidden = 1}
                  END {if (!hidden) printf "%s", block}' "$file.linux")
   check "$file on Linux: the registry's listing under Wine, and the device only the file can show" \
-    "$(cat registry.txt)" "$without"
+    "$(cat "$expected")" "$without"
   grep -q "^    Hidden$" "$file.linux" || fail "$file on Linux: the device whose name is outside the code page"
   "${russian[@]}" "$run" "$exe" "$file" >"$file.crlf" 2>stderr </dev/null
   check "corvane-list.exe $file: exit status" "0" "$?"

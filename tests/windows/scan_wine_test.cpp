@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -110,6 +111,40 @@ TEST_F(WineScan, KeepsTheRegistryOrder)
             scanned.push_back(record->keyName);
     EXPECT_EQ(scanned, expected);
     EXPECT_EQ(devices.size(), 36u);  // the fixture's readable instances and Wine's own adapter
+}
+
+// A device of the live registry whose driver key is below Control\Class:
+// its installed driver read from there, added for this test and taken away.
+TEST(WineInstalledDriver, IsReadFromTheDriverKey)
+{
+    const std::string device = std::string(pciBranchPath) + "\\VEN_1AF4&DEV_1041&SUBSYS_11001AF4&REV_01";
+    const std::string driverKey = std::string(controlClassPath) + "\\{4d36e972-e325-11ce-bfc1-08002be10318}\\0917";
+    const auto setValues = [](const std::string& path, const std::vector<std::pair<const char*, const char*>>& values) {
+        HKEY key;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                  nullptr), ERROR_SUCCESS) << path;
+        for (const auto& [name, text] : values)
+            RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), DWORD(std::strlen(text) + 1));
+        RegCloseKey(key);
+    };
+    setValues(device + "\\3&267a616a&0&18", {{"DeviceDesc", "Installed"}, {"Service", "netkvm"},
+                                              {"Driver", "{4d36e972-e325-11ce-bfc1-08002be10318}\\0917"}});
+    setValues(driverKey, {{"DriverDesc", "Red Hat VirtIO Ethernet Adapter"}, {"ProviderName", "Red Hat, Inc."},
+                          {"DriverDate", "8-31-2023"}, {"DriverVersion", "100.94.104.24000"}, {"InfPath", "oem3.inf"},
+                          {"InfSection", "kvmnet6.ndi"}, {"MatchingDeviceId", "PCI\\VEN_1AF4&DEV_1041"}});
+    const DeviceRecords devices = readPciBranch(windowsRegistry());
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, device.c_str());
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, driverKey.c_str());
+    const auto found = std::find_if(devices.begin(), devices.end(),
+                                    [](const auto& record) { return record->description == "Installed"; });
+    ASSERT_NE(found, devices.end());
+    ASSERT_TRUE((*found)->installedDriver);
+    const InstalledDriver& driver = *(*found)->installedDriver;
+    EXPECT_EQ(driver.description + "|" + driver.provider + "|" + driver.version + "|" + driver.date + "|" + driver.inf +
+                  "|" + driver.section + "|" + driver.matchingId,
+              "Red Hat VirtIO Ethernet Adapter|Red Hat, Inc.|100.94.104.24000|2023-08-31|oem3.inf|kvmnet6.ndi|"
+              "PCI\\VEN_1AF4&DEV_1041");
+    EXPECT_TRUE((*found)->driverKeysRecorded);
 }
 
 }

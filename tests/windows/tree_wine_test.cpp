@@ -12,6 +12,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -211,7 +212,13 @@ TEST_F(WineTree, DriverAndLocationLines)
         SCOPED_TRACE(prefix);
         const Fl_Tree_Item* line = deviceLine(prefix);
         ASSERT_NE(line, nullptr);
-        EXPECT_EQ(childLabels(line->child(0)), windows);
+        // Wine keeps driver keys of its own devices, which a fixture's Driver
+        // value may name: what they hold is no part of the fixture.
+        std::vector<std::string> recorded = childLabels(line->child(0));
+        recorded.erase(std::remove_if(recorded.begin(), recorded.end(),
+                                      [](const std::string& label) { return label.rfind("Installed driver: ", 0) == 0; }),
+                       recorded.end());
+        EXPECT_EQ(recorded, windows);
         const bool fine = windows[2].rfind("Driver: nvlddmkm", 0) == 0 || windows[2] == "No driver needed";
         EXPECT_EQ(line->usericon() == nullptr, fine);
     }
