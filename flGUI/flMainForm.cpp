@@ -473,6 +473,8 @@ std::string flMainForm::updatesVerdict() const
     if (drivers.folders.empty())
         return "No folder of drivers was looked in: Ctrl+D chooses one, and its drivers are compared with those "
                "installed.";
+    if (driverReading)  // the progress follows
+        return "The folder's drivers are compared with those installed once they are read";
     const std::string notice = installedDriversNotice(devices);
     return notice.empty() ? updatesVerdictOf(devices) : notice;
 }

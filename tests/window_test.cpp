@@ -486,6 +486,7 @@ TEST_F(Window, TheUpdatesViewShowsTheDevicesWithABetterDriver)
                  "No folder of drivers was looked in: Ctrl+D chooses one, and its drivers are compared with those "
                  "installed.");
     form->findDrivers(folder);
+    form->waitForDrivers();
     settleEvents();
     EXPECT_STREQ(tree().label(), "Hardware Devices that would get a better driver");
     EXPECT_EQ(devicesShown(),
