@@ -25,6 +25,23 @@ void* operator new(std::size_t size)
     throw std::bad_alloc();
 }
 
+// The standard library asks for temporary buffers without exceptions (a
+// stable sort's): they come from malloc too, and go back to free.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept
+{
+    try {
+        return operator new(size);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+void operator delete(void* memory, const std::nothrow_t&) noexcept
+{
+    liveAllocations -= memory != nullptr;
+    std::free(memory);
+}
+
 void operator delete(void* memory) noexcept
 {
     liveAllocations -= memory != nullptr;
