@@ -376,6 +376,16 @@ InfResult InfReader::open(std::string_view bytes)
 InfResult InfReader::read(std::string_view bytes, const std::function<void(const InfPackage&)>& package,
                           const std::function<void(const InfModel&)>& model)
 {
+    return readAfterVersion(bytes, [&](const InfPackage& header) {
+        package(header);
+        readManufacturers(header.driver, model);
+    });
+}
+
+// Opens the file, reads its strings and [Version], then `rest`; a file over
+// its budget anywhere is said as such.
+InfResult InfReader::readAfterVersion(std::string_view bytes, const std::function<void(const InfPackage&)>& rest)
+{
     if (const InfResult opened = open(bytes); opened != InfResult::read)
         return opened;
     try {
@@ -383,8 +393,7 @@ InfResult InfReader::read(std::string_view bytes, const std::function<void(const
         InfPackage header;
         if (!readVersion(header))
             return InfResult::notInf;
-        package(header);
-        readManufacturers(header.driver, model);
+        rest(header);
     } catch (const OverBudget&) {
         return InfResult::overBudget;
     }
@@ -409,19 +418,10 @@ void InfReader::readManufacturers(const DriverVersion& packageDriver, const std:
 InfResult InfReader::readPackageFiles(std::string_view bytes, InfPackageFiles& files)
 {
     files = {};
-    if (const InfResult opened = open(bytes); opened != InfResult::read)
-        return opened;
-    try {
-        loadStrings();
-        InfPackage header;
-        if (!readVersion(header))
-            return InfResult::notInf;
+    return readAfterVersion(bytes, [&](const InfPackage&) {
         files.catalogFile = catalogFile;
         readSourceDisks(files);
-    } catch (const OverBudget&) {
-        return InfResult::overBudget;
-    }
-    return InfResult::read;
+    });
 }
 
 namespace {

@@ -150,6 +150,7 @@ private:
     bool readVersion(InfPackage& package);
     std::optional<std::string> modelsSection(const inf::Entry& manufacturer);
     void readManufacturers(const DriverVersion& packageDriver, const std::function<void(const InfModel&)>& model);
+    InfResult readAfterVersion(std::string_view bytes, const std::function<void(const InfPackage&)>& rest);
     // The install section's number, read when first named.
     std::size_t install(const std::string& name);
     void readModels(const std::string& section, const DriverVersion& packageDriver,
