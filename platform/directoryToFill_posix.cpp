@@ -1,0 +1,175 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// POSIX: everything made relative to the directory's descriptor, files with
+// O_EXCL | O_NOFOLLOW, renames with RENAME_NOREPLACE where the file system
+// takes it.
+#include "directoryToFill.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <system_error>
+#include <utility>
+
+namespace platform {
+
+namespace {
+
+std::string reasonOf(int code)
+{
+    return std::generic_category().message(code);
+}
+
+bool isEmptyDirectory(int descriptor, std::string& error)
+{
+    const int own = dup(descriptor);
+    const std::unique_ptr<DIR, int (*)(DIR*)> directory(own >= 0 ? fdopendir(own) : nullptr, closedir);
+    if (!directory) {
+        if (own >= 0)
+            close(own);
+        error = reasonOf(errno);
+        return false;
+    }
+    errno = 0;
+    while (const dirent* found = readdir(directory.get()))
+        if (std::strcmp(found->d_name, ".") != 0 && std::strcmp(found->d_name, "..") != 0) {
+            error = "it is not empty";
+            return false;
+        }
+    if (errno != 0)
+        error = reasonOf(errno);
+    return errno == 0;
+}
+
+}
+
+struct NewFile::Handle {
+    explicit Handle(int descriptor) : descriptor(descriptor) {}
+    ~Handle()
+    {
+        if (descriptor >= 0)
+            ::close(descriptor);
+    }
+    int descriptor;
+};
+
+NewFile::NewFile() = default;
+NewFile::~NewFile() = default;
+NewFile::NewFile(NewFile&&) noexcept = default;
+NewFile& NewFile::operator=(NewFile&&) noexcept = default;
+
+bool NewFile::write(std::string_view bytes, std::string& error)
+{
+    while (handle && !bytes.empty()) {
+        const ssize_t written = ::write(handle->descriptor, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            error = reasonOf(written < 0 ? errno : ENOSPC);
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return handle != nullptr;
+}
+
+bool NewFile::close(std::string& error)
+{
+    if (!handle)
+        return false;
+    const int descriptor = std::exchange(handle->descriptor, -1);
+    handle.reset();
+    if (::close(descriptor) != 0) {
+        error = reasonOf(errno);
+        return false;
+    }
+    return true;
+}
+
+struct DirectoryToFill::Handle {
+    explicit Handle(int descriptor) : descriptor(descriptor) {}
+    ~Handle() { close(descriptor); }
+    int descriptor;
+};
+
+DirectoryToFill::DirectoryToFill() = default;
+DirectoryToFill::~DirectoryToFill() = default;
+DirectoryToFill::DirectoryToFill(DirectoryToFill&&) noexcept = default;
+DirectoryToFill& DirectoryToFill::operator=(DirectoryToFill&&) noexcept = default;
+
+bool DirectoryToFill::open(const std::string& path, DirectoryToFill& opened, std::string& error)
+{
+    std::string name = path;
+    while (name.size() > 1 && name.back() == '/')  // "link/" would follow the link
+        name.pop_back();
+    const bool made = mkdir(name.c_str(), 0777) == 0;
+    if (!made && errno != EEXIST) {
+        error = reasonOf(errno);
+        return false;
+    }
+    const int descriptor = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (descriptor < 0) {
+        error = errno == ELOOP ? "it is a symbolic link" : errno == ENOTDIR ? "it is not a folder" : reasonOf(errno);
+        return false;
+    }
+    auto handle = std::make_unique<Handle>(descriptor);
+    if (!made && !isEmptyDirectory(descriptor, error))
+        return false;
+    opened.handle = std::move(handle);
+    return true;
+}
+
+bool DirectoryToFill::makeDirectory(const std::string& path, std::string& error) const
+{
+    if (mkdirat(handle->descriptor, path.c_str(), 0777) == 0)
+        return true;
+    error = reasonOf(errno);
+    return false;
+}
+
+bool DirectoryToFill::makeFile(const std::string& path, NewFile& file, std::string& error) const
+{
+    const int descriptor =
+        openat(handle->descriptor, path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (descriptor < 0) {
+        error = reasonOf(errno);
+        return false;
+    }
+    file.handle = std::make_unique<NewFile::Handle>(descriptor);
+    return true;
+}
+
+bool DirectoryToFill::rename(const std::string& from, const std::string& to, std::string& error) const
+{
+    const int at = handle->descriptor;
+    if (renameat2(at, from.c_str(), at, to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno == EINVAL || errno == ENOSYS) {  // a file system without it: nothing else writes here
+        struct stat status;
+        if (fstatat(at, to.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
+            error = reasonOf(EEXIST);
+            return false;
+        }
+        if (renameat(at, from.c_str(), at, to.c_str()) == 0)
+            return true;
+    }
+    error = reasonOf(errno);
+    return false;
+}
+
+bool DirectoryToFill::remove(const std::string& path, bool directory) const
+{
+    return unlinkat(handle->descriptor, path.c_str(), directory ? AT_REMOVEDIR : 0) == 0;
+}
+
+bool DirectoryToFill::exists(const std::string& path) const
+{
+    struct stat status;
+    return fstatat(handle->descriptor, path.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+}
