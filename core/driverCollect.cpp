@@ -654,6 +654,23 @@ void writeReadme(const platform::DirectoryToFill& into, const std::string& text,
     }
 }
 
+
+std::string summaryOf(const Collection& collection, const std::string& folder)
+{
+    std::size_t copied = 0, devices = 0, notCopied = 0;
+    for (const CollectedPackage& package : collection.packages) {
+        (package.problem.empty() ? copied : notCopied) += 1;
+        devices += package.problem.empty() ? package.devices.size() : 0;
+    }
+    if (collection.packages.empty())
+        return "No device needs a driver from the folders: nothing copied into " + folder;
+    std::string summary = std::to_string(copied) + (copied == 1 ? " driver package" : " driver packages") + " for " +
+                          std::to_string(devices) + (devices == 1 ? " device" : " devices") + " copied into " + folder;
+    if (notCopied)
+        summary += "; " + std::to_string(notCopied) + " not copied (README.txt says why)";
+    return summary;
+}
+
 }
 
 bool Collection::everyPackageCopied() const
@@ -697,18 +714,12 @@ Collection collectDrivers(const std::vector<PackageToCollect>& packages, const p
     return collection;
 }
 
-std::string collectionSummary(const Collection& collection, const std::string& folder)
+std::string collectionReport(const Collection& collection, const std::string& folder)
 {
-    std::size_t copied = 0, devices = 0, notCopied = 0;
-    for (const CollectedPackage& package : collection.packages) {
-        (package.problem.empty() ? copied : notCopied) += 1;
-        devices += package.problem.empty() ? package.devices.size() : 0;
-    }
-    if (collection.packages.empty())
-        return "No device needs a driver from the folders: nothing copied into " + folder;
-    std::string summary = std::to_string(copied) + (copied == 1 ? " driver package" : " driver packages") + " for " +
-                          std::to_string(devices) + (devices == 1 ? " device" : " devices") + " copied into " + folder;
-    if (notCopied)
-        summary += "; " + std::to_string(notCopied) + " not copied (README.txt says why)";
-    return summary;
+    std::string lines;
+    for (const CollectedPackage& package : collection.packages)
+        lines += (package.problem.empty() ? "Copied " + package.folder + ": " + fitLine(package.fit, false)
+                                          : "Not copied: " + package.fit.inf + ": " + package.problem) +
+                 "\n";
+    return text::visibleLines(lines + summaryOf(collection, folder));
 }

@@ -68,8 +68,10 @@ struct CollectionFor {
 Collection collectDrivers(const std::vector<PackageToCollect>& packages, const platform::DirectoryToFill& into,
                           const CollectionFor& what, const WindowsTarget& target);
 
-// The one line that says what was collected: "2 driver packages for 3
-// devices copied into DIR; 1 not copied: its files are missing".
-std::string collectionSummary(const Collection& collection, const std::string& folder);
+// What was collected, a line a package ("Copied netkvm: ...", "Not copied:
+// ...: why"), then the one that sums it up: "2 driver packages for 3
+// devices copied into DIR; 1 not copied (README.txt says why)". Shown as
+// visibleText.h says.
+std::string collectionReport(const Collection& collection, const std::string& folder);
 
 #endif

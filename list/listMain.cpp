@@ -10,7 +10,6 @@
 // written (a full disk) is such a failure too, never a success.
 #include "commandLine.h"
 #include "deviceFile.h"
-#include "deviceOutline.h"
 #include "deviceSource.h"
 #include "driverCollect.h"
 #include "driverFolder.h"
@@ -163,12 +162,7 @@ int collect(const std::string& file, const DriverOptions& drivers, const std::st
     const Collection collection = collectDrivers(packagesToCollect(machine.devices), into,
                                                  {name, folder, describeWindowsTarget(drivers.target)},
                                                  drivers.target);
-    for (const CollectedPackage& package : collection.packages)
-        std::printf("%s\n", text::visibleText(package.problem.empty()
-                                                  ? "Copied " + package.folder + ": " + fitLine(package.fit, false)
-                                                  : "Not copied: " + package.fit.inf + ": " + package.problem)
-                                .c_str());
-    std::printf("%s\n", text::visibleText(collectionSummary(collection, folder)).c_str());
+    std::printf("%s\n", collectionReport(collection, folder).c_str());
     return collection.everyPackageCopied() ? 0 : 1;
 }
 

@@ -113,7 +113,10 @@ bool DirectoryToFill::open(const std::string& path, DirectoryToFill& opened, std
     }
     const int descriptor = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (descriptor < 0) {
-        error = errno == ELOOP ? "it is a symbolic link" : errno == ENOTDIR ? "it is not a folder" : reasonOf(errno);
+        const int reason = errno;
+        struct stat status;
+        const bool link = lstat(name.c_str(), &status) == 0 && S_ISLNK(status.st_mode);
+        error = link ? "it is a symbolic link" : reason == ENOTDIR ? "it is not a folder" : reasonOf(reason);
         return false;
     }
     auto handle = std::make_unique<Handle>(descriptor);
