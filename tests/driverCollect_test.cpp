@@ -3,6 +3,7 @@
 
 #include "TempDir.h"
 #include "archiveReader.h"
+#include "infFile.h"
 #ifndef _WIN32
 #include "ArchiveWriter.h"
 #endif
@@ -10,6 +11,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <set>
 
@@ -235,4 +237,57 @@ TEST(DriverCollect, APackageComesOutOfItsArchive)
 }
 #endif
 
+}
+
+namespace {
+
+// Every file the INF names, where its names put it (a name that would leave
+// the folder or is none Windows takes, left out), each of its own bytes.
+void makeFilesNamed(const TempDir& dir, const std::string& package, const std::string& inf)
+{
+    InfReader reader;
+    InfPackageFiles files;
+    ASSERT_EQ(reader.readPackageFiles(inf, files), InfResult::read);
+    files.files.push_back({files.catalogFile, "", "", true});
+    for (const InfSourceFile& file : files.files) {
+        std::string path = file.diskPath + "/" + file.subdirectory + "/" + file.name;
+        std::replace(path.begin(), path.end(), '\\', '/');
+        const fs::path below = fs::path(path).relative_path().lexically_normal();
+        if (!file.name.empty() && path.find(':') == std::string::npos && *below.begin() != "..")
+            dir.write(package + "/" + below.generic_string(), path);
+    }
+}
+
+}
+
+// The virtio drivers' INF files: each package copied with every file it
+// names, into the collection and nowhere else.
+TEST(DriverCollect, RealPackagesAreCopiedWholeAndNothingElse)
+{
+    const fs::path corpus = fs::path(CORVANE_SOURCE_DIR) / "tests/fuzz/corpus/fuzz_inf";
+    std::size_t packages = 0;
+    for (const auto& entry : fs::directory_iterator(corpus)) {
+        if (entry.path().extension() != ".inf")
+            continue;
+        TempDir dir;
+        const std::string inf = readFile(entry.path().string());
+        dir.write("source/pkg/" + entry.path().filename().string(), inf);
+        makeFilesNamed(dir, "source/pkg", inf);
+        const auto source = filesBelow(dir.file("source"));
+        const Collection collection = collectInto(
+            dir.file("out"), {{fitOf(dir.file("source"), "pkg/" + entry.path().filename().string()), {}}});
+        const CollectedPackage& package = collection.packages.at(0);
+        EXPECT_EQ(package.problem, "") << entry.path();
+        std::set<std::string> copied;
+        for (const std::string& file : filesBelow(dir.file("out/" + package.folder)))
+            copied.insert("pkg/" + file);
+        std::set<std::string> named;
+        for (const std::string& file : source)
+            named.insert(file);
+        named.erase("pkg/");
+        EXPECT_EQ(copied, named) << entry.path();
+        EXPECT_EQ(filesBelow(dir.path()).size(), source.size() + copied.size() + 4) << entry.path();  // source/, out/, its README.txt and package folder
+        ++packages;
+    }
+    EXPECT_GE(packages, 20u);
 }
