@@ -714,12 +714,16 @@ Collection collectDrivers(const std::vector<PackageToCollect>& packages, const p
     return collection;
 }
 
-std::string collectionReport(const Collection& collection, const std::string& folder)
+std::string collectionReport(const Collection& collection, const std::string& folder, std::size_t mostPackages)
 {
     std::string lines;
-    for (const CollectedPackage& package : collection.packages)
+    for (std::size_t i = 0; i < collection.packages.size() && i < mostPackages; ++i) {
+        const CollectedPackage& package = collection.packages[i];
         lines += (package.problem.empty() ? "Copied " + package.folder + ": " + fitLine(package.fit, false)
                                           : "Not copied: " + package.fit.inf + ": " + package.problem) +
                  "\n";
+    }
+    if (collection.packages.size() > mostPackages)
+        lines += "... and " + std::to_string(collection.packages.size() - mostPackages) + " more: README.txt names them\n";
     return text::visibleLines(lines + summaryOf(collection, folder));
 }

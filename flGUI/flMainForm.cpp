@@ -300,6 +300,7 @@ void flMainForm::chooseDriversFolder()
 
 std::string flMainForm::collectDrivers(const std::string& folder)
 {
+    constexpr std::size_t shownPackages = 12;  // of what the box says: the README names them all
     waitForDrivers();
     std::string text;
     platform::DirectoryToFill into;
@@ -310,7 +311,7 @@ std::string flMainForm::collectDrivers(const std::string& folder)
             const Collection collection = ::collectDrivers(
                 packagesToCollect(devices), into, {machineName, folder, describeWindowsTarget(drivers.target)},
                 drivers.target);
-            text = collectionReport(collection, folder);
+            text = collectionReport(collection, folder, shownPackages);
         } catch (const flException& failure) {
             if (failure.memoryRanOut)
                 failure.reportAndExit();

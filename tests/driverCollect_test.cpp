@@ -209,6 +209,10 @@ TEST(DriverCollect, APackageIsCopiedOnceAndPackagesNamedApart)
               "Copied pkg: Test device, 1.2.3.4, 2025-01-02, signed \u2014 pkg.inf\n"
               "Copied pkg-2: Test device, 1.2.3.4, 2025-01-02, signed \u2014 pkg.inf\n"
               "2 driver packages for 3 devices copied into out");
+    EXPECT_EQ(collectionReport(collection, "out", 1),
+              "Copied pkg: Test device, 1.2.3.4, 2025-01-02, signed \u2014 pkg.inf\n"
+              "... and 1 more: README.txt names them\n"
+              "2 driver packages for 3 devices copied into out");
     const std::string readme = readFile(dir.file("out/README.txt"));
     EXPECT_THAT(readme, testing::HasSubstr("    pnputil /add-driver X:\\out\\*.inf /subdirs /install\r\n"));
     EXPECT_THAT(readme, testing::HasSubstr("    dism /Image:C:\\ /Add-Driver /Driver:X:\\out /Recurse\r\n"));
