@@ -124,6 +124,8 @@ INSTANTIATE_TEST_SUITE_P(DriverCollect, NamedPaths, testing::Values(
                "amd64/drivers/x/a.sys"}, ""},
     NamedFiles{"names in another case", "\\AMD64", "A.SYS = 1", {"amd64/a.sys"},
                {"pkg.inf", "pkg.cat", "amd64/", "amd64/a.sys"}, ""},
+    NamedFiles{"folders in two cases", "", "a.sys = 1,sub\nb.sys = 1,SUB", {"sub/a.sys", "SUB/b.sys"},
+               {"pkg.inf", "pkg.cat", "sub/", "sub/a.sys", "sub/b.sys"}, ""},
     NamedFiles{"a file missing", "", "a.sys = 1\nb.dll = 1", {"a.sys"}, {},
                "a file its INF names is missing: b.dll"},
     NamedFiles{"an absolute path is below the INF's folder", "", "/etc/passwd = 1", {}, {},

@@ -71,6 +71,14 @@ check "README: the device and why" "1" \
   "$(grep -c '^    for Red Hat VirtIO Ethernet Adapter — installed 100.94.104.24000 (2023-08-31), better' out/README.txt)"
 check "README: Windows' line ends" "$(wc -l <out/README.txt)" "$(grep -c $'\r$' out/README.txt)"
 
+# A file that cannot be written whole (here past a size limit, as on a full
+# stick): a failure, and the package being written is gone.
+(trap '' XFSZ; ulimit -f 50; exec "$list" --drivers drivers --collect limited system.reg) >limited.out 2>limited.err
+check "write failure: status 255" "255" "$?"
+check "write failure: said" "1" "$(grep -c '^Error: .*Failed to write into limited: File too large$' limited.err)"
+check "write failure: no package, no part of one" "" "$(ls -A limited)"
+rm -f error.log
+
 mkdir hive
 "$list" --drivers drivers --collect hive SYSTEM >hive.out 2>&1
 check "hive: the same" "$(sed 's/into out$/into hive/' export.out)" "$(cat hive.out)"
