@@ -616,8 +616,8 @@ std::string collectionName(std::string_view folder)
 std::string readmeText(const Collection& collection, const CollectionFor& what)
 {
     const std::string at = "X:\\" + collectionName(what.folder);
-    std::string text = "Drivers for " + what.machine + " (" + what.windows + "), copied by Corvane: each package in a\n"
-                       "folder of its own.\n\n"
+    std::string text = "Drivers for " + what.machine + ", for " + what.windows + ", copied by Corvane: each\n"
+                       "package in a folder of its own.\n\n"
                        "To install them on that Windows, in a command prompt run as administrator:\n"
                        "    pnputil /add-driver " + at + "\\*.inf /subdirs /install\n"
                        "To add them to a Windows that does not start (its drive C: here), from\n"
