@@ -35,9 +35,7 @@ class RankWords : public testing::TestWithParam<RankCase> {};
 
 TEST_P(RankWords, SayWhatTheRankIsMadeOf)
 {
-    DriverFit ranked = fit("", "", "", true);
-    ranked.rank = GetParam().rank;
-    EXPECT_EQ(rankWords(ranked), GetParam().words);
+    EXPECT_EQ(rankWords(GetParam().rank), GetParam().words);
 }
 
 INSTANTIATE_TEST_SUITE_P(Ranks, RankWords, testing::Values(
