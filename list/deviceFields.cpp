@@ -104,6 +104,8 @@ DeviceFields::Fit fitOf(const DriverFit& fit, FitStanding standing)
     for (std::string* text : {&fields.inf, &fields.folder, &fields.model, &fields.provider, &fields.infClass,
                               &fields.driverDate, &fields.driverVersion, &fields.matchedId})
         *text = text::validUtf8(*text);
+    for (std::string& archive : fields.archives)
+        archive = text::validUtf8(archive);
     if (const char* name = standingName(standing))
         fields.versusInstalled = name;
     return fields;
