@@ -162,6 +162,19 @@ inline std::size_t nextLine(std::string_view text, std::size_t start)
     return end == std::string_view::npos ? text.size() : end + 1;
 }
 
+#ifdef __SSE2__
+// Of the 16 bytes at `block`, a bit for each line feed that is not followed
+// by a tab (the 17th byte is read too).
+inline unsigned unindentedLineStarts(const char* block)
+{
+    const __m128i ends =
+        _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block)), _mm_set1_epi8('\n'));
+    const __m128i tabs =
+        _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 1)), _mm_set1_epi8('\t'));
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_andnot_si128(tabs, ends)));
+}
+#endif
+
 // The start of the first line at or after `from`, before `limit`, that does
 // not begin with a tab; `limit` when there is none.
 inline std::size_t nextUnindentedLine(std::string_view text, std::size_t from, std::size_t limit)
@@ -182,15 +195,8 @@ inline std::size_t nextUnindentedLine(std::string_view text, std::size_t from, s
     }
 #endif
 #ifdef __SSE2__
-    const __m128i lineFeed = _mm_set1_epi8('\n');
-    const __m128i tab = _mm_set1_epi8('\t');
     for (; at + 17 <= text.size() && at + 1 < limit; at += 16) {
-        const char* block = text.data() + at;
-        const unsigned ends = static_cast<unsigned>(_mm_movemask_epi8(
-            _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block)), lineFeed)));
-        const unsigned tabs = static_cast<unsigned>(_mm_movemask_epi8(
-            _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 1)), tab)));
-        if (const unsigned starts = ends & ~tabs)
+        if (const unsigned starts = unindentedLineStarts(text.data() + at))
             return std::min(limit, at + static_cast<unsigned>(__builtin_ctz(starts)) + 1);
     }
 #endif
@@ -209,15 +215,8 @@ inline std::size_t previousUnindentedLine(std::string_view text, std::size_t bef
     const std::size_t first = limit > 0 ? limit - 1 : 0;
     std::size_t end = before > 0 ? before - 1 : 0;
 #ifdef __SSE2__
-    const __m128i lineFeed = _mm_set1_epi8('\n');
-    const __m128i tab = _mm_set1_epi8('\t');
     while (end >= first + 16) {
-        const char* block = text.data() + end - 16;
-        const unsigned ends = static_cast<unsigned>(_mm_movemask_epi8(
-            _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block)), lineFeed)));
-        const unsigned tabs = static_cast<unsigned>(_mm_movemask_epi8(
-            _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 1)), tab)));
-        if (const unsigned starts = ends & ~tabs)
+        if (const unsigned starts = unindentedLineStarts(text.data() + end - 16))
             return end - 16 + static_cast<unsigned>(31 - __builtin_clz(starts)) + 1;
         end -= 16;
     }

@@ -16,13 +16,6 @@ namespace {
 constexpr std::size_t headSize = 64 * 1024;   // enough to tell the kinds apart
 constexpr std::size_t pieceSize = 64 * 1024;
 
-[[noreturn]] void fail(const char* file, int line, const std::string& message)
-{
-    flException failure(file, line, message.c_str());
-    failure.userFacing = true;
-    throw failure;
-}
-
 // "bb:dd.f" or "dddd:bb:dd.f", then a blank or the line's end.
 bool isAddressLine(std::string_view line)
 {

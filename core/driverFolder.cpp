@@ -26,13 +26,6 @@ namespace {
 // Files over their budget named in the notice, per folder given; the others counted.
 constexpr std::size_t namedOverBudget = 10;
 
-[[noreturn]] void fail(const char* file, int line, const std::string& message)
-{
-    flException failure(file, line, message.c_str());
-    failure.userFacing = true;
-    throw failure;
-}
-
 // The folder's path made absolute, '/'-separated, in small letters, with a
 // '/' at each end: what tells a driver store.
 std::string comparablePath(const std::string& folder)

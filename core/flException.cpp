@@ -20,6 +20,13 @@ flException::flException(const char* file, std::int32_t line, const char* messag
 {
 }
 
+void fail(const char* file, int line, const std::string& message)
+{
+    flException failure(file, line, message.c_str());
+    failure.userFacing = true;
+    throw failure;
+}
+
 bool flException::writeLog() const
 {
     std::string writeFailure;

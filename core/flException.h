@@ -59,6 +59,11 @@ private:
     std::string shownMessage() const;
 };
 
+// Raises a userFacing flException: a failure of what the user gave the
+// program (a file, a folder, the standard output), reported with its message.
+// Called with __FILE__ and __LINE__ of the raise site.
+[[noreturn]] void fail(const char* file, int line, const std::string& message);
+
 // What the entry points run their work in: a failure that leaves `work`
 // ends in the fatal-error report, an flException as caught (a copy of it),
 // any other standard exception as an flException carrying its text.

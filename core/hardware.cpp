@@ -56,20 +56,21 @@ namespace {
 // The one place where devices.lst is opened: in binary mode (line ends are
 // handled by the lookups, the same on every platform), without locking it
 // against other readers or writers. Only a regular file is a database: a
-// directory, a FIFO, a device or a file too large fails as a missing file
-// does, at once.
+// directory, a FIFO, a device or a file too large is none, as a missing file
+// is, at once; then `file` is null.
+platform::OpenedFile openDatabaseFile(const std::string& fileName)
+{
+    platform::OpenedFile opened = platform::openRegularFile(fileName.c_str());
+    if (opened.size > HardwareDatabase::maxFileBytes)
+        opened.file.reset();
+    return opened;
+}
+
+// What the fatal report says of a database that cannot be opened, or no longer reads as it was.
 [[noreturn]] void failToOpen(const std::string& fileName, std::int32_t line)
 {
     const std::string message = "Failed to open " + fileName + " for read accesss ";
     throw flException(__FILE__, line, message.c_str());
-}
-
-platform::OpenedFile openDatabaseFile(const std::string& fileName)
-{
-    platform::OpenedFile opened = platform::openRegularFile(fileName.c_str());
-    if (!opened.file || opened.size > HardwareDatabase::maxFileBytes)
-        failToOpen(fileName, __LINE__);
-    return opened;
 }
 
 }
@@ -78,6 +79,8 @@ HardwareDatabase::HardwareDatabase(const std::string& fileName, bool announce) :
 {
     // Mapped in whole at once: a lookup of a vendor the file lacks reads all of it.
     const platform::OpenedFile opened = openDatabaseFile(fileName);
+    if (!opened.file)
+        failToOpen(fileName, __LINE__);
     if (!file.load(opened.file.get(), MappedFile::mapAhead, opened.size)) {
         const std::string message = "Failed to read " + fileName;
         throw flException(__FILE__, __LINE__, message.c_str());
@@ -107,13 +110,9 @@ std::string_view HardwareDatabase::bytes() const
         firstLines.clear();  // the file may have changed meanwhile
         linesByHash.reset();
         searched = 0;
-        try {
-            const platform::OpenedFile opened = openDatabaseFile(fileName);
-            if (!file.load(opened.file.get(), MappedFile::mapAhead, opened.size))
-                file = MappedFile();
-        } catch (const flException&) {
+        const platform::OpenedFile opened = openDatabaseFile(fileName);
+        if (!opened.file || !file.load(opened.file.get(), MappedFile::mapAhead, opened.size))
             file = MappedFile();
-        }
     }
     std::string_view text = file.bytes();
     if (text.substr(0, 3) == "\xEF\xBB\xBF")

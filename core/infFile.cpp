@@ -193,13 +193,19 @@ void InfReader::forEachEntry(std::string_view name, inf::Entry& entry, Each each
     }
 }
 
-const std::string& InfReader::substituted(std::string_view field)
+void InfReader::substitute(std::string_view field, std::string& into)
 {
-    inf::substitute(field, strings, substitution);
-    spent += substitution.size();
+    inf::substitute(field, strings, into);
+    spent += into.size();
     if (spent > budget)
         throw OverBudget();
-    return substitution;
+}
+
+std::string InfReader::substituted(std::string_view field)
+{
+    std::string made;
+    substitute(field, made);
+    return made;
 }
 
 void InfReader::loadStrings()
@@ -250,14 +256,14 @@ bool InfReader::readVersion(InfPackage& package)
             return;
         const std::string_view key = line.key;
         if (text::equalAsciiFolded(key, "signature")) {
-            const std::string& value = substituted(line.field(0));
+            const std::string value = substituted(line.field(0));
             signature = signature || text::equalAsciiFolded(value, "$windows nt$") ||
                         text::equalAsciiFolded(value, "$chicago$");
         } else if (text::equalAsciiFolded(key, "provider") && !haveProvider) {
-            provider = substituted(line.field(0));
+            substitute(line.field(0), provider);
             haveProvider = true;
         } else if (text::equalAsciiFolded(key, "class") && !haveClass) {
-            infClass = substituted(line.field(0));
+            substitute(line.field(0), infClass);
             haveClass = true;
         } else if (text::equalAsciiFolded(key, "driverver") && !haveDriver) {
             const std::string date = substituted(line.field(0));
@@ -269,7 +275,7 @@ bool InfReader::readVersion(InfPackage& package)
                              : text::equalAsciiFolded(key, "catalogfile")    ? 2
                                                                              : 3;
             if (rank < catalogRank) {
-                catalogFile = substituted(line.field(0));
+                substitute(line.field(0), catalogFile);
                 catalogRank = rank;
             }
         }
@@ -284,14 +290,14 @@ std::optional<std::string> InfReader::modelsSection(const inf::Entry& manufactur
 {
     std::string name = substituted(manufacturer.field(0));
     std::optional<Decoration> best;
-    std::string bestText;
+    std::string bestText, decorationText;
     for (std::size_t index = 1; index < manufacturer.fieldCount(); ++index) {
-        const std::string& decorationText = substituted(manufacturer.field(index));
+        substitute(manufacturer.field(index), decorationText);
         const auto decoration = parseDecoration(decorationText);
         if (decoration && applies(*decoration, target) && (!best || best->order() < decoration->order())) {
             best = decoration;
             bestText = decorationText;
-            best->architecture = {};  // it pointed into the substitution, reused
+            best->architecture = {};  // it pointed into decorationText, reused
         }
     }
     if (best)
@@ -321,8 +327,8 @@ std::size_t InfReader::install(const std::string& name)
             result.featureScore = featureScore(substituted(line.field(0))).value_or(0xFF);
         } else if (text::equalAsciiFolded(line.key, "excludeid")) {
             for (std::size_t index = 0; index < line.fieldCount(); ++index)
-                if (!substituted(line.field(index)).empty())
-                    result.excludeIds.push_back(substitution);
+                if (std::string id = substituted(line.field(index)); !id.empty())
+                    result.excludeIds.push_back(std::move(id));
         } else if (text::equalAsciiFolded(line.key, "driverver") && !result.hasDriverVersion) {
             const std::string date = substituted(line.field(0));
             result.driver = parseDriverVersion(date, substituted(line.field(1)));
@@ -340,12 +346,12 @@ void InfReader::readModels(const std::string& section, const DriverVersion& pack
     forEachEntry(section, entry, [&](const inf::Entry& line) {
         if (!line.hasKey || line.fieldCount() < 2)
             return;
-        description = substituted(line.key);
-        installName = substituted(line.field(0));
+        substitute(line.key, description);
+        substitute(line.field(0), installName);
         ids.resize(line.fieldCount() - 1);
         bool anyId = false;
         for (std::size_t index = 1; index < line.fieldCount(); ++index) {
-            ids[index - 1] = substituted(line.field(index));
+            substitute(line.field(index), ids[index - 1]);
             anyId = anyId || !ids[index - 1].empty();
         }
         if (!anyId)
@@ -445,17 +451,16 @@ void InfReader::readSourceDisks(InfPackageFiles& files)
         forEachEntry(section, entry, [&](const inf::Entry& line) {
             if (!line.hasKey)
                 return;
-            // One at a time: each substitution reuses the reader's buffer.
             std::string disk = substituted(line.key);
             disks.emplace_back(std::move(disk), substituted(line.field(3)));
         });
     std::unordered_set<std::string, text::KeyedHasher> named;  // the files' names, lowered: the decorated entry wins
     for (const std::string& section : {"SourceDisksFiles" + decorated, std::string("SourceDisksFiles")})
         forEachEntry(section, entry, [&](const inf::Entry& line) {
-            if (!line.hasKey || substituted(line.key).empty())
+            if (!line.hasKey)
                 return;
-            std::string name = substitution;
-            if (!named.insert(text::asciiLowered(name)).second)
+            std::string name = substituted(line.key);
+            if (name.empty() || !named.insert(text::asciiLowered(name)).second)
                 return;
             const std::string disk = substituted(line.field(0));
             const auto found = std::find_if(disks.begin(), disks.end(),

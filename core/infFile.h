@@ -144,8 +144,11 @@ private:
     // Calls `each` for every entry of the sections named `name`.
     template <typename Each>
     void forEachEntry(std::string_view name, inf::Entry& entry, Each each);
-    // Substituted, counted against the budget.
-    const std::string& substituted(std::string_view field);
+    // `field` substituted into `into`, whose room is reused; counted against
+    // the budget (OverBudget thrown past it).
+    void substitute(std::string_view field, std::string& into);
+    // The same, made into a string of the caller's.
+    std::string substituted(std::string_view field);
     void loadStrings();
     bool readVersion(InfPackage& package);
     std::optional<std::string> modelsSection(const inf::Entry& manufacturer);
@@ -163,7 +166,7 @@ private:
     std::vector<std::pair<std::uint64_t, std::uint32_t>> sectionIndex;  // name hash and position, sorted
     inf::Entry entry, installEntry;
     inf::StringTable strings;
-    std::string substitution, provider, infClass, catalogFile, description, installName;
+    std::string provider, infClass, catalogFile, description, installName;
     std::vector<std::string> ids;
     // Of the file being read: what its install sections say, and the
     // models sections read, each once; what its substitutions may make, and made.

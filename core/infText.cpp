@@ -264,72 +264,79 @@ std::string& startField(std::vector<std::string>& fields, std::size_t index)
 
 }
 
+// The field of an entry being read: its text so far, where the text ends
+// without the blanks it ends in, whether blanks are still passed over before
+// it, and whether an '=' may still end the key.
+struct EntryReader::Field {
+    std::string* text;
+    std::size_t significant = 0;
+    bool skippingBlanks = true;
+    bool keyPossible = true;
+
+    void finish() { finishField(*text, significant); }
+    // The next field is read into `next`: this one finished first, as making
+    // room for the next may move it.
+    void startIn(std::string& next)
+    {
+        text = &next;
+        significant = 0;
+        skippingBlanks = true;
+        keyPossible = false;
+    }
+};
+
 void EntryReader::readEntry(Entry& entry)
 {
     entry.hasKey = false;
     entry.key.clear();
     entry.count = 0;
-    std::string* field = &startField(entry.fields, 0);
-    std::size_t significant = 0;  // the field without the blanks it ends in
-    bool skippingBlanks = true, keyPossible = true;
-    const auto nextField = [&]() {
-        finishField(*field, significant);
-        field = &startField(entry.fields, ++entry.count);
-        significant = 0;
-        skippingBlanks = true;
-        keyPossible = false;
-    };
-    while (position < text.size()) {
+    Field field{&startField(entry.fields, 0)};
+    while (position < text.size() && text[position] != '\n') {
         const char c = text[position];
-        if (c == '\n') {
+        if (c == ',') {
             ++position;
-            break;
-        }
-        if (isBlank(c)) {
-            if (!skippingBlanks)
-                appendText(*field, c == '\t' ? " " : std::string_view(&c, 1));
+            field.finish();
+            field.startIn(startField(entry.fields, ++entry.count));
+        } else if (c == '=' && field.keyPossible) {
             ++position;
-            continue;
+            field.finish();
+            entry.key.swap(*field.text);
+            entry.hasKey = true;
+            field.text->clear();
+            field.startIn(*field.text);  // the first field, read anew after the key
+        } else {
+            readPiece(field);
         }
-        if (c == ',' || (c == '=' && keyPossible)) {
-            ++position;
-            if (c == '=') {
-                finishField(*field, significant);
-                entry.key.swap(*field);
-                entry.hasKey = true;
-                field->clear();
-                significant = 0;
-                skippingBlanks = true;
-                keyPossible = false;
-            } else {
-                nextField();
-            }
-            continue;
-        }
-        if (c == ';') {  // also after an odd percent sign, as Windows reads it (the documentation says otherwise)
-            skipComment();
-            continue;
-        }
-        if (c == '"') {
-            readQuoted(*field);
-            significant = field->size();
-            skippingBlanks = false;
-            continue;
-        }
-        if (c == '\\') {
-            skippingBlanks = continues(*field, significant);
-            continue;
-        }
+    }
+    position = std::min(position + 1, text.size());  // past the line feed
+    field.finish();
+    ++entry.count;
+}
+
+void EntryReader::readPiece(Field& field)
+{
+    const char c = text[position];
+    if (isBlank(c)) {
+        if (!field.skippingBlanks)
+            appendText(*field.text, c == '\t' ? " " : std::string_view(&c, 1));
+        ++position;
+    } else if (c == ';') {  // also after an odd percent sign, as Windows reads it (the documentation says otherwise)
+        skipComment();
+    } else if (c == '"') {
+        readQuoted(*field.text);
+        field.significant = field.text->size();
+        field.skippingBlanks = false;
+    } else if (c == '\\') {
+        field.skippingBlanks = continues(*field.text, field.significant);
+    } else {
         std::size_t end = position + 1;
         while (end < text.size() && !special[static_cast<unsigned char>(text[end])])
             ++end;
-        appendText(*field, text.substr(position, end - position));
-        significant = field->size();
-        skippingBlanks = false;
+        appendText(*field.text, text.substr(position, end - position));
+        field.significant = field.text->size();
+        field.skippingBlanks = false;
         position = end;
     }
-    finishField(*field, significant);
-    ++entry.count;
 }
 
 void EntryReader::readQuoted(std::string& field)

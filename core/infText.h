@@ -92,7 +92,11 @@ public:
     bool next(Entry& entry);
 
 private:
+    struct Field;  // the field being read
     void readEntry(Entry& entry);
+    // From `position`, within a field: blanks, a comment, quoted text, a
+    // backslash or a run of plain text.
+    void readPiece(Field& field);
     void readQuoted(std::string& field);
     // At a backslash: true when it continues the line (the position is then
     // on the next line), false when it is text (appended to `field`).

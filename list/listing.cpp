@@ -25,9 +25,7 @@ void Listing::write(const std::string& text) const
 
 void failToWrite(const std::string& reason)
 {
-    flException failure(__FILE__, __LINE__, ("Failed to write standard output: " + reason).c_str());
-    failure.userFacing = true;  // the standard-error line says it
-    throw failure;
+    fail(__FILE__, __LINE__, "Failed to write standard output: " + reason);  // the standard-error line says it
 }
 
 std::unique_ptr<Listing> Listing::create(const Settings& settings, std::FILE* out)

@@ -3,6 +3,8 @@
 // the open, and the log is never written through a link.
 #include "files.h"
 
+#include "descriptor_posix.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -24,30 +26,15 @@ platform::OpenedFile refusal(int reason)
     return refused;
 }
 
-class Descriptor {
-public:
-    explicit Descriptor(int descriptor) : descriptor(descriptor) {}
-    ~Descriptor()
-    {
-        if (descriptor >= 0)
-            close(descriptor);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
+using platform::Descriptor;
 
-    int get() const { return descriptor; }
-    int release() { return std::exchange(descriptor, -1); }
-
-    // A regular file with no other name: not a hard link someone else made.
-    bool isLoneRegularFile() const
-    {
-        struct stat status;
-        return descriptor >= 0 && fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode) && status.st_nlink == 1;
-    }
-
-private:
-    int descriptor;
-};
+// A regular file with no other name: not a hard link someone else made.
+bool isLoneRegularFile(const Descriptor& descriptor)
+{
+    struct stat status;
+    return descriptor.valid() && fstat(descriptor.get(), &status) == 0 && S_ISREG(status.st_mode) &&
+           status.st_nlink == 1;
+}
 
 // A regular file `name` of the directory `directory` (AT_FDCWD: of the
 // working directory, or a path), looked at before it is opened, so that no
@@ -109,7 +96,7 @@ bool appendLine(const char* name, const std::string& line, std::string* writeFai
     // refused below with everything else that is no file.
     const Descriptor log(open(name, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
                               0644));
-    if (!log.isLoneRegularFile())
+    if (!isLoneRegularFile(log))
         return false;
     const std::string text = line + '\n';
     const ssize_t written = write(log.get(), text.data(), text.size());
@@ -147,13 +134,11 @@ Listing OpenDirectory::list(std::vector<DirectoryEntry>& entries) const
 {
     entries.clear();
     // The stream takes a descriptor of its own, from the start of the directory.
-    const int own = handle ? dup(handle->descriptor.get()) : -1;
-    const std::unique_ptr<DIR, int (*)(DIR*)> directory(own >= 0 ? fdopendir(own) : nullptr, closedir);
-    if (!directory) {
-        if (own >= 0)
-            close(own);
+    Descriptor own(handle ? dup(handle->descriptor.get()) : -1);
+    const std::unique_ptr<DIR, int (*)(DIR*)> directory(own.valid() ? fdopendir(own.get()) : nullptr, closedir);
+    if (!directory)
         return Listing::unreadable;
-    }
+    own.release();  // the stream closes it
     rewinddir(directory.get());
     errno = 0;
     while (const dirent* found = readdir(directory.get())) {

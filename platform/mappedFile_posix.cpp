@@ -7,6 +7,8 @@
 // (as it learns from the file's times that it was written meanwhile).
 #include "mappedFile.h"
 
+#include "descriptor_posix.h"
+
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -84,7 +86,7 @@ bool sameContents(const struct stat& before, const struct stat& after)
 // A mapping's region for the handler, and the file's state once mapped.
 struct MappedFile::Watch {
     Region* region = nullptr;
-    int descriptor = -1;  // a copy of the file's own: its times are looked at again later
+    platform::Descriptor descriptor;  // a copy of the file's own: its times are looked at again later
     struct stat taken {};
 
     ~Watch()
@@ -94,8 +96,6 @@ struct MappedFile::Watch {
             region->size = 0;
             region->shrunk = false;
         }
-        if (descriptor >= 0)
-            close(descriptor);
     }
 };
 
@@ -124,8 +124,8 @@ bool MappedFile::map(std::FILE* file, Pages pages, std::uint64_t limit)
             break;
         }
     }
-    newWatch->descriptor = dup(descriptor);
-    if (!newWatch->region || newWatch->descriptor < 0)
+    newWatch->descriptor.reset(dup(descriptor));
+    if (!newWatch->region || !newWatch->descriptor.valid())
         return false;
     installHandler();
     void* address = mmap(nullptr, size, PROT_READ, flags, descriptor, 0);
@@ -153,5 +153,5 @@ bool MappedFile::intact() const
     if (!watch)
         return true;  // read into memory: it cannot change
     struct stat now;
-    return !watch->region->shrunk && fstat(watch->descriptor, &now) == 0 && sameContents(watch->taken, now);
+    return !watch->region->shrunk && fstat(watch->descriptor.get(), &now) == 0 && sameContents(watch->taken, now);
 }

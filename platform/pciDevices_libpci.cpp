@@ -476,11 +476,8 @@ std::unique_ptr<DeviceSource> lspciDumpDevices(const platform::OpenedFile& file,
     LibpciDevices dump(LibpciDevices::Options(), access(opened.c_str(), R_OK) == 0 ? opened : path);
     DeviceRecords records;
     if (!dump.tryRead(records)) {
-        flException failure(__FILE__, __LINE__,
-                            ("Failed to read " + path + " as an lspci dump" +
-                             (dump.lastError().empty() ? "" : ": " + dump.lastError())).c_str());
-        failure.userFacing = true;
-        throw failure;
+        const std::string why = dump.lastError().empty() ? "" : ": " + dump.lastError();
+        fail(__FILE__, __LINE__, "Failed to read " + path + " as an lspci dump" + why);
     }
     return std::make_unique<RecordedDevices>(std::move(records));
 }

@@ -2,6 +2,8 @@
 // The atomic replace of a file on POSIX systems: rename over the old one.
 #include "files.h"
 
+#include "descriptor_posix.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,6 +38,22 @@ mode_t modeFor(const std::string& path)
     const mode_t mask = umask(0);  // the one way to read it; put back at once
     umask(mask);
     return 0666 & ~mask;
+}
+
+// Writes all of `contents`, then puts it on the disk and closes the file:
+// a full disk may show only there. False, with errno set, when a step fails.
+bool writeWholeAndClose(platform::Descriptor& descriptor, const std::string& contents)
+{
+    std::size_t written = 0;
+    while (written < contents.size()) {
+        const ssize_t got = write(descriptor.get(), contents.data() + written, contents.size() - written);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        written += static_cast<std::size_t>(got);
+    }
+    return fsync(descriptor.get()) == 0 && descriptor.close();
 }
 
 }
@@ -74,32 +92,14 @@ bool replaceFile(const std::string& path, const std::string& contents, std::stri
     // A short name of its own in the same directory: one derived from the
     // output's would not fit beside a name near the 255-byte limit.
     std::string temporary = directoryOf(path) + "corvane-update.XXXXXX";
-    const int descriptor = mkstemp(temporary.data());
-    if (descriptor < 0) {
+    platform::Descriptor descriptor(mkstemp(temporary.data()));
+    if (!descriptor.valid()) {
         error = "cannot create a file beside " + path + ": " + std::strerror(errno);
         return false;
     }
-    if (fchmod(descriptor, modeFor(path)) != 0) {
+    if (fchmod(descriptor.get(), modeFor(path)) != 0 || !writeWholeAndClose(descriptor, contents)) {
         error = "cannot write " + path + ": " + std::strerror(errno);
-        close(descriptor);
-        unlink(temporary.c_str());
-        return false;
-    }
-    std::size_t written = 0;
-    while (written < contents.size()) {
-        const ssize_t got = write(descriptor, contents.data() + written, contents.size() - written);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0) {
-            error = "cannot write " + path + ": " + std::strerror(errno);
-            close(descriptor);
-            unlink(temporary.c_str());
-            return false;
-        }
-        written += static_cast<std::size_t>(got);
-    }
-    if (fsync(descriptor) != 0 || close(descriptor) != 0) {
-        error = "cannot write " + path + ": " + std::strerror(errno);
+        descriptor.reset();
         unlink(temporary.c_str());
         return false;
     }

@@ -49,6 +49,20 @@ TEST(flException, FileIsRelativeToTheProjectRoot)
     EXPECT_STREQ(flException(__FILE__, __LINE__, "").file, "tests/flException_test.cpp");
 }
 
+TEST(flException, FailRaisesWhatTheUserGaveAsTheFault)
+{
+    try {
+        fail("core/somewhere.cpp", 7, "The folder x does not exist");
+        FAIL() << "fail returned";
+    } catch (const flException& raised) {
+        EXPECT_STREQ(raised.file, "core/somewhere.cpp");
+        EXPECT_EQ(raised.line, 7);
+        EXPECT_EQ(raised.message, "The folder x does not exist");
+        EXPECT_TRUE(raised.userFacing);
+        EXPECT_FALSE(raised.memoryRanOut);
+    }
+}
+
 // Whether `text` is `before`, a decimal number, then `after`.
 bool hasNumberBetween(const std::string& text, const std::string& before, const std::string& after)
 {

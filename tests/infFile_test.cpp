@@ -346,6 +346,10 @@ INSTANTIATE_TEST_SUITE_P(InfFile, PackageFiles, testing::Values(
                      "\ns.sys||lib|1\n"},
     // A disk no entry names: said so, for the caller to refuse or look beside the INF.
     PackageFilesCase{"UnnamedDisk", withVersion("[SourceDisksFiles]\r\nlost.sys=7\r\n"), "\nlost.sys|||0\n"},
+    // No key, or a name that substitutes to nothing: no file.
+    PackageFilesCase{"NamelessEntriesSkipped",
+                     withVersion("[Strings]\r\nNone=\"\"\r\n[SourceDisksFiles]\r\nbare\r\n%None%=1\r\nz.sys=1\r\n"),
+                     "\nz.sys|||0\n"},
     PackageFilesCase{"HostilePathsAsWritten",
                      withVersion("[SourceDisksNames]\r\n1=d,,,..\\..\r\n[SourceDisksFiles]\r\n..\\up.sys=1,C:\\x\r\n"),
                      "\n..\\up.sys|..\\..|C:\\x|1\n"}));

@@ -76,7 +76,27 @@ INSTANTIATE_TEST_SUITE_P(InfText, Entries, testing::Values(
     EntryCase{"bar=aaa\0bbb \0"s, "bar", {"aaa bbb"}},
     EntryCase{"\0a\0=\0b\0, \"\0c\0\""s, "a", {"b", " c "}},
     // The text ends at a Ctrl-Z.
-    EntryCase{"ab=c\x1a" "d", "ab", {"c"}}));
+    EntryCase{"ab=c\x1a" "d", "ab", {"c"}},
+    // After a comma an '=' is text; more fields than an entry had room for.
+    EntryCase{"a, b = c", nullptr, {"a", "b = c"}},
+    EntryCase{"k = \"1\",2 ,3\t,4,5,6,7,8,9,10,11,12,13,14,15,16,17", "k",
+              {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "13", "14", "15", "16", "17"}}));
+
+// One reader's entries in turn: each has its own key and fields, none of the last one's.
+TEST(InfText, EntriesOneAfterAnotherKeepNothingOfTheLast)
+{
+    const std::string text = "a = 1,2,3,4,5,6,7,8,9\nb\n\"c\"=,x\n = y\n";
+    inf::EntryReader reader(text, 0, text.size());
+    inf::Entry entry;
+    std::vector<std::string> said;
+    while (reader.next(entry)) {
+        std::string line = entry.hasKey ? entry.key + "=" : "";
+        for (std::size_t index = 0; index < entry.fieldCount(); ++index)
+            line += (index ? "," : "") + std::string(entry.field(index));
+        said.push_back(line);
+    }
+    EXPECT_EQ(said, (std::vector<std::string>{"a=1,2,3,4,5,6,7,8,9", "b", "c=,x", "=y"}));
+}
 
 TEST(InfText, FieldsAreCutAtWindowsLimit)
 {
