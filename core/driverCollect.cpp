@@ -31,9 +31,7 @@ const std::string stagingName = ".corvane-partial";
 
 [[noreturn]] void failToWrite(const std::string& folder, const std::string& reason)
 {
-    flException failure(__FILE__, __LINE__, ("Failed to write into " + folder + ": " + reason).c_str());
-    failure.userFacing = true;
-    throw failure;
+    fail(__FILE__, __LINE__, "Failed to write into " + folder + ": " + reason);
 }
 
 bool isDosDeviceStem(std::string_view part)

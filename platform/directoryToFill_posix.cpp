@@ -3,6 +3,7 @@
 // O_EXCL | O_NOFOLLOW, renames with RENAME_NOREPLACE where the file system
 // takes it.
 #include "directoryToFill.h"
+#include "descriptor_posix.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -49,12 +50,7 @@ bool isEmptyDirectory(int descriptor, std::string& error)
 
 struct NewFile::Handle {
     explicit Handle(int descriptor) : descriptor(descriptor) {}
-    ~Handle()
-    {
-        if (descriptor >= 0)
-            ::close(descriptor);
-    }
-    int descriptor;
+    Descriptor descriptor;
 };
 
 NewFile::NewFile() = default;
@@ -65,7 +61,7 @@ NewFile& NewFile::operator=(NewFile&&) noexcept = default;
 bool NewFile::write(std::string_view bytes, std::string& error)
 {
     while (handle && !bytes.empty()) {
-        const ssize_t written = ::write(handle->descriptor, bytes.data(), bytes.size());
+        const ssize_t written = ::write(handle->descriptor.get(), bytes.data(), bytes.size());
         if (written < 0 && errno == EINTR)
             continue;
         if (written <= 0) {
@@ -81,19 +77,16 @@ bool NewFile::close(std::string& error)
 {
     if (!handle)
         return false;
-    const int descriptor = std::exchange(handle->descriptor, -1);
+    const bool closed = handle->descriptor.close();
     handle.reset();
-    if (::close(descriptor) != 0) {
+    if (!closed)
         error = reasonOf(errno);
-        return false;
-    }
-    return true;
+    return closed;
 }
 
 struct DirectoryToFill::Handle {
     explicit Handle(int descriptor) : descriptor(descriptor) {}
-    ~Handle() { close(descriptor); }
-    int descriptor;
+    Descriptor descriptor;
 };
 
 DirectoryToFill::DirectoryToFill() = default;
@@ -120,7 +113,7 @@ bool DirectoryToFill::open(const std::string& path, DirectoryToFill& opened, std
         return false;
     }
     auto handle = std::make_unique<Handle>(descriptor);
-    if (!made && !isEmptyDirectory(descriptor, error))
+    if (!made && !isEmptyDirectory(handle->descriptor.get(), error))
         return false;
     opened.handle = std::move(handle);
     return true;
@@ -128,7 +121,7 @@ bool DirectoryToFill::open(const std::string& path, DirectoryToFill& opened, std
 
 bool DirectoryToFill::makeDirectory(const std::string& path, std::string& error) const
 {
-    if (mkdirat(handle->descriptor, path.c_str(), 0777) == 0)
+    if (mkdirat(handle->descriptor.get(), path.c_str(), 0777) == 0)
         return true;
     error = reasonOf(errno);
     return false;
@@ -137,7 +130,7 @@ bool DirectoryToFill::makeDirectory(const std::string& path, std::string& error)
 bool DirectoryToFill::makeFile(const std::string& path, NewFile& file, std::string& error) const
 {
     const int descriptor =
-        openat(handle->descriptor, path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        openat(handle->descriptor.get(), path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (descriptor < 0) {
         error = reasonOf(errno);
         return false;
@@ -148,7 +141,7 @@ bool DirectoryToFill::makeFile(const std::string& path, NewFile& file, std::stri
 
 bool DirectoryToFill::rename(const std::string& from, const std::string& to, std::string& error) const
 {
-    const int at = handle->descriptor;
+    const int at = handle->descriptor.get();
     if (renameat2(at, from.c_str(), at, to.c_str(), RENAME_NOREPLACE) == 0)
         return true;
     if (errno == EINVAL || errno == ENOSYS) {  // a file system without it: nothing else writes here
@@ -166,13 +159,13 @@ bool DirectoryToFill::rename(const std::string& from, const std::string& to, std
 
 bool DirectoryToFill::remove(const std::string& path, bool directory) const
 {
-    return unlinkat(handle->descriptor, path.c_str(), directory ? AT_REMOVEDIR : 0) == 0;
+    return unlinkat(handle->descriptor.get(), path.c_str(), directory ? AT_REMOVEDIR : 0) == 0;
 }
 
 bool DirectoryToFill::exists(const std::string& path) const
 {
     struct stat status;
-    return fstatat(handle->descriptor, path.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
+    return fstatat(handle->descriptor.get(), path.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 }
