@@ -74,22 +74,38 @@ std::string rankText(std::uint32_t rank)
     return text;
 }
 
-std::string fitLine(const DriverFit& fit, bool best, const std::string& versusInstalled)
+std::string fitSummary(const DriverFit& fit)
 {
-    std::string line = best ? "Best: " + fit.model : fit.model;
+    std::string summary = fit.model;
     for (const std::string* fact : {&fit.driverVersion, &fit.driverDate})
         if (!fact->empty())
-            line += ", " + *fact;
-    line += fit.signedPackage ? ", signed" : ", unsigned";
+            summary += ", " + *fact;
+    return summary + (fit.signedPackage ? ", signed" : ", unsigned");
+}
+
+std::string fitLine(const DriverFit& fit, bool best, FitStanding standing)
+{
+    std::string line = (best ? "Best: " : "") + fitSummary(fit);
+    const std::string versusInstalled = fitStandingWords(standing);
     if (!versusInstalled.empty())
         line += ", " + versusInstalled;
     return line + " \u2014 " + fit.inf;
 }
 
-std::string rankWords(const DriverFit& fit)
+std::vector<std::string> fitDetails(const DriverFit& fit)
 {
-    const std::uint32_t signature = fit.rank >> 24, feature = fit.rank >> 16 & 0xFF;
-    const std::uint32_t match = fit.rank >> 12 & 0xF, position = fit.rank & 0xFFF;
+    std::vector<std::string> lines;
+    if (!fit.provider.empty())
+        lines.push_back("Provider: " + fit.provider);
+    lines.push_back("Rank " + rankText(fit.rank) + ": " + rankWords(fit.rank));
+    lines.push_back("Matched: " + fit.matchedId);
+    return lines;
+}
+
+std::string rankWords(std::uint32_t rank)
+{
+    const std::uint32_t signature = rank >> 24, feature = rank >> 16 & 0xFF;
+    const std::uint32_t match = rank >> 12 & 0xF, position = rank & 0xFFF;
     std::string words = signature == 0 ? "signed" : "unsigned";
     words += feature == 0xFF ? ", no feature score" : ", feature score " + rankText(feature).substr(6);
     const std::string deviceId = (match < 2 ? "hardware ID " : "compatible ID ") +
@@ -147,17 +163,14 @@ DeviceOutline outlineOf(const DeviceRecord& device)
     add(2, entry.text2);
     if (device.fits) {
         add(1, "Drivers that fit");
-        const auto compared = compareWithInstalled(device);
         if (const auto comparison = comparisonLine(device))
             add(2, *comparison);
-        for (const DriverFit& fit : *device.fits) {
-            const auto index = static_cast<std::size_t>(&fit - device.fits->data());
-            add(2, fitLine(fit, index == 0, fitStandingWords(fitStanding(device, compared, index))));
-            // What tells it from the others, opened below it.
-            if (!fit.provider.empty())
-                add(3, "Provider: " + fit.provider);
-            add(3, "Rank " + rankText(fit.rank) + ": " + rankWords(fit));
-            add(3, "Matched: " + fit.matchedId);
+        const std::vector<FitStanding> standings = fitStandings(device);
+        for (std::size_t at = 0; at < device.fits->size(); ++at) {
+            const DriverFit& fit = (*device.fits)[at];
+            add(2, fitLine(fit, at == 0, standings[at]));
+            for (const std::string& detail : fitDetails(fit))  // opened below it
+                add(3, detail);
         }
         if (device.fits->empty())
             add(2, device.infFilesSearched ? "None of the folder's drivers fits" : "The folder holds no INF files");

@@ -49,18 +49,25 @@ std::optional<std::string> driverLine(const DeviceRecord& device);
 
 DeviceMark markOf(const DeviceRecord& device);
 
-// A driver that fits, as its line says it: what decides first, so that the
+// A driver that fits, by what decides between fits: "Red Hat VirtIO
+// Ethernet Adapter, 100.101.104.28600, 2026-07-22, signed".
+std::string fitSummary(const DriverFit& fit);
+
+// A driver that fits, as its line says it: its summary first, so that the
 // window shows it without scrolling sideways, then the INF below the folder:
 // "Best: Red Hat VirtIO Ethernet Adapter, 100.101.104.28600, 2026-07-22,
 // signed — NetKVM/netkvm.inf" (the best, the first fit, says so), and
 // after "signed" what it is against the installed driver where that is
-// known ("newer than installed", "installed": fitStandingWords). Its
-// provider, rank and matched ID are lines below it.
-std::string fitLine(const DriverFit& fit, bool best, const std::string& versusInstalled = std::string());
+// known ("newer than installed", "installed": fitStandingWords).
+std::string fitLine(const DriverFit& fit, bool best, FitStanding standing = FitStanding::none);
 
-// What a fit's rank (Windows' 0xSSGGTHHH) says, in words: "signed, no
-// feature score, the device's compatible ID 2 matched the INF's hardware ID".
-std::string rankWords(const DriverFit& fit);
+// What tells a fit from the others, a line each below its line: "Provider:
+// ...", where it names one, "Rank 00ff0000: " and its rankWords, "Matched: ...".
+std::vector<std::string> fitDetails(const DriverFit& fit);
+
+// What a rank (Windows' 0xSSGGTHHH) says, in words: "signed, no feature
+// score, the device's compatible ID 2 matched the INF's hardware ID".
+std::string rankWords(std::uint32_t rank);
 
 // The rank as eight small hexadecimal digits, as the forms for scripts give it.
 std::string rankText(std::uint32_t rank);

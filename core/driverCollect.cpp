@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <array>
 #include <functional>
+#include <map>
 #include <optional>
 #include <set>
 #include <unordered_map>
@@ -158,8 +159,7 @@ public:
     bool copy(const Parts& parts, const std::function<bool(const std::function<void(std::string_view)>&)>& source,
               std::uint64_t& bytes)
     {
-        makeDirectories(parts);
-        const std::string path = stagingName + '/' + joined(parts);
+        const std::string path = makeDirectories(parts) + '/' + parts.back();
         std::string error;
         platform::NewFile file;
         if (!into.makeFile(path, file, error))
@@ -184,24 +184,29 @@ public:
     }
 
 private:
-    void makeDirectories(const Parts& parts)
+    // The folders of a file's path, made where they are not yet: one for
+    // names that differ in case alone (two on Linux, one on Windows), as it
+    // was first spelt. Its path as made.
+    std::string makeDirectories(const Parts& parts)
     {
-        std::string path = stagingName;
+        std::string path = stagingName, lowered;
         for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
-            path += '/' + parts[i];
+            lowered += '/' + text::asciiLowered(parts[i]);
+            const auto [spelt, isNew] = directories.emplace(lowered, path + '/' + parts[i]);
+            path = spelt->second;
             std::string error;
-            if (directories.insert(text::asciiLowered(path)).second) {
-                if (!into.makeDirectory(path, error))
-                    failToWrite(collection, error);
+            if (isNew && !into.makeDirectory(path, error))
+                failToWrite(collection, error);
+            if (isNew)
                 made.emplace_back(path, true);
-            }
         }
+        return path;
     }
 
     const platform::DirectoryToFill& into;
     std::string collection;
     std::vector<std::pair<std::string, bool>> made;  // paths, and whether each is a directory
-    std::set<std::string> directories;
+    std::map<std::string, std::string> directories;  // lowered, as made
     bool moved = false;
 };
 
@@ -611,8 +616,8 @@ std::string collectionName(std::string_view folder)
 std::string readmeText(const Collection& collection, const CollectionFor& what)
 {
     const std::string at = "X:\\" + collectionName(what.folder);
-    std::string text = "Drivers for " + what.machine + " (" + what.windows + "), copied by Corvane: each package in a\n"
-                       "folder of its own.\n\n"
+    std::string text = "Drivers for " + what.machine + ", for " + what.windows + ", copied by Corvane: each\n"
+                       "package in a folder of its own.\n\n"
                        "To install them on that Windows, in a command prompt run as administrator:\n"
                        "    pnputil /add-driver " + at + "\\*.inf /subdirs /install\n"
                        "To add them to a Windows that does not start (its drive C: here), from\n"
@@ -714,12 +719,16 @@ Collection collectDrivers(const std::vector<PackageToCollect>& packages, const p
     return collection;
 }
 
-std::string collectionReport(const Collection& collection, const std::string& folder)
+std::string collectionReport(const Collection& collection, const std::string& folder, std::size_t mostPackages)
 {
     std::string lines;
-    for (const CollectedPackage& package : collection.packages)
+    for (std::size_t i = 0; i < collection.packages.size() && i < mostPackages; ++i) {
+        const CollectedPackage& package = collection.packages[i];
         lines += (package.problem.empty() ? "Copied " + package.folder + ": " + fitLine(package.fit, false)
                                           : "Not copied: " + package.fit.inf + ": " + package.problem) +
                  "\n";
+    }
+    if (collection.packages.size() > mostPackages)
+        lines += "... and " + std::to_string(collection.packages.size() - mostPackages) + " more: README.txt names them\n";
     return text::visibleLines(lines + summaryOf(collection, folder));
 }

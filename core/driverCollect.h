@@ -24,6 +24,7 @@
 #include "driverFit.h"
 #include "windowsTarget.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -71,7 +72,9 @@ Collection collectDrivers(const std::vector<PackageToCollect>& packages, const p
 // What was collected, a line a package ("Copied netkvm: ...", "Not copied:
 // ...: why"), then the one that sums it up: "2 driver packages for 3
 // devices copied into DIR; 1 not copied (README.txt says why)". Shown as
-// visibleText.h says.
-std::string collectionReport(const Collection& collection, const std::string& folder);
+// visibleText.h says. Past `mostPackages` packages (a box holds so many
+// lines) one line says how many more the README names.
+std::string collectionReport(const Collection& collection, const std::string& folder,
+                             std::size_t mostPackages = SIZE_MAX);
 
 #endif

@@ -27,6 +27,12 @@ struct DriverFit {
     std::vector<std::string> archives = {};
 };
 
+// What a fit is against the device's installed driver (installedDriver.h):
+// the installed one itself, one Windows would choose over it that is newer,
+// one it would choose for its rank alone; none for a fit it would not choose
+// over it, or when there is nothing to compare.
+enum class FitStanding { none, installed, newer, betterMatch };
+
 // The drivers that fit a device, the best first, as many as are listed
 // (maxListedFits), and how many more fit.
 struct DriverFits {

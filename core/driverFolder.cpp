@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// The folders given, the index their files make and the fits found in it;
-// the walk of folders and archives is in driverFolderWalk.cpp.
+// The folders given, their places and the index their files make, and the
+// fits found in it: the walk of folders and archives is in
+// driverFolderWalk.cpp, the ranking of the index's models in
+// driverFolderRanking.cpp.
 #include "driverFolder.h"
 
 #include "archiveReader.h"
+#include "driverFolderRanking.h"
 #include "driverFolderWork.h"
 #include "flException.h"
 #include "text.h"
@@ -20,8 +23,6 @@ using driverIndex::Package;
 
 namespace {
 
-constexpr std::uint8_t signedScore = 0x00;
-constexpr std::uint8_t unsignedScore = 0xFF;
 // Files over their budget named in the notice, per folder given; the others counted.
 constexpr std::size_t namedOverBudget = 10;
 
@@ -64,16 +65,6 @@ std::string skippedNotice(const std::string& folder, std::size_t count)
 std::string sizeText(std::uint64_t bytes)
 {
     return std::to_string(bytes >> 20) + " MiB";
-}
-
-std::uint32_t identifierScore(bool deviceHardwareId, std::size_t devicePosition, std::uint16_t infPosition)
-{
-    const auto position = static_cast<std::uint32_t>(std::min<std::size_t>(devicePosition, 0xFFF));
-    if (deviceHardwareId)
-        return (infPosition == 0 ? 0x0000 : 0x1000) + position;
-    if (infPosition == 0)
-        return 0x2000 + position;
-    return std::min<std::uint32_t>(0x3000 + position + 0x100u * (infPosition - 1u), 0x3FFF);
 }
 
 // The order of a folder's names: in small letters, then as written.
@@ -262,138 +253,31 @@ void DriverFolders::merge(std::vector<IndexedInf> files)
         file.index.store.reset();  // its memory now, not at the end
     }
     filesAt.clear();
-    sortIds();
-}
-
-void DriverFolders::sortIds()
-{
-    // Sorted once a folder is read rather than kept in a hash map as they
-    // come: a node a line costs more than the reading.
-    std::vector<IdEntry>& ids = index.ids;
-    const auto byHash = [](const IdEntry& a, const IdEntry& b) { return a.hash < b.hash; };
-    std::sort(ids.begin() + static_cast<std::ptrdiff_t>(sortedIds), ids.end(), byHash);
-    std::inplace_merge(ids.begin(), ids.begin() + static_cast<std::ptrdiff_t>(sortedIds), ids.end(), byHash);
-    sortedIds = ids.size();
-}
-
-bool DriverFolders::excludes(std::uint32_t list, const std::vector<std::string>& hardwareIds,
-                             const std::vector<std::string>& compatibleIds) const
-{
-    const auto [first, count] = index.excludeLists[list];
-    for (std::uint32_t at = first; at < first + count; ++at) {
-        const std::string_view excluded = index.textAt(index.excludeIds[at].offset, index.excludeIds[at].length);
-        const auto same = [&](const std::string& id) { return text::equalAsciiFolded(id, excluded); };
-        if (std::any_of(hardwareIds.begin(), hardwareIds.end(), same) ||
-            std::any_of(compatibleIds.begin(), compatibleIds.end(), same))
-            return true;
-    }
-    return false;
-}
-
-std::unordered_map<std::uint32_t, std::pair<std::uint32_t, std::uint32_t>>
-DriverFolders::bestScores(const std::vector<std::string>& hardwareIds, const std::vector<std::string>& compatibleIds) const
-{
-    std::unordered_map<std::uint32_t, std::pair<std::uint32_t, std::uint32_t>> best;
-    const std::vector<IdEntry>& ids = index.ids;
-    const auto match = [&](const std::vector<std::string>& deviceIds, bool hardware) {
-        for (std::size_t position = 0; position < deviceIds.size(); ++position) {
-            const std::string& id = deviceIds[position];
-            const std::uint64_t hash = text::keyedFoldedHash(id);
-            const auto first = std::lower_bound(ids.begin(), ids.end(), hash,
-                                                [](const IdEntry& entry, std::uint64_t value) { return entry.hash < value; });
-            for (auto same = first; same != ids.end() && same->hash == hash; ++same) {
-                if (!text::equalAsciiFolded(index.textAt(same->textOffset, same->textLength), id))
-                    continue;
-                const std::uint32_t score = identifierScore(hardware, position, same->position);
-                const auto at = static_cast<std::uint32_t>(same - ids.begin());
-                auto [found, added] = best.try_emplace(same->model, score, at);
-                if (!added && score < found->second.first)
-                    found->second = {score, at};
-            }
-        }
-    };
-    match(hardwareIds, true);
-    match(compatibleIds, false);
-    return best;
-}
-
-// Of the lines of one INF that name the device with one model's name (a
-// line for each of its IDs, or in each platform's section), the best: the
-// one driver Windows shows for them.
-bool DriverFolders::ranksBefore(const Ranked& a, const Ranked& b)
-{
-    if (a.rank != b.rank)
-        return a.rank < b.rank;
-    if (a.date != b.date)
-        return a.date > b.date;
-    if (a.version != b.version)
-        return a.version > b.version;
-    return a.model < b.model;
-}
-
-std::vector<DriverFolders::Ranked> DriverFolders::bestOfEachModel(std::vector<Ranked> ranked) const
-{
-    struct ModelOfPackage {
-        std::uint32_t package;
-        std::string_view name;
-        bool operator==(const ModelOfPackage& other) const { return package == other.package && name == other.name; }
-    };
-    struct Hash {
-        std::size_t operator()(const ModelOfPackage& key) const
-        {
-            return static_cast<std::size_t>(text::keyedHash(key.name) ^ (std::uint64_t{key.package} * 0x9E3779B97F4A7C15u));
-        }
-    };
-    std::unordered_map<ModelOfPackage, std::size_t, Hash> kept;  // its place in `best`
-    std::vector<Ranked> best;
-    for (Ranked& candidate : ranked) {
-        const Model& model = index.models[candidate.model];
-        const auto [found, added] = kept.try_emplace(
-            {model.package, index.textAt(model.descriptionOffset, model.descriptionLength)}, best.size());
-        if (added)
-            best.push_back(candidate);
-        else if (ranksBefore(candidate, best[found->second]))
-            best[found->second] = candidate;
-    }
-    return best;
+    index.sortIds();
 }
 
 DriverFits DriverFolders::fits(const std::vector<std::string>& hardwareIds,
                                const std::vector<std::string>& compatibleIds) const
 {
-    std::vector<Ranked> ranked;
-    std::unordered_map<std::uint32_t, bool> excludedBy;  // each install section's lists looked at once
-    for (const auto& [modelIndex, score] : bestScores(hardwareIds, compatibleIds)) {
-        const Model& model = index.models[modelIndex];
-        if (model.excludes != driverIndex::noExclusions) {
-            const auto [verdict, added] = excludedBy.try_emplace(model.excludes, false);
-            if (added)
-                verdict->second = excludes(model.excludes, hardwareIds, compatibleIds);
-            if (verdict->second)
-                continue;
-        }
-        const bool signedPackage = index.packages[model.package].signedPackage;
-        const std::uint32_t rank = std::uint32_t(signedPackage ? signedScore : unsignedScore) << 24 |
-                                   std::uint32_t(model.featureScore) << 16 | score.first;
-        ranked.push_back({rank, model.driver.date, model.driver.hasVersion ? model.driver.version : 0, modelIndex,
-                          score.second});
-    }
-    ranked = bestOfEachModel(std::move(ranked));
-    const std::size_t listed = std::min(ranked.size(), maxListedFits);
-    std::partial_sort(ranked.begin(), ranked.begin() + static_cast<std::ptrdiff_t>(listed), ranked.end(), ranksBefore);
+    const driverRanking::Ranking ranking = driverRanking::rankModels(index, hardwareIds, compatibleIds, maxListedFits);
     DriverFits result;
-    result.more = ranked.size() - listed;
-    for (std::size_t at = 0; at < listed; ++at) {
-        const Model& model = index.models[ranked[at].model];
-        const Package& package = index.packages[model.package];
-        const IdEntry& matched = index.ids[ranked[at].entry];
-        result.best.push_back({relativePath(package.place) + package.name, folders[places[package.place].folder].path,
-                               std::string(index.textAt(model.descriptionOffset, model.descriptionLength)),
-                               package.provider, package.infClass, model.driver.isoDate(), model.driver.versionText(),
-                               std::string(index.textAt(matched.textOffset, matched.textLength)), ranked[at].rank,
-                               package.signedPackage, archivesOf(package.place)});
-    }
+    result.more = ranking.more;
+    result.best.reserve(ranking.best.size());
+    for (const driverRanking::RankedModel& ranked : ranking.best)
+        result.best.push_back(fitOf(ranked));
     return result;
+}
+
+DriverFit DriverFolders::fitOf(const driverRanking::RankedModel& ranked) const
+{
+    const Model& model = index.models[ranked.model];
+    const Package& package = index.packages[model.package];
+    const IdEntry& matched = index.ids[ranked.entry];
+    return {relativePath(package.place) + package.name, folders[places[package.place].folder].path,
+            std::string(index.textAt(model.descriptionOffset, model.descriptionLength)), package.provider,
+            package.infClass, model.driver.isoDate(), model.driver.versionText(),
+            std::string(index.textAt(matched.textOffset, matched.textLength)), ranked.rank, package.signedPackage,
+            archivesOf(package.place)};
 }
 
 std::size_t DriverFolders::filesSkipped() const

@@ -36,7 +36,11 @@
 // and archives, each of those in that order too, an archive's entries as
 // if it were that folder unpacked.
 //
-// A fit's rank is 0xSSGGTHHH, the lowest the best:
+// Three parts do it: the walk of the folders (driverFolderWalk.cpp, with
+// the threads that read the files, driverFolderWork.h), the index of the
+// models their files hold (driverFolderIndex.h) and the ranking of those
+// that fit a device (driverFolderRanking.h). A fit's rank is 0xSSGGTHHH,
+// the lowest the best:
 // - THHH, how the IDs matched: the device's hardware ID i against the
 //   line's hardware ID 0x0000 + i, against a compatible ID of the line
 //   0x1000 + i; the device's compatible ID j against the line's hardware ID
@@ -74,6 +78,9 @@ class Reader;
 namespace driverIndex {
 class InfWork;
 struct IndexedInf;
+}
+namespace driverRanking {
+struct RankedModel;
 }
 
 constexpr std::size_t maxListedFits = 100;
@@ -149,15 +156,6 @@ private:
         bool signsPackages;    // in a driver store, or a Windows/INF folder itself
         bool archive;          // an archive: the fits in it name it
     };
-    // A fit found, before it is said: its rank and what breaks ties.
-    struct Ranked {
-        std::uint32_t rank, date;
-        std::uint64_t version;
-        std::uint32_t model, entry;
-    };
-    // Windows' order: the lower rank, then the newer date, then the higher version.
-    static bool ranksBefore(const Ranked& a, const Ranked& b);
-    std::vector<Ranked> bestOfEachModel(std::vector<Ranked> ranked) const;
     struct Level;
     using ArchivePlaces = std::unordered_map<std::string, std::uint32_t>;
 
@@ -190,19 +188,14 @@ private:
     void merge(std::vector<driverIndex::IndexedInf> files);
     bool walksBefore(const driverIndex::IndexedInf& a, const driverIndex::IndexedInf& b) const;
     bool catalogBeside(std::uint32_t place, const std::string& catalog) const;
-    void sortIds();
-    // Each model that names one of the IDs: its best identifier score, and the entry of `ids` that gave it.
-    std::unordered_map<std::uint32_t, std::pair<std::uint32_t, std::uint32_t>>
-    bestScores(const std::vector<std::string>& hardwareIds, const std::vector<std::string>& compatibleIds) const;
-    bool excludes(std::uint32_t list, const std::vector<std::string>& hardwareIds,
-                  const std::vector<std::string>& compatibleIds) const;
+    // A model ranked, and where its INF is.
+    DriverFit fitOf(const driverRanking::RankedModel& ranked) const;
 
     WindowsTarget windows;
     Reading reading;
     std::vector<Folder> folders;
     std::vector<Place> places;
-    driverIndex::IndexStore index;  // its ids by hash once a folder is read: looked up by halving
-    std::size_t sortedIds = 0;  // `index.ids` up to here are in the order of their hashes
+    driverIndex::IndexStore index;  // its ids sorted by hash once a folder is read
     std::unordered_set<std::uint64_t> contents;  // the content key of each INF's bytes read
     // While a folder is read: of each place that holds INFs, the names of
     // its files (in an archive only its catalogs, *.cat), sorted without

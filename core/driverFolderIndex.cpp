@@ -54,6 +54,15 @@ void IndexStore::append(const IndexStore& file)
     texts += file.texts;
 }
 
+void IndexStore::sortIds()
+{
+    const auto byHash = [](const IdEntry& a, const IdEntry& b) { return a.hash < b.hash; };
+    const auto sorted = ids.begin() + static_cast<std::ptrdiff_t>(sortedIds);
+    std::sort(sorted, ids.end(), byHash);
+    std::inplace_merge(ids.begin(), sorted, ids.end(), byHash);
+    sortedIds = ids.size();
+}
+
 FileIndex FileIndexer::index(std::string_view bytes, std::uint32_t place, const std::string& name)
 {
     FileIndex file;

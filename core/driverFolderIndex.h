@@ -59,6 +59,7 @@ struct IndexStore {
     std::vector<std::pair<std::uint32_t, std::uint32_t>> excludeLists{{0, 0}};  // first and count in `excludeIds`
     std::vector<TextRef> excludeIds;
     std::string texts;  // descriptions and IDs
+    std::size_t sortedIds = 0;  // `ids` up to here are in the order of their hashes
 
     std::string_view textAt(std::uint64_t offset, std::size_t length) const
     {
@@ -66,6 +67,11 @@ struct IndexStore {
     }
     // Appends another store's files after its own.
     void append(const IndexStore& file);
+    // Puts the IDs appended since last time in the order of their hashes,
+    // among the others, where a fit looks them up by halving. Sorted once a
+    // folder is read rather than kept in a hash map as they come: a node a
+    // line costs more than the reading.
+    void sortIds();
     // Room for these files' stores as well, so that appending them grows nothing twice.
     template <typename Files>
     void reserveFor(const Files& files)

@@ -213,12 +213,7 @@ std::string bestFitText(const DeviceRecord& device)
 {
     if (!device.fits || device.fits->empty())
         return "<span class=\"note\">None fits</span>";
-    const DriverFit& best = device.fits->front();
-    std::string text = best.model;
-    for (const std::string* fact : {&best.driverVersion, &best.driverDate})
-        if (!fact->empty())
-            text += ", " + *fact;
-    return shown(text + (best.signedPackage ? ", signed" : ", unsigned"));
+    return shown(fitSummary(device.fits->front()));
 }
 
 // A row of the devices' table: why it needs attention, its name (and place),

@@ -119,9 +119,7 @@ std::string rankLine(const DeviceRecord& device, const DriverComparison& compare
 {
     if (!compared.installedRank)
         return "Rank unknown: the ID it matched is none of the device's";
-    DriverFit asFit{};
-    asFit.rank = *compared.installedRank;
-    const std::string words = rankWords(asFit);
+    const std::string words = rankWords(*compared.installedRank);
     const std::string rank = "Rank " + rankText(*compared.installedRank);
     switch (compared.rankFrom) {
     case RankMadeFrom::recorded:
@@ -201,6 +199,17 @@ FitStanding fitStanding(const DeviceRecord& device, const std::optional<DriverCo
     const Ordering newer{std::nullopt, dateNumber(candidate.driverDate), versionNumber(candidate.driverVersion)};
     return chosenOver(newer, {std::nullopt, installed.date, installed.version}) ? FitStanding::newer
                                                                                 : FitStanding::betterMatch;
+}
+
+std::vector<FitStanding> fitStandings(const DeviceRecord& device)
+{
+    std::vector<FitStanding> standings;
+    if (!device.fits)
+        return standings;
+    const auto compared = compareWithInstalled(device);
+    for (std::size_t fit = 0; fit < device.fits->size(); ++fit)
+        standings.push_back(fitStanding(device, compared, fit));
+    return standings;
 }
 
 std::string fitStandingWords(FitStanding standing)

@@ -7,6 +7,8 @@
 // and how it stands against the drivers a folder holds: Windows chooses,
 // among the drivers that fit, the lowest rank, then the newest date, then
 // the highest version (driverFolder.h).
+#include "driverFit.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -15,7 +17,6 @@
 #include <vector>
 
 class DeviceRecord;
-struct DriverFit;
 
 struct InstalledDriver {
     std::string description;  // DriverDesc
@@ -56,12 +57,12 @@ std::optional<DriverComparison> installedRankOf(const DeviceRecord& device);
 // Whether the device would get a better driver from the folder.
 bool hasBetterDriver(const DeviceRecord& device);
 
-// What a fit is against the installed driver: the installed one itself,
-// one Windows would choose over it that is newer, one it would choose for
-// its rank alone; none for a fit it would not choose over it, or when there
-// is nothing to compare. `compared` is compareWithInstalled(device).
-enum class FitStanding { none, installed, newer, betterMatch };
+// What a fit is against the installed driver (FitStanding). `compared` is
+// compareWithInstalled(device).
 FitStanding fitStanding(const DeviceRecord& device, const std::optional<DriverComparison>& compared, std::size_t fit);
+// Each of the device's fits against the installed driver, in their order;
+// empty where no folder was looked in.
+std::vector<FitStanding> fitStandings(const DeviceRecord& device);
 // As a fit's line says it: "installed", "newer than installed", "better
 // match than installed"; empty for none.
 std::string fitStandingWords(FitStanding standing);

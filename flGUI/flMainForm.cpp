@@ -213,6 +213,7 @@ void flMainForm::startDriverReading(bool chosen)
 {
     Fl::remove_timeout(pollDriverReading, this);
     driverReading.reset();  // what was being read is of no use now
+    tree->canCollectDrivers = !drivers.folders.empty();
     if (drivers.folders.empty())
         return;
     driverReading = std::make_unique<DriverReading>(drivers.folders, drivers.target);
@@ -259,6 +260,7 @@ void flMainForm::takeDriverFits()
             failure.reportAndExit();
         if (driverReadingChosen)
             drivers = searchBefore;
+        tree->canCollectDrivers = !drivers.folders.empty();
         showVerdict();
         failure.reportAndContinue();
         return;
@@ -298,6 +300,7 @@ void flMainForm::chooseDriversFolder()
 
 std::string flMainForm::collectDrivers(const std::string& folder)
 {
+    constexpr std::size_t shownPackages = 12;  // of what the box says: the README names them all
     waitForDrivers();
     std::string text;
     platform::DirectoryToFill into;
@@ -308,14 +311,13 @@ std::string flMainForm::collectDrivers(const std::string& folder)
             const Collection collection = ::collectDrivers(
                 packagesToCollect(devices), into, {machineName, folder, describeWindowsTarget(drivers.target)},
                 drivers.target);
-            text = collectionReport(collection, folder);
+            text = collectionReport(collection, folder, shownPackages);
         } catch (const flException& failure) {
             if (failure.memoryRanOut)
                 failure.reportAndExit();
             text = text::visibleText(failure.message);
         }
     }
-    showNoticeBox(text);
     return text;
 }
 
@@ -323,7 +325,7 @@ void flMainForm::chooseCollectFolder()
 {
     if (const std::string folder = chooseFolder("Copy drivers for this machine into a new or empty folder");
         !folder.empty())
-        collectDrivers(folder);
+        showNoticeBox(collectDrivers(folder));
 }
 
 std::string flMainForm::hardwareIdsText(const std::string& deviceKey) const
@@ -462,7 +464,6 @@ void flMainForm::createWidgets()
 void flMainForm::fillTree(const DeviceTree::View& view)
 {
     tree->clearDevices();
-    tree->canCollectDrivers = !drivers.folders.empty();
     std::vector<std::pair<std::string, DeviceOutline>> shown;  // key and outline of each device shown
     for (std::size_t i = 0; i < devices.size(); ++i) {
         const DeviceRecord& record = *devices[i];

@@ -68,9 +68,9 @@ public:
     bool readingDrivers() const { return driverReading != nullptr; }
     void chooseDriversFolder();
     // Copies the drivers this machine needs from the drivers' folders
-    // (driverCollect.h) into `folder`, new or empty, once they are read;
-    // what was copied, or why nothing could be, in the notice box, whose
-    // text it returns. Ctrl+Shift+D: the platform's folder dialog, then this.
+    // (driverCollect.h) into `folder`, new or empty, once they are read:
+    // what was copied, or why nothing could be. Ctrl+Shift+D: the
+    // platform's folder dialog, then this, its text in the notice box.
     std::string collectDrivers(const std::string& folder);
     void chooseCollectFolder();
     const DriverSearch& driverSearch() const { return drivers; }

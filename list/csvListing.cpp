@@ -7,6 +7,7 @@
 // it is: one device is one row. A text that a spreadsheet would take for a
 // formula gets a leading ' inside its quotes (see leadsFormula).
 #include "deviceFields.h"
+#include "deviceOutline.h"
 #include "listing.h"
 #include "text.h"
 #include "visibleText.h"
@@ -73,8 +74,8 @@ void appendInstalled(std::vector<std::string>& cells, const DeviceFields& f, con
                                of(&DeviceFields::Installed::section), of(&DeviceFields::Installed::matchingId),
                                installed && installed->rank ? *installed->rank : std::string(),
                                f.betterDriver ? (*f.betterDriver ? "true" : "false") : std::string(),
-                               field(bestFit ? bestFit->driverVersion : std::nullopt),
-                               field(bestFit ? bestFit->driverDate : std::nullopt)});
+                               field(bestFit ? bestFit->driverVersion : std::string()),
+                               field(bestFit ? bestFit->driverDate : std::string())});
 }
 
 std::string row(const std::string& source, const std::string& machineName, const DeviceFields& f)
@@ -90,7 +91,7 @@ std::string row(const std::string& source, const std::string& machineName, const
         f.database ? field(f.database->device) : std::string(), f.database ? field(f.database->source) : std::string(),
         field(f.subsystem), field(joined(f.attentionReasons)), field(joined(f.hardwareIds)),
         field(joined(f.compatibleIds)), field(machineName), field(bestFit ? bestFit->inf : std::string()),
-        field(bestFit ? bestFit->model : std::string()), bestFit ? bestFit->rank : std::string(),
+        field(bestFit ? bestFit->model : std::string()), bestFit ? rankText(bestFit->rank) : std::string(),
         field(f.instanceId), field(f.address), field(f.friendlyName)};
     appendInstalled(cells, f, bestFit);
     std::string line;

@@ -98,19 +98,16 @@ DeviceFields::Installed installedOf(const InstalledDriver& driver, const std::op
     return fields;
 }
 
-DeviceFields::Fit fitOf(const DriverFit& fit)
+DeviceFields::Fit fitOf(const DriverFit& fit, FitStanding standing)
 {
-    DeviceFields::Fit fields;
-    fields.inf = text::validUtf8(fit.inf);
-    fields.folder = text::validUtf8(fit.folder);
-    fields.model = text::validUtf8(fit.model);
-    fields.provider = text::validUtf8(fit.provider);
-    fields.infClass = text::validUtf8(fit.infClass);
-    fields.matchedId = text::validUtf8(fit.matchedId);
-    fields.driverDate = unlessEmpty(fit.driverDate);
-    fields.driverVersion = unlessEmpty(fit.driverVersion);
-    fields.rank = rankText(fit.rank);
-    fields.signedPackage = fit.signedPackage;
+    DeviceFields::Fit fields{fit, {}};
+    for (std::string* text : {&fields.inf, &fields.folder, &fields.model, &fields.provider, &fields.infClass,
+                              &fields.driverDate, &fields.driverVersion, &fields.matchedId})
+        *text = text::validUtf8(*text);
+    for (std::string& archive : fields.archives)
+        archive = text::validUtf8(archive);
+    if (const char* name = standingName(standing))
+        fields.versusInstalled = name;
     return fields;
 }
 
@@ -169,19 +166,16 @@ DeviceFields fieldsOf(const DeviceRecord& device, const PciIdsNames* names)
         fields.hardwareIds.push_back(text::validUtf8(id));
     for (const std::string& id : device.compatibleIds())
         fields.compatibleIds.push_back(text::validUtf8(id));
-    const auto compared = compareWithInstalled(device);
     if (device.fits) {
+        const std::vector<FitStanding> standings = fitStandings(device);
         fields.fits.emplace();
-        for (const DriverFit& fit : *device.fits) {
-            fields.fits->push_back(fitOf(fit));
-            if (const char* standing = standingName(fitStanding(device, compared, fields.fits->size() - 1)))
-                fields.fits->back().versusInstalled = standing;
-        }
+        for (std::size_t at = 0; at < device.fits->size(); ++at)
+            fields.fits->push_back(fitOf((*device.fits)[at], standings[at]));
         fields.moreFits = device.moreFits;
     }
     if (device.installedDriver)
         fields.installedDriver = installedOf(*device.installedDriver, installedRankOf(device));
-    if (compared)
+    if (const auto compared = compareWithInstalled(device))
         fields.betterDriver = compared->betterFit.has_value();
     return fields;
 }

@@ -3,6 +3,7 @@
 #define CORVANE_DEVICEFIELDS_H
 
 #include "DeviceRecord.h"
+#include "driverFit.h"
 
 #include <cstdint>
 #include <optional>
@@ -18,13 +19,10 @@ struct DeviceFields {
     struct Database {
         std::string vendor, device, source;  // the devices.lst line's texts
     };
-    struct Fit {
-        std::string inf, folder, model, provider, infClass, matchedId;
-        std::optional<std::string> driverDate, driverVersion;  // ISO 8601; w.x.y.z
-        std::string rank;                                       // eight small hexadecimal digits
-        bool signedPackage;
-        // Against the installed driver: installed, newer, better_match; none
-        // where it is none of these or nothing is compared.
+    // A driver that fits as the folder gave it, its texts made UTF-8, and
+    // what it is against the installed driver: installed, newer,
+    // better_match; none where it is none of these or nothing is compared.
+    struct Fit : DriverFit {
         std::optional<std::string> versusInstalled;
     };
     struct Installed {

@@ -4,6 +4,7 @@
 // library, so that whatever a registry holds the output is valid: invalid
 // UTF-8 becomes U+FFFD, control characters are escaped.
 #include "deviceFields.h"
+#include "deviceOutline.h"
 #include "listing.h"
 #include "text.h"
 
@@ -19,6 +20,26 @@ template <typename Value>
 Json orNull(const std::optional<Value>& value)
 {
     return value ? Json(*value) : Json(nullptr);
+}
+
+Json unlessEmpty(const std::string& text)
+{
+    return text.empty() ? Json(nullptr) : Json(text);
+}
+
+Json fitJson(const DeviceFields::Fit& fit)
+{
+    return {{"inf", fit.inf},
+            {"folder", fit.folder},
+            {"model", fit.model},
+            {"provider", fit.provider},
+            {"class", fit.infClass},
+            {"driver_date", unlessEmpty(fit.driverDate)},
+            {"driver_version", unlessEmpty(fit.driverVersion)},
+            {"matched_id", fit.matchedId},
+            {"rank", rankText(fit.rank)},
+            {"signed", fit.signedPackage},
+            {"versus_installed", orNull(fit.versusInstalled)}};
 }
 
 Json deviceJson(const DeviceFields& fields)
@@ -55,11 +76,7 @@ Json deviceJson(const DeviceFields& fields)
         device["more_fits"] = fields.moreFits;
         device["fits"] = Json::array();
         for (const DeviceFields::Fit& fit : *fields.fits)
-            device["fits"].push_back({{"inf", fit.inf}, {"folder", fit.folder}, {"model", fit.model},
-                                      {"provider", fit.provider}, {"class", fit.infClass},
-                                      {"driver_date", orNull(fit.driverDate)}, {"driver_version", orNull(fit.driverVersion)},
-                                      {"matched_id", fit.matchedId}, {"rank", fit.rank}, {"signed", fit.signedPackage},
-                                      {"versus_installed", orNull(fit.versusInstalled)}});
+            device["fits"].push_back(fitJson(fit));
     }
     device["instance_id"] = orNull(fields.instanceId);
     device["address"] = orNull(fields.address);

@@ -1,13 +1,17 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The fields of the forms for scripts: identifiers from any key name, as
-// far as it holds them, and the driver's state by name.
+// far as it holds them, the driver's state by name, and the fits as the
+// folder gave them with their standing by name.
 #include "DeviceRecord.h"
 #include "deviceFields.h"
+#include "installedDriver.h"
 
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
+#include <tuple>
+#include <vector>
 
 namespace {
 
@@ -54,6 +58,37 @@ TEST(Fields, DriverStatesByName)
         const bool named = state == DriverState::bound || state == DriverState::disabled;
         EXPECT_EQ(fields.driver, named ? Text("e1000e") : std::nullopt) << name;
     }
+}
+
+TEST(Fields, FitsAreTheFoldersWithTheirStandingByName)
+{
+    DeviceRecord device("VEN_1AF4&DEV_1041&SUBSYS_11001AF4&REV_01", "0");
+    EXPECT_EQ(fieldsOf(device, nullptr).fits, std::nullopt);  // no folder looked in
+    device.installedDriver = InstalledDriver{"Adapter", "Red Hat", "2024-01-01", "1.0.0.0", "oem3.inf", "s", ""};
+    device.driverRank = 0x00FF0000;
+    const auto fit = [](std::string model, std::string date, std::string version, std::uint32_t rank) {
+        return DriverFit{"a/netkvm.inf", "/d", std::move(model), "Red Hat", "Net", std::move(date), std::move(version),
+                         "PCI\\VEN_1AF4&DEV_1041", rank, true, {"pack.zip"}};
+    };
+    device.fits = std::vector<DriverFit>{fit("Newer \xff", "2025-01-01", "2.0.0.0", 0x00FF0000),
+                                         fit("Adapter", "2024-01-01", "1.0.0.0", 0x00FF0000),
+                                         fit("Worse", "", "", 0xFFFF0000)};
+    const DeviceFields fields = fieldsOf(device, nullptr);
+    ASSERT_TRUE(fields.fits);
+    ASSERT_EQ(fields.fits->size(), 3u);
+    const std::vector<Text> standings = {"newer", "installed", std::nullopt};
+    for (std::size_t at = 0; at < 3; ++at) {
+        const DeviceFields::Fit& shown = (*fields.fits)[at];
+        const DriverFit& given = (*device.fits)[at];
+        EXPECT_EQ(shown.versusInstalled, standings[at]) << at;
+        EXPECT_EQ(std::tie(shown.inf, shown.folder, shown.driverDate, shown.driverVersion, shown.matchedId, shown.rank,
+                           shown.signedPackage, shown.archives),
+                  std::tie(given.inf, given.folder, given.driverDate, given.driverVersion, given.matchedId, given.rank,
+                           given.signedPackage, given.archives))
+            << at;
+    }
+    EXPECT_EQ(fields.fits->front().model, "Newer \xEF\xBF\xBD");  // made UTF-8
+    EXPECT_EQ(fields.betterDriver, std::optional<bool>(true));
 }
 
 }

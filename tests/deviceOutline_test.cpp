@@ -22,6 +22,15 @@ TEST(FitLine, LeadsWithWhatDecidesAndEndsWithTheFile)
     EXPECT_EQ(fitLine(fit("", "", "", true), false), "Red Hat VirtIO Ethernet Adapter, signed \u2014 NetKVM/netkvm.inf");
     EXPECT_EQ(fitLine(fit("", "", "1.2.3.4", true), false),
               "Red Hat VirtIO Ethernet Adapter, 1.2.3.4, signed \u2014 NetKVM/netkvm.inf");
+    EXPECT_EQ(fitLine(fit("", "2026-07-22", "", true), true, FitStanding::betterMatch),
+              "Best: Red Hat VirtIO Ethernet Adapter, 2026-07-22, signed, better match than installed \u2014 "
+              "NetKVM/netkvm.inf");
+    EXPECT_EQ(fitDetails(fit("Red Hat, Inc.", "", "", true)),
+              (std::vector<std::string>{"Provider: Red Hat, Inc.",
+                                        "Rank 00ff2001: signed, no feature score, the device's compatible ID 2 "
+                                        "matched the INF's hardware ID",
+                                        "Matched: PCI\\VEN_1AF4&DEV_1041"}));
+    EXPECT_EQ(fitDetails(fit("", "", "", true)).front().rfind("Rank ", 0), 0u);  // no provider, no line
 }
 
 // Windows' rank, 0xSSGGTHHH, in words: the signature, the feature score, and
@@ -35,9 +44,7 @@ class RankWords : public testing::TestWithParam<RankCase> {};
 
 TEST_P(RankWords, SayWhatTheRankIsMadeOf)
 {
-    DriverFit ranked = fit("", "", "", true);
-    ranked.rank = GetParam().rank;
-    EXPECT_EQ(rankWords(ranked), GetParam().words);
+    EXPECT_EQ(rankWords(GetParam().rank), GetParam().words);
 }
 
 INSTANTIATE_TEST_SUITE_P(Ranks, RankWords, testing::Values(

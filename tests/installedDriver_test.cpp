@@ -63,8 +63,8 @@ TEST_P(Comparison, IsWindowsOrder)
     ASSERT_TRUE(compared);
     std::string said = (compared->installedRank ? rankText(*compared->installedRank) : "?") + " " +
                        from(compared->rankFrom) + ":";
-    for (std::size_t at = 0; at < device.fits->size(); ++at)
-        said += " [" + fitStandingWords(fitStanding(device, compared, at)) + "]";
+    for (const FitStanding standing : fitStandings(device))
+        said += " [" + fitStandingWords(standing) + "]";
     EXPECT_EQ(said, GetParam().expected);
     EXPECT_EQ(hasBetterDriver(device), GetParam().better);
     EXPECT_EQ(comparisonLine(device)->rfind(GetParam().better ? "Better than the installed driver: " : "The installed", 0),
