@@ -9,6 +9,7 @@
 // followed (a name that stands there already fails). Names are UTF-8 on
 // every platform. One implementation file per platform.
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -25,6 +26,11 @@ public:
 
     // False with the system's reason when the bytes did not go in whole.
     bool write(std::string_view bytes, std::string& error);
+    // Copies what is left of `source`, a file open for reading (on Linux
+    // within the kernel where the file systems allow), adding to `copied`;
+    // which side failed, with the system's reason.
+    enum class Copy { copied, readFailed, writeFailed };
+    Copy copyFrom(std::FILE* source, std::uint64_t& copied, std::string& error);
     // False with the reason when what was written could not be kept (a
     // full disk may say so only here).
     bool close(std::string& error);

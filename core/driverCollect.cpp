@@ -14,10 +14,14 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <exception>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <set>
+#include <thread>
 #include <unordered_map>
 #include <utility>
 
@@ -25,8 +29,9 @@ namespace {
 
 using Parts = std::vector<std::string>;
 
-// Where a package is written before it is whole; the collection was empty,
-// and the packages' own names never start with a dot.
+// Where packages are written before they are whole (one place for each
+// thread that copies them, followed by its number); the collection was
+// empty, and the packages' own names never start with a dot.
 const std::string stagingName = ".corvane-partial";
 
 [[noreturn]] void failToWrite(const std::string& folder, const std::string& reason)
@@ -135,13 +140,13 @@ namespace {
 // whole; what it made is removed when it is not.
 class StagedPackage {
 public:
-    StagedPackage(const platform::DirectoryToFill& into, std::string collection)
-        : into(into), collection(std::move(collection))
+    StagedPackage(const platform::DirectoryToFill& into, std::string collection, std::string staging)
+        : into(into), collection(std::move(collection)), staging(std::move(staging))
     {
         std::string error;
-        if (!into.makeDirectory(stagingName, error))
+        if (!into.makeDirectory(this->staging, error))
             failToWrite(this->collection, error);
-        made.emplace_back(stagingName, true);
+        made.emplace_back(this->staging, true);
     }
     ~StagedPackage()
     {
@@ -151,11 +156,45 @@ public:
     StagedPackage(const StagedPackage&) = delete;
     StagedPackage& operator=(const StagedPackage&) = delete;
 
-    // Copies a file to `parts` below the package from `source`, which hands
-    // each piece to the function it is given and returns false when the
-    // file could not be read whole.
-    bool copy(const Parts& parts, const std::function<bool(const std::function<void(std::string_view)>&)>& source,
-              std::uint64_t& bytes)
+    // Copies `source`, a file open for reading, to `parts` below the
+    // package; false when it could not be read whole.
+    bool copyFile(const Parts& parts, std::FILE* source, std::uint64_t& bytes)
+    {
+        platform::NewFile file = create(parts);
+        std::string error;
+        const auto copied = file.copyFrom(source, bytes, error);
+        if (copied == platform::NewFile::Copy::writeFailed)
+            failToWrite(collection, error);
+        finish(file);
+        return copied == platform::NewFile::Copy::copied;
+    }
+
+    // Copies an entry of `archive` to `parts` below the package; false when
+    // it could not be read whole.
+    bool copyEntry(const Parts& parts, archives::Reader& archive, std::uint64_t& bytes)
+    {
+        platform::NewFile file = create(parts);
+        std::string error;
+        const auto read = archive.stream([&](std::string_view piece) {
+            if (!file.write(piece, error))
+                failToWrite(collection, error);
+            bytes += piece.size();
+            return true;
+        });
+        finish(file);
+        return read == archives::DataResult::read;
+    }
+
+    void moveTo(const std::string& name)
+    {
+        std::string error;
+        if (!into.rename(staging, name, error))
+            failToWrite(collection, error);
+        moved = true;
+    }
+
+private:
+    platform::NewFile create(const Parts& parts)
     {
         const std::string path = makeDirectories(parts) + '/' + parts.back();
         std::string error;
@@ -163,31 +202,22 @@ public:
         if (!into.makeFile(path, file, error))
             failToWrite(collection, error);
         made.emplace_back(path, false);
-        const bool read = source([&](std::string_view piece) {
-            if (!file.write(piece, error))
-                failToWrite(collection, error);
-            bytes += piece.size();
-        });
-        if (!file.close(error))
-            failToWrite(collection, error);
-        return read;
+        return file;
     }
 
-    void moveTo(const std::string& name)
+    void finish(platform::NewFile& file)
     {
         std::string error;
-        if (!into.rename(stagingName, name, error))
+        if (!file.close(error))
             failToWrite(collection, error);
-        moved = true;
     }
 
-private:
     // The folders of a file's path, made where they are not yet: one for
     // names that differ in case alone (two on Linux, one on Windows), as it
     // was first spelt. Its path as made.
     std::string makeDirectories(const Parts& parts)
     {
-        std::string path = stagingName, lowered;
+        std::string path = staging, lowered;
         for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
             lowered += '/' + text::asciiLowered(parts[i]);
             const auto [spelt, isNew] = directories.emplace(lowered, path + '/' + parts[i]);
@@ -203,31 +233,19 @@ private:
 
     const platform::DirectoryToFill& into;
     std::string collection;
+    std::string staging;  // its folder while it is written
     std::vector<std::pair<std::string, bool>> made;  // paths, and whether each is a directory
     std::map<std::string, std::string> directories;  // lowered, as made
     bool moved = false;
 };
 
-using PieceSink = std::function<void(std::string_view)>;
-
-bool readPieces(std::FILE* file, const PieceSink& piece)
+// An INF's bytes, within maxInfFileSize.
+std::optional<std::string> wholeFile(const platform::OpenedFile& opened)
 {
-    std::string buffer(1 << 20, '\0');
-    for (;;) {
-        const std::size_t read = std::fread(buffer.data(), 1, buffer.size(), file);
-        if (read > 0)
-            piece(std::string_view(buffer.data(), read));
-        if (read < buffer.size())
-            return !std::ferror(file);
-    }
-}
-
-std::optional<std::string> wholeFile(std::FILE* file, std::uint64_t size)
-{
-    if (size > maxInfFileSize)
+    if (opened.size > maxInfFileSize)
         return std::nullopt;
-    std::string bytes;
-    if (!readPieces(file, [&bytes](std::string_view piece) { bytes.append(piece); }) || bytes.size() > maxInfFileSize)
+    std::string bytes(opened.size, '\0');
+    if (std::fread(bytes.data(), 1, bytes.size(), opened.file.get()) != bytes.size())
         return std::nullopt;
     return bytes;
 }
@@ -347,8 +365,7 @@ void copyRest(const platform::OpenDirectory& folder, Parts& at, std::set<std::st
             copyRest(below, at, copied, stage, result, copy);
         else if (entry.kind == platform::DirectoryEntry::file && copied.insert(loweredPath(at)).second) {
             platform::OpenedFile opened = folder.openFile(entry.name);
-            if (!opened.file || !stage.copy(at, [&](const PieceSink& piece) { return readPieces(opened.file.get(), piece); },
-                                            result.bytes))
+            if (!opened.file || !stage.copyFile(at, opened.file.get(), result.bytes))
                 copy.problem = "its file " + joined(at, '\\') + " cannot be read";
             ++result.files;
         }
@@ -369,8 +386,7 @@ CopyResult copyFromFolder(const FolderPackage& package, const PackageLayout& lay
         }
         if (!copy.missing.empty() || !copied.insert(loweredPath(found->parts)).second)
             continue;  // not to be copied, or found already under another spelling
-        if (!stage.copy(found->parts, [&](const PieceSink& piece) { return readPieces(found->opened.file.get(), piece); },
-                        result.bytes))
+        if (!stage.copyFile(found->parts, found->opened.file.get(), result.bytes))
             copy.problem = "its file " + file.named + " cannot be read";
         ++result.files;
     }
@@ -480,10 +496,7 @@ CopyResult copyFromArchive(ArchivePackage& package, const PackageLayout& layout,
         if (!entry->regularFile || entry->leavesArchive || file == wanted.end() || found[file->second])
             continue;
         found[file->second] = true;
-        const auto streamed = [&](const PieceSink& piece) {
-            return reader->stream([&](std::string_view bytes) { return piece(bytes), true; }) == archives::DataResult::read;
-        };
-        if (!stage.copy(split(entry->path.substr(infFolder.size())), streamed, result.bytes))
+        if (!stage.copyEntry(split(entry->path.substr(infFolder.size())), *reader, result.bytes))
             copy.problem = "its file " + layout.files[file->second].named + " cannot be read from the archive";
         ++result.files;
     }
@@ -546,7 +559,7 @@ CopyResult copyPackage(const DriverFit& fit, InfReader& reader, StagedPackage& s
     if (fit.archives.empty()) {
         folder = openFolderPackage(fit, copy.problem);
         auto found = folder ? findFile(folder->infFolder, {folder->infName}) : std::nullopt;
-        inf = found ? wholeFile(found->opened.file.get(), found->opened.size) : std::nullopt;
+        inf = found ? wholeFile(found->opened) : std::nullopt;
     } else if (archive.open(fit, copy.problem)) {
         inf = infOfArchive(archive, copy.problem);
     }
@@ -576,14 +589,16 @@ std::string problemOf(const CopyResult& copy)
     return said + (copy.missing.size() > 10 ? ", ..." : "");
 }
 
+// The package copied under `staging`, then moved to `folder`.
 CollectedPackage collectOne(const PackageToCollect& package, const platform::DirectoryToFill& into,
-                            const std::string& collection, InfReader& reader, std::set<std::string>& taken)
+                            const std::string& collection, InfReader& reader, const std::string& folder,
+                            const std::string& staging)
 {
     CollectedPackage result;
     result.fit = package.fit;
     for (const DeviceRecord* device : package.devices)
         result.devices.push_back(deviceReason(*device));
-    StagedPackage stage(into, collection);
+    StagedPackage stage(into, collection, staging);
     const CopyResult copy = copyPackage(package.fit, reader, stage, result);
     result.missing = copy.missing;
     if (!copy.missing.empty() || !copy.problem.empty()) {
@@ -591,10 +606,45 @@ CollectedPackage collectOne(const PackageToCollect& package, const platform::Dir
         result.files = result.bytes = 0;
         return result;
     }
-    result.folder = folderName(package.fit, taken);
-    stage.moveTo(result.folder);
-    taken.insert(text::asciiLowered(result.folder));
+    result.folder = folder;
+    stage.moveTo(folder);
     return result;
+}
+
+// Copies the packages on `threads` threads, each taking the next one to
+// copy, into `results` in their order; the first failure ends them all and
+// goes on from here.
+void copyPackages(const std::vector<PackageToCollect>& packages, const std::vector<std::string>& folders,
+                  const platform::DirectoryToFill& into, const CollectionFor& what, const WindowsTarget& target,
+                  std::vector<CollectedPackage>& results)
+{
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> failed{false};
+    std::exception_ptr failure;
+    std::mutex failureLock;
+    const auto work = [&](std::size_t thread) {
+        try {
+            InfReader reader(target);
+            const std::string staging = stagingName + "-" + std::to_string(thread);
+            for (std::size_t i = next++; i < packages.size() && !failed; i = next++)
+                results[i] = collectOne(packages[i], into, what.folder, reader, folders[i], staging);
+        } catch (...) {
+            const std::lock_guard<std::mutex> hold(failureLock);
+            if (!failure)
+                failure = std::current_exception();
+            failed = true;
+        }
+    };
+    const std::size_t threads = std::min<std::size_t>({std::max(1u, std::thread::hardware_concurrency()), 4,
+                                                       packages.size()});
+    std::vector<std::thread> others;
+    for (std::size_t thread = 1; thread < threads; ++thread)
+        others.emplace_back(work, thread);
+    work(0);
+    for (std::thread& other : others)
+        other.join();
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 }
@@ -707,11 +757,17 @@ std::vector<PackageToCollect> packagesToCollect(const std::vector<std::unique_pt
 Collection collectDrivers(const std::vector<PackageToCollect>& packages, const platform::DirectoryToFill& into,
                           const CollectionFor& what, const WindowsTarget& target)
 {
-    Collection collection;
-    InfReader reader(target);
+    // Each package's folder named first, in the packages' order: the same
+    // names however the threads go.
     std::set<std::string> taken = {"readme.txt"};
-    for (const PackageToCollect& package : packages)
-        collection.packages.push_back(collectOne(package, into, what.folder, reader, taken));
+    std::vector<std::string> folders;
+    for (const PackageToCollect& package : packages) {
+        folders.push_back(folderName(package.fit, taken));
+        taken.insert(text::asciiLowered(folders.back()));
+    }
+    Collection collection;
+    collection.packages.resize(packages.size());
+    copyPackages(packages, folders, into, what, target, collection.packages);
     collection.readme = text::visibleLines(readmeText(collection, what));
     writeReadme(into, collection.readme, what.folder);
     return collection;

@@ -13,12 +13,15 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <system_error>
 #include <utility>
 
 namespace platform {
 
 namespace {
+
+constexpr std::size_t bufferSize = 1 << 20;
 
 std::string reasonOf(int code)
 {
@@ -71,6 +74,36 @@ bool NewFile::write(std::string_view bytes, std::string& error)
         bytes.remove_prefix(static_cast<std::size_t>(written));
     }
     return handle != nullptr;
+}
+
+NewFile::Copy NewFile::copyFrom(std::FILE* source, std::uint64_t& copied, std::string& error)
+{
+    if (!handle)
+        return Copy::writeFailed;
+    // Nothing was read through the stream: its descriptor stands where the stream does.
+    for (;;) {
+        const ssize_t moved = copy_file_range(fileno(source), nullptr, handle->descriptor.get(), nullptr, 1u << 30, 0);
+        if (moved == 0)
+            return Copy::copied;
+        if (moved < 0)
+            break;  // not between these file systems, or a failure the copy below names
+        copied += static_cast<std::uint64_t>(moved);
+    }
+    static thread_local std::unique_ptr<char[]> buffer(new char[bufferSize]);
+    for (;;) {
+        const ssize_t read = ::read(fileno(source), buffer.get(), bufferSize);
+        if (read < 0 && errno == EINTR)
+            continue;
+        if (read < 0) {
+            error = reasonOf(errno);
+            return Copy::readFailed;
+        }
+        if (read == 0)
+            return Copy::copied;
+        if (!write(std::string_view(buffer.get(), static_cast<std::size_t>(read)), error))
+            return Copy::writeFailed;
+        copied += static_cast<std::uint64_t>(read);
+    }
 }
 
 bool NewFile::close(std::string& error)

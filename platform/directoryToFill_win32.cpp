@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <utility>
 
 namespace platform {
@@ -77,6 +78,24 @@ bool NewFile::write(std::string_view bytes, std::string& error)
         bytes.remove_prefix(written);
     }
     return handle != nullptr;
+}
+
+NewFile::Copy NewFile::copyFrom(std::FILE* source, std::uint64_t& copied, std::string& error)
+{
+    constexpr std::size_t bufferSize = 1 << 20;
+    static thread_local std::unique_ptr<char[]> buffer(new char[bufferSize]);
+    for (;;) {
+        const std::size_t read = std::fread(buffer.get(), 1, bufferSize, source);
+        if (read > 0 && !write(std::string_view(buffer.get(), read), error))
+            return Copy::writeFailed;
+        copied += read;
+        if (read < bufferSize) {
+            if (!std::ferror(source))
+                return Copy::copied;
+            error = "the file could not be read";
+            return Copy::readFailed;
+        }
+    }
 }
 
 bool NewFile::close(std::string& error)
