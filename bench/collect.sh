@@ -7,7 +7,7 @@
 # `corvane-list --drivers FOLDER --collect OUT EXPORT` (the folder's INFs read and matched, each
 # package's files found and copied, the README written) against `cp --parents` of exactly the
 # files it copied, each run into a new folder, the files in the page cache;
-# medians of RUNS runs (default 15) by hyperfine where it is installed, else a timing loop; and
+# medians of RUNS runs (default 15), the commands taking turns; and
 # `corvane-list --drivers FOLDER EXPORT` alone, the part of the time the folder's reading takes.
 # Goal: at most 2 times cp's time. Usage: bench/collect.sh [RUNS]
 set -euo pipefail
@@ -52,33 +52,13 @@ PYTHON
 collect="$lister --drivers store --collect out export.reg"
 listing="$lister --drivers store export.reg"
 copy="cd store && xargs -a ../files.txt cp --parents -t ../copy"
-if command -v hyperfine >/dev/null; then
-  # Each run's copy is moved aside, not removed: on ext4, files made where many were just removed
-  # cost the next run more (the inode allocator passes over the recently deleted), by the order the
-  # commands run in rather than by what they do. The writes of the run before are flushed first.
-  mkdir aside
-  hyperfine --warmup 3 --runs "$runs" --export-json times.json --style basic \
-    --prepare 'mv copy aside/$(date +%s%N) 2>/dev/null; mkdir copy && sync' -n "cp --parents" "$copy" \
-    --prepare 'mv out aside/$(date +%s%N) 2>/dev/null; sync' -n "corvane-list --collect" "$collect" \
-    --prepare 'sync' -n "corvane-list --drivers" "$listing" >/dev/null
-  python3 - <<'PYTHON'
-import json
-results = json.load(open("times.json"))["results"]
-for name, pick in (("medians", lambda result: result["median"]), ("fastest runs", lambda result: result["min"])):
-    copy, collect, listing = (pick(result) for result in results)
-    print("cp --parents %.1f ms; corvane-list --collect %.1f ms, %.2f times cp; of it the folder read and matched "
-          "(corvane-list --drivers) %.1f ms (%s)" % (copy * 1e3, collect * 1e3, collect / copy, listing * 1e3, name))
-# The processor time, which the machine's other work weighs on less than on the time until exit.
-copy, collect, listing = (result["user"] + result["system"] for result in results)
-print("processor time (user and system, means): cp --parents %.1f ms; corvane-list --collect %.1f ms, %.2f times cp; "
-      "corvane-list --drivers %.1f ms" % (copy * 1e3, collect * 1e3, collect / copy, listing * 1e3))
-PYTHON
-else
-  python3 - "$runs" "$copy" "$collect" "$listing" <<'PYTHON'
+# The commands in turn, run after run: hyperfine runs one command's runs before the next's, and the
+# file system's state after one command's many copies weighs on the next (ext4's inode allocator).
+python3 - "$runs" "$copy" "$collect" "$listing" <<'PYTHON'
 import os, statistics, subprocess, sys, time
 os.mkdir("aside")
 runs, commands = int(sys.argv[1]), sys.argv[2:]
-def timed(command):  # the copies moved aside and flushed, as above
+def timed(command):  # each run into a new folder, the one before moved aside and the writes flushed
     for folder in ("copy", "out"):
         if os.path.exists(folder):
             os.rename(folder, "aside/%d" % time.monotonic_ns())
@@ -96,4 +76,3 @@ for name, pick in (("medians", statistics.median), ("fastest runs", min)):
     print("cp --parents %.1f ms; corvane-list --collect %.1f ms, %.2f times cp; of it the folder read and matched "
           "(corvane-list --drivers) %.1f ms (%s)" % (copy * 1e3, collect * 1e3, collect / copy, listing * 1e3, name))
 PYTHON
-fi
