@@ -15,6 +15,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <functional>
+#include <iterator>
 #include <utility>
 
 namespace {
@@ -259,63 +261,63 @@ int DeviceTree::handleKey()
     buildOpenDevices();
     const int key = Fl::event_key();
     const int state = Fl::event_state();
-    const bool control = state & FL_CTRL, shift = state & FL_SHIFT;
     if (state & (FL_ALT | FL_META))
         return 0;
-    if (control && shift && key == 'a') {
-        if (onToggleAttention)
-            onToggleAttention();  // replaces every line: touch none of them after it
+    if (runShortcut(key | (state & (FL_CTRL | FL_SHIFT))))
         return 1;
-    }
-    if (control && shift && key == 'u') {
-        if (onToggleUpdates)
-            onToggleUpdates();  // replaces every line: touch none of them after it
-        return 1;
-    }
-    if (control && !shift && key == 'd') {
-        if (onFindDrivers)
-            onFindDrivers();  // replaces every line: touch none of them after it
-        return 1;
-    }
-    if (control && !shift && key == 's') {
-        if (onSaveReport)
-            onSaveReport();
-        return 1;
-    }
-    if (control) {
+    if (state & FL_CTRL) {
         if (key != 'c')
             return 0;
-        if (shift)
+        if (state & FL_SHIFT)
             copySelectedDevice();
         else
             copySelectedLine();
         return 1;
     }
-    if (key == FL_F + 5) {
-        if (onRescan)
-            onRescan();  // replaces every line: touch none of them after it
-        return 1;
-    }
-    if (key == FL_Menu || (key == FL_F + 10 && shift)) {
+    if (key == FL_Menu || (key == FL_F + 10 && (state & FL_SHIFT))) {
         Fl_Tree_Item* line = selectedLine();
         const bool shown = line && line->visible_r();
         showMenu(shown ? line->label_x() : x() + w() / 2, shown ? line->y() + line->h() : y() + h() / 2);
         return 1;
     }
+    return moveByKey(key) || typeAhead(Fl::event_text()) ? 1 : 0;
+}
 
+// The form's commands, each on its shortcut; true when `shortcut` is one.
+// A command may replace every line: touch none of them after it.
+bool DeviceTree::runShortcut(int shortcut)
+{
+    const std::pair<int, std::function<void()>*> commands[] = {
+        {FL_CTRL | FL_SHIFT | 'a', &onToggleAttention}, {FL_CTRL | FL_SHIFT | 'u', &onToggleUpdates},
+        {FL_CTRL | 'd', &onFindDrivers},                {FL_CTRL | FL_SHIFT | 'd', &onCollectDrivers},
+        {FL_CTRL | 's', &onSaveReport},                 {FL_F + 5, &onRescan},
+        {FL_SHIFT | (FL_F + 5), &onRescan},
+    };
+    for (const auto& [keys, command] : commands)
+        if (keys == shortcut) {
+            if (*command)
+                (*command)();
+            return true;
+        }
+    return false;
+}
+
+// The keys that move through the lines, open and close them; false for any other.
+bool DeviceTree::moveByKey(int key)
+{
     Fl_Tree_Item* line = selectedLine();
     switch (key) {
     case FL_Up:
     case FL_Down:
         if (Fl_Tree_Item* next = line ? next_visible_item(line, key) : first_visible_item())
             selectLine(next);
-        return 1;
+        return true;
     case FL_Home:
         selectLine(first_visible_item());
-        return 1;
+        return true;
     case FL_End:
         selectLine(lastVisibleLine());
-        return 1;
+        return true;
     case FL_Right:
         if (!line)
             selectLine(first_visible_item());
@@ -323,7 +325,7 @@ int DeviceTree::handleKey()
             open(line);
         else if (line->has_children())
             selectLine(line->child(0));
-        return 1;
+        return true;
     case FL_Left:
         if (!line)
             selectLine(first_visible_item());
@@ -331,24 +333,24 @@ int DeviceTree::handleKey()
             close(line);
         else if (line->parent() && line->parent() != root())
             selectLine(line->parent());
-        return 1;
+        return true;
     case FL_KP + '+':
         if (line && line->has_children())
             open(line);
-        return 1;
+        return true;
     case FL_KP + '-':
         if (line && line->has_children())
             close(line);
-        return 1;
+        return true;
     case FL_KP + '*':
         if (line) {
             buildLines(deviceOf(line));
             setBranchOpen(line, true);
             redraw();
         }
-        return 1;
+        return true;
     }
-    return typeAhead(Fl::event_text()) ? 1 : 0;
+    return false;
 }
 
 // Typed text jumps to the next visible line whose label starts with what was
@@ -391,13 +393,10 @@ bool DeviceTree::typeAhead(const char* text)
 
 void DeviceTree::showMenu(int atX, int atY)
 {
-    enum {
-        copyLine, copyDevice, copyIds, copyAll, openEverything, closeEverything, attention, updates, openFile,
-        readAgain, findDrivers, saveReport
-    };
     const int lineFlag = selectedLine() ? 0 : FL_MENU_INACTIVE;
     const int attentionFlag = FL_MENU_TOGGLE | (attentionOnly ? FL_MENU_VALUE : 0);
     const int updatesFlag = FL_MENU_TOGGLE | (updatesOnly ? FL_MENU_VALUE : 0);
+    const int collectFlag = canCollectDrivers ? 0 : FL_MENU_INACTIVE;
     const Fl_Menu_Item items[] = {
         {"Copy", FL_CTRL + 'c', nullptr, nullptr, lineFlag, 0, 0, 0, 0},
         {"Copy device", FL_CTRL + FL_SHIFT + 'c', nullptr, nullptr, lineFlag, 0, 0, 0, 0},
@@ -411,54 +410,22 @@ void DeviceTree::showMenu(int atX, int atY)
         {"Open another machine's devices...", FL_CTRL + 'o', nullptr, nullptr, 0, 0, 0, 0, 0},
         {"Read the devices again", FL_F + 5, nullptr, nullptr, FL_MENU_DIVIDER, 0, 0, 0, 0},
         {"Find drivers in a folder...", FL_CTRL + 'd', nullptr, nullptr, 0, 0, 0, 0, 0},
+        {"Copy drivers for this machine...", FL_CTRL + FL_SHIFT + 'd', nullptr, nullptr, collectFlag, 0, 0, 0, 0},
         {"Save report...", FL_CTRL + 's', nullptr, nullptr, 0, 0, 0, 0, 0},
         {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
     };
+    // What each item does, in the items' order.
+    const std::function<void()> commands[] = {
+        [this] { copySelectedLine(); }, [this] { copySelectedDevice(); }, [this] { copySelectedHardwareIds(); },
+        [this] { copyAllDevices(); },   [this] { openAll(); },            [this] { closeAll(); },
+        onToggleAttention,              onToggleUpdates,                  onOpenFile,
+        onRescan,                       onFindDrivers,                    onCollectDrivers,
+        onSaveReport,
+    };
+    static_assert(std::size(commands) + 1 == std::size(items), "a command for each item");
     const Fl_Menu_Item* chosen = items->popup(atX, atY);
-    switch (chosen ? chosen - items : -1) {
-    case copyLine:
-        copySelectedLine();
-        break;
-    case copyDevice:
-        copySelectedDevice();
-        break;
-    case copyIds:
-        copySelectedHardwareIds();
-        break;
-    case copyAll:
-        copyAllDevices();
-        break;
-    case openEverything:
-        openAll();
-        break;
-    case closeEverything:
-        closeAll();
-        break;
-    case attention:
-        if (onToggleAttention)
-            onToggleAttention();
-        break;
-    case updates:
-        if (onToggleUpdates)
-            onToggleUpdates();
-        break;
-    case openFile:
-        if (onOpenFile)
-            onOpenFile();
-        break;
-    case readAgain:
-        if (onRescan)
-            onRescan();
-        break;
-    case findDrivers:
-        if (onFindDrivers)
-            onFindDrivers();
-        break;
-    case saveReport:
-        if (onSaveReport)
-            onSaveReport();
-        break;
-    }
+    if (chosen && chosen->label() && commands[chosen - items])
+        commands[chosen - items]();
 }
 
 // Fl_Tree's last_visible_item() may answer a line inside a closed one.

@@ -148,6 +148,11 @@ public:
     // Called on Ctrl+D and from the menu: the form asks for a folder of
     // drivers to look for the devices' drivers in.
     std::function<void()> onFindDrivers;
+    // Called on Ctrl+Shift+D and from the menu, where `canCollectDrivers`
+    // (the drivers' folders read): the form asks for a folder to copy the
+    // drivers this machine needs into.
+    std::function<void()> onCollectDrivers;
+    bool canCollectDrivers = false;
     // Called on Ctrl+S and from the menu: the form saves a report of the devices.
     std::function<void()> onSaveReport;
     // The hardware IDs of the device of a key, one a line, for the menu's
@@ -157,6 +162,8 @@ public:
     std::function<Clock::time_point()> clock = Clock::now;
 
 private:
+    bool runShortcut(int shortcut);
+    bool moveByKey(int key);
     static void redrawNow(void* tree);
     Fl_Tree_Item* addLine(Fl_Tree_Item* parent, const std::string& label, MeasuredLabel measured = {});
     int labelWidth(const Fl_Tree_Item* line) const;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "driverReading.h"
 
+#include "driverOptions.h"
+
 #include <utility>
 
 DriverReading::DriverReading(std::vector<std::string> folders, const WindowsTarget& target)
@@ -26,9 +28,7 @@ DriverReading::~DriverReading()
 void DriverReading::run(const std::vector<std::string>& folders)
 {
     try {
-        for (const std::string& folder : folders)
-            if (!result->read(folder))
-                break;
+        readDriverFolders(*result, folders);
     } catch (...) {
         failure = std::current_exception();
     }

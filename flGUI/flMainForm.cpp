@@ -8,6 +8,7 @@
 #include "deviceVerdict.h"
 #include "deviceSource.h"
 #include "driverFolder.h"
+#include "driverCollect.h"
 #include "driverReading.h"
 #include "files.h"
 #include "flException.h"
@@ -212,6 +213,7 @@ void flMainForm::startDriverReading(bool chosen)
 {
     Fl::remove_timeout(pollDriverReading, this);
     driverReading.reset();  // what was being read is of no use now
+    tree->canCollectDrivers = !drivers.folders.empty();
     if (drivers.folders.empty())
         return;
     driverReading = std::make_unique<DriverReading>(drivers.folders, drivers.target);
@@ -258,6 +260,7 @@ void flMainForm::takeDriverFits()
             failure.reportAndExit();
         if (driverReadingChosen)
             drivers = searchBefore;
+        tree->canCollectDrivers = !drivers.folders.empty();
         showVerdict();
         failure.reportAndContinue();
         return;
@@ -278,19 +281,51 @@ void flMainForm::showVerdict()
     verdict->copy_label(text.c_str());
 }
 
-void flMainForm::chooseDriversFolder()
+// The platform's folder dialog, titled `title`; empty when none was chosen.
+std::string flMainForm::chooseFolder(const char* title)
 {
-    const char* const title = "Find drivers in a folder";
-    if (const auto picked = platform::pickFolder(*window, title, workingDirectory())) {
-        if (!picked->empty())
-            findDrivers(*picked);
-        return;
-    }
+    if (const auto picked = platform::pickFolder(*window, title, workingDirectory()))
+        return *picked;
     Fl_Native_File_Chooser chooser(Fl_Native_File_Chooser::BROWSE_DIRECTORY);
     chooser.title(title);
     startInWorkingDirectory(chooser);
-    if (chooser.show() == 0 && chooser.filename() && *chooser.filename())
-        findDrivers(chooser.filename());
+    return chooser.show() == 0 && chooser.filename() ? chooser.filename() : std::string();
+}
+
+void flMainForm::chooseDriversFolder()
+{
+    if (const std::string folder = chooseFolder("Find drivers in a folder"); !folder.empty())
+        findDrivers(folder);
+}
+
+std::string flMainForm::collectDrivers(const std::string& folder)
+{
+    constexpr std::size_t shownPackages = 12;  // of what the box says: the README names them all
+    waitForDrivers();
+    std::string text;
+    platform::DirectoryToFill into;
+    if (!platform::DirectoryToFill::open(folder, into, text)) {
+        text = "The drivers could not be copied into " + text::visibleText(folder) + ": " + text::visibleText(text);
+    } else {
+        try {
+            const Collection collection = ::collectDrivers(
+                packagesToCollect(devices), into, {machineName, folder, describeWindowsTarget(drivers.target)},
+                drivers.target);
+            text = collectionReport(collection, folder, shownPackages);
+        } catch (const flException& failure) {
+            if (failure.memoryRanOut)
+                failure.reportAndExit();
+            text = text::visibleText(failure.message);
+        }
+    }
+    return text;
+}
+
+void flMainForm::chooseCollectFolder()
+{
+    if (const std::string folder = chooseFolder("Copy drivers for this machine into a new or empty folder");
+        !folder.empty())
+        showNoticeBox(collectDrivers(folder));
 }
 
 std::string flMainForm::hardwareIdsText(const std::string& deviceKey) const
@@ -417,6 +452,7 @@ void flMainForm::createWidgets()
     tree->onToggleUpdates = [this] { showOnlyUpdates(!showsOnlyUpdates()); };
     tree->onFindDrivers = [this] { chooseDriversFolder(); };
     tree->onSaveReport = [this] { chooseReportFile(); };
+    tree->onCollectDrivers = [this] { chooseCollectFolder(); };
     tree->hardwareIdsOf = [this](const std::string& deviceKey) { return hardwareIdsText(deviceKey); };
     // In the space below the tree, the width of its box; not resizable, as the window.
     verdict = new Fl_Box(10, 545, 785, 40);

@@ -67,6 +67,12 @@ public:
     void waitForDrivers();
     bool readingDrivers() const { return driverReading != nullptr; }
     void chooseDriversFolder();
+    // Copies the drivers this machine needs from the drivers' folders
+    // (driverCollect.h) into `folder`, new or empty, once they are read:
+    // what was copied, or why nothing could be. Ctrl+Shift+D: the
+    // platform's folder dialog, then this, its text in the notice box.
+    std::string collectDrivers(const std::string& folder);
+    void chooseCollectFolder();
     const DriverSearch& driverSearch() const { return drivers; }
     // The report of the devices the tree shows (htmlReport.h), made `made`.
     std::string report(const std::string& made) const;
@@ -143,6 +149,7 @@ private:
     // Reads the drivers' folders on a thread of their own (dropping what
     // was being read); `chosen`: a new search, undone when it fails.
     void startDriverReading(bool chosen);
+    std::string chooseFolder(const char* title);
     static void pollDriverReading(void* form);
     // Matches the devices against the folders read, or says their failure.
     void takeDriverFits();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "commandLine.h"
 #include "deviceSource.h"
+#include "driverOptions.h"
 #include "flException.h"
 #include "flMainForm.h"
 #include "outOfMemory.h"
@@ -20,34 +21,25 @@ int main(int argc, char** argv)
 {
     reportOutOfMemoryAtTerminate();
     std::vector<std::string> arguments;
-    flMainForm::DriverSearch drivers;
-    std::string windows;
+    DriverOptions options;
     CommandLine line("corvane", "corvane [OPTION]... [FILE]",
                      "Shows the PCI devices of this computer, or those another machine recorded in\n"
                      "FILE (a Windows registry export or an lspci dump), in a window: what the\n"
                      "system records of each and what devices.lst says of it.\n",
                      "Exit status: 0 once the window is closed, 2 for bad arguments, 255 after a\n"
                      "fatal error (its line is appended to error.log).\n");
-    line.fileList(0, "drivers", "DIR", drivers.folders,
-                  "look for the drivers that fit each device in the INF files\nbelow DIR (may be given several times)")
-        .value(0, "windows", "TARGET", windows,
-               "the Windows the drivers are to fit: ARCH, VERSION or\nARCH:VERSION, e.g. amd64:10.0.22631 (default: this\n"
-               "Windows when showing it, else amd64:10.0.26100)")
-        .operands(arguments);
+    options.addTo(line, "look for the drivers that fit each device in the INF files\nbelow DIR (may be given several times)",
+                  "showing");
+    line.operands(arguments);
     if (const auto status = line.parse(platform::arguments(argc, argv)))
         return *status;
     if (arguments.size() > 1) {
         std::fprintf(stderr, "usage: corvane [FILE]\n");
         return 2;
     }
-    drivers.target = arguments.empty() ? platform::runningWindows() : WindowsTarget();
-    if (!windows.empty()) {
-        std::string problem;
-        const auto given = parseWindowsTarget(windows, problem);
-        if (!given)
-            return line.usageError("--windows '" + windows + "': " + problem);
-        drivers.target = *given;
-    }
+    if (const auto status = options.check(line, arguments.empty()))
+        return *status;
+    const flMainForm::DriverSearch drivers{options.folders, options.target};
     flException::showBox = platform::showMessageBox;
     runReportingFailures([&arguments, &drivers] {
         platform::hideConsole();

@@ -11,7 +11,9 @@
 #include "commandLine.h"
 #include "deviceFile.h"
 #include "deviceSource.h"
+#include "driverCollect.h"
 #include "driverFolder.h"
+#include "driverOptions.h"
 #include "flException.h"
 #include "hardware.h"
 #include "htmlReport.h"
@@ -27,6 +29,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -63,8 +66,7 @@ Machine devicesOf(const std::string& file, const HardwareDatabase& database)
 std::unique_ptr<DriverFolders> readDriverFolders(const std::vector<std::string>& folders, const WindowsTarget& target)
 {
     auto read = std::make_unique<DriverFolders>(target);
-    for (const std::string& folder : folders)
-        read->read(folder);
+    readDriverFolders(*read, folders);
     if (const std::string notice = read->notice(); !notice.empty()) {
         std::fprintf(stderr, "%s\n", text::visibleLines(notice).c_str());
         std::fflush(stderr);
@@ -134,6 +136,36 @@ int list(Listing::Settings settings, const std::vector<std::string>& files, cons
     return status;
 }
 
+// What --collect needs: a folder to copy from, one machine, no other form.
+std::optional<int> checkCollect(const CommandLine& line, const Listing::Settings& settings, const DriverOptions& drivers,
+                                std::size_t files)
+{
+    if (drivers.folders.empty())
+        return line.usageError("--collect copies drivers from the folders of --drivers: give a folder");
+    if (files > 1)
+        return line.usageError("--collect copies one machine's drivers: give one FILE, or none for this computer");
+    if (settings.form != Listing::Form::text || settings.attentionOnly || settings.updatesOnly)
+        return line.usageError("--collect says what it copied: give it without --json, --csv, --html, --attention and --updates");
+    return std::nullopt;
+}
+
+// Copies the drivers the machine needs into `into`, says what was copied;
+// the exit status: 1 when a package could not be copied.
+int collect(const std::string& file, const DriverOptions& drivers, const std::string& folder,
+            const platform::DirectoryToFill& into)
+{
+    const HardwareDatabase database(databasePath(), false);
+    const auto folders = readDriverFolders(drivers.folders, drivers.target);
+    Machine machine = devicesOf(file, database);
+    matchDrivers(machine.devices, *folders);
+    const std::string name = file.empty() ? machine.name : file;
+    const Collection collection = collectDrivers(packagesToCollect(machine.devices), into,
+                                                 {name, folder, describeWindowsTarget(drivers.target)},
+                                                 drivers.target);
+    std::printf("%s\n", collectionReport(collection, folder).c_str());
+    return collection.everyPackageCopied() ? 0 : 1;
+}
+
 }
 
 int main(int argc, char** argv)
@@ -142,42 +174,45 @@ int main(int argc, char** argv)
     reportOutOfMemoryAtTerminate();
     Listing::Settings settings;
     bool json = false, csv = false, html = false;
-    std::vector<std::string> files, folders;
-    std::string windows;
+    std::vector<std::string> files;
+    DriverOptions drivers;
+    std::string collectFolder;
     CommandLine line("corvane-list", "corvane-list [OPTION]... [FILE]...",
                      "Prints the PCI devices of this computer, or those other machines recorded in\n"
                      "each FILE (a Windows registry export or hive, or an lspci dump), as indented text:\n"
                      "what the system records of each and what devices.lst says of it.\n",
-                     "Exit status: 0 when the devices were printed, 2 for bad arguments, 255 after\n"
-                     "a fatal error or when a FILE could not be read (its line is appended to\n"
-                     "error.log).\n");
+                     "Exit status: 0 when the devices were printed, 1 when --collect could not copy\n"
+                     "every package, 2 for bad arguments, 255 after a fatal error or when a FILE\n"
+                     "could not be read (its line is appended to error.log).\n");
     line.flag(0, "attention", settings.attentionOnly,
               "only the devices that need attention: no driver, disabled, a\nproblem reported, not in the database")
         .flag(0, "updates", settings.updatesOnly,
               "only the devices that would get a better driver from the\nfolders of --drivers than the one installed")
         .flag(0, "json", json, "print JSON (its schema: corvane-list.schema.json)")
         .flag(0, "csv", csv, "print CSV, one row per device")
-        .flag(0, "html", html, "print a report to read: one HTML file that stands alone")
-        .fileList(0, "drivers", "DIR", folders,
-                  "the drivers below DIR that fit each device, best first\n(their INF files; may be given several times)")
-        .value(0, "windows", "TARGET",  windows,
-               "the Windows the drivers are to fit: ARCH, VERSION or\nARCH:VERSION, e.g. amd64:10.0.22631 (default: this\n"
-               "Windows when listing it, else amd64:10.0.26100)")
+        .flag(0, "html", html, "print a report to read: one HTML file that stands alone");
+    drivers.addTo(line, "the drivers below DIR that fit each device, best first\n(their INF files; may be given several times)",
+                  "listing");
+    line.value(0, "collect", "DIR", collectFolder,
+               "copy the drivers of --drivers that the devices need (none, or\na better one) into DIR, new or empty, "
+               "ready to install")
         .operands(files);
     if (const auto status = line.parse(platform::arguments(argc, argv)))
         return *status;
     if (json + csv + html > 1)
         return line.usageError("--json, --csv and --html ask for different forms: give one");
-    if (settings.updatesOnly && folders.empty())
+    if (settings.updatesOnly && drivers.folders.empty())
         return line.usageError("--updates compares the installed drivers with those of --drivers: give a folder");
     settings.form = json ? Listing::Form::json : csv ? Listing::Form::csv : html ? Listing::Form::html : Listing::Form::text;
-    WindowsTarget target = files.empty() ? platform::runningWindows() : WindowsTarget();
-    if (!windows.empty()) {
+    if (const auto status = drivers.check(line, files.empty()))
+        return *status;
+    platform::DirectoryToFill collection;
+    if (!collectFolder.empty()) {
+        if (const auto status = checkCollect(line, settings, drivers, files.size()))
+            return *status;
         std::string problem;
-        const auto given = parseWindowsTarget(windows, problem);
-        if (!given)
-            return line.usageError("--windows '" + windows + "': " + problem);
-        target = *given;
+        if (!platform::DirectoryToFill::open(collectFolder, collection, problem))
+            return line.usageError("--collect '" + collectFolder + "': " + problem);
     }
 
     int status = 0;
@@ -185,7 +220,8 @@ int main(int argc, char** argv)
         platform::showUtf8OnConsole();
         if (settings.form != Listing::Form::text)
             platform::binaryStandardOutput();  // the same bytes on every system
-        status = list(settings, files, folders, target);
+        status = collectFolder.empty() ? list(settings, files, drivers.folders, drivers.target)
+                                       : collect(files.empty() ? std::string() : files[0], drivers, collectFolder, collection);
         std::string error;
         if (!closeStandardOutput(error))
             failToWrite(error);

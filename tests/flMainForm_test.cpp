@@ -334,4 +334,24 @@ TEST_F(Tree, DriversOfAFolderFitTheDevices)
               "PCI\\VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00\nPCI\\VEN_8086&DEV_10D3&SUBSYS_A01F8086\n");
 }
 
+// The drivers the machine needs are copied into a new or empty folder once
+// the folder of drivers is read; the menu offers it only with a folder.
+TEST_F(Tree, DriversTheMachineNeedsAreCopied)
+{
+    registry.addDevice("VEN_8086&DEV_10D3&SUBSYS_A01F8086&REV_00", "c", "m", ";d");
+    const auto form = makeForm();
+    EXPECT_FALSE(form->tree->canCollectDrivers);
+    dir.write("drivers/e1000e/e1000e.inf", e1000eInf);
+    form->findDrivers(dir.file("drivers"));
+    EXPECT_TRUE(form->tree->canCollectDrivers);
+    form->devices[0]->driverState = DriverState::none;
+    dir.write("full/file", "");
+    EXPECT_EQ(form->collectDrivers(dir.file("full")),
+              "The drivers could not be copied into " + dir.file("full") + ": it is not empty");
+    EXPECT_EQ(form->collectDrivers(dir.file("copied")),
+              "Copied e1000e: 82574L Gigabit, 1.2.3.4, 2026-07-22, unsigned \u2014 e1000e/e1000e.inf\n"
+              "1 driver package for 1 device copied into " + dir.file("copied"));
+    EXPECT_EQ(readFile(dir.file("copied/e1000e/e1000e.inf")), e1000eInf);
+}
+
 }

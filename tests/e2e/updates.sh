@@ -14,19 +14,8 @@
 set -u
 list=$(realpath "$1") source=$(realpath "$2")
 . "$source/tests/e2e/xvfb.sh"
-cp "$source/tests/data/devices.lst" "$work/"
 cd "$work" || exit 1
-
-cp -r "$source/tests/data/virtio-win-inf" drivers
-for inf in drivers/NetKVM/netkvm.inf drivers/viostor/viostor.inf drivers/vioserial/sys/vioser.inf \
-  drivers/viorng/viorng/viorng.inf drivers/Balloon/sys/balloon.inf; do
-  catalog=$(sed -n 's/^CatalogFile *= *\([^ ;\r]*\).*/\1/ip' "$inf" | head -1)
-  touch "$(dirname "$inf")/$catalog"
-done
-cp "$source/tests/data/virtio-vm.reg.txt" system.reg
-{ sed 's/\\CurrentControlSet\\/\\ControlSet001\\/' system.reg
-  printf '\n[HKEY_LOCAL_MACHINE\\SYSTEM\\Select]\n"Current"=dword:00000001\n'; } >hive.reg
-bash "$source/tests/support/make-hive.sh" hive.reg SYSTEM >fixtures.log 2>&1 || fail "make-hive.sh: $(cat fixtures.log)"
+. "$source/tests/e2e/virtio-vm.sh"
 
 "$list" --updates --drivers drivers system.reg >updates.out 2>updates.err
 check "--updates: exit status" "0" "$?"
