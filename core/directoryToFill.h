@@ -60,8 +60,6 @@ public:
     bool rename(const std::string& from, const std::string& to, std::string& error) const;
     // Removes what the program made at `path`, a file or an empty directory.
     bool remove(const std::string& path, bool directory) const;
-    // Whether `path` names anything (a link too).
-    bool exists(const std::string& path) const;
 
 private:
     struct Handle;

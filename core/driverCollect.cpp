@@ -13,7 +13,6 @@
 #include "visibleText.h"
 
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <exception>
 #include <functional>
@@ -39,16 +38,6 @@ const std::string stagingName = ".corvane-partial";
     fail(__FILE__, __LINE__, "Failed to write into " + folder + ": " + reason);
 }
 
-bool isDosDeviceStem(std::string_view part)
-{
-    const std::string stem = text::asciiLowered(part.substr(0, part.find('.')));
-    static const std::array<const char*, 6> fixed = {"con", "prn", "aux", "nul", "conin$", "conout$"};
-    if (std::find(fixed.begin(), fixed.end(), stem) != fixed.end())
-        return true;
-    return stem.size() == 4 && (stem.compare(0, 3, "com") == 0 || stem.compare(0, 3, "lpt") == 0) &&
-           stem[3] >= '1' && stem[3] <= '9';
-}
-
 // A name Windows takes as a file's own, in every folder: no "." or "..",
 // no drive or stream (':'), no characters it refuses, no end it drops.
 bool isSafePart(std::string_view part)
@@ -58,7 +47,7 @@ bool isSafePart(std::string_view part)
     for (const char c : part)
         if (static_cast<unsigned char>(c) < 0x20 || std::string_view("<>:\"|?*").find(c) != std::string_view::npos)
             return false;
-    return !isDosDeviceStem(part);
+    return !text::isDosDeviceName(part);
 }
 
 // The parts of a path an INF gives, below the INF's folder; none when a
@@ -438,18 +427,13 @@ public:
 private:
     bool openOuter(const DriverFit& fit, std::string& problem)
     {
-        Parts parts = split(fit.archives.empty() ? std::string() : fit.archives[0]);
+        const Parts parts = split(fit.archives.empty() ? std::string() : fit.archives[0]);
+        platform::OpenDirectory folder;
         if (parts.empty()) {
             outer = platform::openRegularFile(fit.folder.c_str());
-        } else {
-            const std::string name = parts.back();
-            parts.pop_back();
-            platform::OpenDirectory folder;
-            if (platform::OpenDirectory::open(fit.folder, folder) == platform::Listing::listed) {
-                auto found = findFile(folder, split(fit.archives[0]));
-                if (found)
-                    outer = std::move(found->opened);
-            }
+        } else if (platform::OpenDirectory::open(fit.folder, folder) == platform::Listing::listed) {
+            if (auto found = findFile(folder, parts))
+                outer = std::move(found->opened);
         }
         if (!outer.file)
             problem = "its archive can no longer be read";
@@ -600,7 +584,6 @@ CollectedPackage collectOne(const PackageToCollect& package, const platform::Dir
         result.devices.push_back(deviceReason(*device));
     StagedPackage stage(into, collection, staging);
     const CopyResult copy = copyPackage(package.fit, reader, stage, result);
-    result.missing = copy.missing;
     if (!copy.missing.empty() || !copy.problem.empty()) {
         result.problem = problemOf(copy);
         result.files = result.bytes = 0;
@@ -768,8 +751,7 @@ Collection collectDrivers(const std::vector<PackageToCollect>& packages, const p
     Collection collection;
     collection.packages.resize(packages.size());
     copyPackages(packages, folders, into, what, target, collection.packages);
-    collection.readme = text::visibleLines(readmeText(collection, what));
-    writeReadme(into, collection.readme, what.folder);
+    writeReadme(into, text::visibleLines(readmeText(collection, what)), what.folder);
     return collection;
 }
 

@@ -43,7 +43,6 @@ struct CollectedPackage {
     std::string folder;  // its folder in the collection ("netkvm")
     DriverFit fit;
     std::vector<std::string> devices;  // each device's line, and why it is there
-    std::vector<std::string> missing;  // the files its INF names that are not there
     // Why it was not copied ("3 files its INF names are missing"); empty once copied.
     std::string problem;
     std::size_t files = 0;
@@ -52,7 +51,6 @@ struct CollectedPackage {
 
 struct Collection {
     std::vector<CollectedPackage> packages;
-    std::string readme;  // README.txt's text, as written
     bool everyPackageCopied() const;
 };
 

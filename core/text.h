@@ -108,6 +108,26 @@ inline std::string asciiUppered(std::string_view name)
         c = asciiUpper(c);
     return upper;
 }
+
+// Whether Windows takes a file's name (one part of a path, no separators)
+// for a device rather than a file: CON, PRN, AUX, NUL, COM1-9, LPT1-9 (also
+// with a superscript 1-3), CONIN$ or CONOUT$, in any case, with or without
+// an extension, a colon or blanks after it.
+inline bool isDosDeviceName(std::string_view name)
+{
+    name = name.substr(0, name.find_first_of(".:"));
+    while (!name.empty() && name.back() == ' ')
+        name.remove_suffix(1);
+    const std::string upper = asciiUppered(name);
+    for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
+        if (upper == device)
+            return true;
+    if (upper.size() < 4 || (upper.compare(0, 3, "COM") != 0 && upper.compare(0, 3, "LPT") != 0))
+        return false;
+    const std::string_view number = std::string_view(upper).substr(3);
+    return (number.size() == 1 && number[0] >= '1' && number[0] <= '9') || number == "\xC2\xB9" ||
+           number == "\xC2\xB2" || number == "\xC2\xB3";
+}
 // Whether two names are the same, ASCII letters compared without case, and
 // whether the first comes before the second in that comparison.
 inline bool equalAsciiFolded(std::string_view a, std::string_view b)

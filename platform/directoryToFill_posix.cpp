@@ -195,10 +195,4 @@ bool DirectoryToFill::remove(const std::string& path, bool directory) const
     return unlinkat(handle->descriptor.get(), path.c_str(), directory ? AT_REMOVEDIR : 0) == 0;
 }
 
-bool DirectoryToFill::exists(const std::string& path) const
-{
-    struct stat status;
-    return fstatat(handle->descriptor.get(), path.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
-}
-
 }

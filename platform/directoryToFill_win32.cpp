@@ -207,9 +207,4 @@ bool DirectoryToFill::remove(const std::string& path, bool directory) const
     return directory ? RemoveDirectoryW(wide.c_str()) != 0 : DeleteFileW(wide.c_str()) != 0;
 }
 
-bool DirectoryToFill::exists(const std::string& path) const
-{
-    return GetFileAttributesW(handle->below(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 }

@@ -6,6 +6,7 @@
 #include "files.h"
 
 #include "files_win32.h"
+#include "text.h"
 #include "text_win32.h"
 
 #include <windows.h>
@@ -14,7 +15,6 @@
 #include <io.h>
 
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <cwchar>
 #include <cstdint>
@@ -31,15 +31,6 @@ bool isSeparator(char c)
 }
 
 // "COM" or "LPT" and a digit 1-9, or the superscripts 1-3 Windows counts too.
-bool isPortName(std::string_view name)
-{
-    if (name.size() < 4 || (name.substr(0, 3) != "COM" && name.substr(0, 3) != "LPT"))
-        return false;
-    const std::string_view number = name.substr(3);
-    return (number.size() == 1 && number[0] >= '1' && number[0] <= '9') || number == "\xC2\xB9" ||
-           number == "\xC2\xB2" || number == "\xC2\xB3";
-}
-
 class Handle {
 public:
     explicit Handle(HANDLE handle) : handle(handle) {}
@@ -172,14 +163,7 @@ bool isDosDeviceName(const std::string& path)
         name.remove_prefix(separator + 1);
     if (name.size() >= 2 && name[1] == ':' && std::isalpha(static_cast<unsigned char>(name[0])))
         name.remove_prefix(2);  // C:NUL
-    name = name.substr(0, name.find_first_of(".:"));
-    while (!name.empty() && name.back() == ' ')
-        name.remove_suffix(1);
-    std::string upper(name);
-    std::transform(upper.begin(), upper.end(), upper.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    static const std::array<std::string_view, 6> devices = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
-    return std::find(devices.begin(), devices.end(), upper) != devices.end() || isPortName(upper);
+    return text::isDosDeviceName(name);
 }
 
 OpenedFile openRegularFile(const char* name)
